@@ -1,0 +1,153 @@
+#include "linkstore.h"
+
+#include "textops.h"
+#include "urlops.h"
+
+void UrlList::add(const QString& url, qint32 data)
+{
+    entries_.push_back({url, data});
+    emit entryAdded(count() - 1);
+}
+
+void UrlList::clear()
+{
+    entries_.clear();
+    emit cleared();
+}
+
+LinkStore::LinkStore(QObject* parent) : QObject(parent) {}
+
+QString LinkStore::panel(int number) const
+{
+    if (number < 1 || number > 5) {
+        return {};
+    }
+    return panels_[static_cast<size_t>(number - 1)];
+}
+
+void LinkStore::setPanel(int number, const QString& text)
+{
+    if (number < 1 || number > 5) {
+        return;
+    }
+    QString& slot = panels_[static_cast<size_t>(number - 1)];
+    if (slot != text) {
+        slot = text;
+        emit panelChanged(number, text);
+    }
+}
+
+void LinkStore::setResume(Resume which, const QString& text)
+{
+    if (resume_[which] != text) {
+        resume_[which] = text;
+        emit resumeChanged();
+    }
+}
+
+void LinkStore::emptyResume()
+{
+    for (auto which : {Badlink1, Badlink2, Badlink3, Badlinkdep}) {
+        setResume(which, QString());
+    }
+}
+
+int LinkStore::checktext(QStringView url) const
+{
+    return full_.findUrl(url);
+}
+
+bool LinkStore::checkkey(QStringView key) const
+{
+    const int number = ParseNodeKey(TrimSpaces(key));
+    return number != 0 && dead_.findKey(number) != 0;
+}
+
+QString LinkStore::homeUrl(const QString& site)
+{
+    return HasScheme(site) ? site : QStringLiteral("http://") + site;
+}
+
+void LinkStore::startList(const QString& site)
+{
+    NodeRecord record;
+    record.depth = 0;
+    record.url = homeUrl(site);
+    record.siteLink = true;
+    full_.add(0, 1, record.url, NoStatus, record);
+}
+
+int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink)
+{
+    if (!full_.exists(page)) {
+        return 0;
+    }
+    NodeRecord record;
+    record.depth = depth;
+    record.url = url;
+    record.siteLink = siteLink;
+    return full_.add(page, full_.count() + 1, text, NoStatus, record);
+}
+
+void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText)
+{
+    const ResultNode* node = full_.node(n);
+    if (!node) {
+        return;
+    }
+    full_.setStatus(n, status);
+    if (!node->record.probed) {
+        NodeRecord record = node->record;
+        record.probed = true;
+        record.queryTime = queryTime;
+        record.statusText = statusText;
+        full_.setRecord(n, record);
+    }
+}
+
+void LinkStore::addDeadLink(int n)
+{
+    const ResultNode* node = full_.node(n);
+    if (!node) {
+        return;
+    }
+    if (n == 1) {
+        if (!checkkey(u"node1")) {
+            dead_.add(0, 1, node->text, StatusDead, node->record);
+        }
+        return;
+    }
+    const ResultNode* page = full_.node(node->parent);
+    if (!page) {
+        return;
+    }
+    if (!checkkey(NodeKey(page->keyNumber))) {
+        dead_.add(0, page->keyNumber, page->text, page->status, page->record);
+    }
+    if (!checkkey(NodeKey(node->keyNumber))) {
+        dead_.add(dead_.findKey(page->keyNumber), node->keyNumber, node->text, StatusDead, node->record);
+    }
+}
+
+void LinkStore::markCrawled(int n)
+{
+    full_.setBold(n, true);
+}
+
+void LinkStore::clearTrees()
+{
+    full_.clear();
+    dead_.clear();
+}
+
+void LinkStore::clearResults()
+{
+    clearTrees();
+    emptyResume();
+    deads_.clear();
+    timeouts_.clear();
+    setPanel(1, QStringLiteral("就绪"));
+    for (int p = 2; p <= 5; ++p) {
+        setPanel(p, QString());
+    }
+}

@@ -1,0 +1,196 @@
+#include "resulttree.h"
+
+#include "textops.h"
+
+namespace {
+const std::vector<int> kNoChildren;
+}
+
+QString NodeRecord::field(int position) const
+{
+    switch (position) {
+    case 0:
+        return QString::number(depth);
+    case 1:
+        return url;
+    case 2:
+        return siteLink ? QStringLiteral("1") : QStringLiteral("0");
+    case 3:
+        return probed ? QString::number(queryTime) : QString();
+    case 4:
+        return probed ? statusText : QString();
+    default:
+        return {};
+    }
+}
+
+QString NodeRecord::render() const
+{
+    QString text = QString::number(depth) + u'$' + url + u'$' + field(2);
+    if (probed) {
+        text += u'$' + QString::number(queryTime) + u'$' + statusText;
+    }
+    return text;
+}
+
+QString NodeKey(int keyNumber)
+{
+    return QStringLiteral("node") + QString::number(keyNumber);
+}
+
+int ParseNodeKey(QStringView key)
+{
+    if (!key.startsWith(u"node") || key.size() < 5 || key.size() > 14) {
+        return 0;
+    }
+    const QStringView digits = key.mid(4);
+    if (digits[0] == u'0') {
+        return 0; // "node01" is not the key of node 1
+    }
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9') {
+            return 0;
+        }
+    }
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    return ok ? n : 0;
+}
+
+ResultTree::ResultTree(QObject* parent) : QObject(parent) {}
+
+const ResultNode* ResultTree::node(int index) const
+{
+    return exists(index) ? &nodes_[static_cast<size_t>(index - 1)] : nullptr;
+}
+
+ResultNode* ResultTree::mutableNode(int index)
+{
+    return exists(index) ? &nodes_[static_cast<size_t>(index - 1)] : nullptr;
+}
+
+const std::vector<int>& ResultTree::childrenOf(int index) const
+{
+    if (index == 0) {
+        return topLevel_;
+    }
+    const ResultNode* n = node(index);
+    return n ? n->children : kNoChildren;
+}
+
+int ResultTree::add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record)
+{
+    if (parent != 0 && !exists(parent)) {
+        return 0;
+    }
+    ResultNode n;
+    n.keyNumber = keyNumber;
+    n.text = text;
+    n.parent = parent;
+    n.status = status;
+    n.record = record;
+    std::vector<int>& siblings = parent == 0 ? topLevel_ : nodes_[static_cast<size_t>(parent - 1)].children;
+    n.row = static_cast<int>(siblings.size());
+    nodes_.push_back(std::move(n));
+    const int index = count();
+    siblings.push_back(index);
+    if (!byUrl_.contains(record.url)) {
+        byUrl_.insert(record.url, index);
+    }
+    if (!byKey_.contains(keyNumber)) {
+        byKey_.insert(keyNumber, index);
+    }
+    emit nodeAdded(index);
+    return index;
+}
+
+void ResultTree::setStatus(int index, int status)
+{
+    if (ResultNode* n = mutableNode(index)) {
+        n->status = status;
+        emit nodeChanged(index);
+    }
+}
+
+void ResultTree::setRecord(int index, const NodeRecord& record)
+{
+    ResultNode* n = mutableNode(index);
+    if (!n) {
+        return;
+    }
+    if (n->record.url != record.url) {
+        // Keep the URL index answering "first node in index order".
+        if (byUrl_.value(n->record.url) == index) {
+            byUrl_.remove(n->record.url);
+            for (int i = index + 1; i <= count(); ++i) {
+                if (nodes_[static_cast<size_t>(i - 1)].record.url == n->record.url) {
+                    byUrl_.insert(n->record.url, i);
+                    break;
+                }
+            }
+        }
+        const auto it = byUrl_.find(record.url);
+        if (it == byUrl_.end() || it.value() > index) {
+            byUrl_.insert(record.url, index);
+        }
+    }
+    n->record = record;
+    emit nodeChanged(index);
+}
+
+void ResultTree::setBold(int index, bool bold)
+{
+    ResultNode* n = mutableNode(index);
+    if (n && n->bold != bold) {
+        n->bold = bold;
+        emit nodeChanged(index);
+    }
+}
+
+void ResultTree::setRed(int index, bool red)
+{
+    ResultNode* n = mutableNode(index);
+    if (n && n->red != red) {
+        n->red = red;
+        emit nodeChanged(index);
+    }
+}
+
+void ResultTree::clear()
+{
+    emit aboutToClear();
+    nodes_.clear();
+    nodes_.shrink_to_fit();
+    topLevel_.clear();
+    byUrl_.clear();
+    byKey_.clear();
+    emit cleared();
+}
+
+int ResultTree::findUrl(QStringView url) const
+{
+    return byUrl_.value(TrimSpaces(url), 0);
+}
+
+int ResultTree::findKey(int keyNumber) const
+{
+    return byKey_.value(keyNumber, 0);
+}
+
+QString ResultTree::nodeText(int index) const
+{
+    const ResultNode* n = node(index);
+    return n ? n->text : QString();
+}
+
+int ResultTree::nodeParent(int index) const
+{
+    const ResultNode* n = node(index);
+    return n ? n->parent : 0;
+}
+
+QString ResultTree::nodeUrl(int index) const
+{
+    const ResultNode* n = node(index);
+    return n ? n->record.url : QString();
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "urlops.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <vector>
+
+// Status codes of a result node (the icon index shown for it).
+enum StatusCode : int { NoStatus = 0, StatusDead = 1, StatusValid = 2, StatusTimedOut = 11 };
+
+// The record of a node, kept as fields. Its "$"-joined text is rendered from them, so a "$" inside a
+// URL cannot shift the fields.
+struct NodeRecord
+{
+    int depth = 0;
+    QString url;
+    bool siteLink = false;
+    bool probed = false;  // fields 3 and 4 present
+    qint64 queryTime = 0; // milliseconds
+    QString statusText;
+
+    int fieldCount() const { return probed ? 5 : 3; }
+    QString field(int position) const; // empty for a field the record does not have
+    QString render() const;
+};
+
+struct ResultNode
+{
+    int keyNumber = 0; // key is "node" + keyNumber
+    QString text;
+    int parent = 0; // 0: top level
+    int row = 0;    // position among the parent's children (or among the top-level nodes)
+    int status = NoStatus;
+    NodeRecord record;
+    bool bold = false;
+    bool expanded = true;
+    bool red = false; // fore colour red instead of black
+    std::vector<int> children;
+};
+
+QString NodeKey(int keyNumber);
+// The key number of a key text as "node" + decimal number; 0 when the text is not such a key.
+int ParseNodeKey(QStringView key);
+
+// One tree list of results: nodes numbered from 1 in order of addition, never removed singly.
+// Lookups by URL and by key answer as a scan in index order would (first match), through indexes.
+class ResultTree : public QObject, public NodeLookup
+{
+    Q_OBJECT
+public:
+    explicit ResultTree(QObject* parent = nullptr);
+
+    int count() const { return static_cast<int>(nodes_.size()); }
+    bool exists(int index) const { return index >= 1 && index <= count(); }
+    const ResultNode* node(int index) const;
+    const std::vector<int>& topLevel() const { return topLevel_; }
+    const std::vector<int>& childrenOf(int index) const; // 0: the top-level nodes
+
+    // Adds a node under `parent` (0 or a missing node: top level) and returns its index, or 0 when
+    // `parent` is given but does not exist.
+    int add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record);
+    void setStatus(int index, int status);
+    void setRecord(int index, const NodeRecord& record);
+    void setBold(int index, bool bold);
+    void setRed(int index, bool red);
+    void clear();
+
+    // Index of the first node whose URL equals `url` trimmed of spaces, or 0.
+    int findUrl(QStringView url) const;
+    // Index of the first node with that key number, or 0.
+    int findKey(int keyNumber) const;
+
+    // NodeLookup
+    int nodeCount() const override { return count(); }
+    QString nodeText(int index) const override;
+    int nodeParent(int index) const override;
+    QString nodeUrl(int index) const override;
+
+signals:
+    void nodeAdded(int index);
+    void nodeChanged(int index);
+    void aboutToClear();
+    void cleared();
+
+private:
+    ResultNode* mutableNode(int index);
+
+    std::vector<ResultNode> nodes_;
+    std::vector<int> topLevel_;
+    QHash<QString, int> byUrl_;
+    QHash<int, int> byKey_;
+};

@@ -1,0 +1,52 @@
+#include "toolkit.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTime>
+
+void CoreToolkit::DoEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+double CoreToolkit::Timer() const
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+MsgResult CoreToolkit::MsgBox(const QString&, MsgButtons buttons, MsgIcon, const QString&)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return MsgResult::Ok;
+    case MsgButtons::OkCancel:
+        return MsgResult::Cancel;
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel:
+        return MsgResult::No;
+    }
+    return MsgResult::Cancel;
+}
+
+QString CoreToolkit::InputBox(const QString&, const QString&, const QString&)
+{
+    return {};
+}
+
+QString CoreToolkit::SaveFileName(const QString&, const QString&, const QString&)
+{
+    return {};
+}
+
+void CoreToolkit::OpenUrl(const QString& address)
+{
+    // No desktop session to ask in a headless run; the desktop program overrides this.
+    QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+}
+
+void CoreToolkit::RunCommand(const QString& program, const QStringList& arguments)
+{
+    QProcess::startDetached(program, arguments);
+}
+
+void CoreToolkit::SetBusy(bool) {}

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs, with apt, the Debian 12 packages that Kelvara needs and that are not installed yet.
+set -eu
+
+PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+libxlsxwriter-dev libcpp-httplib-dev libssl-dev fonts-wqy-microhei xvfb xauth imagemagick"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+echo "Installing:$missing"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+$SUDO apt-get update -q
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends $missing

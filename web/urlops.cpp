@@ -1,0 +1,223 @@
+#include "urlops.h"
+
+#include "textops.h"
+
+#include <QUrl>
+
+namespace {
+
+const QLatin1StringView kHttp("http://");
+const QLatin1StringView kHttps("https://");
+
+// Position of the first "http://" or "https://" (any case) at or after `from`, and its length.
+qsizetype findScheme(QStringView text, qsizetype from, qsizetype* length)
+{
+    const qsizetype a = text.indexOf(kHttp, from, Qt::CaseInsensitive);
+    const qsizetype b = text.indexOf(kHttps, from, Qt::CaseInsensitive);
+    if (a < 0 && b < 0) {
+        return -1;
+    }
+    if (b >= 0 && (a < 0 || b < a)) {
+        *length = kHttps.size();
+        return b;
+    }
+    *length = kHttp.size();
+    return a;
+}
+
+qsizetype hostEnd(QStringView text, qsizetype from)
+{
+    qsizetype i = from;
+    while (i < text.size() && text[i] != u'/' && text[i] != u'?' && text[i] != u'#') {
+        ++i;
+    }
+    return i;
+}
+
+bool isHostBoundary(QStringView text, qsizetype pos)
+{
+    if (pos >= text.size()) {
+        return true;
+    }
+    const QChar c = text[pos];
+    return c == u'/' || c == u'?' || c == u'#' || c == u':';
+}
+
+// `link` (normalized) starts with "http://" or "https://" followed by `bare`. When `bare` names a host
+// only, the host must end there, so that www.site.test does not claim www.site.test.example.
+bool startsWithBare(QStringView link, QStringView bare)
+{
+    qsizetype after = 0;
+    if (!IsHttpUrl(link, &after)) {
+        return false;
+    }
+    if (!link.mid(after).startsWith(bare)) {
+        return false;
+    }
+    return bare.contains(u'/') || isHostBoundary(link, after + bare.size());
+}
+
+} // namespace
+
+bool HasScheme(QStringView text)
+{
+    if (text.isEmpty() || !text[0].isLetter() || text[0].unicode() > 127) {
+        return false;
+    }
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u':') {
+            return true;
+        }
+        const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                        c == u'+' || c == u'-' || c == u'.';
+        if (!ok) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool IsHttpUrl(QStringView text, qsizetype* afterScheme)
+{
+    qsizetype len = 0;
+    if (text.startsWith(kHttp, Qt::CaseInsensitive)) {
+        len = kHttp.size();
+    } else if (text.startsWith(kHttps, Qt::CaseInsensitive)) {
+        len = kHttps.size();
+    } else {
+        return false;
+    }
+    if (afterScheme) {
+        *afterScheme = len;
+    }
+    return true;
+}
+
+QString NormalizeHostCase(QStringView url)
+{
+    qsizetype after = 0;
+    if (!IsHttpUrl(url, &after)) {
+        return url.toString();
+    }
+    const qsizetype end = hostEnd(url, after);
+    return url.left(end).toString().toLower() + url.mid(end);
+}
+
+QString StripHttp(QStringView url)
+{
+    const QString trimmed = TrimSpaces(url);
+    QStringView rest(trimmed);
+    qsizetype len = 0;
+    const qsizetype first = findScheme(rest, 0, &len);
+    if (first >= 0) {
+        rest = rest.mid(first + len);
+        qsizetype len2 = 0;
+        const qsizetype second = findScheme(rest, 0, &len2);
+        if (second >= 0) {
+            rest = rest.left(second);
+        }
+    }
+    const qsizetype end = hostEnd(rest, 0);
+    QString bare = rest.left(end).toString().toLower() + rest.mid(end);
+    if (bare.endsWith(u'/')) {
+        bare.chop(1);
+    }
+    return bare;
+}
+
+QString GetParentDomain(QStringView bare)
+{
+    if (!bare.contains(u'.')) {
+        return bare.toString();
+    }
+    const qsizetype slash = bare.indexOf(u'/');
+    const QString host = (slash >= 0 ? bare.left(slash) : bare).toString();
+    const QString firstLabel = host.left(host.indexOf(u'.'));
+    QString parent = host;
+    parent.remove(firstLabel + u'.');
+    return parent;
+}
+
+bool IsSubdomainOf(QStringView url, QStringView domain)
+{
+    const QString u = TrimSpaces(url);
+    const QString d = TrimSpaces(domain);
+    if (u == d) {
+        return true;
+    }
+    return NormalizeHostCase(u).contains(u'.' + d);
+}
+
+bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains)
+{
+    QString l = TrimSpaces(link);
+    if (l.startsWith(u"//")) {
+        l.prepend(u"http:"); // protocol-relative: the scheme does not matter for membership
+    }
+    if (!HasScheme(l)) {
+        return true; // relative to the page, so on the page's own host
+    }
+    if (!IsHttpUrl(l)) {
+        return false;
+    }
+    const QString n = NormalizeHostCase(l);
+    if (startsWithBare(n, pagePath)) {
+        return true;
+    }
+    const QString bareSite = StripHttp(siteText);
+    if (startsWithBare(n, bareSite)) {
+        return true;
+    }
+    return checkSubdomains && IsSubdomainOf(n, GetParentDomain(bareSite));
+}
+
+int FindPageNode(const NodeLookup& tree, int index)
+{
+    if (index < 2) {
+        return 1;
+    }
+    int n = index;
+    // Bounded by the node count, so a damaged parent chain cannot loop forever.
+    for (int steps = 0; steps <= tree.nodeCount(); ++steps) {
+        qsizetype len = 0;
+        if (findScheme(tree.nodeText(n), 0, &len) >= 0) {
+            return n;
+        }
+        const int parent = tree.nodeParent(n);
+        if (parent <= 0) {
+            return n;
+        }
+        n = parent;
+    }
+    return n;
+}
+
+QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode)
+{
+    const QString l = TrimSpaces(link);
+    if (HasScheme(l)) {
+        return l;
+    }
+    QString base = tree.nodeUrl(pageNode);
+    if (base.isEmpty()) {
+        base = tree.nodeUrl(FindPageNode(tree, pageNode));
+    }
+    if (!IsHttpUrl(base)) {
+        base.prepend(kHttp);
+    }
+    const QUrl resolved = QUrl(base, QUrl::TolerantMode).resolved(QUrl(l, QUrl::TolerantMode));
+    const QString text = resolved.toString();
+    return text.isEmpty() ? l : text;
+}
+
+bool SiteExists(QStringView url, const QStringList& sites)
+{
+    const QString wanted = TrimSpaces(url);
+    for (const QString& site : sites) {
+        if (site == wanted) {
+            return true;
+        }
+    }
+    return false;
+}

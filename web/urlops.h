@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+// URL operations of the check run: bare forms, site membership and link resolution.
+// Scheme and host compare case-insensitively; path and query keep the letter case they were written in.
+
+// What the URL operations need to know about the result tree.
+class NodeLookup
+{
+public:
+    virtual ~NodeLookup() = default;
+    virtual int nodeCount() const = 0;
+    virtual QString nodeText(int index) const = 0; // empty for a missing node
+    virtual int nodeParent(int index) const = 0;   // 0 for a top-level or missing node
+    virtual QString nodeUrl(int index) const = 0;  // the absolute URL of the node's record
+};
+
+// True when `text` starts with a URI scheme ("x:" with x = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." )).
+bool HasScheme(QStringView text);
+// True for an http:// or https:// URL (case-insensitive); `afterScheme` receives the position after "://".
+bool IsHttpUrl(QStringView text, qsizetype* afterScheme = nullptr);
+// Scheme and host lower-cased, the rest as written. Text without an http(s) scheme is returned unchanged.
+QString NormalizeHostCase(QStringView url);
+
+QString StripHttp(QStringView url);
+QString GetParentDomain(QStringView bare);
+bool IsSubdomainOf(QStringView url, QStringView domain);
+bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains);
+int FindPageNode(const NodeLookup& tree, int index);
+// Resolves `link` as found on the page of node `pageNode` the way a browser does.
+QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode);
+bool SiteExists(QStringView url, const QStringList& sites);
