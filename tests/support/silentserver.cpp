@@ -1,0 +1,53 @@
+#include "silentserver.h"
+
+#include <QHostAddress>
+
+using namespace Qt::StringLiterals;
+
+SilentTcpServer::SilentTcpServer()
+{
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            sockets_.append(socket); // owned by server_, kept open
+        }
+    });
+}
+
+SilentTcpServer::~SilentTcpServer()
+{
+    for (QTcpSocket* socket : std::as_const(sockets_)) {
+        socket->abort();
+    }
+    server_.close();
+}
+
+quint16 SilentTcpServer::port() const
+{
+    return server_.serverPort();
+}
+
+QString SilentTcpServer::baseUrl() const
+{
+    return u"http://127.0.0.1:"_s + QString::number(port());
+}
+
+int SilentTcpServer::connections() const
+{
+    return static_cast<int>(sockets_.size());
+}
+
+ClosedPort::ClosedPort()
+{
+    socket_.bind(QHostAddress::LocalHost, 0);
+}
+
+quint16 ClosedPort::port() const
+{
+    return socket_.localPort();
+}
+
+QString ClosedPort::baseUrl() const
+{
+    return u"http://127.0.0.1:"_s + QString::number(port());
+}

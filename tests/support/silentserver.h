@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+// Accepts TCP connections on 127.0.0.1 and never writes a byte: the peer of a request that times out.
+// Connections are accepted by the kernel even while the owning thread is busy; they are closed when the
+// object is destroyed.
+class SilentTcpServer
+{
+public:
+    SilentTcpServer();
+    ~SilentTcpServer();
+    SilentTcpServer(const SilentTcpServer&) = delete;
+    SilentTcpServer& operator=(const SilentTcpServer&) = delete;
+
+    quint16 port() const;
+    QString baseUrl() const; // "http://127.0.0.1:<port>"
+    // Connections taken so far (counted when the owning thread runs its event loop).
+    int connections() const;
+
+private:
+    QTcpServer server_;
+    QList<QTcpSocket*> sockets_;
+};
+
+// A loopback port on which nothing listens: the port is bound (so no other program takes it while the
+// object lives) but never listens, so every connection attempt is refused at once.
+class ClosedPort
+{
+public:
+    ClosedPort();
+    quint16 port() const;
+    QString baseUrl() const; // "http://127.0.0.1:<port>"
+
+private:
+    QTcpSocket socket_;
+};

@@ -1,0 +1,327 @@
+#include "testserver.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/socket.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// httplib's own pool has a fixed, small number of threads, so a few silent handlers would stall every
+// other request. This one starts a worker whenever a job finds no idle worker, up to `max`.
+class GrowingPool : public httplib::TaskQueue
+{
+public:
+    explicit GrowingPool(size_t max) : max_(max) {}
+
+    void enqueue(std::function<void()> fn) override
+    {
+        std::unique_lock lock(mutex_);
+        jobs_.push_back(std::move(fn));
+        if (jobs_.size() > idle_ && threads_.size() < max_) {
+            threads_.emplace_back([this] { work(); });
+        }
+        cond_.notify_one();
+    }
+
+    void shutdown() override
+    {
+        {
+            std::unique_lock lock(mutex_);
+            shutdown_ = true;
+        }
+        cond_.notify_all();
+        for (std::thread& t : threads_) {
+            t.join();
+        }
+        threads_.clear();
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            std::function<void()> fn;
+            {
+                std::unique_lock lock(mutex_);
+                ++idle_;
+                cond_.wait(lock, [this] { return !jobs_.empty() || shutdown_; });
+                --idle_;
+                if (jobs_.empty()) {
+                    return;
+                }
+                fn = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            fn();
+        }
+    }
+
+    const size_t max_;
+    size_t idle_ = 0;
+    bool shutdown_ = false;
+    std::deque<std::function<void()>> jobs_;
+    std::vector<std::thread> threads_; // touched only under mutex_ or after shutdown_
+    std::mutex mutex_;
+    std::condition_variable cond_;
+};
+
+std::string toStd(const QByteArray& bytes)
+{
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QByteArray toBytes(const std::string& s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+const QByteArray kNotFoundPage = "<html><head><title>404 Not Found</title></head>"
+                                 "<body><h1>Not Found</h1></body></html>";
+
+} // namespace
+
+struct TestServer::Impl
+{
+    httplib::Server server;
+    std::thread listener;
+    quint16 port = 0;
+    socket_t listenSocket = INVALID_SOCKET;
+
+    mutable std::mutex mutex; // guards everything below
+    std::condition_variable wake;
+    bool stopping = false;
+    QMap<QString, Response> routes;
+    QList<Request> log;
+    int waiting = 0;
+
+    void handle(const httplib::Request& req, httplib::Response& res);
+    void record(const httplib::Request& req);
+    Response lookup(const QString& path) const;
+    void waitFor(const Response& route);
+    void answer(const Response& route, httplib::Response& res) const;
+    bool isStopping() const
+    {
+        std::lock_guard lock(mutex);
+        return stopping;
+    }
+};
+
+void TestServer::Impl::record(const httplib::Request& req)
+{
+    Request r;
+    r.method = QString::fromStdString(req.method);
+    r.path = QString::fromStdString(req.path);
+    const size_t q = req.target.find('?');
+    if (q != std::string::npos) {
+        r.query = QString::fromStdString(req.target.substr(q + 1));
+    }
+    for (const auto& [name, value] : req.headers) {
+        r.headers.insert(toBytes(name).toLower(), toBytes(value));
+    }
+    r.body = toBytes(req.body);
+    std::lock_guard lock(mutex);
+    log.append(r);
+}
+
+TestServer::Response TestServer::Impl::lookup(const QString& path) const
+{
+    std::lock_guard lock(mutex);
+    const auto it = routes.constFind(path);
+    if (it != routes.constEnd()) {
+        return *it;
+    }
+    Response notFound;
+    notFound.status = 404;
+    notFound.body = kNotFoundPage;
+    return notFound;
+}
+
+// Waits on a condition variable, not a sleep, so that stopping the server ends every wait at once.
+void TestServer::Impl::waitFor(const Response& route)
+{
+    std::unique_lock lock(mutex);
+    ++waiting;
+    if (route.silent) {
+        wake.wait(lock, [this] { return stopping; });
+    } else if (route.delayMs > 0) {
+        const auto delay = std::chrono::milliseconds(std::min(route.delayMs, kMaxDelayMs));
+        wake.wait_for(lock, delay, [this] { return stopping; });
+    }
+    --waiting;
+}
+
+void TestServer::Impl::answer(const Response& route, httplib::Response& res) const
+{
+    res.status = route.status;
+    for (const auto& [name, value] : route.headers) {
+        res.set_header(toStd(name).c_str(), toStd(value));
+    }
+    if (route.generatedSize >= 0) {
+        const std::string pattern = route.body.isEmpty() ? std::string("x") : toStd(route.body);
+        res.set_content_provider(
+            static_cast<size_t>(route.generatedSize), toStd(route.contentType).c_str(),
+            [this, pattern](size_t offset, size_t length, httplib::DataSink& sink) {
+                std::string chunk;
+                chunk.reserve(std::min<size_t>(length, 64 * 1024));
+                while (chunk.size() < chunk.capacity()) {
+                    chunk += pattern[(offset + chunk.size()) % pattern.size()];
+                }
+                sink.write(chunk.data(), chunk.size());
+                return !isStopping();
+            });
+        return;
+    }
+    if (route.contentType.isEmpty()) {
+        res.body = toStd(route.body);
+    } else {
+        res.set_content(toStd(route.body), toStd(route.contentType).c_str());
+    }
+}
+
+void TestServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
+{
+    record(req);
+    const Response route = lookup(QString::fromStdString(req.path));
+    if (route.silent || route.delayMs > 0) {
+        waitFor(route);
+    }
+    answer(route, res);
+}
+
+TestServer::TestServer() : d(std::make_unique<Impl>())
+{
+#ifndef _WIN32
+    // A client that hangs up mid-body must not kill the test process with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    httplib::Server& s = d->server;
+    s.new_task_queue = [] { return new GrowingPool(kMaxWorkers); };
+    // One request per connection: an idle keep-alive connection would hold the destructor for the
+    // keep-alive timeout, and clients that connect without sending give up after a second.
+    s.set_keep_alive_max_count(1);
+    s.set_keep_alive_timeout(1);
+    s.set_read_timeout(2);
+    s.set_write_timeout(2);
+#ifndef _WIN32
+    // httplib listens with a backlog of 5; a burst of concurrent connects would see dropped SYNs and
+    // one-second retransmits, so the socket listens again with the system's maximum.
+    s.set_socket_options([this](socket_t sock) {
+        httplib::default_socket_options(sock);
+        d->listenSocket = sock;
+    });
+#endif
+    const auto handler = [this](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); };
+    s.Get(".*", handler);
+    s.Post(".*", handler);
+    s.Put(".*", handler);
+    s.Delete(".*", handler);
+    s.Options(".*", handler);
+    s.Patch(".*", handler);
+
+    const int port = s.bind_to_any_port("127.0.0.1");
+    d->port = port > 0 ? static_cast<quint16>(port) : 0;
+#ifndef _WIN32
+    if (port > 0) {
+        ::listen(d->listenSocket, SOMAXCONN);
+    }
+#endif
+    if (port > 0) {
+        d->listener = std::thread([this] { d->server.listen_after_bind(); });
+    }
+}
+
+TestServer::~TestServer()
+{
+    {
+        std::lock_guard lock(d->mutex);
+        d->stopping = true;
+    }
+    d->wake.notify_all();
+    d->server.stop();
+    if (d->listener.joinable()) {
+        d->listener.join();
+    }
+}
+
+quint16 TestServer::port() const
+{
+    return d->port;
+}
+
+QString TestServer::baseUrl() const
+{
+    return u"http://127.0.0.1:"_s + QString::number(d->port);
+}
+
+void TestServer::setRoute(const QString& path, const Response& r)
+{
+    std::lock_guard lock(d->mutex);
+    d->routes.insert(path, r);
+}
+
+void TestServer::setPage(const QString& path, const QByteArray& html)
+{
+    Response r;
+    r.body = html;
+    setRoute(path, r);
+}
+
+void TestServer::setRedirect(const QString& path, const QString& location, int status)
+{
+    Response r;
+    r.status = status;
+    r.contentType.clear();
+    r.headers.append({"Location", location.toUtf8()});
+    setRoute(path, r);
+}
+
+void TestServer::setSilent(const QString& path)
+{
+    Response r;
+    r.silent = true;
+    setRoute(path, r);
+}
+
+void TestServer::setStatus(const QString& path, int status)
+{
+    Response r;
+    r.status = status;
+    r.contentType.clear();
+    setRoute(path, r);
+}
+
+QList<TestServer::Request> TestServer::requests() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->log;
+}
+
+int TestServer::hits(const QString& path) const
+{
+    std::lock_guard lock(d->mutex);
+    return static_cast<int>(
+        std::count_if(d->log.cbegin(), d->log.cend(), [&](const Request& r) { return r.path == path; }));
+}
+
+int TestServer::pending() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->waiting;
+}

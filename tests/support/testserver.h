@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+
+#include <memory>
+
+// An HTTP server for tests: cpp-httplib on 127.0.0.1 with an ephemeral port, answering from its own
+// worker threads so that a test may block its own thread (a local event loop) while requests are served.
+// Routes match the exact path (no query) for every method; unknown paths answer 404 with a small page.
+// Stopping (the destructor) wakes every delayed or silent handler first, so it never hangs.
+class TestServer
+{
+public:
+    struct Response
+    {
+        int status = 200;
+        QByteArray contentType = "text/html"; // sent as Content-Type unless empty
+        QByteArray body;
+        int delayMs = 0;                                // wait before answering (at most kMaxDelayMs)
+        QList<QPair<QByteArray, QByteArray>> headers;   // extra response headers
+        qint64 generatedSize = -1; // when >= 0: a body of that many bytes made on the fly from `body`
+                                   // repeated (or 'x'), sent without holding it in memory
+        bool silent = false;       // accept the request, never answer until the server stops
+    };
+
+    struct Request
+    {
+        QString method;
+        QString path;  // percent-decoded, as routes match it
+        QString query; // the raw text after '?', empty when none
+        QMap<QByteArray, QByteArray> headers; // names lower-cased
+        QByteArray body;
+    };
+
+    static constexpr int kMaxDelayMs = 60'000;
+    // Requests that may be in handlers at the same time; more wait in the queue.
+    static constexpr int kMaxWorkers = 128;
+
+    TestServer();
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    quint16 port() const;
+    QString baseUrl() const; // "http://127.0.0.1:<port>"
+    QString url(const QString& path) const { return baseUrl() + path; }
+
+    // All setters are thread-safe and take effect for the next request.
+    void setRoute(const QString& path, const Response& r);
+    void setPage(const QString& path, const QByteArray& html); // 200 text/html
+    void setRedirect(const QString& path, const QString& location, int status = 302);
+    void setSilent(const QString& path);
+    // Answers with `status` and no Content-Type or body.
+    void setStatus(const QString& path, int status);
+
+    QList<Request> requests() const; // everything received, in order
+    int hits(const QString& path) const;
+    // Requests that are inside a handler right now (delayed or silent ones waiting).
+    int pending() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};
