@@ -89,11 +89,10 @@ int ResultTree::add(int parent, int keyNumber, const QString& text, int status, 
     n.parent = parent;
     n.status = status;
     n.record = record;
-    std::vector<int>& siblings = parent == 0 ? topLevel_ : nodes_[static_cast<size_t>(parent - 1)].children;
-    n.row = static_cast<int>(siblings.size());
-    nodes_.push_back(std::move(n));
+    n.row = static_cast<int>(childrenOf(parent).size());
+    nodes_.push_back(std::move(n)); // may move every node: take the sibling list only afterwards
     const int index = count();
-    siblings.push_back(index);
+    (parent == 0 ? topLevel_ : nodes_[static_cast<size_t>(parent - 1)].children).push_back(index);
     if (!byUrl_.contains(record.url)) {
         byUrl_.insert(record.url, index);
     }

@@ -146,7 +146,16 @@ bool IsSubdomainOf(QStringView url, QStringView domain)
     if (u == d) {
         return true;
     }
-    return NormalizeHostCase(u).contains(u'.' + d);
+    // The host itself must end in "." + domain: www.site.test.example is no subdomain of site.test.
+    qsizetype after = 0;
+    const QString n = NormalizeHostCase(u);
+    const qsizetype from = IsHttpUrl(n, &after) ? after : 0;
+    qsizetype end = hostEnd(n, from);
+    const qsizetype colon = n.indexOf(u':', from);
+    if (colon >= 0 && colon < end) {
+        end = colon;
+    }
+    return QStringView(n).mid(from, end - from).endsWith(QString(u'.' + d), Qt::CaseInsensitive);
 }
 
 bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains)

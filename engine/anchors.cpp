@@ -1,0 +1,179 @@
+#include "anchors.h"
+
+namespace {
+
+bool isSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+// Positions of every "<a" followed by white space.
+std::vector<qsizetype> anchorStarts(QStringView page)
+{
+    std::vector<qsizetype> starts;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype p = page.indexOf(u"<a", from, Qt::CaseInsensitive);
+        if (p < 0 || p + 2 >= page.size()) {
+            break;
+        }
+        if (isSpace(page[p + 2])) {
+            starts.push_back(p);
+        }
+        from = p + 2;
+    }
+    return starts;
+}
+
+struct StartTag
+{
+    qsizetype hrefPos = -1; // where the href attribute's name begins
+    QString href;
+    qsizetype end = -1; // just after the closing ">"
+};
+
+// Reads the attributes of the start tag that begins at `from` (just after "<a").
+StartTag readStartTag(QStringView part, qsizetype from)
+{
+    StartTag tag;
+    qsizetype i = from;
+    const qsizetype n = part.size();
+    while (i < n) {
+        while (i < n && (isSpace(part[i]) || part[i] == u'/')) {
+            ++i;
+        }
+        if (i >= n) {
+            break;
+        }
+        if (part[i] == u'>') {
+            tag.end = i + 1;
+            return tag;
+        }
+        const qsizetype nameStart = i;
+        while (i < n && !isSpace(part[i]) && part[i] != u'=' && part[i] != u'>') {
+            ++i;
+        }
+        const QStringView name = part.mid(nameStart, i - nameStart);
+        while (i < n && isSpace(part[i])) {
+            ++i;
+        }
+        if (i >= n || part[i] != u'=') {
+            continue; // an attribute without a value
+        }
+        ++i;
+        while (i < n && isSpace(part[i])) {
+            ++i;
+        }
+        qsizetype valueStart = i;
+        qsizetype valueEnd = i;
+        if (i < n && (part[i] == u'"' || part[i] == u'\'')) {
+            const QChar quote = part[i];
+            valueStart = i + 1;
+            const qsizetype close = part.indexOf(quote, valueStart);
+            valueEnd = close < 0 ? n : close;
+            i = close < 0 ? n : close + 1;
+        } else {
+            while (i < n && !isSpace(part[i]) && part[i] != u'>') {
+                ++i;
+            }
+            valueEnd = i;
+        }
+        if (tag.hrefPos < 0 && name.compare(u"href", Qt::CaseInsensitive) == 0) {
+            tag.hrefPos = nameStart;
+            tag.href = DecodeCharacterReferences(part.mid(valueStart, valueEnd - valueStart));
+        }
+    }
+    return tag; // no ">": the tag never closes
+}
+
+Anchor readAnchor(QStringView part)
+{
+    Anchor anchor;
+    const StartTag tag = readStartTag(part, 2);
+    if (tag.hrefPos < 0 || tag.end < 0) {
+        return anchor;
+    }
+    const qsizetype close = part.indexOf(u"</a>", tag.end, Qt::CaseInsensitive);
+    if (close < 0) {
+        return anchor;
+    }
+    anchor.usable = true;
+    anchor.href = tag.href;
+    anchor.hrefText = part.mid(tag.hrefPos, close - tag.hrefPos).toString();
+    anchor.innerHtml = part.mid(tag.end, close - tag.end).toString();
+    return anchor;
+}
+
+char32_t namedReference(QStringView name)
+{
+    struct Named
+    {
+        const char16_t* name;
+        char32_t code;
+    };
+    static const Named table[] = {{u"amp", U'&'},   {u"lt", U'<'},    {u"gt", U'>'},     {u"quot", U'"'},
+                                  {u"apos", U'\''}, {u"nbsp", 0xA0},  {u"sol", U'/'},    {u"quest", U'?'},
+                                  {u"equals", U'='}, {u"num", U'#'},  {u"colon", U':'},  {u"period", U'.'}};
+    for (const Named& n : table) {
+        if (name.compare(QStringView(n.name), Qt::CaseSensitive) == 0) {
+            return n.code;
+        }
+    }
+    return 0;
+}
+
+// The code point of a numeric reference body ("#38", "#x26"), or 0 when it is not one.
+char32_t numericReference(QStringView body)
+{
+    if (body.size() < 2 || body[0] != u'#') {
+        return 0;
+    }
+    const bool hex = body[1] == u'x' || body[1] == u'X';
+    bool ok = false;
+    const uint code = body.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+    if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return ok ? 0xFFFD : 0;
+    }
+    return code;
+}
+
+} // namespace
+
+std::vector<Anchor> ExtractAnchors(QStringView page)
+{
+    const std::vector<qsizetype> starts = anchorStarts(page);
+    std::vector<Anchor> anchors;
+    anchors.reserve(starts.size());
+    for (size_t k = 0; k < starts.size(); ++k) {
+        const qsizetype end = k + 1 < starts.size() ? starts[k + 1] : page.size();
+        anchors.push_back(readAnchor(page.mid(starts[k], end - starts[k])));
+    }
+    return anchors;
+}
+
+QString DecodeCharacterReferences(QStringView text)
+{
+    if (!text.contains(u'&')) {
+        return text.toString();
+    }
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text[i] == u'&') {
+            const qsizetype semi = text.indexOf(u';', i + 1);
+            if (semi > i + 1 && semi - i <= 12) {
+                const QStringView body = text.mid(i + 1, semi - i - 1);
+                const char32_t code = body[0] == u'#' ? numericReference(body) : namedReference(body);
+                if (code != 0) {
+                    out += QString::fromUcs4(&code, 1);
+                    i = semi + 1;
+                    continue;
+                }
+            }
+        }
+        out += text[i];
+        ++i;
+    }
+    return out;
+}

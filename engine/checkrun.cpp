@@ -1,0 +1,283 @@
+#include "checkrun.h"
+
+#include "linkstore.h"
+#include "pagescan.h"
+#include "prober.h"
+#include "probestep.h"
+#include "runenv.h"
+#include "runtexts.h"
+#include "textops.h"
+#include "toolkit.h"
+
+namespace {
+
+// The number a resume position holds, or `fallback` when it is empty or not a number.
+int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
+{
+    int value = fallback;
+    return ParseInt(store.resume(which), &value) ? value : fallback;
+}
+
+} // namespace
+
+// The locals of one call of CheckSite and its steps.
+class CheckRun::Call
+{
+public:
+    Call(CheckRun& run, Prober& prober, int batchCounter)
+        : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
+          probe_(env_, prober), prober_(prober), scan_(env_), batch_(batchCounter)
+    {
+    }
+
+    CallEnd execute(const QString& site);
+    int batchCounter() const { return batch_; }
+
+private:
+    void initialiseNewSite(const QString& site);
+    void startValues();
+    enum class PassEnd { Completed, ToSweep, Stopped };
+    PassEnd crawlPass();
+    CallEnd levelPasses();
+    CallEnd sweep();
+    int depthSetting() const { return run_.settings_.depth; }
+
+    CheckRun& run_;
+    LinkStore& store_;
+    RunEnv env_;
+    ProbeStep probe_;
+    Prober& prober_;
+    PageScan scan_;
+
+    int batch_ = 0;
+    bool resuming_ = false;
+    int crawlStart_ = 1;
+    int anchorStart_ = 1;
+    bool anchorStartUsed_ = false;
+    int level_ = 0;
+};
+
+CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
+{
+    if (site != run_.lastSite_) {
+        initialiseNewSite(site);
+    }
+    if (store_.panel(1) == RunText::paused()) {
+        resuming_ = true;
+    } else {
+        store_.clearTrees();
+        store_.startList(site);
+        resuming_ = false;
+    }
+    if (batch_ == 0 && !resuming_) {
+        for (int p = 2; p <= 5; ++p) {
+            store_.setPanel(p, QString());
+        }
+    }
+    store_.setPanel(1, RunText::inProgress());
+    startValues();
+
+    const CallEnd passes = levelPasses();
+    if (passes == CallEnd::Stopped) {
+        return passes;
+    }
+    return sweep();
+}
+
+void CheckRun::Call::initialiseNewSite(const QString& site)
+{
+    run_.lastSite_ = site;
+    store_.clearTrees();
+    store_.emptyResume();
+    store_.deads().clear();
+    store_.timeouts().clear();
+    store_.setPanel(1, RunText::ready());
+    for (int p = 2; p <= 5; ++p) {
+        store_.setPanel(p, QString());
+    }
+    store_.startList(site);
+}
+
+void CheckRun::Call::startValues()
+{
+    crawlStart_ = resuming_ ? resumeNumber(store_, LinkStore::Badlink1, 1) : 1;
+    anchorStart_ = resuming_ ? resumeNumber(store_, LinkStore::Badlink2, 1) : 1;
+    level_ = 0;
+    if (resuming_ && !store_.resume(LinkStore::Badlinkdep).isEmpty()) {
+        level_ = resumeNumber(store_, LinkStore::Badlinkdep, 0);
+    }
+}
+
+// Crawl passes, one level each, until a pass adds nothing or the depth setting is reached.
+CheckRun::CallEnd CheckRun::Call::levelPasses()
+{
+    while (true) {
+        const PassEnd end = crawlPass();
+        if (end == PassEnd::Stopped) {
+            return CallEnd::Stopped;
+        }
+        if (end == PassEnd::ToSweep) {
+            return CallEnd::Done;
+        }
+        if (store_.full().count() <= run_.passNodeCount_) {
+            return CallEnd::Done;
+        }
+        if (!resuming_) {
+            const QString dep = store_.resume(LinkStore::Badlinkdep);
+            level_ = dep.isEmpty() ? 1 : resumeNumber(store_, LinkStore::Badlinkdep, 0) + 1;
+        }
+        store_.setResume(LinkStore::Badlinkdep, QString::number(level_));
+        if (!(depthSetting() == 5 || level_ < depthSetting())) {
+            return CallEnd::Done;
+        }
+    }
+}
+
+CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
+{
+    if (!resuming_) {
+        run_.passNodeCount_ = store_.full().count();
+    }
+    for (int i = crawlStart_; i <= run_.passNodeCount_; ++i) {
+        if (!run_.running_) {
+            run_.pause(batch_);
+            return PassEnd::Stopped;
+        }
+        store_.setResume(LinkStore::Badlink1, QString::number(i));
+
+        const ResultNode* node = store_.full().node(i);
+        bool selected = false;
+        if (resuming_) {
+            selected = true;
+            resuming_ = false;
+        } else if (node) {
+            selected = node->status == NoStatus || !node->bold;
+        }
+        if (!node || !selected || node->record.depth >= depthSetting()) {
+            continue;
+        }
+        const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
+        if (!toScan) {
+            store_.markCrawled(i);
+            continue;
+        }
+        if (PageScan::overBatchLimit(store_.full().count(), batch_)) {
+            ++batch_;
+            return PassEnd::ToSweep;
+        }
+
+        const ProbeStep::Outcome outcome = probe_.crawlForm(i);
+        QString pageText;
+        node = store_.full().node(i);
+        if (outcome == ProbeStep::Outcome::Valid && node && node->record.siteLink) {
+            pageText = prober_.CheckLinks(node->record.url, run_.settings_.timeout);
+        }
+        // A resumed page continues at the anchor where it was left; every other page starts at 1.
+        int firstAnchor = 1;
+        if (i == crawlStart_ && !anchorStartUsed_) {
+            firstAnchor = anchorStart_;
+        }
+        anchorStartUsed_ = true;
+        const ScanEnd end = scan_.scan(pageText, i, firstAnchor, level_, batch_);
+        if (end == ScanEnd::Stopped) {
+            run_.pause(batch_);
+            return PassEnd::Stopped;
+        }
+        if (end == ScanEnd::BatchLimit) {
+            return PassEnd::ToSweep;
+        }
+        store_.markCrawled(i);
+    }
+    return PassEnd::Completed;
+}
+
+// Probes every node still without a status, then decides whether the run continues itself.
+CheckRun::CallEnd CheckRun::Call::sweep()
+{
+    bool uncrawledSeen = false;
+    const int n = store_.full().count();
+    for (int k = 1; k <= n; ++k) {
+        if (!run_.running_) {
+            run_.pause(batch_ - 1);
+            return CallEnd::Stopped;
+        }
+        store_.setResume(LinkStore::Badlink3, QString::number(k));
+        const ResultNode* node = store_.full().node(k);
+        if (!node) {
+            continue;
+        }
+        // At depth 5 the deepest level is never crawled; counting it would restart the run forever.
+        if (!node->bold && (depthSetting() != 5 || node->record.depth < 5)) {
+            uncrawledSeen = true;
+        }
+        if (node->status == NoStatus) {
+            probe_.sweepForm(k);
+        }
+    }
+    if (uncrawledSeen && (depthSetting() == 5 || level_ < depthSetting())) {
+        store_.setResume(LinkStore::Badlink3, QString());
+        store_.setPanel(1, RunText::paused());
+        return CallEnd::Continue;
+    }
+    return CallEnd::Done;
+}
+
+CheckRun::CheckRun(LinkStore& store, Toolkit& toolkit, ProberFactory proberFactory, QObject* parent)
+    : QObject(parent), store_(store), toolkit_(toolkit), proberFactory_(std::move(proberFactory))
+{
+}
+
+CheckRun::~CheckRun() = default;
+
+bool CheckRun::isActive() const
+{
+    const QString state = store_.panel(1);
+    return state == RunText::inProgress() || state == RunText::stopping();
+}
+
+void CheckRun::start(const QString& site)
+{
+    running_ = true;
+    CheckSite(site, savedBatchCounter_);
+}
+
+void CheckRun::stop()
+{
+    running_ = false;
+    store_.setPanel(1, RunText::stopping());
+}
+
+void CheckRun::CheckSite(const QString& site, int batchCounter)
+{
+    const std::unique_ptr<Prober> prober = proberFactory_();
+    // A continuation is a further round of this loop rather than a nested call, so the stack stays
+    // flat however large the site is.
+    while (true) {
+        Call call(*this, *prober, batchCounter);
+        const CallEnd end = call.execute(site);
+        if (end == CallEnd::Stopped) {
+            return;
+        }
+        if (end == CallEnd::Done) {
+            break;
+        }
+        batchCounter = call.batchCounter();
+    }
+    if (store_.panel(1) != RunText::paused()) {
+        finish();
+    }
+}
+
+void CheckRun::pause(int batchCounterToSave)
+{
+    savedBatchCounter_ = batchCounterToSave;
+    store_.setPanel(1, RunText::paused());
+}
+
+void CheckRun::finish()
+{
+    store_.emptyResume();
+    store_.setPanel(1, RunText::ready());
+    emit runFinished();
+    store_.setPanel(2, QString());
+}

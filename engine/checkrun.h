@@ -1,0 +1,65 @@
+#pragma once
+
+#include "checksettings.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class LinkStore;
+class Prober;
+class Toolkit;
+
+// The check run of one site: crawl passes level by level, 200-node batches handed to check sweeps,
+// stop points, resumption where a stopped run stood. It runs on the calling thread and gives the
+// window its turn through the toolkit while it works.
+class CheckRun : public QObject
+{
+    Q_OBJECT
+public:
+    using ProberFactory = std::function<std::unique_ptr<Prober>()>;
+
+    CheckRun(LinkStore& store, Toolkit& toolkit, ProberFactory proberFactory, QObject* parent = nullptr);
+    ~CheckRun() override;
+
+    void setSettings(const CheckSettings& settings) { settings_ = settings; }
+    const CheckSettings& settings() const { return settings_; }
+
+    // Start half of the start/stop command: sets the running flag and runs, or resumes, `site`.
+    // Returns when the run has paused or finished.
+    void start(const QString& site);
+    // Stop half: clears the running flag and shows "正在停止..."; the run pauses at its next stop point.
+    void stop();
+
+    bool isRunning() const { return running_; }
+    // True while panel 1 reads "进行中..." or "正在停止...".
+    bool isActive() const;
+    const QString& lastSite() const { return lastSite_; }
+    int savedBatchCounter() const { return savedBatchCounter_; }
+
+    // One call of the run; continues itself after each check sweep that left uncrawled pages behind.
+    void CheckSite(const QString& site, int batchCounter);
+
+signals:
+    // The run finished: the start command is available again and shows "开始检测".
+    void runFinished();
+
+private:
+    enum class CallEnd { Stopped, Continue, Done };
+    class Call;
+
+    void pause(int batchCounterToSave);
+    void finish();
+
+    LinkStore& store_;
+    Toolkit& toolkit_;
+    ProberFactory proberFactory_;
+    CheckSettings settings_;
+
+    bool running_ = false;
+    QString lastSite_;
+    int passNodeCount_ = 0;
+    int savedBatchCounter_ = 0;
+};

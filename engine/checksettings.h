@@ -1,0 +1,12 @@
+#pragma once
+
+// The check settings a run reads; the window keeps them unchangeable while a run is active.
+struct CheckSettings
+{
+    int depth = 1;          // 0 to 5; 5 means the whole site
+    bool subdomains = false; // pages of subdomains count as pages of the site
+    bool noRepeats = true;  // a URL already in the list gets no second node
+    bool linkText = false;  // node text shows the anchor text after the link
+    int timeout = 10;       // seconds allowed for one request
+    int parallel = 32;      // requests in flight at most
+};

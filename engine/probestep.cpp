@@ -1,0 +1,82 @@
+#include "probestep.h"
+
+#include "linkstore.h"
+#include "prober.h"
+#include "runtexts.h"
+#include "textops.h"
+#include "toolkit.h"
+
+ProbeStep::Outcome ProbeStep::crawlForm(int n)
+{
+    LinkStore& store = env_.store;
+    const ResultNode* node = store.full().node(n);
+    if (!node) {
+        return Outcome::Dead;
+    }
+    const QString url = node->record.url;
+    const bool hadStatus = node->status != NoStatus;
+    store.setPanel(2, RunText::checking(url));
+    store.setPanel(5, RunText::deadFound(store.deads().count()));
+    setCounter(!hadStatus);
+    return probeAndRecord(n, url);
+}
+
+void ProbeStep::sweepForm(int n)
+{
+    LinkStore& store = env_.store;
+    const ResultNode* node = store.full().node(n);
+    if (!node) {
+        return;
+    }
+    const QString url = node->record.url;
+    store.setPanel(2, RunText::checking(url));
+    store.setPanel(5, RunText::deadFound(store.deads().count()));
+    probeAndRecord(n, url);
+    store.setPanel(4, RunText::parsed(store.full().count()));
+    setCounter(true);
+}
+
+// The probe counter lives only in the text of panel 3.
+void ProbeStep::setCounter(bool countThisProbe)
+{
+    LinkStore& store = env_.store;
+    const QString text = store.panel(3);
+    qint64 count = 1;
+    if (!text.isEmpty()) {
+        int shown = 0;
+        ParseInt(GetBetween(text, u"：", u"个"), &shown);
+        count = countThisProbe ? qint64(shown) + 1 : shown;
+    }
+    store.setPanel(3, RunText::tested(count));
+}
+
+ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url)
+{
+    LinkStore& store = env_.store;
+    env_.toolkit.DoEvents();
+    const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout);
+
+    Outcome outcome = Outcome::Dead;
+    int status = StatusDead;
+    qint64 queryTime = r.querytimes;
+    if (r.valid) {
+        outcome = Outcome::Valid;
+        status = StatusValid;
+    } else if (r.statusText == RunText::timedOut()) {
+        outcome = Outcome::TimedOut;
+        status = StatusTimedOut;
+        queryTime = qint64(r.querytimes) * 1000;
+    }
+
+    // The window may have cleared the results while the probe waited: the node operations are then
+    // no-ops, while the URL lists still receive the outcome.
+    store.recordProbe(n, status, queryTime, r.statusText);
+    if (outcome == Outcome::TimedOut) {
+        store.timeouts().add(url, n);
+    } else if (outcome == Outcome::Dead) {
+        store.deads().add(url, n);
+        store.addDeadLink(n);
+        store.setPanel(5, RunText::deadFound(store.deads().count()));
+    }
+    return outcome;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Texts of the run states and status-bar panels, exactly as the window shows them.
+namespace RunText {
+inline QString ready() { return QStringLiteral("就绪"); }
+inline QString inProgress() { return QStringLiteral("进行中..."); }
+inline QString stopping() { return QStringLiteral("正在停止..."); }
+inline QString paused() { return QStringLiteral("已暂停"); }
+inline QString timedOut() { return QStringLiteral("查询超时"); }
+
+inline QString checking(const QString& url) { return QStringLiteral("正在检测链接：") + url; }
+inline QString tested(qint64 n) { return QStringLiteral("累计已检测链接：") + QString::number(n) + u'个'; }
+inline QString parsed(qint64 n) { return QStringLiteral("已解析链接：") + QString::number(n) + u'个'; }
+inline QString deadFound(qint64 n) { return QStringLiteral("已检测到死链接：") + QString::number(n) + u'个'; }
+} // namespace RunText

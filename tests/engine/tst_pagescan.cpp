@@ -1,0 +1,169 @@
+#include "linkstore.h"
+#include "pagescan.h"
+#include "scriptedtoolkit.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Scans pages of the home page http://www.site.test into a fresh store.
+class TestPageScan : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        LinkStore store;
+        ScriptedToolkit toolkit;
+        CheckSettings settings;
+        bool running = true;
+        int batch = 0;
+
+        Fixture() { store.startList(u"www.site.test"_s); }
+        ScanEnd scan(const QString& page, int anchorStart = 1, int pageNode = 1)
+        {
+            PageScan scan(RunEnv{store, toolkit, settings, running});
+            return scan.scan(page, pageNode, anchorStart, 0, batch);
+        }
+        QStringList texts() const
+        {
+            QStringList t;
+            for (int i = 2; i <= store.full().count(); ++i) {
+                t << store.full().node(i)->text;
+            }
+            return t;
+        }
+        QStringList urls() const
+        {
+            QStringList t;
+            for (int i = 2; i <= store.full().count(); ++i) {
+                t << store.full().node(i)->record.url;
+            }
+            return t;
+        }
+    };
+
+private slots:
+    // Which anchors give which link, written as they stand on the page.
+    void links_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("links");
+        QTest::newRow("quoted with target")
+            << u"<p><a href=\"/news/1.html\" target=\"_blank\">News</a>"_s << QStringList{u"/news/1.html"_s};
+        QTest::newRow("capitals") << u"<A HREF=\"/News/X.htm\">x</A>"_s << QStringList{u"/News/X.htm"_s};
+        QTest::newRow("attribute before href") << u"<a class=\"c\" href=a.htm>a</a>"_s << QStringList{u"a.htm"_s};
+        QTest::newRow("no closing tag before the next") << u"<a href=a.htm>a <a href=b.htm>b</a>"_s
+                                                         << QStringList{u"b.htm"_s};
+        QTest::newRow("spaces around =") << u"<a href = \"a.htm\">a</a>"_s << QStringList{u"a.htm"_s};
+        QTest::newRow("line break after <a") << u"<a\r\n  href=\"a.htm\">a</a>"_s << QStringList{u"a.htm"_s};
+        QTest::newRow("fragment cut") << u"<a href='page.html#top'>t</a>"_s << QStringList{u"page.html"_s};
+        QTest::newRow("space inside quotes") << u"<a href=\"a b.htm\">t</a>"_s << QStringList{u"a b.htm"_s};
+        QTest::newRow("character reference") << u"<a href=\"p.php?a=1&amp;b=2\">t</a>"_s
+                                             << QStringList{u"p.php?a=1&b=2"_s};
+        QTest::newRow("back slashes") << u"<a href=\"dir\\a.htm\">t</a>"_s << QStringList{u"dir/a.htm"_s};
+        QTest::newRow("untestable kinds")
+            << u"<a href=\"#top\">t</a><a href=mailto:x@y.test>m</a><a class=x href=\"javascript:go()\">j</a>"
+               "<a href=\"a.htm\">write to mailto us</a><a href='tel:123'>t</a><a href=\"ftp://f.test/\">f</a>"
+               "<a href=\"tencent://message\">q</a><a href=\"sms:1\">s</a><a href=\"b.htm\">b</a>"_s
+            << QStringList{u"b.htm"_s};
+        QTest::newRow("not added when new")
+            << u"<a href=\"setup.EXE\">x</a><a href=\"a[1].htm\">y</a><a href=\"/\">r</a><a href=\"ok.htm\">k</a>"_s
+            << QStringList{u"ok.htm"_s};
+        QTest::newRow("unterminated quote") << u"<a href=\"a.htm>a</a>"_s << QStringList{};
+        QTest::newRow("no href") << u"<a name=\"top\">t</a><abbr>x</abbr><a\thref=c.htm>c</a>"_s
+                                 << QStringList{u"c.htm"_s};
+    }
+    void links()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, links);
+        Fixture f;
+        QCOMPARE(f.scan(page), ScanEnd::Finished);
+        QCOMPARE(f.texts(), links);
+    }
+
+    // Node records: depth, resolved URL and site flag; node text with the anchor text when asked.
+    void nodeContents()
+    {
+        Fixture f;
+        f.settings.linkText = true;
+        f.scan(u"<a href=\"/News/1.html\" target=\"_blank\">Top <b>News</b></a><a href=http://other.test/>o</a>"_s);
+        QCOMPARE(f.texts(), (QStringList{u"/News/1.html(Top <b>News</b>)"_s, u"http://other.test/(o)"_s}));
+        QCOMPARE(f.store.full().node(2)->record.render(), u"1$http://www.site.test/News/1.html$1"_s);
+        QCOMPARE(f.store.full().node(3)->record.render(), u"1$http://other.test/$0"_s);
+        QCOMPARE(f.store.full().node(2)->parent, 1);
+        QCOMPARE(f.store.panel(4), u"已解析链接：3个"_s);
+        QCOMPARE(f.toolkit.yields(), 2); // one yield per new node
+    }
+
+    // Repeated URLs: a second node with the first one's status, or none when repeats are hidden.
+    void duplicates()
+    {
+        const QString page = u"<a href=a.htm>1</a><a href=/a.htm>2</a><a href=x.exe>3</a>"_s;
+        Fixture shown;
+        shown.settings.noRepeats = false;
+        shown.scan(u"<a href=a.htm>1</a>"_s);
+        shown.store.recordProbe(2, StatusDead, 5, u"Not Found"_s);
+        shown.scan(page);
+        QCOMPARE(shown.texts(), (QStringList{u"a.htm"_s, u"a.htm"_s, u"/a.htm"_s}));
+        QCOMPARE(shown.store.full().node(4)->status, int(StatusDead));
+        QVERIFY(!shown.store.full().node(4)->record.probed);
+        QCOMPARE(shown.toolkit.yields(), 1); // duplicates give no yield
+
+        Fixture hidden;
+        hidden.scan(page + page);
+        QCOMPARE(hidden.texts(), QStringList{u"a.htm"_s});
+    }
+
+    // Skipped anchors leave the parsed-links panel alone.
+    void panelOnlyForLinks()
+    {
+        Fixture f;
+        f.scan(u"<a href=\"#x\">x</a><a href=\"\">e</a>"_s);
+        QCOMPARE(f.store.panel(4), QString());
+        QCOMPARE(f.store.resume(LinkStore::Badlink2), u"1"_s);
+    }
+
+    // The batch limit: the scan hands over once the list holds 200 nodes, and notes where it stood.
+    void batchLimit()
+    {
+        Fixture f;
+        for (int i = 2; i <= 198; ++i) {
+            f.store.addLinkNode(1, u"x"_s, 1, u"http://www.site.test/n"_s + QString::number(i), true);
+        }
+        QString page;
+        for (int i = 0; i < 5; ++i) {
+            page += u"<a href=p"_s + QString::number(i) + u".htm>x</a>"_s;
+        }
+        QCOMPARE(f.scan(page), ScanEnd::BatchLimit);
+        QCOMPARE(f.store.full().count(), 200);
+        QCOMPARE(f.batch, 1);
+        QCOMPARE(f.store.resume(LinkStore::Badlink2), u"3"_s);
+        // Continuing at the noted anchor adds the rest, once each.
+        QCOMPARE(f.scan(page, 3), ScanEnd::Finished);
+        QCOMPARE(f.store.full().count(), 203);
+    }
+
+    // A stop is seen before the next anchor; the yield that cleared the flag came after a new node.
+    void stopPoint()
+    {
+        Fixture f;
+        f.toolkit.atYield(2, [&f] { f.running = false; });
+        QCOMPARE(f.scan(u"<a href=a>a</a><a href=b>b</a><a href=c>c</a>"_s), ScanEnd::Stopped);
+        QCOMPARE(f.texts(), (QStringList{u"a"_s, u"b"_s}));
+        QCOMPARE(f.store.resume(LinkStore::Badlink2), u"3"_s);
+    }
+
+    // Clearing the results while the scan yields leaves nothing half-added.
+    void clearedDuringScan()
+    {
+        Fixture f;
+        f.toolkit.atYield(1, [&f] { f.store.clearResults(); });
+        QCOMPARE(f.scan(u"<a href=a>a</a><a href=b>b</a>"_s), ScanEnd::Finished);
+        QCOMPARE(f.store.full().count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageScan)
+#include "tst_pagescan.moc"

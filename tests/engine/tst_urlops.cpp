@@ -1,0 +1,155 @@
+#include "resulttree.h"
+#include "urlops.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestUrlOps : public QObject
+{
+    Q_OBJECT
+
+    // node 1: home page; node 2: /dir/page.htm; node 3: /d1/d2/p.htm; node 4: /dir/ ; node 5: index.htm
+    ResultTree tree;
+    int addPage(const QString& text, const QString& url)
+    {
+        NodeRecord r;
+        r.url = url;
+        r.siteLink = true;
+        return tree.add(tree.count() == 0 ? 0 : 1, tree.count() + 1, text, NoStatus, r);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        addPage(u"http://www.site.test"_s, u"http://www.site.test"_s);
+        addPage(u"dir/page.htm"_s, u"http://www.site.test/dir/page.htm"_s);
+        addPage(u"/d1/d2/p.htm(Text)"_s, u"http://www.site.test/d1/d2/p.htm"_s);
+        addPage(u"dir/"_s, u"http://www.site.test/dir/"_s);
+        addPage(u"index.htm"_s, u"http://www.site.test/index.htm"_s);
+        addPage(u"https://secure.site.test/a/b"_s, u"https://secure.site.test/a/b"_s);
+    }
+
+    void stripHttp_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("bare");
+        QTest::newRow("upper case host") << u"HTTP://WWW.SITE.TEST/"_s << u"www.site.test"_s;
+        QTest::newRow("one slash only") << u"http://site.test//"_s << u"site.test/"_s;
+        QTest::newRow("second scheme cuts") << u"http://site.test/?u=http://b.test"_s << u"site.test/?u="_s;
+        QTest::newRow("https, path case kept") << u"https://Site.Test/Dir/Page.HTM"_s << u"site.test/Dir/Page.HTM"_s;
+        QTest::newRow("no scheme, trimmed") << u"  WWW.Site.test/A/ "_s << u"www.site.test/A"_s;
+    }
+    void stripHttp()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, bare);
+        QCOMPARE(StripHttp(url), bare);
+    }
+
+    void parentDomain_data()
+    {
+        QTest::addColumn<QString>("bare");
+        QTest::addColumn<QString>("parent");
+        QTest::newRow("www") << u"www.site.test/x.htm"_s << u"site.test"_s;
+        QTest::newRow("two labels") << u"site.test"_s << u"test"_s;
+        QTest::newRow("every occurrence") << u"aa.aa.test"_s << u"test"_s;
+        QTest::newRow("no dot") << u"localhost/x.htm"_s << u"localhost"_s;
+    }
+    void parentDomain()
+    {
+        QFETCH(QString, bare);
+        QFETCH(QString, parent);
+        QCOMPARE(GetParentDomain(bare), parent);
+    }
+
+    void subdomain()
+    {
+        QVERIFY(!IsSubdomainOf(u"http://site.test/x", u"site.test"));
+        QVERIFY(IsSubdomainOf(u"http://bbs.site.test/x", u"site.test"));
+        QVERIFY(IsSubdomainOf(u"HTTP://BBS.SITE.TEST/x", u"site.test"));
+        QVERIFY(IsSubdomainOf(u" site.test ", u"site.test"));
+    }
+
+    void siteLink_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("plain");
+        QTest::addColumn<bool>("withSubdomains");
+        QTest::newRow("host relative") << u"/x.htm"_s << true << true;
+        QTest::newRow("page relative") << u"x.htm"_s << true << true;
+        QTest::newRow("climbing") << u"../x.htm"_s << true << true;
+        QTest::newRow("same site") << u"http://www.site.test/y.htm"_s << true << true;
+        QTest::newRow("subdomain") << u"http://bbs.site.test/y.htm"_s << false << true;
+        QTest::newRow("other site") << u"http://other.test/"_s << false << false;
+        QTest::newRow("https same site") << u"https://www.site.test/y.htm"_s << true << true;
+        QTest::newRow("host in capitals") << u"HTTP://WWW.SITE.TEST/Y.htm"_s << true << true;
+        QTest::newRow("protocol relative, same") << u"//www.site.test/z"_s << true << true;
+        QTest::newRow("protocol relative, other") << u"//cdn.other.test/z"_s << false << false;
+        QTest::newRow("longer host") << u"http://www.site.test.evil.test/"_s << false << false;
+        QTest::newRow("query holds a URL") << u"go.php?u=http://other.test/"_s << true << true;
+        QTest::newRow("other scheme") << u"ftp://www.site.test/f"_s << false << false;
+    }
+    void siteLink()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, plain);
+        QFETCH(bool, withSubdomains);
+        const QString site = u"http://www.site.test"_s;
+        QCOMPARE(IsSiteLink(link, u"www.site.test/dir/page.htm", site, false), plain);
+        QCOMPARE(IsSiteLink(link, u"www.site.test/dir/page.htm", site, true), withSubdomains);
+    }
+
+    void resolve_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("url");
+        const QString h = u"http://www.site.test"_s;
+        QTest::newRow("host relative") << 2 << u"/x.htm"_s << h + u"/x.htm";
+        QTest::newRow("page relative") << 2 << u"x.htm"_s << h + u"/dir/x.htm";
+        QTest::newRow("one up") << 2 << u"../x.htm"_s << h + u"/x.htm";
+        QTest::newRow("above the root") << 2 << u"../../x.htm"_s << h + u"/x.htm";
+        QTest::newRow("absolute, trimmed") << 2 << u"  http://Other.test/A  "_s << u"http://Other.test/A"_s;
+        QTest::newRow("https absolute") << 2 << u"https://www.site.test/s"_s << u"https://www.site.test/s"_s;
+        QTest::newRow("dot segment") << 2 << u"./x"_s << h + u"/dir/x";
+        QTest::newRow("query only") << 2 << u"?q=1"_s << h + u"/dir/page.htm?q=1";
+        QTest::newRow("up and down") << 2 << u"a/../b"_s << h + u"/dir/b";
+        QTest::newRow("protocol relative") << 2 << u"//cdn.test/a.js"_s << u"http://cdn.test/a.js"_s;
+        QTest::newRow("protocol relative on https") << 6 << u"//cdn.test/a"_s << u"https://cdn.test/a"_s;
+        QTest::newRow("https page relative") << 6 << u"c"_s << u"https://secure.site.test/a/c"_s;
+        QTest::newRow("letter case kept") << 2 << u"News/Index.HTML"_s << h + u"/dir/News/Index.HTML";
+        QTest::newRow("home page") << 1 << u"x.htm"_s << h + u"/x.htm";
+        QTest::newRow("file at the root") << 5 << u"x.htm"_s << h + u"/x.htm";
+        QTest::newRow("directory page") << 4 << u"x.htm"_s << h + u"/dir/x.htm";
+        QTest::newRow("nested page") << 3 << u"x.htm"_s << h + u"/d1/d2/x.htm";
+        QTest::newRow("nested page, one up") << 3 << u"../x.htm"_s << h + u"/d1/x.htm";
+        QTest::newRow("non-ASCII path") << 2 << u"新闻/a.htm"_s << h + u"/dir/新闻/a.htm";
+    }
+    void resolve()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, link);
+        QFETCH(QString, url);
+        QCOMPARE(ResolveLink(link, tree, page), url);
+    }
+
+    void findPageNode()
+    {
+        QCOMPARE(FindPageNode(tree, 0), 1);
+        QCOMPARE(FindPageNode(tree, 1), 1);
+        QCOMPARE(FindPageNode(tree, 2), 1); // "dir/page.htm" has no scheme: its parent, the home page
+        QCOMPARE(FindPageNode(tree, 6), 6);
+    }
+
+    void siteExists()
+    {
+        const QStringList sites{u"www.a.test"_s, u"www.b.test"_s};
+        QVERIFY(SiteExists(u"  www.b.test "_s, sites));
+        QVERIFY(!SiteExists(u"WWW.B.TEST"_s, sites));
+        QVERIFY(!SiteExists(u"www.b.test"_s, {}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUrlOps)
+#include "tst_urlops.moc"
