@@ -1,0 +1,14 @@
+#include "reportrows.h"
+
+QString ParentLink(const ResultTree& list, int index)
+{
+    const ResultNode* node = list.node(index);
+    if (!node) {
+        return {};
+    }
+    if (index == 1) {
+        return node->text;
+    }
+    const ResultNode* parent = list.node(node->parent);
+    return parent ? parent->record.field(1) : node->record.field(1);
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "resulttree.h"
+
+#include <QString>
+
+// What every report shows in its last column for node `index` of `list`: node 1's own text for
+// node 1, the URL of the page the link was found on for the others, and the node's own URL for a
+// top-level page of the dead-link list (it has no page above it).
+QString ParentLink(const ResultTree& list, int index);

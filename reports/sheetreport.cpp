@@ -1,0 +1,212 @@
+#include "sheetreport.h"
+
+#include "reportrows.h"
+#include "sheetcolumns.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <xlsxwriter.h>
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Texts of the workbook and of its failure message.
+const std::array<QString, 6> kHeaders = {u"检测链接"_s, u"链接状态"_s, u"状态描述"_s,
+                                         u"链接深度"_s, u"查询耗时"_s, u"上级链接（导入链接）"_s};
+const QString kValid = u"有效链接"_s;
+const QString kDead = u"死链接"_s;
+const QString kTimedOut = u"超时链接"_s;
+const QString kUnchecked = u"尚未检测"_s;
+const QString kMilliseconds = u"毫秒"_s;
+const QString kFailureLead = u"导出失败，原因如下："_s;
+const QString kFailureNumberEnd = u":   "_s;
+const QString kFailureTitle = u"导出失败"_s;
+
+// Font colours of the status column, as RGB.
+constexpr lxw_color_t kBlue = 0x0000FF;
+constexpr lxw_color_t kRed = 0xFF0000;
+constexpr lxw_color_t kMagenta = 0xFF00FF;
+
+constexpr double kHeaderFontSize = 12;
+constexpr double kDefaultFontSize = 11;
+constexpr double kHeaderRowHeight = 15.75; // what spreadsheet programs give a row of 12-point text
+
+enum Column { ColUrl, ColStatus, ColDescription, ColDepth, ColTime, ColParent, ColumnCount };
+
+lxw_format* FontFormat(lxw_workbook* book, lxw_color_t colour)
+{
+    lxw_format* format = workbook_add_format(book);
+    format_set_font_color(format, colour);
+    return format;
+}
+
+// Fills one worksheet; after the first failing write it writes nothing more and keeps that error.
+class SheetBuilder
+{
+public:
+    SheetBuilder(lxw_workbook* book, lxw_worksheet* sheet) : sheet_(sheet)
+    {
+        header_ = workbook_add_format(book);
+        format_set_bold(header_);
+        format_set_font_size(header_, kHeaderFontSize);
+        valid_ = FontFormat(book, kBlue);
+        dead_ = FontFormat(book, kRed);
+        timedOut_ = FontFormat(book, kMagenta);
+    }
+
+    lxw_error error() const { return error_; }
+
+    void writeHeader()
+    {
+        keep(worksheet_set_row(sheet_, 0, kHeaderRowHeight, header_));
+        for (int c = 0; c < ColumnCount; ++c) {
+            put(0, c, kHeaders[static_cast<size_t>(c)], header_, kHeaderFontSize / kDefaultFontSize);
+        }
+    }
+
+    void writeNode(const ResultTree& list, int index)
+    {
+        const ResultNode& node = *list.node(index);
+        const NodeRecord& record = node.record;
+        const auto row = static_cast<lxw_row_t>(index);
+        put(row, ColUrl, record.field(1));
+        writeStatus(row, node.status);
+        put(row, ColDepth, record.field(0));
+        put(row, ColParent, ParentLink(list, index));
+        // Only a record with both probe fields has a description and a time to show.
+        const bool probed = record.fieldCount() > 4;
+        put(row, ColDescription, probed ? record.field(4) : QString());
+        put(row, ColTime, probed ? record.field(3) + kMilliseconds : QString());
+    }
+
+    void sizeColumns()
+    {
+        for (int c = 0; c < ColumnCount; ++c) {
+            if (fit_.width(c) > 0) {
+                const auto col = static_cast<lxw_col_t>(c);
+                keep(worksheet_set_column(sheet_, col, col, fit_.width(c), nullptr));
+            }
+        }
+    }
+
+private:
+    void writeStatus(lxw_row_t row, int status)
+    {
+        switch (status) {
+        case StatusValid:
+            return put(row, ColStatus, kValid, valid_);
+        case StatusDead:
+            return put(row, ColStatus, kDead, dead_);
+        case StatusTimedOut:
+            return put(row, ColStatus, kTimedOut, timedOut_);
+        default:
+            return put(row, ColStatus, kUnchecked);
+        }
+    }
+
+    void put(lxw_row_t row, int column, const QString& text, lxw_format* format = nullptr, double fontScale = 1)
+    {
+        if (error_ != LXW_NO_ERROR || (text.isEmpty() && !format)) {
+            return;
+        }
+        const QByteArray utf8 = text.toUtf8();
+        keep(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), utf8.constData(), format));
+        fit_.fit(column, text, fontScale);
+    }
+
+    void keep(lxw_error error)
+    {
+        if (error_ == LXW_NO_ERROR) {
+            error_ = error;
+        }
+    }
+
+    lxw_worksheet* sheet_;
+    lxw_format* header_ = nullptr;
+    lxw_format* valid_ = nullptr;
+    lxw_format* dead_ = nullptr;
+    lxw_format* timedOut_ = nullptr;
+    ColumnFit fit_{ColumnCount};
+    lxw_error error_ = LXW_NO_ERROR;
+};
+
+// Builds the whole workbook into `path`. The library writes the file only when the workbook is
+// closed, and closing also frees it, so a failed build still closes; the caller removes that file.
+lxw_error BuildWorkbook(const ResultTree& list, const QString& path)
+{
+    lxw_workbook* book = workbook_new(QFile::encodeName(path).constData());
+    if (!book) {
+        return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    }
+    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
+    if (!sheet) {
+        workbook_close(book);
+        return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    }
+    SheetBuilder builder(book, sheet);
+    builder.writeHeader();
+    for (int i = 1; i <= list.count() && builder.error() == LXW_NO_ERROR; ++i) {
+        builder.writeNode(list, i);
+    }
+    builder.sizeColumns();
+    const lxw_error closed = workbook_close(book);
+    return builder.error() != LXW_NO_ERROR ? builder.error() : closed;
+}
+
+// A name in the target's folder, so that the finished workbook can be renamed over the target.
+QString PartFileName(const QString& target)
+{
+    const QDir folder = QFileInfo(target).absoluteDir();
+    QString name;
+    do {
+        const QString tag = QString::number(QRandomGenerator::global()->generate(), 16);
+        name = folder.filePath(u".kelvara-"_s + tag + u".xlsx.part"_s);
+    } while (QFileInfo::exists(name));
+    return name;
+}
+
+std::filesystem::path FsPath(const QString& name)
+{
+    return std::filesystem::path(name.toStdU16String());
+}
+
+SheetReportResult LibraryFailure(lxw_error error)
+{
+    return {false, static_cast<int>(error), QString::fromUtf8(lxw_strerror(error))};
+}
+
+} // namespace
+
+SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName)
+{
+    const QString part = PartFileName(fileName);
+    if (const lxw_error error = BuildWorkbook(list, part); error != LXW_NO_ERROR) {
+        QFile::remove(part);
+        return LibraryFailure(error);
+    }
+    std::error_code moved;
+    std::filesystem::rename(FsPath(part), FsPath(fileName), moved);
+    if (moved) {
+        QFile::remove(part);
+        return {false, moved.value(), QString::fromLocal8Bit(moved.message())};
+    }
+    return {true, 0, {}};
+}
+
+QString SheetFailureMessage(const SheetReportResult& result)
+{
+    return kFailureLead + u"\r\n\r\n" + QString::number(result.errorNumber) + kFailureNumberEnd + result.description;
+}
+
+QString SheetFailureTitle()
+{
+    return kFailureTitle;
+}

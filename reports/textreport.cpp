@@ -1,0 +1,171 @@
+#include "textreport.h"
+
+#include "reportrows.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Texts of the plain-text report.
+const QString kTxtBanner = u"@@@@@@@@@@@@   txt格式的数据导出显示效果较差，如需较好的效果请导出为Excel或Html格式  @@@@@@@@@@@@ "_s;
+const QString kTxtHeader = u"检测链接        链接状态    状态描述    链接深度    查询耗时    上级链接（导入链接）"_s;
+const QString kTxtValid = u"有效链接"_s;
+const QString kTxtDead = u"死链接"_s;
+const QString kTxtTimedOut = u"超时检测"_s;
+const QString kTxtUnchecked = u"未检测"_s;
+const QString kLineBreak = u"\r\n"_s;
+
+// Texts of the Html report.
+const QString kHtmlHead = u"<html><title>网页死链接检测报告</title>"
+                          u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" /><body>"
+                          u"<table width='100%' border='0' style='font-size:12px'>"
+                          u"<tr align=center style='font-weight:bold'>"
+                          u"<td width='32%' height='25'>检测链接</td><td width='11%'>链接状态</td>"
+                          u"<td width='12%'>状态描述</td><td width='8%'>链接深度</td>"
+                          u"<td width='11%'>查询耗时</td><td width='26%'>上级链接（导入链接）</td></tr>"_s;
+const QString kHtmlTail = u"</table></body></html>"_s;
+const QString kHtmlValid = u"<td style='color:#0000FF'>有效链接</td>"_s;
+const QString kHtmlDead = u"<td style='color:#FF0000'>死链接</td>"_s;
+const QString kHtmlTimedOut = u"<td style='color:#990000'>超时链接</td>"_s;
+const QString kHtmlUnchecked = u"<td>未检测</td>"_s;
+
+// Units of the query time: a one-character time (0, or empty) reads as seconds.
+const QString kMilliseconds = u"毫秒"_s;
+const QString kSeconds = u"秒"_s;
+
+bool IsProbed(const NodeRecord& record)
+{
+    return record.fieldCount() > 3;
+}
+
+const QString& TimeUnit(const QString& queryTime)
+{
+    return queryTime.size() > 1 ? kMilliseconds : kSeconds;
+}
+
+const QString& TxtStatusWord(int status)
+{
+    switch (status) {
+    case StatusValid:
+        return kTxtValid;
+    case StatusDead:
+        return kTxtDead;
+    case StatusTimedOut:
+        return kTxtTimedOut;
+    default:
+        return kTxtUnchecked;
+    }
+}
+
+const QString& HtmlStatusCell(int status)
+{
+    switch (status) {
+    case StatusValid:
+        return kHtmlValid;
+    case StatusDead:
+        return kHtmlDead;
+    case StatusTimedOut:
+        return kHtmlTimedOut;
+    default:
+        return kHtmlUnchecked;
+    }
+}
+
+// URLs and texts come from crawled pages, so they must not be able to open tags or leave a
+// quoted attribute.
+QString Escaped(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'>':
+            out += u"&gt;";
+            break;
+        case u'"':
+            out += u"&quot;";
+            break;
+        case u'\'':
+            out += u"&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+void AppendTxtRow(QString& text, const ResultTree& list, int index)
+{
+    const ResultNode& node = *list.node(index);
+    const NodeRecord& record = node.record;
+    const QString spaces8 = u"        "_s;
+    text += kLineBreak + record.field(1) + u"    " + TxtStatusWord(node.status) + spaces8;
+    text += (IsProbed(record) ? record.field(4) : u"-"_s) + spaces8;
+    text += record.field(0) + spaces8;
+    if (IsProbed(record)) {
+        const QString time = record.field(3);
+        text += time + TimeUnit(time) + spaces8;
+    } else {
+        text += u"-         "_s;
+    }
+    text += ParentLink(list, index);
+}
+
+void AppendHtmlRow(QString& text, const ResultTree& list, int index)
+{
+    const ResultNode& node = *list.node(index);
+    const NodeRecord& record = node.record;
+    const QString url = Escaped(record.field(1));
+    text += u"<tr align='center'><td><a href=\"" + url + u"\" target='_blank'>" + url + u"</a></td>";
+    text += HtmlStatusCell(node.status);
+    if (IsProbed(record)) {
+        text += u"<td>" + Escaped(record.field(4)) + u"</td>";
+    } else {
+        text += u"<td></td>"_s;
+    }
+    text += u"<td>" + record.field(0) + u"</td>";
+    if (IsProbed(record)) {
+        const QString time = record.field(3);
+        text += u"<td>" + time + TimeUnit(time) + u"</td>";
+    } else {
+        text += u"<td></td>"_s;
+    }
+    text += (index == 1 ? u"<td>"_s : u"<td> "_s) + Escaped(ParentLink(list, index)) + u"</td></tr>";
+}
+
+QString TxtReport(const ResultTree& list)
+{
+    QString text = kTxtBanner + kLineBreak + kLineBreak + kTxtHeader;
+    for (int i = 1; i <= list.count(); ++i) {
+        AppendTxtRow(text, list, i);
+    }
+    return text;
+}
+
+QString HtmlReport(const ResultTree& list)
+{
+    QString text = kHtmlHead;
+    for (int i = 1; i <= list.count(); ++i) {
+        AppendHtmlRow(text, list, i);
+    }
+    return text + kHtmlTail;
+}
+
+} // namespace
+
+QString TextReportText(const ResultTree& list, int format)
+{
+    return format == ReportHtml ? HtmlReport(list) : TxtReport(list);
+}
+
+WriteResult WriteTextReport(const ResultTree& list, const QString& fileName, int format)
+{
+    return WriteAnsiLine(fileName, TextReportText(list, format));
+}

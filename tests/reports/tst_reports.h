@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+
+class TestTextReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesReportBytes_data();
+    void writesReportBytes();
+    void encodesInGb18030();
+    void failedWriteKeepsOldFile_data();
+    void failedWriteKeepsOldFile();
+};
+
+class TestSheetReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void headerRowIsBold();
+    void writesNodeRows_data();
+    void writesNodeRows();
+    void columnsFitTheirTexts();
+    void failureLeavesNoFile_data();
+    void failureLeavesNoFile();
+    void failureMessage();
+};
