@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+// Bodies beyond this size (after decompression) are cut, so that a hostile server cannot exhaust memory.
+inline constexpr qint64 kMaxBodyBytes = 20 * 1024 * 1024;
+// Redirects followed before a request ends as failed (a redirect loop ends there).
+inline constexpr int kMaxRedirects = 10;
+
+struct HttpRequest
+{
+    QByteArray method = "GET";
+    QString url; // http or https; other schemes fail as transport errors
+    QList<QPair<QByteArray, QByteArray>> headers; // sent in addition to the network stack's defaults
+    QByteArray body;
+    // Timed out when the elapsed seconds, rounded half to even, exceed this (see timeoutrule.h).
+    qint32 tryTime = 10;
+    // Without the body the request stops reading as soon as the final status is known.
+    bool wantBody = true;
+    qint64 maxBodyBytes = kMaxBodyBytes;
+};
+
+enum class HttpError {
+    None,             // a final response was read (whatever its status)
+    Timeout,          // no complete answer within tryTime
+    Transport,        // no answer: refused, unresolved host, TLS failure, malformed URL, connection lost ...
+    Redirect,         // more than kMaxRedirects (a loop), or a redirect to a scheme other than http(s)
+    Aborted,          // cancelled by the caller
+};
+
+struct HttpResult
+{
+    bool completed = false; // a final status line was read
+    int status = 0;
+    QString statusText;    // the reason phrase, or the standard phrase of the status when the server sent none
+    QByteArray body;       // empty unless the request wanted it
+    QByteArray contentType; // the Content-Type header of the final response
+    QUrl finalUrl;         // after redirects
+    bool truncated = false; // the body was cut at maxBodyBytes
+    HttpError error = HttpError::None;
+    QString errorText;     // the network stack's description, for logs and details
+    qint64 elapsedNs = 0;  // from the start of the request to its end
+
+    bool timedOut() const { return error == HttpError::Timeout; }
+    bool isSuccess() const { return completed && status >= 200 && status <= 299; }
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "cxhtml.h"
+#include "httptypes.h"
+
+#include <QString>
+
+class HttpClient;
+
+// Probes one link at a time: a GET whose verdict is valid (final status 200-399, or 0) or not, with the
+// status text and the time taken; and, for pages to be scanned, reads the page source. Probes send no
+// headers of their own; page reads go through the owned CXHtml with its headers. While a request waits
+// the thread's events are processed.
+class Link
+{
+public:
+    static constexpr qint32 kDefaultTryTime = 20;
+    // The status text of a probe that timed out; the one sign that tells a timeout from a dead link.
+    static const QString kTimedOutText;
+
+    explicit Link(HttpClient* client = nullptr);
+
+    QString Check_url() const { return checkUrl_; }
+    // Host and scheme lower-cased, path and query as given; "http://" in front when `u` names no scheme.
+    void Check_url(const QString& u);
+    qint32 TryTime() const { return tryTime_; }
+    void sTime(qint32 seconds);
+
+    // Probes Check_url: true for a valid link. Sets statusText and querytimes.
+    bool CheckUrl();
+    // Reads the page at Check_url into websource (sniffed, then decoded); empty when it cannot be read.
+    void CheckLinks();
+    // The character set of the page at Check_url (see SniffCharset).
+    QString GetChar();
+    // The bare form of `u`: trimmed, without its scheme, host lower-cased, one trailing "/" removed.
+    static QString TrimUrl(const QString& u);
+
+    // The server's reason phrase, empty when no status could be read, or kTimedOutText.
+    QString statusText() const { return statusText_; }
+    // Milliseconds when the probe was answered, whole seconds (rounded half to even) when it timed out.
+    qint32 querytimes() const { return querytimes_; }
+    QString websource() const { return websource_; }
+    // The last probe's response as received: status, Content-Type, final URL, timing.
+    const HttpResult& lastResponse() const { return last_; }
+
+private:
+    HttpClient* client_;
+    CXHtml html_;
+    QString checkUrl_;
+    qint32 tryTime_ = kDefaultTryTime;
+    QString statusText_;
+    qint32 querytimes_ = 0;
+    QString websource_;
+    HttpResult last_;
+};
