@@ -165,7 +165,7 @@ void HttpReply::readStatus()
 void HttpReply::followRedirect()
 {
     if (++redirects_ > kMaxRedirects) {
-        result_.errorText = QLatin1StringView("More than %1 redirects").arg(kMaxRedirects);
+        result_.errorText = QLatin1StringView("More than %1 redirects").arg(QString::number(kMaxRedirects));
         fail(HttpError::Redirect);
         return;
     }
