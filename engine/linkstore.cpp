@@ -65,7 +65,8 @@ bool LinkStore::checkkey(QStringView key) const
 
 QString LinkStore::homeUrl(const QString& site)
 {
-    return HasScheme(site) ? site : QStringLiteral("http://") + site;
+    // "host:port" is no scheme here: only an http(s) prefix counts.
+    return IsHttpUrl(site) ? site : QStringLiteral("http://") + site;
 }
 
 void LinkStore::startList(const QString& site)

@@ -1,0 +1,51 @@
+// kelvara-check: the check run of the desktop program without a window.
+#include "checkrun.h"
+#include "interrupt.h"
+#include "linkstore.h"
+#include "networkprober.h"
+#include "options.h"
+#include "progress.h"
+#include "resultprinter.h"
+#include "toolkit.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+
+    CliOptions options;
+    QString error;
+    if (!ParseCliOptions(args, &options, &error)) {
+        std::fprintf(stderr, "kelvara-check: %s\nTry 'kelvara-check --help'.\n", qPrintable(error));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(CliUsage()), stdout);
+        return 0;
+    }
+
+    LinkStore store;
+    CoreToolkit toolkit;
+    CheckRun run(store, toolkit, [] { return MakeNetworkProber(); });
+    run.setSettings(options.settings);
+
+    Progress progress(store, stderr, isatty(fileno(stderr)) != 0);
+    Interrupt interrupt;
+    QObject::connect(&interrupt, &Interrupt::interrupted, &run, [&run] { run.stop(); });
+
+    run.start(options.site.trimmed());
+    progress.finish();
+
+    PrintDeadLinks(store, stdout);
+    PrintSummary(store, stdout);
+    if (!WriteReports(store, options, stderr)) {
+        return 2;
+    }
+    return store.deads().count() > 0 ? 1 : 0;
+}

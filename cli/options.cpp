@@ -1,0 +1,121 @@
+#include "options.h"
+
+#include "textops.h"
+#include "urlops.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool takeNumber(const QStringList& args, qsizetype& i, int low, int high, int* value, QString* error)
+{
+    const QString name = args[i];
+    if (i + 1 >= args.size()) {
+        *error = name + u" needs a number"_s;
+        return false;
+    }
+    int v = 0;
+    if (!ParseInt(args[++i], &v) || v < low || v > high) {
+        *error = name + u" takes a whole number from "_s + QString::number(low) + u" to "_s + QString::number(high) +
+                 u", not \""_s + args[i] + u'"';
+        return false;
+    }
+    *value = v;
+    return true;
+}
+
+bool takePath(const QStringList& args, qsizetype& i, QString* value, QString* error)
+{
+    if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+        *error = args[i] + u" needs a file name"_s;
+        return false;
+    }
+    *value = args[++i];
+    return true;
+}
+
+} // namespace
+
+QString CliUsage()
+{
+    return uR"(Usage: kelvara-check [options] SITE
+
+Checks the links of the website SITE (a home-page address such as www.example.com or
+https://www.example.com), crawling it level by level from its home page, and prints the dead
+links grouped under the page they were found on.
+
+Options:
+  --depth N        check depth 0 to 5; 5 checks the whole site (default 1)
+  --timeout S      seconds allowed for one request (default 10)
+  --subdomains     count pages on subdomains as pages of the site
+  --show-repeats   add a node for every repeated link, not only the first
+  --link-text      show the anchor text after each link
+  --parallel N     requests in flight at most, 1 to 64 (default 32)
+  --txt FILE       also write the result list as a text report
+  --html FILE      also write the result list as an Html report
+  --xlsx FILE      also write the result list as a spreadsheet
+  --dead-only      reports hold the dead-link list instead of the full list
+  --help           show this help
+
+While it runs, progress goes to standard error. Ctrl-C stops the run at its next stop point and
+prints what was found so far.
+
+Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error or a site
+that cannot be checked.
+)"_s;
+}
+
+bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        bool ok = true;
+        if (a == u"--help" || a == u"-h") {
+            o->help = true;
+        } else if (a == u"--depth") {
+            ok = takeNumber(args, i, 0, 5, &o->settings.depth, error);
+        } else if (a == u"--timeout") {
+            ok = takeNumber(args, i, 1, 3600, &o->settings.timeout, error);
+        } else if (a == u"--parallel") {
+            ok = takeNumber(args, i, 1, 64, &o->settings.parallel, error);
+        } else if (a == u"--subdomains") {
+            o->settings.subdomains = true;
+        } else if (a == u"--show-repeats") {
+            o->settings.noRepeats = false;
+        } else if (a == u"--link-text") {
+            o->settings.linkText = true;
+        } else if (a == u"--dead-only") {
+            o->deadOnly = true;
+        } else if (a == u"--txt") {
+            ok = takePath(args, i, &o->txtReport, error);
+        } else if (a == u"--html") {
+            ok = takePath(args, i, &o->htmlReport, error);
+        } else if (a == u"--xlsx") {
+            ok = takePath(args, i, &o->xlsxReport, error);
+        } else if (a.startsWith(u'-') && a.size() > 1) {
+            *error = u"unknown option "_s + a;
+            ok = false;
+        } else if (!o->site.isEmpty()) {
+            *error = u"only one SITE may be given"_s;
+            ok = false;
+        } else {
+            o->site = a;
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    if (o->help) {
+        return true;
+    }
+    const QString site = o->site.trimmed();
+    if (site.isEmpty()) {
+        *error = u"no SITE given"_s;
+        return false;
+    }
+    if (site.contains(u"://") && !IsHttpUrl(site)) {
+        *error = u"SITE must be an http:// or https:// address, not \""_s + site + u'"';
+        return false;
+    }
+    return true;
+}

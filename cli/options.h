@@ -1,0 +1,23 @@
+#pragma once
+
+#include "checksettings.h"
+
+#include <QString>
+#include <QStringList>
+
+// The command line of kelvara-check.
+struct CliOptions
+{
+    CheckSettings settings;
+    QString site;
+    QString txtReport;
+    QString htmlReport;
+    QString xlsxReport;
+    bool deadOnly = false;
+    bool help = false;
+};
+
+// Parses the arguments (without the program name). On a usage error returns false and fills `error`.
+bool ParseCliOptions(const QStringList& arguments, CliOptions* options, QString* error);
+
+QString CliUsage();

@@ -1,0 +1,53 @@
+#include "progress.h"
+
+#include "linkstore.h"
+#include "textops.h"
+
+using namespace Qt::StringLiterals;
+
+qint64 TestedCount(const LinkStore& store)
+{
+    bool ok = false;
+    const qint64 n = GetBetween(store.panel(3), u"：", u"个").toLongLong(&ok);
+    return ok ? n : 0;
+}
+
+Progress::Progress(const LinkStore& store, std::FILE* out, bool terminal, QObject* parent)
+    : QObject(parent), store_(store), out_(out), terminal_(terminal)
+{
+    connect(&store, &LinkStore::panelChanged, this, &Progress::update);
+}
+
+QString Progress::line() const
+{
+    return store_.panel(1) + u"  parsed "_s + QString::number(store_.full().count()) + u"  tested "_s +
+           QString::number(TestedCount(store_)) + u"  dead "_s + QString::number(store_.deads().count()) +
+           u"  timed out "_s + QString::number(store_.timeouts().count());
+}
+
+void Progress::update()
+{
+    const qint64 interval = terminal_ ? 100 : 5000;
+    if (shown_ && sinceLast_.elapsed() < interval) {
+        return;
+    }
+    sinceLast_.start();
+    shown_ = true;
+    const QByteArray text = line().toLocal8Bit();
+    if (terminal_) {
+        const int width = static_cast<int>(text.size());
+        std::fprintf(out_, "\r%s%*s", text.constData(), lastWidth_ > width ? lastWidth_ - width : 0, "");
+        lastWidth_ = width;
+    } else {
+        std::fprintf(out_, "%s\n", text.constData());
+    }
+    std::fflush(out_);
+}
+
+void Progress::finish()
+{
+    if (terminal_ && shown_) {
+        std::fprintf(out_, "\n");
+        std::fflush(out_);
+    }
+}

@@ -1,0 +1,76 @@
+#include "resultprinter.h"
+
+#include "linkstore.h"
+#include "options.h"
+#include "progress.h"
+#include "sheetreport.h"
+#include "textreport.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString describe(const NodeRecord& record)
+{
+    return record.statusText.isEmpty() ? u"(no response)"_s : record.statusText;
+}
+
+void printLine(std::FILE* out, const QString& text)
+{
+    std::fprintf(out, "%s\n", text.toLocal8Bit().constData());
+}
+
+} // namespace
+
+void PrintDeadLinks(const LinkStore& store, std::FILE* out)
+{
+    const ResultTree& dead = store.dead();
+    for (int top : dead.topLevel()) {
+        const ResultNode* page = dead.node(top);
+        if (page->children.empty()) {
+            // The home page itself is dead.
+            printLine(out, page->record.url + u"  "_s + describe(page->record));
+            continue;
+        }
+        printLine(out, page->record.url);
+        for (int child : page->children) {
+            const ResultNode* link = dead.node(child);
+            printLine(out, u"    "_s + link->record.url + u"  "_s + describe(link->record));
+        }
+    }
+}
+
+void PrintSummary(const LinkStore& store, std::FILE* out)
+{
+    std::fprintf(out, "links parsed: %d, tested: %lld, dead: %d, timed out: %d\n", store.full().count(),
+                 static_cast<long long>(TestedCount(store)), store.deads().count(), store.timeouts().count());
+}
+
+bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* err)
+{
+    const ResultTree& list = options.deadOnly ? store.dead() : store.full();
+    bool ok = true;
+    const auto fail = [&](const QString& file, const QString& why) {
+        std::fprintf(err, "kelvara-check: cannot write %s: %s\n", qPrintable(file), qPrintable(why));
+        ok = false;
+    };
+    if (!options.txtReport.isEmpty()) {
+        const WriteResult r = WriteTextReport(list, options.txtReport, ReportTxt);
+        if (!r.ok) {
+            fail(options.txtReport, r.error);
+        }
+    }
+    if (!options.htmlReport.isEmpty()) {
+        const WriteResult r = WriteTextReport(list, options.htmlReport, ReportHtml);
+        if (!r.ok) {
+            fail(options.htmlReport, r.error);
+        }
+    }
+    if (!options.xlsxReport.isEmpty()) {
+        const SheetReportResult r = WriteSheetReport(list, options.xlsxReport);
+        if (!r.ok) {
+            fail(options.xlsxReport, QString::number(r.errorNumber) + u": "_s + r.description);
+        }
+    }
+    return ok;
+}

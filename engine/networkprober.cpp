@@ -1,0 +1,39 @@
+#include "networkprober.h"
+
+#include "link.h"
+
+namespace {
+
+// One link probe object, reused for every probe and page read of a call of the run.
+class LinkProber : public Prober
+{
+public:
+    ProbeResult CheckUrl(const QString& url, int tryTime) override
+    {
+        link_.Check_url(url);
+        link_.sTime(tryTime);
+        ProbeResult r;
+        r.valid = link_.CheckUrl();
+        r.statusText = link_.statusText();
+        r.querytimes = link_.querytimes();
+        return r;
+    }
+
+    QString CheckLinks(const QString& url, int tryTime) override
+    {
+        link_.Check_url(url);
+        link_.sTime(tryTime);
+        link_.CheckLinks();
+        return link_.websource();
+    }
+
+private:
+    Link link_;
+};
+
+} // namespace
+
+std::unique_ptr<Prober> MakeNetworkProber()
+{
+    return std::make_unique<LinkProber>();
+}
