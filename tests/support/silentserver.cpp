@@ -37,6 +37,33 @@ int SilentTcpServer::connections() const
     return static_cast<int>(sockets_.size());
 }
 
+CannedTcpServer::CannedTcpServer(const QByteArray& response) : response_(response)
+{
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                const QByteArray head = socket->property("head").toByteArray() + socket->readAll();
+                socket->setProperty("head", head);
+                if (head.contains("\r\n\r\n")) {
+                    socket->write(response_);
+                    socket->disconnectFromHost();
+                }
+            });
+        }
+    });
+}
+
+quint16 CannedTcpServer::port() const
+{
+    return server_.serverPort();
+}
+
+QString CannedTcpServer::baseUrl() const
+{
+    return u"http://127.0.0.1:"_s + QString::number(port());
+}
+
 ClosedPort::ClosedPort()
 {
     socket_.bind(QHostAddress::LocalHost, 0);

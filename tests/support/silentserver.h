@@ -28,6 +28,21 @@ private:
     QList<QTcpSocket*> sockets_;
 };
 
+// Answers every connection on 127.0.0.1 with the same raw bytes once the request head has arrived, then
+// closes it: for responses that a well-behaved server would not send (no reason phrase, broken headers).
+// Served from the owning thread's event loop.
+class CannedTcpServer
+{
+public:
+    explicit CannedTcpServer(const QByteArray& response);
+    quint16 port() const;
+    QString baseUrl() const; // "http://127.0.0.1:<port>"
+
+private:
+    QByteArray response_;
+    QTcpServer server_;
+};
+
 // A loopback port on which nothing listens: the port is bound (so no other program takes it while the
 // object lives) but never listens, so every connection attempt is refused at once.
 class ClosedPort

@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -110,6 +111,7 @@ struct TestServer::Impl
     QMap<QString, Response> routes;
     QList<Request> log;
     int waiting = 0;
+    mutable std::atomic<qint64> generated{0};
 
     void handle(const httplib::Request& req, httplib::Response& res);
     void record(const httplib::Request& req);
@@ -183,6 +185,7 @@ void TestServer::Impl::answer(const Response& route, httplib::Response& res) con
                 while (chunk.size() < chunk.capacity()) {
                     chunk += pattern[(offset + chunk.size()) % pattern.size()];
                 }
+                generated += static_cast<qint64>(chunk.size());
                 sink.write(chunk.data(), chunk.size());
                 return !isStopping();
             });
@@ -324,4 +327,9 @@ int TestServer::pending() const
 {
     std::lock_guard lock(d->mutex);
     return d->waiting;
+}
+
+qint64 TestServer::generatedBytes() const
+{
+    return d->generated;
 }

@@ -61,6 +61,8 @@ public:
     int hits(const QString& path) const;
     // Requests that are inside a handler right now (delayed or silent ones waiting).
     int pending() const;
+    // Bytes of generated bodies handed to the network so far: shows how far a client read a huge body.
+    qint64 generatedBytes() const;
 
     struct Impl;
 
