@@ -1,0 +1,311 @@
+#include "checkrun.h"
+#include "linkstore.h"
+#include "networkprober.h"
+#include "runtexts.h"
+#include "scriptedtoolkit.h"
+#include "testserver.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Whole check runs against sites served on loopback.
+class TestCheckRun : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray links(const QStringList& hrefs)
+    {
+        QByteArray html = "<html><body>";
+        for (const QString& h : hrefs) {
+            html += "<a href=\"" + h.toUtf8() + "\">" + h.toUtf8() + "</a>\n";
+        }
+        return html + "</body></html>";
+    }
+
+    // A small site: two levels of pages, dead links on several levels, an outside link, a repeat.
+    static void smallSite(TestServer& s, const QString& outside)
+    {
+        s.setPage(u"/"_s, links({u"/a.htm"_s, u"b.htm"_s, u"/dead1.htm"_s, outside, u"/a.htm"_s}));
+        s.setPage(u"/a.htm"_s, links({u"a1.htm"_s, u"/dead2.htm"_s, u"/b.htm"_s}));
+        s.setPage(u"/b.htm"_s, links({u"/b1.htm"_s}));
+        s.setPage(u"/a1.htm"_s, links({u"/a2.htm"_s}));
+        s.setPage(u"/b1.htm"_s, links({}));
+        s.setPage(u"/a2.htm"_s, links({u"/a3.htm"_s}));
+        s.setPage(u"/a3.htm"_s, links({}));
+    }
+
+    struct Run
+    {
+        LinkStore store;
+        ScriptedToolkit toolkit;
+        CheckRun run{store, toolkit, [] { return MakeNetworkProber(); }};
+        Run(int depth, int timeout = 5)
+        {
+            CheckSettings s;
+            s.depth = depth;
+            s.timeout = timeout;
+            run.setSettings(s);
+        }
+        QStringList urls() const
+        {
+            QStringList u;
+            for (int i = 1; i <= store.full().count(); ++i) {
+                u << store.full().node(i)->record.url;
+            }
+            return u;
+        }
+        // Every node as text, record and status: two runs with equal dumps found the same.
+        QStringList dump() const
+        {
+            QStringList d;
+            for (int i = 1; i <= store.full().count(); ++i) {
+                const ResultNode* n = store.full().node(i);
+                NodeRecord r = n->record;
+                r.queryTime = 0;
+                d << n->text + u' ' + r.render() + u' ' + QString::number(n->status) + u' ' +
+                         QString::number(n->parent);
+            }
+            return d;
+        }
+        int unprobed() const
+        {
+            int count = 0;
+            for (int i = 1; i <= store.full().count(); ++i) {
+                count += store.full().node(i)->status == NoStatus;
+            }
+            return count;
+        }
+        int tested() const { return store.panel(3).mid(8).chopped(1).toInt(); }
+    };
+
+private slots:
+    // How deep the crawl goes for each depth setting: which pages are read, which links exist.
+    void depths_data()
+    {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("nodes");
+        QTest::addColumn<QStringList>("readPages"); // fetched beyond the probe
+        QTest::newRow("0: the home page alone") << 0 << 1 << QStringList{};
+        QTest::newRow("1: the home page's links") << 1 << 5 << QStringList{u"/"_s};
+        QTest::newRow("2: one level of pages") << 2 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s};
+        QTest::newRow("5: the whole site") << 5 << 10
+                                           << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/a1.htm"_s,
+                                                          u"/b1.htm"_s, u"/a2.htm"_s, u"/a3.htm"_s};
+    }
+    void depths()
+    {
+        QFETCH(int, depth);
+        QFETCH(int, nodes);
+        QFETCH(QStringList, readPages);
+        TestServer site;
+        TestServer other;
+        other.setPage(u"/"_s, "<html></html>");
+        smallSite(site, other.url(u"/"_s));
+        Run r(depth);
+        r.run.start(site.baseUrl());
+
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.store.full().count(), nodes);
+        QCOMPARE(r.unprobed(), 0);
+        QCOMPARE(r.tested(), nodes);
+        // A page is requested once for its probe, and again only when it is read for links.
+        for (const QString& page : {u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/a1.htm"_s, u"/a2.htm"_s}) {
+            const int probes = r.urls().contains(site.url(page)) || page == u"/" ? 1 : 0;
+            if (readPages.contains(page)) {
+                QVERIFY2(site.hits(page) > probes, qPrintable(page));
+            } else {
+                QCOMPARE(site.hits(page), probes);
+            }
+        }
+        QCOMPARE(other.hits(u"/"_s), depth >= 1 ? 1 : 0);
+        QCOMPARE(r.store.resume(LinkStore::Badlink1), QString());
+        QCOMPARE(r.store.panel(2), QString());
+    }
+
+    // Dead links land in the dead URL list and under their page in the dead-link list.
+    void deadLinks()
+    {
+        TestServer site;
+        smallSite(site, site.url(u"/b1.htm"_s));
+        Run r(2);
+        r.run.start(site.baseUrl());
+        QStringList dead;
+        for (const UrlList::Entry& e : r.store.deads().entries()) {
+            dead << e.url;
+            QCOMPARE(r.store.full().node(e.data)->record.url, e.url);
+            QCOMPARE(r.store.full().node(e.data)->status, int(StatusDead));
+        }
+        QCOMPARE(dead, (QStringList{site.url(u"/dead1.htm"_s), site.url(u"/dead2.htm"_s)}));
+        QCOMPARE(r.store.panel(5), RunText::deadFound(2));
+        const ResultTree& tree = r.store.dead();
+        QCOMPARE(tree.topLevel().size(), size_t(2));
+        QCOMPARE(tree.node(tree.topLevel()[0])->record.url, site.baseUrl());
+        QCOMPARE(tree.node(tree.node(tree.topLevel()[1])->children[0])->record.render().section(u'$', 4),
+                 u"Not Found"_s);
+    }
+
+    // A site whose home page cannot be read: one dead node, in both lists.
+    void deadHomePage()
+    {
+        TestServer site;
+        site.setStatus(u"/"_s, 500);
+        Run r(3);
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.full().count(), 1);
+        QCOMPARE(r.store.full().node(1)->status, int(StatusDead));
+        QCOMPARE(r.store.dead().count(), 1);
+        QCOMPARE(r.store.deads().count(), 1);
+    }
+
+    // A link that never answers is timed out: its own list, not a dead link.
+    void timedOut()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, links({u"/slow.htm"_s, u"/ok.htm"_s}));
+        site.setSilent(u"/slow.htm"_s);
+        site.setPage(u"/ok.htm"_s, "ok");
+        Run r(1, 1);
+        r.run.start(site.baseUrl());
+        const ResultNode* slow = r.store.full().node(2);
+        QCOMPARE(slow->status, int(StatusTimedOut));
+        QCOMPARE(slow->record.statusText, RunText::timedOut());
+        QCOMPARE(slow->record.queryTime, qint64(2000));
+        QCOMPARE(r.store.timeouts().count(), 1);
+        QCOMPARE(r.store.timeouts().entry(0).data, 2);
+        QCOMPARE(r.store.deads().count(), 0);
+        QCOMPARE(r.store.dead().count(), 0);
+        QCOMPARE(r.store.full().node(3)->status, int(StatusValid));
+    }
+
+    // More than 200 links: batches go to check sweeps, the run continues itself and probes every node.
+    void batches()
+    {
+        TestServer site;
+        QStringList many;
+        for (int i = 0; i < 230; ++i) {
+            many << u"/p"_s + QString::number(i) + u".htm"_s;
+        }
+        site.setPage(u"/"_s, links(many.mid(0, 150) + QStringList{u"/more.htm"_s}));
+        site.setPage(u"/more.htm"_s, links(many.mid(150) + QStringList{u"/deep.htm"_s}));
+        site.setPage(u"/deep.htm"_s, links({u"/deeper.htm"_s}));
+        for (int i = 0; i < 230; ++i) {
+            site.setPage(many[i], i % 50 == 0 ? links({u"/leaf.htm"_s}) : QByteArray("x"));
+        }
+        Run r(5);
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.unprobed(), 0);
+        QCOMPARE(r.store.full().count(), 1 + 151 + 81 + 1 + 1); // leaf.htm once; deeper.htm is dead
+        QCOMPARE(r.tested(), r.store.full().count());
+        // The page that met the batch limit is continued where it stood, not re-added from its start.
+        QStringList urls = r.urls();
+        QCOMPARE(urls.removeDuplicates(), 0);
+        QCOMPARE(r.store.deads().count(), 2); // leaf.htm and deeper.htm
+        QCOMPARE(r.store.resume(LinkStore::Badlink1), QString());
+    }
+
+    // Stop in the middle of a crawl pass, then start the same site: the run continues where it
+    // stood and ends with exactly what an uninterrupted run finds.
+    void stopAndResume_data()
+    {
+        QTest::addColumn<int>("stopAt");
+        for (int y : {2, 4, 7, 11, 15}) {
+            QTest::newRow(qPrintable(u"yield "_s + QString::number(y))) << y;
+        }
+    }
+    void stopAndResume()
+    {
+        QFETCH(int, stopAt);
+        TestServer site;
+        smallSite(site, site.url(u"/b1.htm"_s));
+        Run reference(5);
+        reference.run.start(site.baseUrl());
+
+        Run r(5);
+        r.toolkit.atYield(stopAt, [&r] { r.run.stop(); });
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::paused());
+        const QStringList atStop = r.dump();
+        QVERIFY(!r.store.resume(LinkStore::Badlink1).isEmpty() || !r.store.resume(LinkStore::Badlink3).isEmpty());
+
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.dump().mid(0, atStop.size()).size(), atStop.size());
+        QCOMPARE(r.dump(), reference.dump());
+        QCOMPARE(r.tested(), r.store.full().count());
+        QCOMPARE(r.store.deads().count(), reference.store.deads().count());
+    }
+
+    // A stop, then another site: everything of the first site is gone.
+    void stopThenOtherSite()
+    {
+        TestServer first;
+        smallSite(first, first.url(u"/b1.htm"_s));
+        TestServer second;
+        second.setPage(u"/"_s, links({u"/gone.htm"_s}));
+        Run r(5);
+        r.toolkit.atYield(3, [&r] { r.run.stop(); });
+        r.run.start(first.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::paused());
+        r.run.start(second.baseUrl());
+        QCOMPARE(r.urls(), (QStringList{second.baseUrl(), second.url(u"/gone.htm"_s)}));
+        QCOMPARE(r.store.deads().count(), 1);
+        QCOMPARE(r.tested(), 2);
+    }
+
+    // A finished run, then the same site again: the trees are rebuilt, the URL lists keep their entries.
+    void sameSiteAgain()
+    {
+        TestServer site;
+        smallSite(site, site.url(u"/b1.htm"_s));
+        Run r(2);
+        r.run.start(site.baseUrl());
+        const QStringList first = r.dump();
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.dump(), first);
+        QCOMPARE(r.store.deads().count(), 4);
+        QCOMPARE(r.store.panel(5), RunText::deadFound(4));
+    }
+
+    // Repeated links with repeats shown: a node per occurrence carrying the first one's status.
+    void repeatsShown()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, links({u"/gone.htm"_s, u"/x.htm"_s, u"/x.htm"_s}));
+        site.setPage(u"/x.htm"_s, links({u"/gone.htm"_s}));
+        Run r(2);
+        CheckSettings s = r.run.settings();
+        s.noRepeats = false;
+        r.run.setSettings(s);
+        r.run.start(site.baseUrl());
+        // 1 home, 2 gone, 3 x, 4 x again (added before x was probed, so crawled as a page of its own),
+        // 5 and 6 gone again from both x pages (added after gone was found dead: they carry that status
+        // and are not probed again).
+        QCOMPARE(r.store.full().count(), 6);
+        for (int n : {5, 6}) {
+            QCOMPARE(r.store.full().node(n)->record.url, site.url(u"/gone.htm"_s));
+            QCOMPARE(r.store.full().node(n)->status, int(StatusDead));
+            QVERIFY(!r.store.full().node(n)->record.probed);
+        }
+        QCOMPARE(site.hits(u"/gone.htm"_s), 1);
+        QCOMPARE(r.store.deads().count(), 1);
+        QVERIFY(r.store.full().node(4)->record.probed);
+    }
+
+    // Clear results in the middle of a run: the run winds down on an empty list without harm.
+    void clearDuringRun()
+    {
+        TestServer site;
+        smallSite(site, site.url(u"/b1.htm"_s));
+        Run r(5);
+        r.toolkit.atYield(6, [&r] { r.store.clearResults(); });
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.store.full().count(), 0);
+        QCOMPARE(r.store.dead().count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheckRun)
+#include "tst_checkrun.moc"
