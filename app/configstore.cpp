@@ -1,0 +1,34 @@
+#include "configstore.h"
+
+#include "settingsrecord.h"
+
+namespace {
+const QString kSetting = QStringLiteral("setting");
+const QString kSites = QStringLiteral("sites");
+} // namespace
+
+QString ConfigStore::loadSettingText()
+{
+    const QString text = ReadRegValue(hive_, keyPath(), kSetting).toString();
+    if (!text.isEmpty()) {
+        return text;
+    }
+    CreateRegKey(hive_, keyPath());
+    saveSettingText(SettingsRecord::defaultText());
+    return SettingsRecord::defaultText();
+}
+
+void ConfigStore::saveSettingText(const QString& record)
+{
+    WriteRegValue(hive_, keyPath(), kSetting, record, RegSz);
+}
+
+QString ConfigStore::loadSitesText() const
+{
+    return ReadRegValue(hive_, keyPath(), kSites).toString();
+}
+
+void ConfigStore::saveSitesText(const QString& sites)
+{
+    WriteRegValue(hive_, keyPath(), kSites, sites, RegSz);
+}

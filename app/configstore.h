@@ -1,0 +1,26 @@
+#pragma once
+
+#include "regstore.h"
+
+#include <QString>
+
+// The two values the program keeps between runs, under its one key: the settings record ("setting")
+// and the site list ("sites").
+class ConfigStore
+{
+public:
+    explicit ConfigStore(RegHive hive = RegHive::CurrentUser()) : hive_(std::move(hive)) {}
+
+    static QString keyPath() { return QStringLiteral("Software\\Maroven\\V1.0.0\\Config"); }
+
+    // The stored record, or the default record after writing it when none is stored (a first start).
+    QString loadSettingText();
+    void saveSettingText(const QString& record);
+    QString loadSitesText() const;
+    void saveSitesText(const QString& sites);
+
+    const RegHive& hive() const { return hive_; }
+
+private:
+    RegHive hive_;
+};

@@ -1,0 +1,26 @@
+#include "configstore.h"
+#include "maintexts.h"
+#include "mainwindow.h"
+#include "networkprober.h"
+#include "singleinstance.h"
+#include "widgettoolkit.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(MainText::appTitle());
+    WidgetToolkit toolkit;
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        toolkit.MsgBox(MainText::alreadyRunning(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        return 0;
+    }
+    ConfigStore config;
+    MainWindow window(toolkit, config, [] { return MakeNetworkProber(); });
+    window.load();
+    window.show();
+    return QApplication::exec();
+}

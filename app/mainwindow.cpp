@@ -1,0 +1,330 @@
+#include "mainwindow.h"
+
+#include "bannerpane.h"
+#include "configstore.h"
+#include "hoverlink.h"
+#include "maintexts.h"
+#include "resultspanel.h"
+#include "resultview.h"
+#include "runtexts.h"
+#include "settingspanel.h"
+#include "sitelist.h"
+#include "sitelistview.h"
+#include "statuspanels.h"
+#include "textops.h"
+#include "toolkit.h"
+#include "webcommands.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace {
+
+template <typename W> W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFactory proberFactory,
+                       QWidget* parent)
+    : QMainWindow(parent), toolkit_(toolkit), config_(config), pending_(std::make_unique<PendingWebCommands>()),
+      web_(pending_.get()), run_(store_, toolkit, std::move(proberFactory))
+{
+    setObjectName(QStringLiteral("frm_Main"));
+    setWindowTitle(MainText::windowTitle());
+    results_ = new ResultsPanel(store_, this);
+    connect(results_, &ResultsPanel::detailLinkClicked, this, [this](const QString& a) { web_->openAddress(a); });
+
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->addWidget(buildLeftColumn());
+    splitter->addWidget(buildRightColumn());
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+
+    auto* central = new QWidget;
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(4, 4, 4, 0);
+    column->addWidget(splitter, 1);
+    column->addWidget(new BannerPane);
+    setCentralWidget(central);
+
+    stbar_ = new StatusPanels(store_, this);
+    setStatusBar(stbar_);
+    buildMenus();
+    store_.setPanel(1, RunText::ready());
+    connect(&run_, &CheckRun::runFinished, this, &MainWindow::onRunFinished);
+    resize(1340, 730);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setWebCommands(WebCommands* commands)
+{
+    web_ = commands ? commands : pending_.get();
+}
+
+QWidget* MainWindow::buildLeftColumn()
+{
+    auto* column = new QWidget;
+    auto* box = new QVBoxLayout(column);
+    box->setContentsMargins(0, 0, 4, 0);
+    box->addWidget(buildSiteFrame(), 1);
+    frame4_ = new SettingsPanel;
+    connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
+    box->addWidget(frame4_);
+    box->addWidget(results_->frame());
+    box->addWidget(buildExportFrame());
+    box->addWidget(buildInstructions());
+    box->addWidget(buildLinks());
+
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(column);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(300);
+    scroll->setMaximumWidth(420);
+    return scroll;
+}
+
+QGroupBox* MainWindow::buildSiteFrame()
+{
+    auto* frame = named(new QGroupBox(MainText::siteFrame()), QStringLiteral("Frame8"));
+    listView11_ = new SiteListView;
+    listView11_->setMinimumHeight(80);
+    sites_ = new SiteList(*listView11_, toolkit_, this);
+    connect(sites_, &SiteList::saveSitesRequested, this, &MainWindow::SaveSites);
+    connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
+    connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
+
+    command3_ = named(new QPushButton(MainText::add()), QStringLiteral("Command3"));
+    command4_ = named(new QPushButton(MainText::remove()), QStringLiteral("Command4"));
+    command5_ = named(new QPushButton(MainText::start()), QStringLiteral("Command5"));
+    connect(command3_, &QPushButton::clicked, sites_, &SiteList::add);
+    connect(command4_, &QPushButton::clicked, sites_, &SiteList::remove);
+    connect(command5_, &QPushButton::clicked, this, &MainWindow::Command5_Click);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(command3_);
+    buttons->addWidget(command4_);
+    buttons->addWidget(command5_);
+    auto* box = new QVBoxLayout(frame);
+    box->addWidget(listView11_, 1);
+    box->addLayout(buttons);
+    return frame;
+}
+
+QGroupBox* MainWindow::buildExportFrame()
+{
+    frame1_ = named(new QGroupBox(MainText::exportFrame()), QStringLiteral("Frame1"));
+    auto* row = new QHBoxLayout(frame1_);
+    const auto button = [&](const QString& name, const QString& caption, WebCommands::Report report) {
+        auto* b = named(new QPushButton(caption), name);
+        connect(b, &QPushButton::clicked, this,
+                [this, report] { web_->exportReport(report, results_->selectedList()); });
+        row->addWidget(b);
+    };
+    button(QStringLiteral("Command28"), MainText::exportTxt(), WebCommands::Report::Txt);
+    button(QStringLiteral("Command21"), MainText::exportExcel(), WebCommands::Report::Excel);
+    button(QStringLiteral("Command27"), MainText::exportHtml(), WebCommands::Report::Html);
+    return frame1_;
+}
+
+QGroupBox* MainWindow::buildInstructions()
+{
+    auto* frame = named(new QGroupBox(MainText::instructionsFrame()), QStringLiteral("Frame12"));
+    auto* box = new QVBoxLayout(frame);
+    box->setSpacing(0);
+    box->addWidget(named(new QLabel(MainText::instruction1()), QStringLiteral("Label12")));
+    box->addWidget(named(new QLabel(MainText::instruction2()), QStringLiteral("Label1")));
+    box->addWidget(named(new QLabel(MainText::instruction3()), QStringLiteral("Label22")));
+    box->addWidget(named(new QLabel(MainText::instruction4()), QStringLiteral("Label26")));
+    return frame;
+}
+
+QWidget* MainWindow::buildLinks()
+{
+    auto* area = new QWidget;
+    auto* grid = new QGridLayout(area);
+    grid->setContentsMargins(4, 0, 4, 0);
+    const auto link = [&](const QString& name, const QString& text, WebCommands::Page page) {
+        auto* label = new HoverLinkLabel(name, text, HoverLinkLabel::Style::RedItalic);
+        connect(label, &HoverLinkLabel::clicked, this, [this, page] { web_->openPage(page); });
+        linkLabels_.append(label);
+        return label;
+    };
+    grid->addWidget(link(QStringLiteral("Label17"), MainText::onlineCheck(), WebCommands::Page::OnlineCheck), 0, 0);
+    grid->addWidget(link(QStringLiteral("Label8"), MainText::toolSitemap(), WebCommands::Page::Sitemap), 1, 0);
+    grid->addWidget(link(QStringLiteral("Label9"), MainText::toolRanking(), WebCommands::Page::Ranking), 2, 0);
+    auto* command8 = named(new QPushButton(MainText::aboutButton()), QStringLiteral("Command8"));
+    connect(command8, &QPushButton::clicked, this, [this] { web_->showAbout(this); });
+    grid->addWidget(command8, 0, 1, 3, 1, Qt::AlignRight | Qt::AlignVCenter);
+    return area;
+}
+
+QWidget* MainWindow::buildRightColumn()
+{
+    auto* column = new QWidget;
+    auto* box = new QVBoxLayout(column);
+    box->setContentsMargins(4, 0, 0, 0);
+    box->addWidget(results_->lists(), 1);
+
+    auto* pickers = new QGridLayout;
+    pickers->addWidget(named(new QLabel(MainText::deadPicker()), QStringLiteral("Label2")), 0, 0);
+    pickers->addWidget(urlPicker(QStringLiteral("Combo2"), store_.deads()), 0, 1);
+    pickers->addWidget(named(new QLabel(MainText::timeoutPicker()), QStringLiteral("Label6")), 1, 0);
+    pickers->addWidget(urlPicker(QStringLiteral("Combo1"), store_.timeouts()), 1, 1);
+    pickers->setColumnStretch(1, 1);
+    box->addLayout(pickers);
+    return column;
+}
+
+QComboBox* MainWindow::urlPicker(const QString& name, UrlList& list)
+{
+    auto* picker = named(new QComboBox, name);
+    picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    picker->setMinimumContentsLength(20);
+    connect(&list, &UrlList::entryAdded, picker, [picker, &list](int row) {
+        picker->addItem(list.entry(row).url, list.entry(row).data);
+    });
+    connect(&list, &UrlList::cleared, picker, &QComboBox::clear);
+    connect(picker, &QComboBox::activated, this, [this, picker](int entry) { selectNodeOf(picker, entry); });
+    return picker;
+}
+
+void MainWindow::selectNodeOf(QComboBox* picker, int entry)
+{
+    results_->fullView()->selectNode(picker->itemData(entry).toInt());
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu* system = menuBar()->addMenu(MainText::menuSystem());
+    system->setObjectName(QStringLiteral("m_system"));
+    named(system->addAction(MainText::minimise(), this, &QWidget::showMinimized), QStringLiteral("m_min"));
+    system->addSeparator();
+    named(system->addAction(MainText::exit(), this, &QWidget::close), QStringLiteral("m_exit"));
+
+    const auto page = [this](QMenu* menu, const QString& name, const QString& caption, WebCommands::Page p) {
+        named(menu->addAction(caption, this, [this, p] { web_->openPage(p); }), name);
+    };
+    QMenu* about = menuBar()->addMenu(MainText::menuAbout());
+    about->setObjectName(QStringLiteral("m_about"));
+    named(about->addAction(MainText::info(), this, [this] { web_->showAbout(this); }), QStringLiteral("m_info"));
+    page(about, QStringLiteral("m_author"), MainText::author(), WebCommands::Page::Author);
+    QMenu* support = about->addMenu(MainText::support());
+    support->setObjectName(QStringLiteral("m_support"));
+    page(support, QStringLiteral("m_pelmar"), MainText::portal(), WebCommands::Page::Portal);
+    page(support, QStringLiteral("m_market"), MainText::market(), WebCommands::Page::Market);
+    page(support, QStringLiteral("m_help"), MainText::webmasterTools(), WebCommands::Page::Tools);
+
+    QMenu* help = menuBar()->addMenu(MainText::menuHelp());
+    help->setObjectName(QStringLiteral("m_setting"));
+    page(help, QStringLiteral("m_olhelp"), MainText::onlineHelp(), WebCommands::Page::OnlineHelp);
+    page(help, QStringLiteral("m_bug"), MainText::bug(), WebCommands::Page::Bug);
+}
+
+void MainWindow::load()
+{
+    const SettingsRecord record = SettingsRecord::parse(config_.loadSettingText());
+    frame4_->apply(record);
+    if (record.checkedSite) {
+        sites_->setCheckedSiteIndex(*record.checkedSite);
+    }
+    sites_->load(DecodeSites(config_.loadSitesText()), sites_->checkedSiteIndex());
+}
+
+void MainWindow::SaveSettings()
+{
+    SettingsRecord record = frame4_->record();
+    record.checkedSite = sites_->checkedSiteIndex();
+    config_.saveSettingText(record.format());
+}
+
+void MainWindow::SaveSites()
+{
+    config_.saveSitesText(EncodeSites(sites_->sites()));
+}
+
+void MainWindow::Command5_Click()
+{
+    if (store_.panel(1) == RunText::stopping()) {
+        return; // the last stop has not been acknowledged yet
+    }
+    bool ticked = false;
+    const QString site = sites_->checkedSite(&ticked);
+    if (!ticked) {
+        toolkit_.MsgBox(MainText::chooseSite(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        return;
+    }
+    int timeout = 0;
+    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < 10 || timeout > 30) {
+        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        frame4_->focusTimeout();
+        return;
+    }
+    if (command5_->text() == MainText::start()) {
+        startRun(site, timeout);
+    } else {
+        setRunControlsEnabled(true);
+        command5_->setText(MainText::start());
+        run_.stop();
+    }
+}
+
+void MainWindow::startRun(const QString& site, int timeout)
+{
+    setRunControlsEnabled(false);
+    command5_->setText(MainText::stop());
+    run_.setSettings(frame4_->checkSettings(timeout));
+    try {
+        run_.start(site);
+    } catch (const std::exception&) {
+        // The run keeps its results; the window must come back usable whatever went wrong.
+        store_.setPanel(1, RunText::paused());
+        onRunFinished();
+    }
+}
+
+void MainWindow::onRunFinished()
+{
+    command5_->setEnabled(true);
+    command5_->setText(MainText::start());
+    setRunControlsEnabled(true);
+}
+
+void MainWindow::setRunControlsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{listView11_, command4_, command3_, results_->clearButton(),
+                                                      frame1_, frame4_}) {
+        w->setEnabled(enabled);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (run_.isActive()) {
+        toolkit_.MsgBox(MainText::runningNoExit(), MsgButtons::Ok, MsgIcon::None, MainText::appTitle());
+        event->ignore();
+        return;
+    }
+    if (toolkit_.MsgBox(MainText::reallyExit(), MsgButtons::YesNo, MsgIcon::Question, MainText::appTitle()) !=
+        MsgResult::Yes) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "checkrun.h"
+#include "linkstore.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class BannerPane;
+class ConfigStore;
+class HoverLinkLabel;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class ResultsPanel;
+class SettingsPanel;
+class SiteList;
+class SiteListView;
+class StatusPanels;
+class Toolkit;
+class UrlList;
+class WebCommands;
+
+// The main window: sites, check settings, results, export and instructions on the left, the result
+// list on the right with the dead and timed-out URL pickers under it, the banner and the status bar at
+// the bottom. It owns the link store and the check run, which runs inside the start command's click.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFactory proberFactory,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up: the stored settings and sites are applied to the controls; nothing is written back
+    // except the default record on a first start.
+    void load();
+    // Hands over the web-page, about and export commands (kept by the caller).
+    void setWebCommands(WebCommands* commands);
+
+    LinkStore& store() { return store_; }
+    CheckRun& run() { return run_; }
+    ResultsPanel& results() { return *results_; }
+    SiteList& siteList() { return *sites_; }
+
+    void Command5_Click();
+    void ListView11_DblClick() { Command5_Click(); }
+    void SaveSettings();
+    void SaveSites();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* buildLeftColumn();
+    QWidget* buildRightColumn();
+    QGroupBox* buildSiteFrame();
+    QGroupBox* buildExportFrame();
+    QGroupBox* buildInstructions();
+    QWidget* buildLinks();
+    void buildMenus();
+    QComboBox* urlPicker(const QString& name, UrlList& list);
+    void selectNodeOf(QComboBox* picker, int entry);
+    void setRunControlsEnabled(bool enabled);
+    void onRunFinished();
+    void startRun(const QString& site, int timeout);
+
+    Toolkit& toolkit_;
+    ConfigStore& config_;
+    std::unique_ptr<WebCommands> pending_;
+    WebCommands* web_;
+    LinkStore store_;
+    CheckRun run_;
+
+    ResultsPanel* results_;
+    SiteListView* listView11_ = nullptr;
+    SiteList* sites_ = nullptr;
+    QPushButton* command3_ = nullptr;
+    QPushButton* command4_ = nullptr;
+    QPushButton* command5_ = nullptr;
+    SettingsPanel* frame4_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    StatusPanels* stbar_ = nullptr;
+    QList<HoverLinkLabel*> linkLabels_;
+};

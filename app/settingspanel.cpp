@@ -1,0 +1,146 @@
+#include "settingspanel.h"
+
+#include "maintexts.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+template <typename W> W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+bool ReadsAsNumber(const QString& text)
+{
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok && std::isfinite(v);
+}
+
+SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFrame(), parent)
+{
+    setObjectName(QStringLiteral("Frame4"));
+    check9_ = named(new QCheckBox(MainText::subdomains()), QStringLiteral("Check9"));
+    check10_ = named(new QCheckBox(MainText::noRepeats()), QStringLiteral("Check10"));
+    check13_ = named(new QCheckBox(MainText::linkText()), QStringLiteral("Check13"));
+    text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
+    text3_->setMaximumWidth(60);
+    slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
+    slider1_->setRange(0, 5);
+    slider1_->setPageStep(1);
+    slider1_->setTickPosition(QSlider::TicksBelow);
+    slider1_->setValue(1);
+    lblnum_ = named(new QLabel(QStringLiteral("1")), QStringLiteral("lblnum"));
+    lblnum_->setMinimumWidth(16);
+    check10_->setChecked(true);
+
+    auto* timeoutRow = new QHBoxLayout;
+    timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));
+    timeoutRow->addWidget(text3_);
+    timeoutRow->addWidget(named(new QLabel(MainText::seconds()), QStringLiteral("Label35")));
+    timeoutRow->addStretch();
+    auto* depthRow = new QHBoxLayout;
+    depthRow->addWidget(named(new QLabel(MainText::depthCaption()), QStringLiteral("Label5")));
+    depthRow->addWidget(slider1_, 1);
+    depthRow->addWidget(lblnum_);
+
+    auto* box = new QVBoxLayout(this);
+    box->addWidget(check9_);
+    auto* boxesRow = new QHBoxLayout;
+    boxesRow->addWidget(check10_);
+    boxesRow->addWidget(check13_);
+    boxesRow->addStretch();
+    box->addLayout(boxesRow);
+    box->addLayout(timeoutRow);
+    box->addLayout(depthRow);
+
+    for (QCheckBox* c : {check9_, check10_, check13_}) {
+        connect(c, &QCheckBox::clicked, this, &SettingsPanel::saveRequested);
+    }
+    connect(slider1_, &QSlider::valueChanged, this, &SettingsPanel::onDepthMoved);
+    connect(text3_, &QLineEdit::textChanged, this, &SettingsPanel::onTimeoutChanged);
+}
+
+void SettingsPanel::onDepthMoved(int value)
+{
+    lblnum_->setText(QString::number(value));
+    if (!applying_) {
+        emit saveRequested();
+    }
+}
+
+void SettingsPanel::onTimeoutChanged(const QString& text)
+{
+    if (!applying_ && ReadsAsNumber(text)) {
+        storedTimeout_ = text;
+        emit saveRequested();
+    }
+}
+
+void SettingsPanel::apply(const SettingsRecord& r)
+{
+    applying_ = true;
+    if (r.depth) {
+        slider1_->setValue(*r.depth);
+        lblnum_->setText(QString::number(*r.depth));
+    }
+    if (r.subdomains) {
+        check9_->setChecked(*r.subdomains);
+    }
+    if (r.noRepeats) {
+        check10_->setChecked(*r.noRepeats);
+    }
+    if (r.linkText) {
+        check13_->setChecked(*r.linkText);
+    }
+    if (r.timeout) {
+        text3_->setText(*r.timeout);
+        storedTimeout_ = *r.timeout;
+    }
+    applying_ = false;
+}
+
+SettingsRecord SettingsPanel::record() const
+{
+    SettingsRecord r;
+    r.depth = slider1_->value();
+    r.subdomains = check9_->isChecked();
+    r.noRepeats = check10_->isChecked();
+    r.linkText = check13_->isChecked();
+    r.timeout = storedTimeout_;
+    return r;
+}
+
+CheckSettings SettingsPanel::checkSettings(int timeout) const
+{
+    CheckSettings s;
+    s.depth = slider1_->value();
+    s.subdomains = check9_->isChecked();
+    s.noRepeats = check10_->isChecked();
+    s.linkText = check13_->isChecked();
+    s.timeout = timeout;
+    return s;
+}
+
+QString SettingsPanel::timeoutText() const
+{
+    return text3_->text();
+}
+
+void SettingsPanel::focusTimeout()
+{
+    text3_->setFocus(Qt::OtherFocusReason);
+}

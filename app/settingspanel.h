@@ -1,0 +1,50 @@
+#pragma once
+
+#include "checksettings.h"
+#include "settingsrecord.h"
+
+#include <QGroupBox>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+// The check settings frame: subdomains, no repeats, link text, timeout and depth. Every change the
+// user makes that belongs in the stored record is announced with saveRequested().
+class SettingsPanel : public QGroupBox
+{
+    Q_OBJECT
+public:
+    explicit SettingsPanel(QWidget* parent = nullptr);
+
+    // Applies the fields a stored record holds; announces nothing.
+    void apply(const SettingsRecord& record);
+    // The five fields of the controls (the checked site is not theirs). The timeout field is the last
+    // text of the box that read as a number: a save for another control must not store "1|2".
+    SettingsRecord record() const;
+    // The settings of a run; `timeout` must already be checked.
+    CheckSettings checkSettings(int timeout) const;
+    QString timeoutText() const;
+    // Puts the keyboard focus on the timeout box.
+    void focusTimeout();
+
+signals:
+    void saveRequested();
+
+private:
+    void onDepthMoved(int value);
+    void onTimeoutChanged(const QString& text);
+
+    QCheckBox* check9_;
+    QCheckBox* check10_;
+    QCheckBox* check13_;
+    QLineEdit* text3_;
+    QSlider* slider1_;
+    QLabel* lblnum_;
+    bool applying_ = false;
+    QString storedTimeout_ = QStringLiteral("10");
+};
+
+// True when the whole text reads as a number (the timeout box saves only then).
+bool ReadsAsNumber(const QString& text);

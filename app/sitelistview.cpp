@@ -1,0 +1,105 @@
+#include "sitelistview.h"
+
+#include "maintexts.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// The check state last set, to tell a toggle from a text change in itemChanged.
+constexpr int kKnownCheckRole = Qt::UserRole + 1;
+
+// Hands a finished edit to the list's judge before it reaches the item.
+class SiteEditDelegate : public QStyledItemDelegate
+{
+public:
+    explicit SiteEditDelegate(SiteListView* view) : QStyledItemDelegate(view), view_(view) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const auto* line = qobject_cast<QLineEdit*>(editor);
+        if (line && view_->judgeEdit(index.row(), line->text())) {
+            model->setData(index, line->text(), Qt::EditRole);
+        }
+    }
+
+private:
+    SiteListView* view_;
+};
+
+} // namespace
+
+SiteListView::SiteListView(QWidget* parent) : QTreeWidget(parent)
+{
+    setObjectName(QStringLiteral("ListView11"));
+    setColumnCount(1);
+    setHeaderLabels({MainText::siteColumn()});
+    header()->setStretchLastSection(true);
+    setRootIsDecorated(false);
+    setToolTip(MainText::siteTip());
+    setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    setItemDelegate(new SiteEditDelegate(this));
+    connect(this, &QTreeWidget::itemChanged, this, &SiteListView::onItemChanged);
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (!toggledInRelease_) {
+            emit rowClicked(indexOfTopLevelItem(item));
+        }
+    });
+}
+
+QString SiteListView::siteText(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item ? item->text(0) : QString();
+}
+
+bool SiteListView::isChecked(int row) const
+{
+    const QTreeWidgetItem* item = topLevelItem(row);
+    return item && item->checkState(0) == Qt::Checked;
+}
+
+void SiteListView::setChecked(int row, bool checked)
+{
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (!item) {
+        return;
+    }
+    const QSignalBlocker block(this);
+    item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    item->setData(0, kKnownCheckRole, checked);
+}
+
+void SiteListView::appendSite(const QString& text)
+{
+    auto* item = new QTreeWidgetItem({text});
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEditable);
+    {
+        const QSignalBlocker block(this);
+        addTopLevelItem(item);
+    }
+    setChecked(count() - 1, false);
+}
+
+void SiteListView::onItemChanged(QTreeWidgetItem* item)
+{
+    const bool checked = item->checkState(0) == Qt::Checked;
+    if (item->data(0, kKnownCheckRole).toBool() == checked) {
+        return; // a text change
+    }
+    item->setData(0, kKnownCheckRole, checked);
+    toggledInRelease_ = true;
+    emit checkToggled(indexOfTopLevelItem(item));
+}
+
+// A click on a check box both toggles it and delivers an item click; only the toggle counts, or a
+// check mark could never be cleared with the mouse.
+void SiteListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    toggledInRelease_ = false;
+    QTreeWidget::mouseReleaseEvent(event);
+    toggledInRelease_ = false;
+}

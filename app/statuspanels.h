@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QTimer>
+
+class LinkStore;
+class QLabel;
+class QProgressBar;
+
+// The status bar: the five panels of the link store, and beside them, while a run goes on, a
+// progress bar of links tested out of links parsed.
+class StatusPanels : public QStatusBar
+{
+    Q_OBJECT
+public:
+    explicit StatusPanels(LinkStore& store, QWidget* parent = nullptr);
+
+    QLabel* panelLabel(int number) const;
+    QProgressBar* progress() const { return progress_; }
+
+private:
+    void showPanel(int number, const QString& text);
+    void updateProgress();
+
+    LinkStore& store_;
+    QLabel* panels_[5] = {};
+    QProgressBar* progress_;
+    QTimer progressTimer_;
+};
+
+// The number inside a counter text such as "累计已检测链接：12个"; 0 when there is none.
+qint64 CounterValue(const QString& panelText);

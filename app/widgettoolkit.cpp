@@ -1,0 +1,117 @@
+#include "widgettoolkit.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTime>
+#include <QUrl>
+
+namespace {
+
+QMessageBox::StandardButtons standardButtons(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return QMessageBox::Ok;
+    case MsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon boxIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgResult resultOf(int button)
+{
+    switch (button) {
+    case QMessageBox::Ok:
+        return MsgResult::Ok;
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    default:
+        return MsgResult::Cancel;
+    }
+}
+
+} // namespace
+
+void WidgetToolkit::DoEvents()
+{
+    QApplication::processEvents();
+}
+
+double WidgetToolkit::Timer() const
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+MsgResult WidgetToolkit::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title)
+{
+    QMessageBox box(boxIcon(icon), title, text, standardButtons(buttons), QApplication::activeWindow());
+    return resultOf(box.exec());
+}
+
+QString WidgetToolkit::InputBox(const QString& prompt, const QString& title, const QString& defaultText)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(QApplication::activeWindow(), title, prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
+QString WidgetToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt)
+{
+    QFileDialog dialog(QApplication::activeWindow(), title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultExt);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                   : QString();
+}
+
+void WidgetToolkit::OpenUrl(const QString& address)
+{
+    const QFileInfo file(address);
+    QDesktopServices::openUrl(file.exists() ? QUrl::fromLocalFile(file.absoluteFilePath())
+                                            : QUrl::fromUserInput(address));
+}
+
+void WidgetToolkit::RunCommand(const QString& program, const QStringList& arguments)
+{
+    QProcess::startDetached(program, arguments);
+}
+
+void WidgetToolkit::SetBusy(bool busy)
+{
+    if (busy == busy_) {
+        return;
+    }
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}

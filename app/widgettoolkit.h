@@ -1,0 +1,20 @@
+#pragma once
+
+#include "toolkit.h"
+
+// The toolkit of the desktop program: Qt's dialogs, event loop, desktop services and pointers.
+class WidgetToolkit : public Toolkit
+{
+public:
+    void DoEvents() override;
+    double Timer() const override;
+    MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override;
+    QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt) override;
+    void OpenUrl(const QString& address) override;
+    void RunCommand(const QString& program, const QStringList& arguments) override;
+    void SetBusy(bool busy) override;
+
+private:
+    bool busy_ = false;
+};

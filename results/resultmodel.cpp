@@ -1,0 +1,180 @@
+#include "resultmodel.h"
+
+#include "resulttree.h"
+#include "statusicons.h"
+
+#include <QBrush>
+#include <QFont>
+
+ResultTreeModel::ResultTreeModel(const ResultTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree), published_(1, 0)
+{
+    timer_.setSingleShot(true);
+    timer_.setInterval(150);
+    connect(&timer_, &QTimer::timeout, this, &ResultTreeModel::flush);
+    connect(&tree_, &ResultTree::nodeAdded, this, &ResultTreeModel::onNodeAdded);
+    connect(&tree_, &ResultTree::nodeChanged, this, &ResultTreeModel::onNodeChanged);
+    connect(&tree_, &ResultTree::aboutToClear, this, &ResultTreeModel::onAboutToClear);
+    connect(&tree_, &ResultTree::cleared, this, &ResultTreeModel::onCleared);
+    // Nodes that were there before the model.
+    for (int n = 1; n <= tree_.count(); ++n) {
+        onNodeAdded(n);
+    }
+    flush();
+}
+
+void ResultTreeModel::onNodeAdded(int node)
+{
+    published_.resize(static_cast<size_t>(tree_.count()) + 1, 0);
+    const ResultNode* n = tree_.node(node);
+    if (!n) {
+        return;
+    }
+    pending_.insert(n->parent);
+    if (!timer_.isActive()) {
+        timer_.start();
+    }
+}
+
+// Parents are published in ascending order: a node's parent always has the smaller index, so by the
+// time the children of a node are announced the node itself is on show.
+void ResultTreeModel::flush()
+{
+    timer_.stop();
+    std::set<int> pending;
+    pending.swap(pending_);
+    for (int parent : pending) {
+        const int actual = static_cast<int>(tree_.childrenOf(parent).size());
+        int& shown = published_[static_cast<size_t>(parent)];
+        if (actual <= shown) {
+            continue;
+        }
+        beginInsertRows(makeIndex(parent), shown, actual - 1);
+        shown = actual;
+        endInsertRows();
+    }
+}
+
+void ResultTreeModel::onNodeChanged(int node)
+{
+    if (isPublished(node)) {
+        const QModelIndex i = makeIndex(node);
+        emit dataChanged(i, i);
+    }
+}
+
+void ResultTreeModel::onAboutToClear()
+{
+    beginResetModel();
+}
+
+void ResultTreeModel::onCleared()
+{
+    timer_.stop();
+    pending_.clear();
+    published_.assign(1, 0);
+    endResetModel();
+}
+
+bool ResultTreeModel::isPublished(int node) const
+{
+    while (node != 0) {
+        const ResultNode* n = tree_.node(node);
+        if (!n || n->row >= published_[static_cast<size_t>(n->parent)]) {
+            return false;
+        }
+        node = n->parent;
+    }
+    return true;
+}
+
+QModelIndex ResultTreeModel::makeIndex(int node) const
+{
+    const ResultNode* n = tree_.node(node);
+    return n ? createIndex(n->row, 0, static_cast<quintptr>(node)) : QModelIndex();
+}
+
+QModelIndex ResultTreeModel::indexOfNode(int node)
+{
+    flush();
+    return isPublished(node) ? makeIndex(node) : QModelIndex();
+}
+
+int ResultTreeModel::nodeOf(const QModelIndex& index)
+{
+    return index.isValid() ? static_cast<int>(index.internalId()) : 0;
+}
+
+QModelIndex ResultTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column != 0 || row < 0 || row >= rowCount(parent)) {
+        return {};
+    }
+    const int child = tree_.childrenOf(nodeOf(parent))[static_cast<size_t>(row)];
+    return createIndex(row, 0, static_cast<quintptr>(child));
+}
+
+QModelIndex ResultTreeModel::parent(const QModelIndex& child) const
+{
+    const ResultNode* n = tree_.node(nodeOf(child));
+    return n ? makeIndex(n->parent) : QModelIndex();
+}
+
+int ResultTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.column() > 0) {
+        return 0;
+    }
+    const int node = nodeOf(parent);
+    if (node < 0 || static_cast<size_t>(node) >= published_.size()) {
+        return 0;
+    }
+    return published_[static_cast<size_t>(node)];
+}
+
+int ResultTreeModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+bool ResultTreeModel::hasChildren(const QModelIndex& parent) const
+{
+    return rowCount(parent) > 0;
+}
+
+QVariant ResultTreeModel::data(const QModelIndex& index, int role) const
+{
+    const ResultNode* n = tree_.node(nodeOf(index));
+    if (!n) {
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return n->text;
+    case Qt::DecorationRole:
+        return StatusIcons::icon(n->status);
+    case Qt::FontRole:
+        if (n->bold) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::ForegroundRole:
+        return QBrush(n->red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    case Qt::ToolTipRole:
+        return n->record.url;
+    case NodeIndexRole:
+        return nodeOf(index);
+    case StatusRole:
+        return n->status;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags ResultTreeModel::flags(const QModelIndex& index) const
+{
+    // Read only: the dead-link list refuses every label edit, and nothing relies on editing the other.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}

@@ -1,0 +1,132 @@
+#include "resultspanel.h"
+
+#include "badlinkdialog.h"
+#include "linkstore.h"
+#include "resultmodel.h"
+#include "resulttexts.h"
+#include "resultview.h"
+#include "statusicons.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+
+namespace {
+
+QLabel* legendIcon(const QString& name, int statusCode)
+{
+    auto* label = new QLabel;
+    label->setObjectName(name);
+    label->setPixmap(StatusIcons::pixmap(statusCode, 16));
+    return label;
+}
+
+QLabel* legendText(const QString& name, const QString& text)
+{
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    return label;
+}
+
+void recolour(ResultTree& tree, bool red)
+{
+    for (int n = 1; n <= tree.count(); ++n) {
+        if (tree.node(n)->status == StatusDead) {
+            tree.setRed(n, red);
+        }
+    }
+}
+
+} // namespace
+
+ResultsPanel::ResultsPanel(LinkStore& store, QObject* parent) : QObject(parent), store_(store)
+{
+    stack_ = new QStackedWidget;
+    full_ = new ResultView(QStringLiteral("TreeView1"), new ResultTreeModel(store.full(), stack_));
+    dead_ = new ResultView(QStringLiteral("TreeView2"), new ResultTreeModel(store.dead(), stack_));
+    stack_->addWidget(full_);
+    stack_->addWidget(dead_);
+    connect(full_, &ResultView::nodeClicked, this, [this](int node) { showDetail(ResultList::Full, node); });
+    connect(dead_, &ResultView::nodeClicked, this, [this](int node) { showDetail(ResultList::Dead, node); });
+    frame_ = buildFrame();
+}
+
+// The window owns the widgets once it has placed them.
+ResultsPanel::~ResultsPanel() = default;
+
+QGroupBox* ResultsPanel::buildFrame()
+{
+    auto* frame = new QGroupBox(ResultText::frame());
+    frame->setObjectName(QStringLiteral("frame28"));
+    command6_ = new QPushButton(ResultText::clearResults());
+    command6_->setObjectName(QStringLiteral("command6"));
+    check11_ = new QCheckBox(ResultText::onlyDead());
+    check11_->setObjectName(QStringLiteral("Check11"));
+    check12_ = new QCheckBox(ResultText::deadInRed());
+    check12_->setObjectName(QStringLiteral("Check12"));
+    connect(command6_, &QPushButton::clicked, this, &ResultsPanel::Command6_Click);
+    connect(check11_, &QCheckBox::clicked, this, &ResultsPanel::Check11_Click);
+    connect(check12_, &QCheckBox::clicked, this, &ResultsPanel::Check12_Click);
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(check11_, 0, 0, 1, 3);
+    grid->addWidget(check12_, 0, 3, 1, 3);
+    grid->addWidget(legendIcon(QStringLiteral("Image2"), StatusValid), 1, 0);
+    grid->addWidget(legendText(QStringLiteral("Label4"), ResultText::legendValid()), 1, 1);
+    grid->addWidget(legendIcon(QStringLiteral("Image3"), StatusDead), 1, 2);
+    grid->addWidget(legendText(QStringLiteral("Label27"), ResultText::legendDead()), 1, 3);
+    grid->addWidget(legendIcon(QStringLiteral("Image1"), StatusTimedOut), 1, 4);
+    grid->addWidget(legendText(QStringLiteral("Label7"), ResultText::legendTimedOut()), 1, 5);
+    grid->addWidget(command6_, 2, 0, 1, 6);
+    grid->setColumnStretch(5, 1);
+    return frame;
+}
+
+QWidget* ResultsPanel::lists() const
+{
+    return stack_;
+}
+
+ResultTreeModel* ResultsPanel::fullModel() const
+{
+    return full_->resultModel();
+}
+
+ResultTreeModel* ResultsPanel::deadModel() const
+{
+    return dead_->resultModel();
+}
+
+const ResultTree& ResultsPanel::selectedList() const
+{
+    return check11_->isChecked() ? store_.dead() : store_.full();
+}
+
+void ResultsPanel::showDetail(ResultList kind, int node)
+{
+    const ResultTree& list = kind == ResultList::Full ? store_.full() : store_.dead();
+    // No owner: the window is loaded afresh for every click and closed with its own close box.
+    BadLinkDialog dialog(DescribeNode(list, node, kind));
+    connect(&dialog, &BadLinkDialog::linkClicked, this, &ResultsPanel::detailLinkClicked);
+    dialog.exec();
+}
+
+void ResultsPanel::Command6_Click()
+{
+    store_.clearResults();
+}
+
+void ResultsPanel::Check11_Click()
+{
+    stack_->setCurrentWidget(check11_->isChecked() ? static_cast<QWidget*>(dead_) : full_);
+}
+
+void ResultsPanel::Check12_Click()
+{
+    const bool red = check12_->isChecked();
+    recolour(store_.full(), red);
+    recolour(store_.dead(), red);
+}
