@@ -69,7 +69,8 @@ void HttpReply::send(const HttpRequest& hop)
     }
 }
 
-// Lets go of the network reply, aborting it when it still runs.
+// Lets go of the network reply; a transfer still running ends when the reply is deleted. (Aborting one
+// that has reported an error status already makes Qt 6.4 complain about a second error.)
 void HttpReply::detach()
 {
     if (!reply_) {
@@ -78,7 +79,7 @@ void HttpReply::detach()
     QNetworkReply* reply = reply_;
     reply_ = nullptr;
     reply->disconnect(this);
-    if (!reply->isFinished()) {
+    if (!reply->isFinished() && reply->error() == QNetworkReply::NoError) {
         reply->abort();
     }
     reply->deleteLater();
@@ -189,15 +190,11 @@ void HttpReply::followRedirect()
     send(request_);
 }
 
+// Ends the reply now; finish() lets go of the network reply, which stops the transfer.
 void HttpReply::stopWith(Stop why)
 {
     stop_ = why;
-    if (reply_ && !reply_->isFinished()) {
-        reply_->abort(); // emits QNetworkReply::finished, which ends this reply
-    }
-    if (!finished_) {
-        onNetworkFinished();
-    }
+    onNetworkFinished();
 }
 
 void HttpReply::onNetworkFinished()

@@ -20,6 +20,7 @@ public:
 
     quint16 port() const;
     QString baseUrl() const; // "http://127.0.0.1:<port>"
+    QString url(const QString& path) const { return baseUrl() + path; }
     // Connections taken so far (counted when the owning thread runs its event loop).
     int connections() const;
 
@@ -37,6 +38,7 @@ public:
     explicit CannedTcpServer(const QByteArray& response);
     quint16 port() const;
     QString baseUrl() const; // "http://127.0.0.1:<port>"
+    QString url(const QString& path) const { return baseUrl() + path; }
 
 private:
     QByteArray response_;
@@ -51,6 +53,7 @@ public:
     ClosedPort();
     quint16 port() const;
     QString baseUrl() const; // "http://127.0.0.1:<port>"
+    QString url(const QString& path) const { return baseUrl() + path; }
 
 private:
     QTcpSocket socket_;
