@@ -14,13 +14,13 @@ public:
 
     explicit ColumnFit(int columns);
 
-    // Notes a text written in `column` (0-based) in a font `fontScale` times the default size.
-    void fit(int column, QStringView text, double fontScale = 1.0);
+    // Notes a text written in `column` (0-based).
+    void fit(int column, QStringView text);
     // Width for `column` in the sheet's character units, padding included; 0 when nothing was noted.
     double width(int column) const;
 
 private:
-    std::vector<double> widest_;
+    std::vector<int> widest_;
 };
 
 // Character cells that `text` takes in a fixed-width rendering.

@@ -36,10 +36,18 @@ constexpr lxw_color_t kRed = 0xFF0000;
 constexpr lxw_color_t kMagenta = 0xFF00FF;
 
 constexpr double kHeaderFontSize = 12;
-constexpr double kDefaultFontSize = 11;
 constexpr double kHeaderRowHeight = 15.75; // what spreadsheet programs give a row of 12-point text
 
-enum Column { ColUrl, ColStatus, ColDescription, ColDepth, ColTime, ColParent, ColumnCount };
+enum Column
+{
+    ColUrl,
+    ColStatus,
+    ColDescription,
+    ColDepth,
+    ColTime,
+    ColParent,
+    ColumnCount
+};
 
 lxw_format* FontFormat(lxw_workbook* book, lxw_color_t colour)
 {
@@ -68,7 +76,7 @@ public:
     {
         keep(worksheet_set_row(sheet_, 0, kHeaderRowHeight, header_));
         for (int c = 0; c < ColumnCount; ++c) {
-            put(0, c, kHeaders[static_cast<size_t>(c)], header_, kHeaderFontSize / kDefaultFontSize);
+            put(0, c, kHeaders[static_cast<size_t>(c)], header_);
         }
     }
 
@@ -112,14 +120,14 @@ private:
         }
     }
 
-    void put(lxw_row_t row, int column, const QString& text, lxw_format* format = nullptr, double fontScale = 1)
+    void put(lxw_row_t row, int column, const QString& text, lxw_format* format = nullptr)
     {
         if (error_ != LXW_NO_ERROR || (text.isEmpty() && !format)) {
             return;
         }
         const QByteArray utf8 = text.toUtf8();
         keep(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), utf8.constData(), format));
-        fit_.fit(column, text, fontScale);
+        fit_.fit(column, text);
     }
 
     void keep(lxw_error error)

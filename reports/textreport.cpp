@@ -7,7 +7,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // Texts of the plain-text report.
-const QString kTxtBanner = u"@@@@@@@@@@@@   txt格式的数据导出显示效果较差，如需较好的效果请导出为Excel或Html格式  @@@@@@@@@@@@ "_s;
+const QString kTxtBanner =
+    u"@@@@@@@@@@@@   txt格式的数据导出显示效果较差，如需较好的效果请导出为Excel或Html格式  @@@@@@@@@@@@ "_s;
 const QString kTxtHeader = u"检测链接        链接状态    状态描述    链接深度    查询耗时    上级链接（导入链接）"_s;
 const QString kTxtValid = u"有效链接"_s;
 const QString kTxtDead = u"死链接"_s;

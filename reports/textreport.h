@@ -6,7 +6,11 @@
 #include <QString>
 
 // Format flag of a text report: 0 is the Html page, every other value plain text.
-enum TextReportFormat : int { ReportHtml = 0, ReportTxt = -1 };
+enum TextReportFormat : int
+{
+    ReportHtml = 0,
+    ReportTxt = -1
+};
 
 // The whole report of `list` as one text, one row per node in index order, without the line ending
 // that the file gets after it.

@@ -4,7 +4,7 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
 libxlsxwriter-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev fonts-wqy-microhei xvfb xauth imagemagick
-libxkbcommon-dev"
+libxkbcommon-dev unzip"
 
 missing=""
 for p in $PACKAGES; do

@@ -75,12 +75,34 @@ TreeSpec HomePageProbedIn(qint64 queryTime)
     return {{0, home, StatusValid, Probed(0, home, queryTime, u"OK"_s)}};
 }
 
-bool WritesIgnorePermissions(const QString& folder)
+QByteArray ReadAll(const QString& path)
 {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString& folder) : folder_(folder)
+{
+    QFile(folder).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     QFile probe(QDir(folder).filePath(u"probe"_s));
-    const bool created = probe.open(QIODevice::WriteOnly);
-    if (created) {
+    holds_ = !probe.open(QIODevice::WriteOnly);
+    if (!holds_) {
         probe.remove();
     }
-    return created;
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    QFile(folder_).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 // One node to add to a result list: under `parent` (0: top level), with the next key number.
 struct NodeSpec
@@ -23,10 +24,26 @@ void Fill(ResultTree& tree, const TreeSpec& spec);
 
 // Result lists that the report tests share.
 TreeSpec HomePageAlone();
-TreeSpec ProbedSite();       // valid pages, a dead link two levels down, an unprobed link, an odd code
-TreeSpec TimedOutLink();     // the home page and one link whose probe timed out
-TreeSpec DeadLinkList();     // two top-level pages, each with a dead link
+TreeSpec ProbedSite();   // valid pages, a dead link two levels down, an unprobed link, an odd code
+TreeSpec TimedOutLink(); // the home page and one link whose probe timed out
+TreeSpec DeadLinkList(); // two top-level pages, each with a dead link
 TreeSpec HomePageProbedIn(qint64 queryTime);
 
-// True when the current user can create files in `folder` even though it is read-only (root can).
-bool WritesIgnorePermissions(const QString& folder);
+QByteArray ReadAll(const QString& path);
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+QStringList FilesIn(const QString& folder); // hidden ones included
+
+// Takes the write permission of a folder away for its lifetime.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString& folder);
+    ~ReadOnlyFolder();
+    Q_DISABLE_COPY_MOVE(ReadOnlyFolder)
+    // False when the current user writes there all the same (root does).
+    bool holds() const { return holds_; }
+
+private:
+    QString folder_;
+    bool holds_ = false;
+};

@@ -3,11 +3,12 @@
 #include "tst_reports.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -15,17 +16,18 @@ namespace {
 
 const QString kCrLf = u"\r\n"_s;
 
-QString ExpectedTxt(const QStringList& rows)
+QString Txt(const QStringList& rows)
 {
-    QString text = u"@@@@@@@@@@@@   txt格式的数据导出显示效果较差，如需较好的效果请导出为Excel或Html格式  @@@@@@@@@@@@ "_s +
-                   kCrLf + kCrLf + u"检测链接        链接状态    状态描述    链接深度    查询耗时    上级链接（导入链接）"_s;
+    QString text =
+        u"@@@@@@@@@@@@   txt格式的数据导出显示效果较差，如需较好的效果请导出为Excel或Html格式  @@@@@@@@@@@@ "_s +
+        kCrLf + kCrLf + u"检测链接        链接状态    状态描述    链接深度    查询耗时    上级链接（导入链接）"_s;
     for (const QString& row : rows) {
         text += kCrLf + row;
     }
     return text + kCrLf;
 }
 
-QString ExpectedHtml(const QStringList& rows)
+QString Html(const QStringList& rows)
 {
     return u"<html><title>网页死链接检测报告</title><meta http-equiv=\"Content-Type\" "
            u"content=\"text/html; charset=gb2312\" /><body><table width='100%' border='0' "
@@ -35,23 +37,18 @@ QString ExpectedHtml(const QStringList& rows)
            rows.join(QString()) + u"</table></body></html>\r\n"_s;
 }
 
+// One table row; `statusCell` whole, the other cells by their contents.
+QString HtmlRow(const QString& url, const QString& statusCell, const QString& description, const QString& depth,
+                const QString& time, const QString& parent)
+{
+    return u"<tr align='center'><td><a href=\""_s + url + u"\" target='_blank'>" + url + u"</a></td>" + statusCell +
+           u"<td>" + description + u"</td><td>" + depth + u"</td><td>" + time + u"</td><td>" + parent + u"</td></tr>";
+}
+
 QByteArray Gb18030(const QString& text)
 {
     QStringEncoder encoder("GB18030");
     return encoder.encode(text);
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 const QString kHostileUrl = u"http://www.example.com/a?x=1&y=<script>alert(\"x\")</script>'"_s;
@@ -76,139 +73,85 @@ void TestTextReport::writesReportBytes_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("expected");
 
+    const QString home = u"http://www.example.com"_s;
+    const QString valid = u"<td style='color:#0000FF'>有效链接</td>"_s;
+    const QString dead = u"<td style='color:#FF0000'>死链接</td>"_s;
+    const QString unchecked = u"<td>未检测</td>"_s;
+
     // The home page alone, before its probe: dashes for the probe fields, node 1's text as parent.
-    QTest::newRow("txt home page alone")
-        << HomePageAlone() << int(ReportTxt)
-        << ExpectedTxt({u"http://www.example.com    未检测        -        0        -         http://www.example.com"_s});
+    QTest::newRow("txt home page alone") << HomePageAlone() << int(ReportTxt)
+                                         << Txt({home + u"    未检测        -        0        -         " + home});
     QTest::newRow("html home page alone")
-        << HomePageAlone() << int(ReportHtml)
-        << ExpectedHtml({u"<tr align='center'><td><a href=\"http://www.example.com\" target='_blank'>"
-                         u"http://www.example.com</a></td><td>未检测</td><td></td><td>0</td><td></td>"
-                         u"<td>http://www.example.com</td></tr>"_s});
+        << HomePageAlone() << int(ReportHtml) << Html({HtmlRow(home, unchecked, {}, u"0"_s, {}, home)});
 
     // Probed nodes: every status word, parents found by the tree and not by position.
+    const QString a = home + u"/a.html";
     QTest::newRow("txt probed site")
         << ProbedSite() << int(ReportTxt)
-        << ExpectedTxt({
-               u"http://www.example.com    有效链接        OK        0        120毫秒        http://www.example.com"_s,
-               u"http://www.example.com/a.html    有效链接        OK        1        35毫秒        http://www.example.com"_s,
-               u"http://www.example.com/gone.html    死链接        Not Found        2        235毫秒        "
-               u"http://www.example.com/a.html"_s,
-               u"http://other.example.org/    未检测        -        1        -         http://www.example.com"_s,
-               u"http://www.example.com/b.html    未检测                2        40毫秒        "
-               u"http://www.example.com/a.html"_s,
-           });
+        << Txt({home + u"    有效链接        OK        0        120毫秒        " + home,
+                a + u"    有效链接        OK        1        35毫秒        " + home,
+                home + u"/gone.html    死链接        Not Found        2        235毫秒        " + a,
+                u"http://other.example.org/    未检测        -        1        -         "_s + home,
+                home + u"/b.html    未检测                2        40毫秒        " + a});
     QTest::newRow("html probed site")
         << ProbedSite() << int(ReportHtml)
-        << ExpectedHtml({
-               u"<tr align='center'><td><a href=\"http://www.example.com\" target='_blank'>http://www.example.com"
-               u"</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td><td>0</td><td>120毫秒</td>"
-               u"<td>http://www.example.com</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/a.html\" target='_blank'>"
-               u"http://www.example.com/a.html</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td>"
-               u"<td>1</td><td>35毫秒</td><td> http://www.example.com</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/gone.html\" target='_blank'>"
-               u"http://www.example.com/gone.html</a></td><td style='color:#FF0000'>死链接</td><td>Not Found</td>"
-               u"<td>2</td><td>235毫秒</td><td> http://www.example.com/a.html</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://other.example.org/\" target='_blank'>"
-               u"http://other.example.org/</a></td><td>未检测</td><td></td><td>1</td><td></td>"
-               u"<td> http://www.example.com</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/b.html\" target='_blank'>"
-               u"http://www.example.com/b.html</a></td><td>未检测</td><td></td><td>2</td><td>40毫秒</td>"
-               u"<td> http://www.example.com/a.html</td></tr>"_s,
-           });
+        << Html({HtmlRow(home, valid, u"OK"_s, u"0"_s, u"120毫秒"_s, home),
+                 HtmlRow(a, valid, u"OK"_s, u"1"_s, u"35毫秒"_s, u' ' + home),
+                 HtmlRow(home + u"/gone.html", dead, u"Not Found"_s, u"2"_s, u"235毫秒"_s, u' ' + a),
+                 HtmlRow(u"http://other.example.org/"_s, unchecked, {}, u"1"_s, {}, u' ' + home),
+                 HtmlRow(home + u"/b.html", unchecked, {}, u"2"_s, u"40毫秒"_s, u' ' + a)});
 
     // A one-character query time reads as seconds, longer ones as milliseconds.
-    const auto unitRow = [](const QString& cell) {
-        return ExpectedTxt({u"http://www.example.com    有效链接        OK        0        "_s + cell +
-                            u"        http://www.example.com"_s});
+    const auto txtTime = [&](const QString& time) {
+        return Txt({home + u"    有效链接        OK        0        " + time + u"        " + home});
     };
-    QTest::newRow("txt 0 ms") << HomePageProbedIn(0) << int(ReportTxt) << unitRow(u"0秒"_s);
-    QTest::newRow("txt 7 ms") << HomePageProbedIn(7) << int(ReportTxt) << unitRow(u"7秒"_s);
-    QTest::newRow("txt 12 ms") << HomePageProbedIn(12) << int(ReportTxt) << unitRow(u"12毫秒"_s);
-    QTest::newRow("txt 11000 ms") << HomePageProbedIn(11000) << int(ReportTxt) << unitRow(u"11000毫秒"_s);
-    const auto htmlUnitRow = [](const QString& cell) {
-        return ExpectedHtml({u"<tr align='center'><td><a href=\"http://www.example.com\" target='_blank'>"
-                             u"http://www.example.com</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td>"
-                             u"<td>0</td><td>"_s +
-                             cell + u"</td><td>http://www.example.com</td></tr>"_s});
-    };
-    QTest::newRow("html 0 ms") << HomePageProbedIn(0) << int(ReportHtml) << htmlUnitRow(u"0秒"_s);
-    QTest::newRow("html 12 ms") << HomePageProbedIn(12) << int(ReportHtml) << htmlUnitRow(u"12毫秒"_s);
+    QTest::newRow("txt 0 ms") << HomePageProbedIn(0) << int(ReportTxt) << txtTime(u"0秒"_s);
+    QTest::newRow("txt 12 ms") << HomePageProbedIn(12) << int(ReportTxt) << txtTime(u"12毫秒"_s);
+    QTest::newRow("txt 11000 ms") << HomePageProbedIn(11000) << int(ReportTxt) << txtTime(u"11000毫秒"_s);
+    QTest::newRow("html 0 ms") << HomePageProbedIn(0) << int(ReportHtml)
+                               << Html({HtmlRow(home, valid, u"OK"_s, u"0"_s, u"0秒"_s, home)});
 
     // A timed-out probe has a word of its own in each format.
-    QTest::newRow("txt timed out")
-        << TimedOutLink() << int(ReportTxt)
-        << ExpectedTxt({
-               u"http://www.example.com    有效链接        OK        0        88毫秒        http://www.example.com"_s,
-               u"http://www.example.com/slow.php    超时检测        查询超时        1        11000毫秒        "
-               u"http://www.example.com"_s,
-           });
-    QTest::newRow("html timed out")
-        << TimedOutLink() << int(ReportHtml)
-        << ExpectedHtml({
-               u"<tr align='center'><td><a href=\"http://www.example.com\" target='_blank'>http://www.example.com"
-               u"</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td><td>0</td><td>88毫秒</td>"
-               u"<td>http://www.example.com</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/slow.php\" target='_blank'>"
-               u"http://www.example.com/slow.php</a></td><td style='color:#990000'>超时链接</td><td>查询超时</td>"
-               u"<td>1</td><td>11000毫秒</td><td> http://www.example.com</td></tr>"_s,
-           });
+    const QString slow = home + u"/slow.php";
+    QTest::newRow("txt timed out") << TimedOutLink() << int(ReportTxt)
+                                   << Txt({home + u"    有效链接        OK        0        88毫秒        " + home,
+                                           slow + u"    超时检测        查询超时        1        11000毫秒        " +
+                                               home});
+    QTest::newRow("html timed out") << TimedOutLink() << int(ReportHtml)
+                                    << Html({HtmlRow(home, valid, u"OK"_s, u"0"_s, u"88毫秒"_s, home),
+                                             HtmlRow(slow, u"<td style='color:#990000'>超时链接</td>"_s, u"查询超时"_s,
+                                                     u"1"_s, u"11000毫秒"_s, u' ' + home)});
 
     // Dead-link list: node 1 shows its own text, a later top-level page its own URL.
+    const QString news = home + u"/news.html";
+    const QString about = home + u"/about.html";
     QTest::newRow("txt dead-link list")
         << DeadLinkList() << int(7)
-        << ExpectedTxt({
-               u"http://www.example.com/news.html    有效链接        OK        1        60毫秒        "
-               u"/news.html(新闻中心)"_s,
-               u"http://www.example.com/old.html    死链接        Not Found        2        12毫秒        "
-               u"http://www.example.com/news.html"_s,
-               u"http://www.example.com/about.html    有效链接        OK        1        70毫秒        "
-               u"http://www.example.com/about.html"_s,
-               u"http://gone.example.net/    死链接                2        3000毫秒        "
-               u"http://www.example.com/about.html"_s,
-           });
+        << Txt({news + u"    有效链接        OK        1        60毫秒        /news.html(新闻中心)",
+                home + u"/old.html    死链接        Not Found        2        12毫秒        " + news,
+                about + u"    有效链接        OK        1        70毫秒        " + about,
+                u"http://gone.example.net/    死链接                2        3000毫秒        "_s + about});
     QTest::newRow("html dead-link list")
         << DeadLinkList() << int(ReportHtml)
-        << ExpectedHtml({
-               u"<tr align='center'><td><a href=\"http://www.example.com/news.html\" target='_blank'>"
-               u"http://www.example.com/news.html</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td>"
-               u"<td>1</td><td>60毫秒</td><td>/news.html(新闻中心)</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/old.html\" target='_blank'>"
-               u"http://www.example.com/old.html</a></td><td style='color:#FF0000'>死链接</td><td>Not Found</td>"
-               u"<td>2</td><td>12毫秒</td><td> http://www.example.com/news.html</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/about.html\" target='_blank'>"
-               u"http://www.example.com/about.html</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td>"
-               u"<td>1</td><td>70毫秒</td><td> http://www.example.com/about.html</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://gone.example.net/\" target='_blank'>"
-               u"http://gone.example.net/</a></td><td style='color:#FF0000'>死链接</td><td></td>"
-               u"<td>2</td><td>3000毫秒</td><td> http://www.example.com/about.html</td></tr>"_s,
-           });
+        << Html({HtmlRow(news, valid, u"OK"_s, u"1"_s, u"60毫秒"_s, u"/news.html(新闻中心)"_s),
+                 HtmlRow(home + u"/old.html", dead, u"Not Found"_s, u"2"_s, u"12毫秒"_s, u' ' + news),
+                 HtmlRow(about, valid, u"OK"_s, u"1"_s, u"70毫秒"_s, u' ' + about),
+                 HtmlRow(u"http://gone.example.net/"_s, dead, {}, u"2"_s, u"3000毫秒"_s, u' ' + about)});
 
     // Crawled text cannot open tags or leave an attribute in Html; plain text keeps it as it is.
+    const QString query = u"http://www.example.com/?a=1&amp;b=2"_s;
     QTest::newRow("html hostile text")
         << HostileSite() << int(ReportHtml)
-        << ExpectedHtml({
-               u"<tr align='center'><td><a href=\"http://www.example.com/?a=1&amp;b=2\" target='_blank'>"
-               u"http://www.example.com/?a=1&amp;b=2</a></td><td style='color:#0000FF'>有效链接</td><td>OK</td>"
-               u"<td>0</td><td>50毫秒</td><td>http://www.example.com/?a=1&amp;b=2</td></tr>"_s,
-               u"<tr align='center'><td><a href=\""_s + kHostileUrlEscaped + u"\" target='_blank'>"_s +
-                   kHostileUrlEscaped +
-                   u"</a></td><td style='color:#FF0000'>死链接</td><td>Bad &quot;Request&quot; &lt;b&gt;</td>"
-                   u"<td>1</td><td>20毫秒</td><td> http://www.example.com/?a=1&amp;b=2</td></tr>"_s,
-               u"<tr align='center'><td><a href=\"http://www.example.com/y\" target='_blank'>"
-               u"http://www.example.com/y</a></td><td>未检测</td><td></td><td>2</td><td></td><td> "_s +
-                   kHostileUrlEscaped + u"</td></tr>"_s,
-           });
+        << Html({HtmlRow(query, valid, u"OK"_s, u"0"_s, u"50毫秒"_s, query),
+                 HtmlRow(kHostileUrlEscaped, dead, u"Bad &quot;Request&quot; &lt;b&gt;"_s, u"1"_s, u"20毫秒"_s,
+                         u' ' + query),
+                 HtmlRow(home + u"/y", unchecked, {}, u"2"_s, {}, u' ' + kHostileUrlEscaped)});
+    const QString rawQuery = u"http://www.example.com/?a=1&b=2"_s;
     QTest::newRow("txt hostile text")
         << HostileSite() << int(ReportTxt)
-        << ExpectedTxt({
-               u"http://www.example.com/?a=1&b=2    有效链接        OK        0        50毫秒        "
-               u"http://www.example.com/?a=1&b=2"_s,
-               kHostileUrl + u"    死链接        Bad \"Request\" <b>        1        20毫秒        "
-                             u"http://www.example.com/?a=1&b=2"_s,
-               u"http://www.example.com/y    未检测        -        2        -         "_s + kHostileUrl,
-           });
+        << Txt({rawQuery + u"    有效链接        OK        0        50毫秒        " + rawQuery,
+                kHostileUrl + u"    死链接        Bad \"Request\" <b>        1        20毫秒        " + rawQuery,
+                home + u"/y    未检测        -        2        -         " + kHostileUrl});
 }
 
 // The file holds exactly the report and one CR LF in GB18030, replacing what was there.
@@ -223,7 +166,7 @@ void TestTextReport::writesReportBytes()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(u"report.txt"_s);
-    WriteBytes(path, QByteArray(64 * 1024, 'x'));
+    QVERIFY(WriteBytes(path, QByteArray(64 * 1024, 'x')));
 
     const WriteResult result = WriteTextReport(list, path, format);
     QVERIFY2(result.ok, qPrintable(result.error));
@@ -234,7 +177,7 @@ void TestTextReport::writesReportBytes()
         QCOMPARE(written, expected); // shows where the texts part
     }
     QCOMPARE(bytes, Gb18030(expected));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"report.txt"_s});
+    QCOMPARE(FilesIn(dir.path()), QStringList{u"report.txt"_s});
 }
 
 // Chinese texts come out as GBK bytes; a character GBK lacks still survives as GB18030.
@@ -247,10 +190,10 @@ void TestTextReport::encodesInGb18030()
     QVERIFY(WriteTextReport(list, path, ReportTxt).ok);
 
     const QByteArray bytes = ReadAll(path);
-    QVERIFY(bytes.contains(QByteArray::fromHex("0d0a0d0abcecb2e2c1b4bdd3202020")));         // CR LF CR LF 检测链接
+    QVERIFY(bytes.contains(QByteArray::fromHex("0d0a0d0abcecb2e2c1b4bdd3202020"))); // CR LF CR LF 检测链接
     QVERIFY(bytes.contains(QByteArray::fromHex("0d0a687474703a2f2f7777772e6578616d706c652e636f6d2fc3eb")));
-    QVERIFY(bytes.endsWith(QByteArray::fromHex("2f9439fc360d0a")));                           // /😀 CR LF
-    QVERIFY(!bytes.contains(QByteArray("\xe7\xa7\x92")));                                    // no UTF-8 秒
+    QVERIFY(bytes.endsWith(QByteArray::fromHex("2f9439fc360d0a"))); // /😀 CR LF
+    QVERIFY(!bytes.contains(QByteArray("\xe7\xa7\x92")));           // no UTF-8 秒
 }
 
 void TestTextReport::failedWriteKeepsOldFile_data()
@@ -273,25 +216,21 @@ void TestTextReport::failedWriteKeepsOldFile()
     const QString name = QString(nameLength - 4, u'r') + u".txt";
     const QString path = dir.filePath(name);
     const QByteArray old = "an older report that must survive\r\n";
-    WriteBytes(path, old);
-    QFile folder(dir.path());
-    if (readOnlyFolder) {
-        QVERIFY(folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        if (WritesIgnorePermissions(dir.path())) {
-            folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            QSKIP("this user can write into read-only folders");
-        }
+    QVERIFY(WriteBytes(path, old));
+    std::optional<ReadOnlyFolder> locked;
+    if (readOnlyFolder && !locked.emplace(dir.path()).holds()) {
+        QSKIP("this user can write into read-only folders");
     }
 
     ResultTree list;
     Fill(list, ProbedSite());
     const WriteResult txt = WriteTextReport(list, path, ReportTxt);
     const WriteResult html = WriteTextReport(list, path, ReportHtml);
-    folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    locked.reset();
 
     QVERIFY(!txt.ok);
     QVERIFY(!txt.error.isEmpty());
     QVERIFY(!html.ok);
     QCOMPARE(ReadAll(path), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    QCOMPARE(FilesIn(dir.path()), QStringList{name});
 }

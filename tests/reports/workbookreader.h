@@ -25,9 +25,9 @@ public:
     explicit WorkbookReader(const QString& path);
 
     QString error() const { return error_; } // empty when every part was read
-    Cell cell(int row, int column) const;     // 1-based
+    Cell cell(int row, int column) const;    // 1-based
     int lastRow() const { return lastRow_; }
-    double columnWidth(int column) const;    // 1-based; 0 when the sheet sets none
+    double columnWidth(int column) const; // 1-based; 0 when the sheet sets none
 
 private:
     QByteArray part(const QString& member);
