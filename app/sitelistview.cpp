@@ -21,13 +21,21 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
     {
         const auto* line = qobject_cast<QLineEdit*>(editor);
-        if (line && view_->judgeEdit(index.row(), line->text())) {
+        // A message shown by the judge takes the focus from the editor, which commits it once more.
+        if (!line || judging_) {
+            return;
+        }
+        judging_ = true;
+        const bool accepted = view_->judgeEdit(index.row(), line->text());
+        judging_ = false;
+        if (accepted) {
             model->setData(index, line->text(), Qt::EditRole);
         }
     }
 
 private:
     SiteListView* view_;
+    mutable bool judging_ = false;
 };
 
 } // namespace
