@@ -1,5 +1,4 @@
 #include "httpurl.h"
-#include "reasonphrase.h"
 #include "timeoutrule.h"
 
 #include <QTest>
@@ -91,16 +90,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QCOMPARE(WithHttpScheme(text), expected);
-    }
-
-    void reasonPhrases()
-    {
-        QCOMPARE(StandardReasonPhrase(200), u"OK"_s);
-        QCOMPARE(StandardReasonPhrase(302), u"Found"_s);
-        QCOMPARE(StandardReasonPhrase(404), u"Not Found"_s);
-        QCOMPARE(StandardReasonPhrase(511), u"Network Authentication Required"_s);
-        QCOMPARE(StandardReasonPhrase(299), QString());
-        QCOMPARE(StandardReasonPhrase(0), QString());
     }
 };
 
