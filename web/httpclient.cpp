@@ -17,7 +17,7 @@ QNetworkRequest makeRequest(const HttpRequest& request)
 {
     QNetworkRequest r(QUrl(request.url, QUrl::TolerantMode));
     r.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    // The body cap below bounds memory after decompression; Qt's own ratio check would instead fail
+    // HttpReply's body cap bounds memory after decompression; Qt's own ratio check would instead fail
     // highly compressible pages that are perfectly fine.
     r.setDecompressedSafetyCheckThreshold(-1);
     for (const auto& [name, value] : request.headers) {
