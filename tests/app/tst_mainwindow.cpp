@@ -1,0 +1,409 @@
+#include "hoverlink.h"
+#include "linkstore.h"
+#include "maintexts.h"
+#include "resultmodel.h"
+#include "resultview.h"
+#include "runtexts.h"
+#include "testserver.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray page(const QStringList& links)
+{
+    QByteArray html = "<html><head><meta charset=\"utf-8\"></head><body>";
+    for (const QString& link : links) {
+        html += "<a href=\"" + link.toUtf8() + "\">" + link.toUtf8() + "</a>\n";
+    }
+    return html + "</body></html>";
+}
+
+// Home page with three pages and a dead link; page a with a dead link of its own; page b links home
+// again, which gives no second node: seven nodes in all.
+void serveSite(TestServer& server)
+{
+    server.setPage(u"/"_s, page({u"/a.html"_s, u"/b.html"_s, u"/missing.html"_s, u"/c.html"_s}));
+    server.setPage(u"/a.html"_s, page({u"/a1.html"_s, u"/missing2.html"_s}));
+    server.setPage(u"/b.html"_s, page({u"/"_s}));
+    server.setPage(u"/c.html"_s, page({}));
+    server.setPage(u"/a1.html"_s, page({}));
+}
+
+QString siteOf(const TestServer& server)
+{
+    return server.baseUrl().mid(7); // without "http://"
+}
+
+// A window whose site list holds the test site, checked, with depth 2 and the given timeout text.
+void prepare(WindowFixture& f, const TestServer& server, const QString& timeout = u"10"_s)
+{
+    f.store(u"setting"_s, u"2|0|1|0|%1|1"_s.arg(timeout));
+    f.store(u"sites"_s, u"$"_s + siteOf(server));
+    f.open();
+}
+
+QPushButton* command5(WindowFixture& f)
+{
+    return f.find<QPushButton>(u"Command5"_s);
+}
+
+// The six controls a run disables, in their enabled state.
+QList<bool> runControls(WindowFixture& f)
+{
+    QList<bool> enabled;
+    for (const QString& name : {u"ListView11"_s, u"Command4"_s, u"Command3"_s, u"command6"_s, u"Frame1"_s,
+                                u"Frame4"_s}) {
+        enabled.append(f.find<QWidget>(name)->isEnabled());
+    }
+    return enabled;
+}
+
+const QList<bool> kAllEnabled{true, true, true, true, true, true};
+const QList<bool> kAllDisabled{false, false, false, false, false, false};
+
+} // namespace
+
+class TstMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The start command checks the ticked site and the timeout before anything changes.
+    void startChecksItsInputs_data()
+    {
+        QTest::addColumn<int>("checked");
+        QTest::addColumn<QString>("timeout");
+        QTest::addColumn<QString>("message"); // empty: the run starts
+        QTest::newRow("no site ticked") << 0 << u"10"_s << MainText::chooseSite();
+        QTest::newRow("9") << 1 << u"9"_s << MainText::timeoutRange();
+        QTest::newRow("31") << 1 << u"31"_s << MainText::timeoutRange();
+        QTest::newRow("abc") << 1 << u"abc"_s << MainText::timeoutRange();
+        QTest::newRow("nothing") << 1 << QString() << MainText::timeoutRange();
+        QTest::newRow("10") << 1 << u"10"_s << QString();
+        QTest::newRow("30") << 1 << u"30"_s << QString();
+    }
+
+    void startChecksItsInputs()
+    {
+        QFETCH(int, checked);
+        QFETCH(QString, timeout);
+        QFETCH(QString, message);
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        f.store(u"setting"_s, u"0|0|1|0|%1|%2"_s.arg(timeout).arg(checked));
+        f.store(u"sites"_s, u"$"_s + siteOf(server));
+        f.open();
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        command5(f)->setFocus();
+
+        command5(f)->click();
+        if (message.isEmpty()) {
+            QCOMPARE(f.shownTexts(), QStringList{});
+            QCOMPARE(f.window->store().full().count(), 1); // depth 0: the home page alone
+            QCOMPARE(f.window->store().full().node(1)->status, int(StatusValid));
+            QCOMPARE(f.window->store().panel(1), RunText::ready());
+            return;
+        }
+        QCOMPARE(f.shownTexts(), QStringList{message});
+        QCOMPARE(f.toolkit.messages().first().title, u"提示"_s);
+        QCOMPARE(f.toolkit.messages().first().icon, MsgIcon::Information);
+        QCOMPARE(f.window->store().full().count(), 0);
+        QCOMPARE(command5(f)->text(), MainText::start());
+        QCOMPARE(server.requests().size(), 0);
+        if (message == MainText::timeoutRange()) {
+            QCOMPARE(QApplication::focusWidget(), f.find<QWidget>(u"Text3"_s));
+        }
+    }
+
+    // During a run the controls are disabled and the progress shows; afterwards all is back, the
+    // counters and the URL pickers hold the outcome, and a picked dead URL selects its node.
+    void aRunFromStartToFinish()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        QList<bool> during;
+        QString captionDuring;
+        bool progressDuring = false;
+        f.toolkit.atYield(3, [&] {
+            during = runControls(f);
+            captionDuring = command5(f)->text();
+            progressDuring = !f.find<QProgressBar>(u"progress"_s)->isHidden();
+        });
+        command5(f)->click();
+
+        QCOMPARE(during, kAllDisabled);
+        QCOMPARE(captionDuring, MainText::stop());
+        QVERIFY(progressDuring);
+        QCOMPARE(runControls(f), kAllEnabled);
+        QCOMPARE(command5(f)->text(), MainText::start());
+        QVERIFY(f.find<QProgressBar>(u"progress"_s)->isHidden());
+        LinkStore& store = f.window->store();
+        QCOMPARE(store.panel(1), RunText::ready());
+        QCOMPARE(store.full().count(), 7);
+        QCOMPARE(store.panel(5), RunText::deadFound(2));
+        QCOMPARE(f.find<QLabel>(u"panel5"_s)->text(), RunText::deadFound(2));
+
+        auto* combo2 = f.find<QComboBox>(u"Combo2"_s);
+        QCOMPARE(combo2->count(), 2);
+        QCOMPARE(combo2->itemText(1), server.url(u"/missing2.html"_s));
+        emit combo2->activated(1);
+        auto* tree1 = f.find<ResultView>(u"TreeView1"_s);
+        const int node = ResultTreeModel::nodeOf(tree1->currentIndex());
+        QCOMPARE(node, combo2->itemData(1).toInt());
+        QCOMPARE(store.full().node(node)->record.url, server.url(u"/missing2.html"_s));
+    }
+
+    // A stop through the same command pauses the run; a click while it is stopping does nothing; the
+    // next start resumes and ends with what an uninterrupted run finds.
+    void stopAndResume()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        QString stateAfterStop, captionAfterStop;
+        QList<bool> controlsAfterStop;
+        int requestsBeforeSecondClick = 0;
+        f.toolkit.atYield(4, [&] {
+            command5(f)->click();
+            stateAfterStop = f.window->store().panel(1);
+            captionAfterStop = command5(f)->text();
+            controlsAfterStop = runControls(f);
+            requestsBeforeSecondClick = int(server.requests().size());
+            command5(f)->click(); // while "正在停止..."
+        });
+        command5(f)->click();
+
+        QCOMPARE(stateAfterStop, RunText::stopping());
+        QCOMPARE(captionAfterStop, MainText::start());
+        QCOMPARE(controlsAfterStop, kAllEnabled);
+        LinkStore& store = f.window->store();
+        QCOMPARE(store.panel(1), RunText::paused());
+        QCOMPARE(command5(f)->text(), MainText::start());
+        QVERIFY(store.full().count() < 7);
+        QVERIFY(int(server.requests().size()) <= requestsBeforeSecondClick + 1);
+        QCOMPARE(f.shownTexts(), QStringList{});
+        const int kept = store.full().count();
+        QVERIFY(kept >= 1);
+
+        command5(f)->click();
+        QCOMPARE(store.panel(1), RunText::ready());
+        QCOMPARE(store.full().count(), 7);
+        for (int n = 1; n <= store.full().count(); ++n) {
+            QVERIFY2(store.full().node(n)->status != NoStatus, qPrintable(QString::number(n)));
+        }
+        QCOMPARE(f.find<QComboBox>(u"Combo2"_s)->count(), 2);
+    }
+
+    // Closing is refused while a run is active; otherwise the exit question decides.
+    void closing()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        f.window->show();
+        bool closedDuringRun = true;
+        f.toolkit.atYield(2, [&] { closedDuringRun = f.window->close(); });
+        command5(f)->click();
+        QVERIFY(!closedDuringRun);
+        QCOMPARE(f.toolkit.messages().size(), 1);
+        QCOMPARE(f.toolkit.messages().first().text, u"程序正在运行中，请停止后推出。"_s);
+        QCOMPARE(f.toolkit.messages().first().title, u"Kelvara"_s);
+
+        f.toolkit.queueAnswer(MsgResult::No);
+        QVERIFY(!f.window->close());
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.toolkit.messages().last().text, u"是否真的要退出软件？"_s);
+        QCOMPARE(f.toolkit.messages().last().buttons, MsgButtons::YesNo);
+        QCOMPARE(f.toolkit.messages().last().title, u"Kelvara"_s);
+        f.toolkit.queueAnswer(MsgResult::Yes);
+        QVERIFY(f.window->close());
+        QVERIFY(!f.window->isVisible());
+    }
+
+    // Clear results while the run is stopping empties everything at once; the run then pauses
+    // without touching the emptied lists.
+    void clearWhileStopping()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        int nodesAfterClear = -1;
+        QString stateAfterClear;
+        f.toolkit.atYield(5, [&] {
+            command5(f)->click();
+            f.find<QPushButton>(u"command6"_s)->click();
+            nodesAfterClear = f.window->store().full().count() + f.window->store().dead().count();
+            stateAfterClear = f.window->store().panel(1);
+        });
+        command5(f)->click();
+        QCOMPARE(nodesAfterClear, 0);
+        QCOMPARE(stateAfterClear, RunText::ready());
+        LinkStore& store = f.window->store();
+        QCOMPARE(store.full().count(), 0);
+        QCOMPARE(store.dead().count(), 0);
+        QCOMPARE(f.find<QComboBox>(u"Combo2"_s)->count(), 0);
+        QCOMPARE(f.find<QTreeView>(u"TreeView1"_s)->model()->rowCount(), 0);
+        // Depending on where the stop met the run, it pauses or, after its last probe, finishes.
+        QVERIFY(store.panel(1) == RunText::paused() || store.panel(1) == RunText::ready());
+        QCOMPARE(command5(f)->text(), MainText::start());
+    }
+
+    // "Only dead links" swaps the lists; "dead links in red" colours dead nodes of both, nothing else.
+    void displayOptions()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        command5(f)->click();
+        LinkStore& store = f.window->store();
+        auto* tree1 = f.find<QTreeView>(u"TreeView1"_s);
+        auto* tree2 = f.find<QTreeView>(u"TreeView2"_s);
+        auto* check11 = f.find<QCheckBox>(u"Check11"_s);
+        QVERIFY(tree1->isVisibleTo(tree1->parentWidget()));
+        QVERIFY(!tree2->isVisibleTo(tree2->parentWidget()));
+        check11->click();
+        QVERIFY(tree2->isVisibleTo(tree2->parentWidget()));
+        QVERIFY(!tree1->isVisibleTo(tree1->parentWidget()));
+        check11->click();
+        QVERIFY(tree1->isVisibleTo(tree1->parentWidget()));
+
+        const auto redNodes = [](const ResultTree& tree) {
+            QList<int> red;
+            for (int n = 1; n <= tree.count(); ++n) {
+                if (tree.node(n)->red) {
+                    red.append(n);
+                }
+            }
+            return red;
+        };
+        const auto deadNodes = [](const ResultTree& tree) {
+            QList<int> dead;
+            for (int n = 1; n <= tree.count(); ++n) {
+                if (tree.node(n)->status == StatusDead) {
+                    dead.append(n);
+                }
+            }
+            return dead;
+        };
+        auto* check12 = f.find<QCheckBox>(u"Check12"_s);
+        check12->click();
+        QCOMPARE(redNodes(store.full()), deadNodes(store.full()));
+        QCOMPARE(redNodes(store.dead()), deadNodes(store.dead()));
+        QCOMPARE(deadNodes(store.full()).size(), 2);
+        const QModelIndex dead = static_cast<ResultTreeModel*>(tree1->model())->indexOfNode(deadNodes(store.full())[0]);
+        QCOMPARE(dead.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+        check12->click();
+        QCOMPARE(redNodes(store.full()), QList<int>{});
+        QCOMPARE(redNodes(store.dead()), QList<int>{});
+
+        // The dead-link list refuses label edits.
+        static_cast<ResultTreeModel*>(tree2->model())->flush();
+        const QModelIndex top = tree2->model()->index(0, 0);
+        QVERIFY(top.isValid());
+        tree2->edit(top);
+        QCOMPARE(tree2->viewport()->findChild<QLineEdit*>(), nullptr);
+    }
+
+    // A click on a node opens the detail window of that node.
+    void clickOpensDetail()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        command5(f)->click();
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        auto* tree1 = f.find<QTreeView>(u"TreeView1"_s);
+        static_cast<ResultTreeModel*>(tree1->model())->flush();
+        const QModelIndex home = tree1->model()->index(0, 0);
+        QVERIFY(home.isValid());
+        QString title, link, parent, depth;
+        QTimer::singleShot(0, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            title = modal->windowTitle();
+            link = modal->findChild<QLabel*>(u"mysite"_s)->text();
+            parent = modal->findChild<QLabel*>(u"linksite"_s)->text();
+            depth = modal->findChild<QLabel*>(u"Label9"_s)->text();
+            modal->close();
+        });
+        QTest::mouseClick(tree1->viewport(), Qt::LeftButton, {}, tree1->visualRect(home).center());
+        QCOMPARE(title, u"链接详细信息"_s);
+        QCOMPARE(link, server.baseUrl());
+        QCOMPARE(parent, server.baseUrl());
+        QCOMPARE(depth, u"0"_s);
+    }
+
+    // Link labels turn red and italic with the program's pointer on hover, and back afterwards.
+    void linkLabelHover()
+    {
+        WindowFixture f;
+        f.open();
+        for (const QString& name : {u"Label17"_s, u"Label8"_s, u"Label9"_s}) {
+            auto* label = f.find<HoverLinkLabel>(name);
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(192, 64, 0));
+            QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+            QCoreApplication::sendEvent(label, &enter);
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+            QVERIFY(label->font().italic());
+            QCOMPARE(label->cursor().shape(), Qt::BitmapCursor);
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(label, &leave);
+            QCOMPARE(label->palette().color(QPalette::WindowText), QColor(192, 64, 0));
+            QVERIFY(!label->font().italic());
+        }
+        QCOMPARE(f.find<QLabel>(u"Label17"_s)->text(), u"在线死链接检测"_s);
+    }
+
+    // The window's title, menus and their items, in order.
+    void titleAndMenus()
+    {
+        WindowFixture f;
+        f.open();
+        QCOMPARE(f.window->windowTitle(), u"Kelvara V1.0"_s);
+        QStringList menus;
+        for (QAction* a : f.window->menuBar()->actions()) {
+            menus.append(a->text());
+        }
+        QCOMPARE(menus, (QStringList{u"软件系统(&S)"_s, u"关于软件(&A)"_s, u"软件帮助(&H)"_s}));
+        const auto items = [&](const QString& menu) {
+            QStringList texts;
+            for (QAction* a : f.find<QMenu>(menu)->actions()) {
+                texts.append(a->isSeparator() ? u"-"_s : a->text());
+            }
+            return texts;
+        };
+        QCOMPARE(items(u"m_system"_s), (QStringList{u"系统最小化"_s, u"-"_s, u"退出系统"_s}));
+        QCOMPARE(items(u"m_about"_s), (QStringList{u"软件说明"_s, u"官方网站"_s, u"支持网站"_s}));
+        QCOMPARE(items(u"m_support"_s).size(), 3);
+        QCOMPARE(items(u"m_setting"_s), (QStringList{u"在线帮助"_s, u"意见和建议"_s}));
+        QCOMPARE(f.find<QLabel>(u"Label35"_s)->text(), u"秒(10-20)"_s);
+    }
+};
+
+QTEST_MAIN(TstMainWindow)
+#include "tst_mainwindow.moc"
