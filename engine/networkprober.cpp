@@ -8,8 +8,9 @@ namespace {
 class LinkProber : public Prober
 {
 public:
-    ProbeResult CheckUrl(const QString& url, int tryTime) override
+    ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override
     {
+        link_.keepPage(pageWanted);
         link_.Check_url(url);
         link_.sTime(tryTime);
         ProbeResult r;

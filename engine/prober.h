@@ -14,8 +14,9 @@ class Prober
 {
 public:
     virtual ~Prober() = default;
-    // Probes `url` with a timeout of `tryTime` seconds.
-    virtual ProbeResult CheckUrl(const QString& url, int tryTime) = 0;
+    // Probes `url` with a timeout of `tryTime` seconds. With `pageWanted` the probe keeps the page it
+    // reads, so that a CheckLinks of the same URL that follows needs no download of its own.
+    virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;
     // The source of the page at `url`, decoded in its declared character set; empty when it cannot be read.
     virtual QString CheckLinks(const QString& url, int tryTime) = 0;
 };

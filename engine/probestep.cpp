@@ -15,10 +15,11 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     }
     const QString url = node->record.url;
     const bool hadStatus = node->status != NoStatus;
+    const bool pageWanted = node->record.siteLink; // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
     setCounter(!hadStatus);
-    return probeAndRecord(n, url);
+    return probeAndRecord(n, url, pageWanted);
 }
 
 void ProbeStep::sweepForm(int n)
@@ -31,7 +32,7 @@ void ProbeStep::sweepForm(int n)
     const QString url = node->record.url;
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    probeAndRecord(n, url);
+    probeAndRecord(n, url, false);
     store.setPanel(4, RunText::parsed(store.full().count()));
     setCounter(true);
 }
@@ -50,11 +51,11 @@ void ProbeStep::setCounter(bool countThisProbe)
     store.setPanel(3, RunText::tested(count));
 }
 
-ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url)
+ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pageWanted)
 {
     LinkStore& store = env_.store;
     env_.toolkit.DoEvents();
-    const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout);
+    const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout, pageWanted);
 
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;

@@ -22,7 +22,7 @@ public:
     void sweepForm(int n);
 
 private:
-    Outcome probeAndRecord(int n, const QString& url);
+    Outcome probeAndRecord(int n, const QString& url, bool pageWanted);
     void setCounter(bool countThisProbe);
 
     RunEnv env_;

@@ -1,5 +1,7 @@
 #include "link.h"
 
+#include "charset.h"
+
 #include "httpclient.h"
 #include "httpurl.h"
 #include "textops.h"
@@ -44,8 +46,9 @@ bool Link::CheckUrl()
     HttpRequest request;
     request.url = checkUrl_;
     request.tryTime = tryTime_;
-    request.wantBody = false;
+    request.wantBody = keepPage_;
     last_ = client_->fetch(request);
+    lastProbedUrl_ = keepPage_ ? checkUrl_ : QString();
     if (last_.timedOut()) {
         statusText_ = kTimedOutText;
         querytimes_ = clampToInt32(RoundedSeconds(last_.elapsedNs));
@@ -62,6 +65,11 @@ bool Link::CheckUrl()
 
 void Link::CheckLinks()
 {
+    if (!lastProbedUrl_.isEmpty() && lastProbedUrl_ == checkUrl_) {
+        // The probe already read this page: the same bytes give the same text as reading it twice more.
+        websource_ = last_.isSuccess() ? DecodeBytes(last_.body, SniffCharset(last_.contentType, last_.body)) : QString();
+        return;
+    }
     const QString name = GetChar();
     websource_ = html_.GetHttpPage(name);
 }

@@ -29,7 +29,11 @@ public:
     // Probes Check_url: true for a valid link. Sets statusText and querytimes.
     bool CheckUrl();
     // Reads the page at Check_url into websource (sniffed, then decoded); empty when it cannot be read.
+    // When the last probe was of the same URL and kept its page, the page is decoded from that response
+    // instead of being downloaded again.
     void CheckLinks();
+    // Whether the next probes keep the page they download (for links whose pages will be scanned).
+    void keepPage(bool keep) { keepPage_ = keep; }
     // The character set of the page at Check_url (see SniffCharset).
     QString GetChar();
     // The bare form of `u`: trimmed, without its scheme, host lower-cased, one trailing "/" removed.
@@ -52,4 +56,6 @@ private:
     qint32 querytimes_ = 0;
     QString websource_;
     HttpResult last_;
+    bool keepPage_ = false;
+    QString lastProbedUrl_; // the Check_url of the response in last_, when it kept its page
 };
