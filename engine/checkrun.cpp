@@ -38,6 +38,8 @@ private:
     void startValues();
     enum class PassEnd { Completed, ToSweep, Stopped };
     PassEnd crawlPass();
+    ProbePlan crawlPlan() const;
+    ProbePlan sweepPlan(int nodeCount) const;
     CallEnd levelPasses();
     CallEnd sweep();
     int depthSetting() const { return run_.settings_.depth; }
@@ -138,6 +140,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     if (!resuming_) {
         run_.passNodeCount_ = store_.full().count();
     }
+    prober_.setPlan(crawlPlan());
     for (int i = crawlStart_; i <= run_.passNodeCount_; ++i) {
         if (!run_.running_) {
             run_.pause(batch_);
@@ -191,11 +194,56 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     return PassEnd::Completed;
 }
 
+// The probes a crawl pass will make, as far as they can be known before it starts: the nodes it selects
+// and will scan. A batch limit or a stop ends the pass earlier; the prober then drops the rest.
+ProbePlan CheckRun::Call::crawlPlan() const
+{
+    const LinkStore& store = store_;
+    const int passEnd = run_.passNodeCount_;
+    const int forced = resuming_ ? crawlStart_ : 0;
+    const CheckSettings& settings = run_.settings_;
+    int j = crawlStart_ - 1;
+    return [&store, &settings, passEnd, forced, j](PlannedProbe& p) mutable {
+        while (++j <= passEnd) {
+            const ResultNode* node = store.full().node(j);
+            if (!node) {
+                continue;
+            }
+            const bool selected = j == forced || node->status == NoStatus || !node->bold;
+            const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
+            if (selected && node->record.depth < settings.depth && toScan) {
+                p = {node->record.url, node->record.siteLink, settings.timeout};
+                return true;
+            }
+        }
+        return false;
+    };
+}
+
+// The probes of a check sweep: every node without a status, in index order.
+ProbePlan CheckRun::Call::sweepPlan(int nodeCount) const
+{
+    const LinkStore& store = store_;
+    const int timeout = run_.settings_.timeout;
+    int k = 0;
+    return [&store, nodeCount, timeout, k](PlannedProbe& p) mutable {
+        while (++k <= nodeCount) {
+            const ResultNode* node = store.full().node(k);
+            if (node && node->status == NoStatus) {
+                p = {node->record.url, false, timeout};
+                return true;
+            }
+        }
+        return false;
+    };
+}
+
 // Probes every node still without a status, then decides whether the run continues itself.
 CheckRun::CallEnd CheckRun::Call::sweep()
 {
     bool uncrawledSeen = false;
     const int n = store_.full().count();
+    prober_.setPlan(sweepPlan(n));
     for (int k = 1; k <= n; ++k) {
         if (!run_.running_) {
             run_.pause(batch_ - 1);
@@ -250,6 +298,7 @@ void CheckRun::stop()
 void CheckRun::CheckSite(const QString& site, int batchCounter)
 {
     const std::unique_ptr<Prober> prober = proberFactory_();
+    prober->setParallel(settings_.parallel);
     // A continuation is a further round of this loop rather than a nested call, so the stack stays
     // flat however large the site is.
     while (true) {

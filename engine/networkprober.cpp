@@ -1,5 +1,6 @@
 #include "networkprober.h"
 
+#include "concurrentprober.h"
 #include "link.h"
 
 namespace {
@@ -35,6 +36,11 @@ private:
 } // namespace
 
 std::unique_ptr<Prober> MakeNetworkProber()
+{
+    return std::make_unique<ConcurrentProber>();
+}
+
+std::unique_ptr<Prober> MakeSequentialProber()
 {
     return std::make_unique<LinkProber>();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What the check run asks of the network: the verdict on one link, and the decoded source of a page.
 struct ProbeResult
 {
@@ -10,10 +12,25 @@ struct ProbeResult
     qint32 querytimes = 0; // milliseconds when answered, whole seconds when timed out
 };
 
+// A probe the run expects to make, in the order it will make them.
+struct PlannedProbe
+{
+    QString url;
+    bool pageWanted = false;
+    int tryTime = 10;
+};
+// Yields the next expected probe after the ones already yielded; false when no more are known.
+using ProbePlan = std::function<bool(PlannedProbe&)>;
+
 class Prober
 {
 public:
     virtual ~Prober() = default;
+    // The probes the run expects to make next. A prober may issue them ahead of time, as long as every
+    // answer it hands out is the answer to a request made for that probe.
+    virtual void setPlan(ProbePlan plan) { (void)plan; }
+    // Requests in flight at most.
+    virtual void setParallel(int requests) { (void)requests; }
     // Probes `url` with a timeout of `tryTime` seconds. With `pageWanted` the probe keeps the page it
     // reads, so that a CheckLinks of the same URL that follows needs no download of its own.
     virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;

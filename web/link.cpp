@@ -33,7 +33,7 @@ Link::Link(HttpClient* client) : client_(client ? client : HttpClient::shared())
 
 void Link::Check_url(const QString& u)
 {
-    checkUrl_ = NormalizeHostCase(WithHttpScheme(TrimSpaces(u)));
+    checkUrl_ = NormalizeCheckUrl(u);
 }
 
 void Link::sTime(qint32 seconds)
@@ -41,33 +41,57 @@ void Link::sTime(qint32 seconds)
     tryTime_ = seconds;
 }
 
-bool Link::CheckUrl()
+HttpRequest Link::ProbeRequest(const QString& checkUrl, qint32 tryTime, bool wantBody)
 {
     HttpRequest request;
-    request.url = checkUrl_;
-    request.tryTime = tryTime_;
-    request.wantBody = keepPage_;
-    last_ = client_->fetch(request);
+    request.url = checkUrl;
+    request.tryTime = tryTime;
+    request.wantBody = wantBody;
+    return request;
+}
+
+Link::Verdict Link::Classify(const HttpResult& r)
+{
+    Verdict v;
+    if (r.timedOut()) {
+        v.statusText = kTimedOutText;
+        v.querytimes = clampToInt32(RoundedSeconds(r.elapsedNs));
+        return v;
+    }
+    v.querytimes = clampToInt32(RoundHalfEven(r.elapsedNs, 1'000'000));
+    if (!r.completed) {
+        return v;
+    }
+    v.statusText = r.statusText;
+    v.valid = isValidStatus(r.status);
+    return v;
+}
+
+QString Link::PageText(const HttpResult& r)
+{
+    return r.isSuccess() ? DecodeBytes(r.body, SniffCharset(r.contentType, r.body)) : QString();
+}
+
+QString Link::NormalizeCheckUrl(const QString& u)
+{
+    return NormalizeHostCase(WithHttpScheme(TrimSpaces(u)));
+}
+
+bool Link::CheckUrl()
+{
+    last_ = client_->fetch(ProbeRequest(checkUrl_, tryTime_, keepPage_));
     lastProbedUrl_ = keepPage_ ? checkUrl_ : QString();
-    if (last_.timedOut()) {
-        statusText_ = kTimedOutText;
-        querytimes_ = clampToInt32(RoundedSeconds(last_.elapsedNs));
-        return false;
-    }
-    querytimes_ = clampToInt32(RoundHalfEven(last_.elapsedNs, 1'000'000));
-    if (!last_.completed) {
-        statusText_.clear();
-        return false;
-    }
-    statusText_ = last_.statusText;
-    return isValidStatus(last_.status);
+    const Verdict v = Classify(last_);
+    statusText_ = v.statusText;
+    querytimes_ = v.querytimes;
+    return v.valid;
 }
 
 void Link::CheckLinks()
 {
     if (!lastProbedUrl_.isEmpty() && lastProbedUrl_ == checkUrl_) {
         // The probe already read this page: the same bytes give the same text as reading it twice more.
-        websource_ = last_.isSuccess() ? DecodeBytes(last_.body, SniffCharset(last_.contentType, last_.body)) : QString();
+        websource_ = PageText(last_);
         return;
     }
     const QString name = GetChar();

@@ -20,6 +20,19 @@ public:
 
     explicit Link(HttpClient* client = nullptr);
 
+    // The pieces of a probe, for callers that issue probes ahead of time.
+    struct Verdict
+    {
+        bool valid = false;
+        QString statusText;
+        qint32 querytimes = 0;
+    };
+    static QString NormalizeCheckUrl(const QString& u);
+    static HttpRequest ProbeRequest(const QString& checkUrl, qint32 tryTime, bool wantBody);
+    static Verdict Classify(const HttpResult& response);
+    // The page of a response that kept its body, decoded in its sniffed character set; empty unless 2xx.
+    static QString PageText(const HttpResult& response);
+
     QString Check_url() const { return checkUrl_; }
     // Host and scheme lower-cased, path and query as given; "http://" in front when `u` names no scheme.
     void Check_url(const QString& u);

@@ -127,7 +127,15 @@ int main(int argc, char** argv)
     };
     httplib::Server inside;
     httplib::Server outside;
-    for (httplib::Server* s : {&inside, &outside}) {
+    int listenSockets[2] = {-1, -1};
+    for (int k = 0; k < 2; ++k) {
+        httplib::Server* s = k == 0 ? &inside : &outside;
+        // httplib listens with a backlog of 5: a burst of connects would see dropped SYNs and one-second
+        // retransmits, so the socket listens again with the system's maximum below.
+        s->set_socket_options([&listenSockets, k](int sock) {
+            httplib::default_socket_options(sock);
+            listenSockets[k] = sock;
+        });
         s->new_task_queue = [] { return new httplib::ThreadPool(64); };
         s->set_tcp_nodelay(true); // headers and body go out in separate writes
     }
@@ -149,8 +157,15 @@ int main(int argc, char** argv)
         res.set_content("<html><body>Outside page</body></html>", "text/html");
     });
 
-    std::thread t1([&] { inside.listen("127.0.0.1", o.port); });
-    std::thread t2([&] { outside.listen("127.0.0.2", o.port); });
+    if (!inside.bind_to_port("127.0.0.1", o.port) || !outside.bind_to_port("127.0.0.2", o.port)) {
+        std::fprintf(stderr, "cannot listen on port %d\n", o.port);
+        return 1;
+    }
+    for (int sock : listenSockets) {
+        ::listen(sock, SOMAXCONN);
+    }
+    std::thread t1([&] { inside.listen_after_bind(); });
+    std::thread t2([&] { outside.listen_after_bind(); });
     std::printf("serving %d pages on http://127.0.0.1:%d/ (%zu dead URLs)\n", o.pages, o.port, site.deadUrls.size());
     std::fflush(stdout);
 

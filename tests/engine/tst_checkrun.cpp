@@ -39,8 +39,9 @@ class TestCheckRun : public QObject
     {
         LinkStore store;
         ScriptedToolkit toolkit;
-        CheckRun run{store, toolkit, [] { return MakeNetworkProber(); }};
-        Run(int depth, int timeout = 5)
+        CheckRun run;
+        explicit Run(int depth, int timeout = 5, CheckRun::ProberFactory factory = nullptr)
+            : run(store, toolkit, factory ? factory : [] { return MakeNetworkProber(); })
         {
             CheckSettings s;
             s.depth = depth;
@@ -291,6 +292,54 @@ private slots:
         QCOMPARE(site.hits(u"/gone.htm"_s), 1);
         QCOMPARE(r.store.deads().count(), 1);
         QVERIFY(r.store.full().node(4)->record.probed);
+    }
+
+    // Many requests in flight change nothing but the timing: the stores match a one-at-a-time run node
+    // for node, on sites with repeats, batches, dead and timed-out links, and after a stop and resume.
+    void concurrentMatchesSequential_data()
+    {
+        QTest::addColumn<bool>("repeats");
+        QTest::addColumn<int>("stopAt");
+        QTest::newRow("repeats hidden") << false << 0;
+        QTest::newRow("repeats shown") << true << 0;
+        QTest::newRow("stopped and resumed") << false << 9;
+    }
+    void concurrentMatchesSequential()
+    {
+        QFETCH(bool, repeats);
+        QFETCH(int, stopAt);
+        TestServer site;
+        smallSite(site, site.url(u"/b1.htm"_s));
+        QStringList many;
+        for (int i = 0; i < 260; ++i) {
+            many << u"/m"_s + QString::number(i) + u".htm"_s;
+            site.setPage(many.last(), i % 7 == 0 ? links({u"/a.htm"_s, u"/gone"_s + QString::number(i)}) : "x");
+        }
+        site.setPage(u"/b1.htm"_s, links(many + QStringList{u"/slow.htm"_s}));
+        site.setSilent(u"/slow.htm"_s);
+
+        QStringList dumps[2];
+        int deads[2] = {0, 0};
+        for (int mode = 0; mode < 2; ++mode) {
+            Run r(5, 1, mode == 0 ? CheckRun::ProberFactory([] { return MakeSequentialProber(); }) : nullptr);
+            CheckSettings s = r.run.settings();
+            s.noRepeats = !repeats;
+            s.parallel = mode == 0 ? 1 : 32;
+            r.run.setSettings(s);
+            if (stopAt > 0) {
+                r.toolkit.atYield(stopAt, [&r] { r.run.stop(); });
+                r.run.start(site.baseUrl());
+                QCOMPARE(r.store.panel(1), RunText::paused());
+            }
+            r.run.start(site.baseUrl());
+            QCOMPARE(r.store.panel(1), RunText::ready());
+            dumps[mode] = r.dump();
+            deads[mode] = r.store.deads().count();
+            QCOMPARE(r.store.timeouts().count(), 1);
+        }
+        QVERIFY(dumps[0].size() > 200);
+        QCOMPARE(dumps[1], dumps[0]);
+        QCOMPARE(deads[1], deads[0]);
     }
 
     // Clear results in the middle of a run: the run winds down on an empty list without harm.
