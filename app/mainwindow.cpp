@@ -69,7 +69,12 @@ MainWindow::MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFa
     resize(1340, 730);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The views, pickers and panels read the store: they go before the members they read.
+    delete takeCentralWidget();
+    delete stbar_;
+}
 
 void MainWindow::setWebCommands(WebCommands* commands)
 {
