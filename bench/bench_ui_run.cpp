@@ -72,7 +72,9 @@ int main(int argc, char* argv[])
                     static_cast<long long>(at(0.5)), static_cast<long long>(at(0.99)),
                     static_cast<long long>(at(0.999)), static_cast<long long>(gaps.empty() ? 0 : gaps.back()),
                     gaps.size());
-        QApplication::quit();
+        std::fflush(stdout);
+        QCoreApplication::exit(0); // leave without the exit question that closing the window asks
+
     });
     return QApplication::exec();
 }
