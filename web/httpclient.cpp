@@ -1,9 +1,13 @@
 #include "httpclient.h"
 
+#include "http11reply.h"
+#include "socketpool.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
+#include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -28,7 +32,8 @@ QNetworkRequest makeRequest(const HttpRequest& request)
 
 } // namespace
 
-HttpClient::HttpClient(QObject* parent) : QObject(parent), cookies_(std::make_unique<QNetworkCookieJar>())
+HttpClient::HttpClient(QObject* parent)
+    : QObject(parent), cookies_(std::make_unique<QNetworkCookieJar>()), sockets_(std::make_unique<SocketPool>())
 {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 }
@@ -68,12 +73,39 @@ std::unique_ptr<HttpReply> HttpClient::start(const HttpRequest& request)
     });
 }
 
+// Plain http without a proxy goes over our own HTTP/1.1 connections; https and proxied requests go
+// through Qt's stack, which brings TLS with the system's CA store and every kind of proxy.
+bool HttpClient::direct(const HttpRequest& hop)
+{
+    const QUrl url(hop.url, QUrl::TolerantMode);
+    if (url.scheme().compare(u"http", Qt::CaseInsensitive) != 0 || url.host().isEmpty()) {
+        return false;
+    }
+    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
+    return proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy;
+}
+
 QNetworkReply* HttpClient::send(size_t index, const HttpRequest& hop)
 {
+    if (direct(hop)) {
+        auto* reply = new Http11Reply(hop, *sockets_, cookies_.get(), this);
+        if (direct_.size() > 256) {
+            pruneDirect();
+        }
+        direct_.push_back(reply);
+        return reply;
+    }
     QNetworkReply* reply = managers_[index]->sendCustomRequest(makeRequest(hop), hop.method, hop.body);
     ++load_[index];
     connect(reply, &QNetworkReply::finished, this, [this, index] { --load_[index]; });
     return reply;
+}
+
+void HttpClient::pruneDirect()
+{
+    direct_.erase(std::remove_if(direct_.begin(), direct_.end(),
+                                 [](const QPointer<QNetworkReply>& r) { return !r || r->isFinished(); }),
+                  direct_.end());
 }
 
 HttpResult HttpClient::fetch(const HttpRequest& request)
@@ -90,6 +122,9 @@ HttpResult HttpClient::fetch(const HttpRequest& request)
 int HttpClient::inFlight() const
 {
     int total = 0;
+    for (const QPointer<QNetworkReply>& reply : direct_) {
+        total += reply && !reply->isFinished();
+    }
     for (int n : load_) {
         total += n;
     }

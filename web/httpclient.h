@@ -4,6 +4,7 @@
 #include "httptypes.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 #include <vector>
@@ -11,6 +12,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkCookieJar;
+class SocketPool;
 
 // The one place that talks HTTP. Requests run asynchronously over a small pool of network managers:
 // Qt opens at most six connections per host and manager, so a request goes to the least busy manager and
@@ -45,9 +47,13 @@ public:
 
 private:
     size_t pickManager(); // index into managers_
+    static bool direct(const HttpRequest& hop);
+    void pruneDirect();
     QNetworkReply* send(size_t index, const HttpRequest& hop);
 
     std::unique_ptr<QNetworkCookieJar> cookies_;
+    std::unique_ptr<SocketPool> sockets_; // plain-http connections kept open between requests
+    std::vector<QPointer<QNetworkReply>> direct_; // our own HTTP/1.1 exchanges, for inFlight()
     std::vector<std::unique_ptr<QNetworkAccessManager>> managers_; // destroyed before the cookie jar
     std::vector<int> load_; // running requests per manager
 };
