@@ -64,7 +64,8 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
     if (site != run_.lastSite_) {
         initialiseNewSite(site);
     }
-    if (store_.panel(1) == RunText::paused()) {
+    // A paused run whose results were cleared meanwhile has nothing to resume: it starts afresh.
+    if (store_.panel(1) == RunText::paused() && store_.full().count() > 0) {
         resuming_ = true;
     } else {
         store_.clearTrees();

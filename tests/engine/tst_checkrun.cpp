@@ -342,6 +342,27 @@ private slots:
         QCOMPARE(deads[1], deads[0]);
     }
 
+    // Results cleared while the run is stopping: the run pauses on an empty list, and the next start of
+    // the same site checks it afresh instead of resuming nothing.
+    void clearWhileStoppingThenStart()
+    {
+        TestServer site;
+        smallSite(site, site.url(u"/b1.htm"_s));
+        Run reference(5);
+        reference.run.start(site.baseUrl());
+        Run r(5);
+        r.toolkit.atYield(4, [&r] {
+            r.run.stop();
+            r.store.clearResults();
+        });
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::paused());
+        QCOMPARE(r.store.full().count(), 0);
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.dump(), reference.dump());
+    }
+
     // Clear results in the middle of a run: the run winds down on an empty list without harm.
     void clearDuringRun()
     {
