@@ -5,6 +5,7 @@
 namespace {
 const QString kSetting = QStringLiteral("setting");
 const QString kSites = QStringLiteral("sites");
+const QString kParallel = QStringLiteral("parallel");
 } // namespace
 
 QString ConfigStore::loadSettingText()
@@ -31,4 +32,16 @@ QString ConfigStore::loadSitesText() const
 void ConfigStore::saveSitesText(const QString& sites)
 {
     WriteRegValue(hive_, keyPath(), kSites, sites, RegSz);
+}
+
+int ConfigStore::loadParallel() const
+{
+    bool ok = false;
+    const int n = ReadRegValue(hive_, keyPath(), kParallel).toInt(&ok);
+    return ok && n >= 1 && n <= 64 ? n : kDefaultParallel;
+}
+
+void ConfigStore::saveParallel(int requests)
+{
+    WriteRegValue(hive_, keyPath(), kParallel, requests, RegDword);
 }

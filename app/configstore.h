@@ -18,6 +18,11 @@ public:
     void saveSettingText(const QString& record);
     QString loadSitesText() const;
     void saveSitesText(const QString& sites);
+    // Requests a run keeps in flight, its own value beside the record ("parallel"); 32 when none is stored.
+    int loadParallel() const;
+    void saveParallel(int requests);
+
+    static constexpr int kDefaultParallel = 32;
 
     const RegHive& hive() const { return hive_; }
 

@@ -41,6 +41,7 @@ inline QString noRepeats() { return QStringLiteral("不显示重复的域名"); 
 inline QString linkText() { return QStringLiteral("显示链接文本"); }
 inline QString timeoutCaption() { return QStringLiteral("网页查询超时："); }
 inline QString seconds() { return QStringLiteral("秒(10-20)"); }
+inline QString parallelCaption() { return QStringLiteral("并发请求数："); }
 inline QString depthCaption() { return QStringLiteral("检测深度："); }
 
 // Results

@@ -89,6 +89,7 @@ QWidget* MainWindow::buildLeftColumn()
     box->addWidget(buildSiteFrame(), 1);
     frame4_ = new SettingsPanel;
     connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
+    connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
     box->addWidget(frame4_);
     box->addWidget(results_->frame());
     box->addWidget(buildExportFrame());
@@ -246,6 +247,7 @@ void MainWindow::load()
 {
     const SettingsRecord record = SettingsRecord::parse(config_.loadSettingText());
     frame4_->apply(record);
+    frame4_->setParallel(config_.loadParallel());
     if (record.checkedSite) {
         sites_->setCheckedSiteIndex(*record.checkedSite);
     }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -46,6 +47,9 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     lblnum_ = named(new QLabel(QStringLiteral("1")), QStringLiteral("lblnum"));
     lblnum_->setMinimumWidth(16);
     check10_->setChecked(true);
+    parallel_ = named(new QSpinBox, QStringLiteral("spinParallel"));
+    parallel_->setRange(1, 64);
+    parallel_->setValue(32);
 
     auto* timeoutRow = new QHBoxLayout;
     timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));
@@ -66,12 +70,22 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     box->addLayout(boxesRow);
     box->addLayout(timeoutRow);
     box->addLayout(depthRow);
+    auto* parallelRow = new QHBoxLayout;
+    parallelRow->addWidget(named(new QLabel(MainText::parallelCaption()), QStringLiteral("lblParallel")));
+    parallelRow->addWidget(parallel_);
+    parallelRow->addStretch();
+    box->addLayout(parallelRow);
 
     for (QCheckBox* c : {check9_, check10_, check13_}) {
         connect(c, &QCheckBox::clicked, this, &SettingsPanel::saveRequested);
     }
     connect(slider1_, &QSlider::valueChanged, this, &SettingsPanel::onDepthMoved);
     connect(text3_, &QLineEdit::textChanged, this, &SettingsPanel::onTimeoutChanged);
+    connect(parallel_, &QSpinBox::valueChanged, this, [this](int value) {
+        if (!applying_) {
+            emit parallelChanged(value);
+        }
+    });
 }
 
 void SettingsPanel::onDepthMoved(int value)
@@ -132,7 +146,20 @@ CheckSettings SettingsPanel::checkSettings(int timeout) const
     s.noRepeats = check10_->isChecked();
     s.linkText = check13_->isChecked();
     s.timeout = timeout;
+    s.parallel = parallel_->value();
     return s;
+}
+
+int SettingsPanel::parallel() const
+{
+    return parallel_->value();
+}
+
+void SettingsPanel::setParallel(int requests)
+{
+    applying_ = true;
+    parallel_->setValue(requests);
+    applying_ = false;
 }
 
 QString SettingsPanel::timeoutText() const

@@ -9,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
+class QSpinBox;
 
 // The check settings frame: subdomains, no repeats, link text, timeout and depth. Every change the
 // user makes that belongs in the stored record is announced with saveRequested().
@@ -28,9 +29,13 @@ public:
     QString timeoutText() const;
     // Puts the keyboard focus on the timeout box.
     void focusTimeout();
+    // Requests a run keeps in flight (1 to 64); not part of the record.
+    int parallel() const;
+    void setParallel(int requests); // announces nothing
 
 signals:
     void saveRequested();
+    void parallelChanged(int requests);
 
 private:
     void onDepthMoved(int value);
@@ -42,6 +47,7 @@ private:
     QLineEdit* text3_;
     QSlider* slider1_;
     QLabel* lblnum_;
+    QSpinBox* parallel_;
     bool applying_ = false;
     QString storedTimeout_ = QStringLiteral("10");
 };

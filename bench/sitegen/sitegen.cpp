@@ -5,9 +5,10 @@
 //                   --port 18090 --truth dead.txt [--max-seconds 3600]
 //
 // Home page: http://127.0.0.1:PORT/ ; pages /p/N.html ; dead links /missing/N-J.html (404);
-// outside links http://127.0.0.2:PORT/ext/K.html (200). Every page is reachable within four levels.
+// outside links http://127.0.0.2:PORT/ext/K.html (200).
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -36,7 +37,9 @@ struct Options
     int maxSeconds = 3600;
 };
 
-constexpr int kBranching = 12; // the first links of page i lead to pages i*12+1 .. i*12+12
+// The first links of page i lead to pages i*B+1 .. i*B+B (B = 12, or fewer links per page), so every
+// page is reachable within a few levels.
+constexpr int kMaxBranching = 12;
 
 std::string pagePath(int i)
 {
@@ -56,14 +59,15 @@ Site generate(const Options& o)
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     const std::string internal = "http://127.0.0.1:" + std::to_string(o.port);
     const std::string outside = "http://127.0.0.2:" + std::to_string(o.port);
+    const int branching = std::min(kMaxBranching, o.links);
     for (int i = 0; i < o.pages; ++i) {
         std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Page " + std::to_string(i) +
                            "</title></head><body><h1>Page " + std::to_string(i) + "</h1><ul>\n";
         for (int j = 0; j < o.links; ++j) {
             std::string href;
-            const int child = i * kBranching + j + 1;
+            const int child = i * branching + j + 1;
             const double r = uniform(rng);
-            if (j < kBranching && child < o.pages) {
+            if (j < branching && child < o.pages) {
                 href = pagePath(child);
             } else if (r < o.dead) {
                 href = "/missing/" + std::to_string(i) + "-" + std::to_string(j) + ".html";

@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -380,6 +381,28 @@ private slots:
     }
 
     // The window's title, menus and their items, in order.
+    // The parallel-requests setting is a value of its own: loaded at start-up without writing, stored on
+    // a change, and never part of the six-field record.
+    void parallelSetting()
+    {
+        WindowFixture f;
+        f.store(u"setting"_s, u"3|1|0|1|15|0"_s);
+        f.store(u"parallel"_s, u"12"_s);
+        f.open();
+        auto* spin = f.find<QSpinBox>(u"spinParallel"_s);
+        QCOMPARE(spin->value(), 12);
+        QCOMPARE(f.stored(u"parallel"_s), u"12"_s);
+        spin->setValue(5);
+        QCOMPARE(f.stored(u"parallel"_s), u"5"_s);
+        QCOMPARE(f.stored(u"setting"_s), u"3|1|0|1|15|0"_s);
+
+        WindowFixture fresh;
+        fresh.store(u"parallel"_s, u"640"_s); // out of range: the default
+        fresh.open();
+        QCOMPARE(fresh.find<QSpinBox>(u"spinParallel"_s)->value(), 32);
+        QVERIFY(fresh.stored(u"setting"_s).count(u'|') == 5);
+    }
+
     void titleAndMenus()
     {
         WindowFixture f;
