@@ -225,13 +225,13 @@ ProbePlan CheckRun::Call::crawlPlan() const
 ProbePlan CheckRun::Call::sweepPlan(int nodeCount) const
 {
     const LinkStore& store = store_;
-    const int timeout = run_.settings_.timeout;
+    const CheckSettings& settings = run_.settings_;
     int k = 0;
-    return [&store, nodeCount, timeout, k](PlannedProbe& p) mutable {
+    return [&store, &settings, nodeCount, k](PlannedProbe& p) mutable {
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
             if (node && node->status == NoStatus) {
-                p = {node->record.url, false, timeout};
+                p = {node->record.url, PageWantedLater(*node, settings), settings.timeout};
                 return true;
             }
         }

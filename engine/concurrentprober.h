@@ -4,6 +4,7 @@
 #include "link.h"
 #include "prober.h"
 
+#include <QHash>
 #include <QObject>
 
 #include <deque>
@@ -29,7 +30,7 @@ public:
     QString CheckLinks(const QString& url, int tryTime) override;
 
     // Requests issued ahead and not yet handed out (for tests and measurements).
-    int ahead() const { return static_cast<int>(queue_.size()); }
+    int ahead() const { return static_cast<int>(queue_.size() + leftovers_.size()); }
 
 private:
     struct Entry
@@ -41,13 +42,22 @@ private:
     };
 
     void fill();
+    int inFlight() const;
+    qint64 bufferedBytes() const;
+    std::unique_ptr<HttpReply> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
     HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted);
     static HttpResult waitFor(HttpReply& reply);
 
     HttpClient* client_;
     int parallel_;
     ProbePlan plan_;
-    std::deque<Entry> queue_;
+    std::deque<Entry> queue_;     // issued for the current plan, in its order
+    std::deque<Entry> leftovers_; // issued for earlier plans and not handed out yet
+    // Answers that kept their page, by URL, each handed out once more: a page a sweep probed is read
+    // by a later crawl pass, which probes it again first.
+    QHash<QString, HttpResult> kept_;
+    qint64 keptBytes_ = 0;
+    bool filling_ = false;
 
     HttpResult last_; // the last answer handed out, with its page when that was wanted
     QString lastUrl_;

@@ -6,6 +6,11 @@
 #include "textops.h"
 #include "toolkit.h"
 
+bool PageWantedLater(const ResultNode& node, const CheckSettings& settings)
+{
+    return node.record.siteLink && node.record.depth < settings.depth;
+}
+
 ProbeStep::Outcome ProbeStep::crawlForm(int n)
 {
     LinkStore& store = env_.store;
@@ -32,7 +37,7 @@ void ProbeStep::sweepForm(int n)
     const QString url = node->record.url;
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    probeAndRecord(n, url, false);
+    probeAndRecord(n, url, PageWantedLater(*node, env_.settings));
     store.setPanel(4, RunText::parsed(store.full().count()));
     setCounter(true);
 }

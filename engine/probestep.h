@@ -5,6 +5,11 @@
 #include <QString>
 
 class Prober;
+struct ResultNode;
+
+// A node probed by a check sweep whose page a later crawl pass will read when it is valid: its probe
+// may keep the page, so that pass need not download it again.
+bool PageWantedLater(const ResultNode& node, const CheckSettings& settings);
 
 // Probes one node of the full result list and records the outcome in the node, the URL lists, the
 // dead-link list and the status-bar counters.
