@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr qint64 kReadBufferBytes = 1024 * 1024;
+
 QNetworkRequest makeRequest(const HttpRequest& request)
 {
     QNetworkRequest r(QUrl(request.url, QUrl::TolerantMode));
@@ -96,6 +98,10 @@ QNetworkReply* HttpClient::send(size_t index, const HttpRequest& hop)
         return reply;
     }
     QNetworkReply* reply = managers_[index]->sendCustomRequest(makeRequest(hop), hop.method, hop.body);
+    // Qt's network thread reads ahead into an unbounded buffer by default; a fast server of a huge or
+    // endless body would fill memory long before the body cap is reached here. A bounded buffer makes
+    // Qt stop reading the socket until this thread has taken what is there.
+    reply->setReadBufferSize(kReadBufferBytes);
     ++load_[index];
     connect(reply, &QNetworkReply::finished, this, [this, index] { --load_[index]; });
     return reply;

@@ -12,6 +12,14 @@ constexpr qint64 kNsPerMs = 1'000'000;
 // A timer interval must fit an int; longer waits re-arm when this has passed.
 constexpr qint64 kMaxTimerMs = 24LL * 3600 * 1000;
 
+// The connection failed (refused, reset, closed early, TLS, proxy), as opposed to an HTTP error status,
+// which Qt reports through the same code.
+bool isTransportError(QNetworkReply::NetworkError error)
+{
+    return (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) ||
+           error == QNetworkReply::ProtocolFailure;
+}
+
 bool isWebScheme(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -230,11 +238,28 @@ void HttpReply::onNetworkFinished()
     if (reply_->error() != QNetworkReply::NoError) {
         result_.errorText = reply_->errorString();
     }
-    if (!result_.completed) {
+    // A body that was wanted and broke off (the connection reset or closed before its length) is no
+    // answer: its status line alone must not make a page that cannot be read count as valid.
+    if (!result_.completed || (request_.wantBody && (isTransportError(reply_->error()) || bodyCutShort()))) {
         fail(HttpError::Transport);
         return;
     }
     finish();
+}
+
+// True when fewer bytes arrived than the response's Content-Length announced. Qt 6.4 reports some
+// connections reset in the middle of a body as finished without an error, so the length is checked
+// here. A compressed body is announced by its compressed length and is not compared.
+bool HttpReply::bodyCutShort() const
+{
+    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray encoding = reply_->rawHeader("Content-Encoding").trimmed().toLower();
+    const bool noBody = request_.method.compare("HEAD", Qt::CaseInsensitive) == 0 || result_.status == 204 ||
+                        result_.status == 304 || (result_.status >= 100 && result_.status < 200);
+    if (noBody || !length.isValid() || result_.truncated || !(encoding.isEmpty() || encoding == "identity")) {
+        return false;
+    }
+    return result_.body.size() < length.toLongLong();
 }
 
 // Ends without a final response; whatever was read of one does not count.

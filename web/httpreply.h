@@ -50,6 +50,7 @@ private:
     void armTimer();
     void readStatus();
     void followRedirect();
+    bool bodyCutShort() const;
     void stopWith(Stop why);
     void fail(HttpError error);
     void finish();

@@ -233,6 +233,27 @@ private slots:
         }
     }
 
+    // A body that breaks off before its length is no answer when the body was wanted; the status alone
+    // still answers a request that needs no body.
+    void bodyBrokenOff_data()
+    {
+        QTest::addColumn<bool>("wantBody");
+        QTest::newRow("body wanted") << true;
+        QTest::newRow("status only") << false;
+    }
+
+    void bodyBrokenOff()
+    {
+        QFETCH(bool, wantBody);
+        CannedTcpServer canned("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nonly the start");
+        HttpRequest request = get(canned.url(u"/"_s));
+        request.wantBody = wantBody;
+        const HttpResult r = client_.fetch(request);
+        QCOMPARE(r.completed, !wantBody);
+        QCOMPARE(r.error, wantBody ? HttpError::Transport : HttpError::None);
+        QVERIFY(r.body.isEmpty());
+    }
+
     // Without the body a request stops at the status line, however large the page.
     void statusOnly()
     {
