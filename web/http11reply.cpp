@@ -7,12 +7,17 @@
 #include <QNetworkCookieJar>
 #include <QTcpSocket>
 
+#include <zlib.h>
+
 namespace {
 
 // Limits on what a server may send before its body, so that endless or huge headers end the exchange.
-constexpr qint64 kMaxHeaderBytes = 256 * 1024;
+constexpr qint64 kMaxHeaderBytes = 2 * 1024 * 1024;
 constexpr qint64 kMaxLineBytes = 64 * 1024;
-constexpr int kMaxHeaderLines = 1000;
+constexpr int kMaxHeaderLines = 20000;
+// Inflated bytes handed on at a time: a small compressed chunk may inflate to a great deal, and the
+// consumer must get the chance to stop it at its body cap in between.
+constexpr int kInflateBlock = 256 * 1024;
 
 // The line that starts at `pos` (without its CR LF), moving `pos` past it; false when it is incomplete.
 bool lineAt(const QByteArray& buffer, qsizetype& pos, QByteArray* line)
@@ -88,6 +93,8 @@ Http11Reply::Http11Reply(const HttpRequest& request, SocketPool& pool, QNetworkC
     if (!request.body.isEmpty() || request.method.compare("POST", Qt::CaseInsensitive) == 0) {
         requestBytes_ += "Content-Length: " + QByteArray::number(request.body.size()) + "\r\n";
     }
+    // As Qt's stack does: compressed pages travel faster, and the body cap counts inflated bytes.
+    requestBytes_ += "Accept-Encoding: gzip, deflate\r\n";
     requestBytes_ += "\r\n" + request.body;
 
     connectSocket(false);
@@ -96,6 +103,9 @@ Http11Reply::Http11Reply(const HttpRequest& request, SocketPool& pool, QNetworkC
 Http11Reply::~Http11Reply()
 {
     releaseSocket(false);
+    if (inflater_) {
+        inflateEnd(inflater_.get());
+    }
 }
 
 void Http11Reply::connectSocket(bool fresh)
@@ -229,10 +239,16 @@ bool Http11Reply::parseHeaders()
         }
         const QByteArray name = line.left(colon).trimmed();
         const QByteArray value = line.mid(colon + 1).trimmed();
-        const QByteArray previous = rawHeader(name);
-        // Repeated headers are joined as one list, as Qt does; Set-Cookie lines stay separate.
-        const QByteArray separator = name.compare("set-cookie", Qt::CaseInsensitive) == 0 ? "\n" : ", ";
-        setRawHeader(name, previous.isEmpty() ? value : previous + separator + value);
+        const QByteArray key = name.toLower();
+        const auto known = headerIndex_.constFind(key);
+        if (known == headerIndex_.cend()) {
+            headerIndex_.insert(key, headers_.size());
+            headers_.append({name, value});
+        } else {
+            // Repeated headers are joined as one list, as Qt does; Set-Cookie lines stay separate.
+            QByteArray& joined = headers_[known.value()].second;
+            joined += (key == "set-cookie" ? "\n" : ", ") + value;
+        }
     }
     in_.remove(0, pos);
     if (!ended) {
@@ -243,7 +259,12 @@ bool Http11Reply::parseHeaders()
     }
     if (status_ >= 100 && status_ < 200) {
         state_ = State::StatusLine; // an interim response: the real one follows
+        headers_.clear();
+        headerIndex_.clear();
         return true;
+    }
+    for (const auto& [name, value] : std::as_const(headers_)) {
+        setRawHeader(name, value);
     }
     if (cookies_ && hasRawHeader("Set-Cookie")) {
         cookies_->setCookiesFromUrl(QNetworkCookie::parseCookies(rawHeader("Set-Cookie")), url());
@@ -287,6 +308,14 @@ void Http11Reply::startBody()
     }
     if (ok && length >= 0) {
         setHeader(QNetworkRequest::ContentLengthHeader, length);
+    }
+    const QByteArray encoding = rawHeader("Content-Encoding").trimmed().toLower();
+    if (encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate") {
+        inflater_ = std::make_unique<z_stream>();
+        // 15 + 32: a gzip or zlib header, whichever the server sent.
+        if (inflateInit2(inflater_.get(), 15 + 32) != Z_OK) {
+            inflater_.reset();
+        }
     }
 }
 
@@ -370,8 +399,38 @@ void Http11Reply::deliver(const QByteArray& bytes)
     if (bytes.isEmpty()) {
         return;
     }
-    body_ += bytes;
-    emit readyRead();
+    if (!inflater_) {
+        body_ += bytes;
+        emit readyRead();
+        return;
+    }
+    z_stream& z = *inflater_;
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    const QPointer<Http11Reply> self(this);
+    QByteArray block(kInflateBlock, Qt::Uninitialized);
+    while (z.avail_in > 0 || z.avail_out == 0) {
+        z.next_out = reinterpret_cast<Bytef*>(block.data());
+        z.avail_out = static_cast<uInt>(block.size());
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        const qsizetype produced = block.size() - z.avail_out;
+        if (produced > 0) {
+            body_ += QByteArrayView(block.constData(), produced);
+            emit readyRead();
+            if (!self || isFinished()) {
+                return; // the consumer has all it wants
+            }
+        }
+        if (rc == Z_STREAM_END || (rc != Z_OK && rc != Z_BUF_ERROR)) {
+            if (rc != Z_STREAM_END) {
+                failWith(ProtocolFailure, QStringLiteral("Corrupt compressed body"));
+            }
+            return;
+        }
+        if (rc == Z_BUF_ERROR && z.avail_in == 0) {
+            return;
+        }
+    }
 }
 
 void Http11Reply::onDisconnected()

@@ -2,7 +2,14 @@
 
 #include <QByteArray>
 #include <QNetworkReply>
+#include <QHash>
+#include <QList>
+#include <QPair>
 #include <QPointer>
+
+#include <memory>
+
+struct z_stream_s;
 
 class QNetworkCookieJar;
 class QTcpSocket;
@@ -67,5 +74,8 @@ private:
     int headerLines_ = 0;
     int status_ = 0;
     bool headersDone_ = false; // the final response's head was handed on
+    QList<QPair<QByteArray, QByteArray>> headers_; // as received, repeated names joined
+    QHash<QByteArray, qsizetype> headerIndex_;     // lower-cased name -> position in headers_
+    std::unique_ptr<z_stream_s> inflater_;          // for a gzip or deflate body
     bool headRequest_ = false;
 };
