@@ -1,4 +1,5 @@
 #include "configstore.h"
+#include "desktopcommands.h"
 #include "maintexts.h"
 #include "mainwindow.h"
 #include "networkprober.h"
@@ -20,6 +21,8 @@ int main(int argc, char* argv[])
     }
     ConfigStore config;
     MainWindow window(toolkit, config, [] { return MakeNetworkProber(); });
+    DesktopCommands commands(toolkit, window.store());
+    window.setWebCommands(&commands);
     window.load();
     window.show();
     return QApplication::exec();

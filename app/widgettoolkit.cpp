@@ -1,5 +1,7 @@
 #include "widgettoolkit.h"
 
+#include "savefilter.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -84,18 +86,29 @@ QString WidgetToolkit::InputBox(const QString& prompt, const QString& title, con
 
 QString WidgetToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt)
 {
-    QFileDialog dialog(QApplication::activeWindow(), title, QString(), filter);
+    // The filter comes as "description|pattern" pairs and the extension as "*.ext".
+    QFileDialog dialog(QApplication::activeWindow(), title, QString(), QtNameFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(defaultExt);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                   : QString();
+    dialog.setDefaultSuffix(SuffixOf(defaultExt));
+    // The callers ask their own overwrite question; the dialog must not ask it a second time.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    // A desktop's own dialog may hand the name back as typed.
+    return WithDefaultExtension(dialog.selectedFiles().first(), defaultExt);
 }
 
 void WidgetToolkit::OpenUrl(const QString& address)
 {
-    const QFileInfo file(address);
-    QDesktopServices::openUrl(file.exists() ? QUrl::fromLocalFile(file.absoluteFilePath())
-                                            : QUrl::fromUserInput(address));
+    // An address with a scheme ("https:", "file:") as it is; anything else is a path on this machine.
+    // A one-letter scheme is a Windows drive.
+    const QUrl url(address);
+    if (url.isValid() && url.scheme().size() > 1) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath()));
 }
 
 void WidgetToolkit::RunCommand(const QString& program, const QStringList& arguments)

@@ -1,0 +1,136 @@
+#include "exportcommands.h"
+
+#include "exporttexts.h"
+#include "linkstore.h"
+#include "maintexts.h"
+#include "runtexts.h"
+#include "sheetreport.h"
+#include "textreport.h"
+#include "toolkit.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <exception>
+
+namespace {
+
+// The busy pointer for as long as the workbook is built, also when building it throws.
+class BusyPointer
+{
+public:
+    explicit BusyPointer(Toolkit& toolkit) : toolkit_(toolkit) { toolkit_.SetBusy(true); }
+    ~BusyPointer() { release(); }
+    Q_DISABLE_COPY_MOVE(BusyPointer)
+    void release()
+    {
+        if (busy_) {
+            busy_ = false;
+            toolkit_.SetBusy(false);
+        }
+    }
+
+private:
+    Toolkit& toolkit_;
+    bool busy_ = true;
+};
+
+} // namespace
+
+ExportCommands::ExportCommands(Toolkit& toolkit, const LinkStore& store) : toolkit_(toolkit), store_(store) {}
+
+ExportCommands::Format ExportCommands::formatOf(WebCommands::Report report)
+{
+    switch (report) {
+    case WebCommands::Report::Excel:
+        return {report, ExportText::excelFilter(), ExportText::excelExtension()};
+    case WebCommands::Report::Html:
+        return {report, ExportText::htmlFilter(), ExportText::htmlExtension()};
+    case WebCommands::Report::Txt:
+        break;
+    }
+    return {WebCommands::Report::Txt, ExportText::txtFilter(), ExportText::txtExtension()};
+}
+
+void ExportCommands::exportReport(WebCommands::Report report, const ResultTree& list)
+{
+    // Called from a button's click: nothing may leave it. A failure here ends the export quietly,
+    // as a cancelled dialog does; the writers report their own failures.
+    try {
+        if (runActive()) {
+            return;
+        }
+        if (list.count() == 0) {
+            toolkit_.MsgBox(ExportText::noData(), MsgButtons::Ok, MsgIcon::Information, ExportText::noDataTitle());
+            return;
+        }
+        const Format format = formatOf(report);
+        const QString fileName = askFileName(format);
+        if (fileName.isEmpty()) {
+            return;
+        }
+        write(format, list, fileName);
+        offerToOpen(fileName);
+    } catch (const std::exception&) {
+    }
+}
+
+bool ExportCommands::runActive() const
+{
+    const QString state = store_.panel(1);
+    return state == RunText::inProgress() || state == RunText::stopping();
+}
+
+QString ExportCommands::askFileName(const Format& format)
+{
+    const QString fileName = toolkit_.SaveFileName(ExportText::dialogTitle(), format.filter, format.defaultExt);
+    if (fileName.isEmpty()) {
+        return {};
+    }
+    if (QFileInfo::exists(fileName) &&
+        toolkit_.MsgBox(ExportText::overwrite(), MsgButtons::OkCancel, MsgIcon::None, MainText::appTitle()) !=
+            MsgResult::Ok) {
+        return {};
+    }
+    return fileName;
+}
+
+void ExportCommands::write(const Format& format, const ResultTree& list, const QString& fileName)
+{
+    if (format.report == WebCommands::Report::Excel) {
+        writeWorkbook(list, fileName);
+        return;
+    }
+    // The writers replace the file in one step, so an old file survives a failed write untouched.
+    const WriteResult result =
+        WriteTextReport(list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt);
+    if (!result.ok) {
+        // Without this the user would be told the export finished while nothing was written.
+        toolkit_.MsgBox(ExportText::failedLead() + QStringLiteral("\r\n\r\n") + result.error, MsgButtons::Ok,
+                        MsgIcon::Critical, ExportText::failedTitle());
+    }
+}
+
+void ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileName)
+{
+    BusyPointer busy(toolkit_);
+    const SheetReportResult result = WriteSheetReport(list, fileName);
+    busy.release(); // the pointer is back before any message asks for a click
+    if (!result.ok) {
+        toolkit_.MsgBox(SheetFailureMessage(result), MsgButtons::Ok, MsgIcon::Critical, SheetFailureTitle());
+    }
+}
+
+void ExportCommands::offerToOpen(const QString& fileName)
+{
+    if (toolkit_.MsgBox(ExportText::finished(), MsgButtons::OkCancel, MsgIcon::None, MainText::appTitle()) !=
+        MsgResult::Ok) {
+        return;
+    }
+    // The desktop opens each file in the program it has for the type: a .txt report in its text
+    // editor, the workbook in its spreadsheet program and the Html report in the browser. A failed
+    // write may have left no file; there is nothing to open then.
+    if (QFileInfo::exists(fileName)) {
+        toolkit_.OpenUrl(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString());
+    }
+}

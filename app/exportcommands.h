@@ -1,0 +1,42 @@
+#pragma once
+
+#include "webcommands.h"
+
+#include <QString>
+
+class LinkStore;
+class ResultTree;
+class Toolkit;
+
+// The export buttons of the window: Command28 (Txt), Command21 (Excel) and Command27 (Html). Each
+// asks for a file through the toolkit, writes the report of the list it is given with its writer and
+// offers to open the file. The dialogs all go through the toolkit, so a script can answer them.
+class ExportCommands
+{
+public:
+    // `store` gives the run state (status panel 1): no export while a run is going or stopping.
+    ExportCommands(Toolkit& toolkit, const LinkStore& store);
+
+    void exportReport(WebCommands::Report report, const ResultTree& list);
+    void Command28_Click(const ResultTree& list) { exportReport(WebCommands::Report::Txt, list); }
+    void Command21_Click(const ResultTree& list) { exportReport(WebCommands::Report::Excel, list); }
+    void Command27_Click(const ResultTree& list) { exportReport(WebCommands::Report::Html, list); }
+
+private:
+    struct Format
+    {
+        WebCommands::Report report;
+        QString filter;
+        QString defaultExt;
+    };
+    static Format formatOf(WebCommands::Report report);
+
+    bool runActive() const;
+    QString askFileName(const Format& format);
+    void write(const Format& format, const ResultTree& list, const QString& fileName);
+    void writeWorkbook(const ResultTree& list, const QString& fileName);
+    void offerToOpen(const QString& fileName);
+
+    Toolkit& toolkit_;
+    const LinkStore& store_;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Texts of the three export commands, exactly as they are shown.
+namespace ExportText {
+inline QString noData() { return QStringLiteral("没有数据需要导出！"); }
+inline QString noDataTitle() { return QStringLiteral("导出数据"); }
+inline QString dialogTitle() { return QStringLiteral("Save   Export   File"); }
+inline QString txtFilter() { return QStringLiteral("Txt   (*.txt)|*.txt"); }
+inline QString txtExtension() { return QStringLiteral("*.txt"); }
+// The workbook written is Office Open XML, so it is offered and named as .xlsx.
+inline QString excelFilter() { return QStringLiteral("Excel   (*.xlsx)|*.xlsx"); }
+inline QString excelExtension() { return QStringLiteral("*.xlsx"); }
+inline QString htmlFilter() { return QStringLiteral("Html   (*.htm)|*.htm"); }
+inline QString htmlExtension() { return QStringLiteral("*.htm"); }
+inline QString overwrite() { return QStringLiteral("该文件已经存在，是否覆盖?"); }
+inline QString finished() { return QStringLiteral("导出完成，是否打开文件?"); }
+// A text or Html report that could not be written: the same lead and title as the workbook's failure.
+inline QString failedLead() { return QStringLiteral("导出失败，原因如下："); }
+inline QString failedTitle() { return QStringLiteral("导出失败"); }
+} // namespace ExportText
