@@ -2,6 +2,8 @@
 
 #include "toolkit.h"
 
+#include <QElapsedTimer>
+
 // The toolkit of the desktop program: Qt's dialogs, event loop, desktop services and pointers.
 class WidgetToolkit : public Toolkit
 {
@@ -16,5 +18,7 @@ public:
     void SetBusy(bool busy) override;
 
 private:
+    static constexpr qint64 kEventIntervalMs = 15;
     bool busy_ = false;
+    QElapsedTimer sinceEvents_;
 };
