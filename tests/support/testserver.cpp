@@ -247,6 +247,11 @@ TestServer::TestServer() : d(std::make_unique<Impl>())
 #endif
     if (port > 0) {
         d->listener = std::thread([this] { d->server.listen_after_bind(); });
+        // httplib's stop() does nothing until the listening loop has begun; a test that ends within
+        // microseconds would otherwise leave the loop running and the destructor joining it forever.
+        for (int i = 0; i < 5000 && !d->server.is_running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 }
 
