@@ -8,7 +8,6 @@ cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 STAGES="${TEST_STAGES:-main asan fuzz}"
 JOBS="$(nproc)"
-ROOT="$(pwd)"
 
 has_stage() {
     case " $STAGES " in *" $1 "*) return 0 ;; *) return 1 ;; esac
@@ -32,7 +31,6 @@ if has_stage asan; then
     # Any report fails the test that caused it.
     (cd "$BUILD" &&
         ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1" \
-        LSAN_OPTIONS="suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
         QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS" --timeout 900)
 fi

@@ -23,6 +23,9 @@ namespace {
 
 constexpr int kTryTime = 3;
 constexpr qint64 kMaxPeakKb = 300 * 1024;
+// Bytes of a huge or endless body a client may take on one connection: the body cap (20 MiB) and what
+// the socket buffers of both ends hold beyond it.
+constexpr qint64 kMaxBodyRead = 40LL * 1024 * 1024;
 // Compressed bytes of the gzip bomb a client may take: a MiB of them inflates to about a GiB, far past
 // the body cap, so decompression must have stopped long before.
 constexpr qint64 kMaxGzipRead = 1024 * 1024;
@@ -158,16 +161,14 @@ private slots:
         // A link ends within its timeout and the half second the rounding rule allows, plus a margin.
         QVERIFY2(probeMs(*hostile) <= (kTryTime + 1) * 1000, qPrintable(QString::number(probeMs(*hostile))));
         QVERIFY2(runMs < 3 * (kTryTime + 2) * 1000, qPrintable(QString::number(runMs)));
-        if (link == u"/gzip"_s) {
-            QVERIFY(server.bodyBytesSent(link) < kMaxGzipRead);
-        }
+        QVERIFY(server.bodyBytesSent(link) < (link == u"/gzip"_s ? kMaxGzipRead : kMaxBodyRead));
         if (kMeasureMemory) {
             QVERIFY2(peakKb > 0 && peakKb < kMaxPeakKb, qPrintable(QString::number(peakKb)));
         }
     }
 
-    // Qt 6.4 reports some connections reset in the middle of a body as finished without an error, a
-    // third of the time or so: every try must still end as a failed request, never as a short page.
+    // A reset in the middle of a body is a race between the data and the reset (Qt 6.4 took a third of
+    // them for complete replies): every try must end as a failed request, never as a short page.
     void resetBodyIsNeverAPage()
     {
         HostileServer server({});
