@@ -1,16 +1,8 @@
 #include "progress.h"
 
 #include "linkstore.h"
-#include "textops.h"
 
 using namespace Qt::StringLiterals;
-
-qint64 TestedCount(const LinkStore& store)
-{
-    bool ok = false;
-    const qint64 n = GetBetween(store.panel(3), u"：", u"个").toLongLong(&ok);
-    return ok ? n : 0;
-}
 
 Progress::Progress(const LinkStore& store, std::FILE* out, bool terminal, QObject* parent)
     : QObject(parent), store_(store), out_(out), terminal_(terminal)
@@ -21,7 +13,7 @@ Progress::Progress(const LinkStore& store, std::FILE* out, bool terminal, QObjec
 QString Progress::line() const
 {
     return store_.panel(1) + u"  parsed "_s + QString::number(store_.full().count()) + u"  tested "_s +
-           QString::number(TestedCount(store_)) + u"  dead "_s + QString::number(store_.deads().count()) +
+           QString::number(store_.testedCount()) + u"  dead "_s + QString::number(store_.deads().count()) +
            u"  timed out "_s + QString::number(store_.timeouts().count());
 }
 

@@ -28,6 +28,3 @@ private:
     int lastWidth_ = 0;
     bool shown_ = false;
 };
-
-// Links tested so far: the number that panel 3 of the status bar shows.
-qint64 TestedCount(const LinkStore& store);

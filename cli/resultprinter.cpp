@@ -43,7 +43,7 @@ void PrintDeadLinks(const LinkStore& store, std::FILE* out)
 void PrintSummary(const LinkStore& store, std::FILE* out)
 {
     std::fprintf(out, "links parsed: %d, tested: %lld, dead: %d, timed out: %d\n", store.full().count(),
-                 static_cast<long long>(TestedCount(store)), store.deads().count(), store.timeouts().count());
+                 static_cast<long long>(store.testedCount()), store.deads().count(), store.timeouts().count());
 }
 
 bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* err)

@@ -37,6 +37,13 @@ void LinkStore::setPanel(int number, const QString& text)
     }
 }
 
+qint64 LinkStore::testedCount() const
+{
+    bool ok = false;
+    const qint64 n = GetBetween(panel(3), u"：", u"个").toLongLong(&ok);
+    return ok ? n : 0;
+}
+
 void LinkStore::setResume(Resume which, const QString& text)
 {
     if (resume_[which] != text) {
@@ -98,11 +105,7 @@ void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& 
     }
     full_.setStatus(n, status);
     if (!node->record.probed) {
-        NodeRecord record = node->record;
-        record.probed = true;
-        record.queryTime = queryTime;
-        record.statusText = statusText;
-        full_.setRecord(n, record);
+        full_.setProbeFields(n, queryTime, statusText);
     }
 }
 

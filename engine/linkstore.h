@@ -59,6 +59,9 @@ public:
     QString panel(int number) const;
     void setPanel(int number, const QString& text);
 
+    // Links tested so far: the number panel 3 shows, 0 when it shows none.
+    qint64 testedCount() const;
+
     QString resume(Resume which) const { return resume_[which]; }
     void setResume(Resume which, const QString& text);
     void emptyResume();

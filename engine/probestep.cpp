@@ -3,7 +3,6 @@
 #include "linkstore.h"
 #include "prober.h"
 #include "runtexts.h"
-#include "textops.h"
 #include "toolkit.h"
 
 bool PageWantedLater(const ResultNode& node, const CheckSettings& settings)
@@ -49,9 +48,8 @@ void ProbeStep::setCounter(bool countThisProbe)
     const QString text = store.panel(3);
     qint64 count = 1;
     if (!text.isEmpty()) {
-        int shown = 0;
-        ParseInt(GetBetween(text, u"：", u"个"), &shown);
-        count = countThisProbe ? qint64(shown) + 1 : shown;
+        const qint64 shown = store.testedCount();
+        count = countThisProbe ? shown + 1 : shown;
     }
     store.setPanel(3, RunText::tested(count));
 }

@@ -111,29 +111,15 @@ void ResultTree::setStatus(int index, int status)
     }
 }
 
-void ResultTree::setRecord(int index, const NodeRecord& record)
+void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& statusText)
 {
     ResultNode* n = mutableNode(index);
     if (!n) {
         return;
     }
-    if (n->record.url != record.url) {
-        // Keep the URL index answering "first node in index order".
-        if (byUrl_.value(n->record.url) == index) {
-            byUrl_.remove(n->record.url);
-            for (int i = index + 1; i <= count(); ++i) {
-                if (nodes_[static_cast<size_t>(i - 1)].record.url == n->record.url) {
-                    byUrl_.insert(n->record.url, i);
-                    break;
-                }
-            }
-        }
-        const auto it = byUrl_.find(record.url);
-        if (it == byUrl_.end() || it.value() > index) {
-            byUrl_.insert(record.url, index);
-        }
-    }
-    n->record = record;
+    n->record.probed = true;
+    n->record.queryTime = queryTime;
+    n->record.statusText = statusText;
     emit nodeChanged(index);
 }
 

@@ -63,7 +63,8 @@ public:
     // `parent` is given but does not exist.
     int add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record);
     void setStatus(int index, int status);
-    void setRecord(int index, const NodeRecord& record);
+    // Appends the probe fields (query time, status description) to the record of node `index`.
+    void setProbeFields(int index, qint64 queryTime, const QString& statusText);
     void setBold(int index, bool bold);
     void setRed(int index, bool red);
     void clear();

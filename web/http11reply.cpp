@@ -19,6 +19,7 @@ constexpr int kMaxHeaderLines = 20000;
 // consumer must get the chance to stop it at its body cap in between.
 constexpr int kInflateBlock = 256 * 1024;
 
+
 // The line that starts at `pos` (without its CR LF), moving `pos` past it; false when it is incomplete.
 bool lineAt(const QByteArray& buffer, qsizetype& pos, QByteArray* line)
 {
@@ -34,17 +35,14 @@ bool lineAt(const QByteArray& buffer, qsizetype& pos, QByteArray* line)
     return true;
 }
 
+// The first line of `buffer`, removed from it; `found` is false (and nothing removed) when incomplete.
 QByteArray takeLine(QByteArray& buffer, bool* found)
 {
-    const qsizetype end = buffer.indexOf('\n');
-    *found = end >= 0;
-    if (end < 0) {
-        return {};
-    }
-    QByteArray line = buffer.left(end);
-    buffer.remove(0, end + 1);
-    if (line.endsWith('\r')) {
-        line.chop(1);
+    qsizetype pos = 0;
+    QByteArray line;
+    *found = lineAt(buffer, pos, &line);
+    if (*found) {
+        buffer.remove(0, pos);
     }
     return line;
 }
