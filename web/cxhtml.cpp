@@ -7,8 +7,7 @@
 
 using namespace Qt::StringLiterals;
 
-const QString CXHtml::kDefaultAgent = u"Mozilla/5.0 (Windows; U; Windows NT 6.0; zh-CN; rv:1.9.0.3) "
-                                      "Gecko/2008092417 Firefox/3.0.3 (.NET CLR 3.5.30729)"_s;
+const QString CXHtml::kDefaultAgent = QString::fromLatin1(kDefaultUserAgent);
 
 CXHtml::CXHtml(HttpClient* client) : client_(client ? client : HttpClient::shared()) {}
 

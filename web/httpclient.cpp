@@ -1,46 +1,68 @@
 #include "httpclient.h"
 
-#include "http11reply.h"
-#include "socketpool.h"
+#include "curlmulti.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkCookieJar>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
-
-#include <algorithm>
 
 namespace {
 
-constexpr qint64 kReadBufferBytes = 1024 * 1024;
-
-QNetworkRequest makeRequest(const HttpRequest& request)
+// The proxy the system's settings give for `url` (Qt asks the desktop's settings on Windows and macOS,
+// the environment elsewhere), as a libcurl proxy URL; empty when there is none.
+QByteArray systemProxy(const QUrl& url)
 {
-    QNetworkRequest r(QUrl(request.url, QUrl::TolerantMode));
-    r.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    // HttpReply's body cap bounds memory after decompression; Qt's own ratio check would instead fail
-    // highly compressible pages that are perfectly fine.
-    r.setDecompressedSafetyCheckThreshold(-1);
-    for (const auto& [name, value] : request.headers) {
-        r.setRawHeader(name, value);
+    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
+    if (proxies.isEmpty()) {
+        return {};
     }
-    return r;
+    const QNetworkProxy& p = proxies.first();
+    QUrl proxy;
+    switch (p.type()) {
+    case QNetworkProxy::HttpProxy:
+    case QNetworkProxy::HttpCachingProxy:
+        proxy.setScheme(QStringLiteral("http"));
+        break;
+    case QNetworkProxy::Socks5Proxy:
+        proxy.setScheme(QStringLiteral("socks5h")); // names resolved by the proxy, as Qt does
+        break;
+    default:
+        return {};
+    }
+    proxy.setHost(p.hostName());
+    proxy.setPort(p.port());
+    proxy.setUserName(p.user());
+    proxy.setPassword(p.password());
+    return proxy.toEncoded();
 }
 
 } // namespace
 
 HttpClient::HttpClient(QObject* parent)
-    : QObject(parent), cookies_(std::make_unique<QNetworkCookieJar>()), sockets_(std::make_unique<SocketPool>())
+    : QObject(parent), multi_(std::make_unique<CurlMulti>()), caFile_(qgetenv("SSL_CERT_FILE")),
+      caDir_(qgetenv("SSL_CERT_DIR"))
 {
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    multi_->setDoneHandler([](CURL* easy, CURLcode code) {
+        HttpReply* reply = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_PRIVATE, &reply);
+        if (reply) {
+            reply->onDone(code);
+        }
+    });
 }
 
-HttpClient::~HttpClient() = default;
+HttpClient::~HttpClient()
+{
+    // Replies that outlive the client end as failed requests; their transfers stop with the multi handle.
+    const QSet<HttpReply*> live = live_;
+    for (HttpReply* reply : live) {
+        multi_->remove(reply->easy_);
+        reply->clientGone();
+    }
+    live_.clear();
+}
 
 HttpClient* HttpClient::shared()
 {
@@ -51,67 +73,9 @@ HttpClient* HttpClient::shared()
     return instance;
 }
 
-size_t HttpClient::pickManager()
-{
-    const auto least = std::min_element(load_.begin(), load_.end());
-    if (least != load_.end() && (*least < kConnectionsPerManager || managers_.size() >= kMaxManagers)) {
-        return size_t(least - load_.begin());
-    }
-    auto manager = std::make_unique<QNetworkAccessManager>();
-    manager->setCookieJar(cookies_.get());
-    cookies_->setParent(nullptr); // shared by every manager, owned here
-    managers_.push_back(std::move(manager));
-    load_.push_back(0);
-    return managers_.size() - 1;
-}
-
-// Every hop of one request goes through the same manager.
 std::unique_ptr<HttpReply> HttpClient::start(const HttpRequest& request)
 {
-    const size_t index = pickManager();
-    const QPointer<HttpClient> self(this);
-    return std::make_unique<HttpReply>(request, [self, index](const HttpRequest& hop) -> QNetworkReply* {
-        return self ? self->send(index, hop) : nullptr;
-    });
-}
-
-// Plain http without a proxy goes over our own HTTP/1.1 connections; https and proxied requests go
-// through Qt's stack, which brings TLS with the system's CA store and every kind of proxy.
-bool HttpClient::direct(const HttpRequest& hop)
-{
-    const QUrl url(hop.url, QUrl::TolerantMode);
-    if (url.scheme().compare(u"http", Qt::CaseInsensitive) != 0 || url.host().isEmpty()) {
-        return false;
-    }
-    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(url));
-    return proxies.isEmpty() || proxies.first().type() == QNetworkProxy::NoProxy;
-}
-
-QNetworkReply* HttpClient::send(size_t index, const HttpRequest& hop)
-{
-    if (direct(hop)) {
-        auto* reply = new Http11Reply(hop, *sockets_, cookies_.get(), this);
-        if (direct_.size() > 256) {
-            pruneDirect();
-        }
-        direct_.push_back(reply);
-        return reply;
-    }
-    QNetworkReply* reply = managers_[index]->sendCustomRequest(makeRequest(hop), hop.method, hop.body);
-    // Qt's network thread reads ahead into an unbounded buffer by default; a fast server of a huge or
-    // endless body would fill memory long before the body cap is reached here. A bounded buffer makes
-    // Qt stop reading the socket until this thread has taken what is there.
-    reply->setReadBufferSize(kReadBufferBytes);
-    ++load_[index];
-    connect(reply, &QNetworkReply::finished, this, [this, index] { --load_[index]; });
-    return reply;
-}
-
-void HttpClient::pruneDirect()
-{
-    direct_.erase(std::remove_if(direct_.begin(), direct_.end(),
-                                 [](const QPointer<QNetworkReply>& r) { return !r || r->isFinished(); }),
-                  direct_.end());
+    return std::make_unique<HttpReply>(request, this);
 }
 
 HttpResult HttpClient::fetch(const HttpRequest& request)
@@ -125,14 +89,39 @@ HttpResult HttpClient::fetch(const HttpRequest& request)
     return reply->result();
 }
 
-int HttpClient::inFlight() const
+// The options every transfer shares, then the transfer itself.
+bool HttpClient::run(CURL* easy)
 {
-    int total = 0;
-    for (const QPointer<QNetworkReply>& reply : direct_) {
-        total += reply && !reply->isFinished();
+    multi_->share(easy);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every decoder libcurl was built with
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");      // cookies on, kept in memory, shared
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!caFile_.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, caFile_.constData());
     }
-    for (int n : load_) {
-        total += n;
+    if (!caDir_.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_CAPATH, caDir_.constData());
     }
-    return total;
+    return multi_->add(easy);
+}
+
+void HttpClient::stop(CURL* easy)
+{
+    multi_->remove(easy);
+}
+
+// A proxy from the system's settings is set explicitly; without one, libcurl applies the environment's
+// http_proxy / https_proxy / no_proxy itself.
+void HttpClient::applyProxy(CURL* easy, const QUrl& url)
+{
+    const QString key = url.scheme().toLower() + u' ' + url.host().toLower();
+    auto it = proxies_.find(key);
+    if (it == proxies_.end()) {
+        it = proxies_.insert(key, systemProxy(url));
+    }
+    curl_easy_setopt(easy, CURLOPT_PROXY, it->isEmpty() ? nullptr : it->constData());
 }

@@ -3,31 +3,24 @@
 #include "httpreply.h"
 #include "httptypes.h"
 
+#include <QHash>
 #include <QObject>
-#include <QPointer>
+#include <QSet>
 
 #include <memory>
-#include <vector>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-class QNetworkCookieJar;
-class SocketPool;
+class CurlMulti;
 
-// The one place that talks HTTP. Requests run asynchronously over a small pool of network managers:
-// Qt opens at most six connections per host and manager, so a request goes to the least busy manager and
-// a new manager is added while all are full, up to kMaxManagers (enough for 64 requests to one host).
-// Redirects are followed (at most kMaxRedirects, to http or https only); https uses the system's CA
-// store; the system's proxy settings apply; cookies are shared by all managers, as in one browser.
-// Lives in one thread (the one that created it), like the managers it owns.
+// The one place that talks HTTP, over libcurl. Requests run side by side on the thread that owns the
+// client, driven by its event loop (see CurlMulti). http and https (HTTP/2 where the server offers it),
+// connections and TLS sessions reused per host, the system's CA store or the one SSL_CERT_FILE /
+// SSL_CERT_DIR name, proxies from the environment and from the system's settings, every content coding
+// libcurl knows, one User-Agent on every request, and cookies shared by all requests as in one browser.
 class HttpClient : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kConnectionsPerManager = 6;
-    static constexpr size_t kMaxManagers = 11;
-
     explicit HttpClient(QObject* parent = nullptr);
     ~HttpClient() override;
 
@@ -43,17 +36,19 @@ public:
     HttpResult fetch(const HttpRequest& request);
 
     // Requests started and not yet finished.
-    int inFlight() const;
+    int inFlight() const { return int(live_.size()); }
 
 private:
-    size_t pickManager(); // index into managers_
-    static bool direct(const HttpRequest& hop);
-    void pruneDirect();
-    QNetworkReply* send(size_t index, const HttpRequest& hop);
+    friend class HttpReply;
+    void adopt(HttpReply* reply) { live_.insert(reply); }
+    void release(HttpReply* reply) { live_.remove(reply); }
+    bool run(CURL* easy);
+    void stop(CURL* easy);
+    void applyProxy(CURL* easy, const QUrl& url);
 
-    std::unique_ptr<QNetworkCookieJar> cookies_;
-    std::unique_ptr<SocketPool> sockets_; // plain-http connections kept open between requests
-    std::vector<QPointer<QNetworkReply>> direct_; // our own HTTP/1.1 exchanges, for inFlight()
-    std::vector<std::unique_ptr<QNetworkAccessManager>> managers_; // destroyed before the cookie jar
-    std::vector<int> load_; // running requests per manager
+    std::unique_ptr<CurlMulti> multi_;
+    QSet<HttpReply*> live_;
+    QHash<QString, QByteArray> proxies_; // by scheme and host: the proxy URL, empty for libcurl's own choice
+    QByteArray caFile_;
+    QByteArray caDir_;
 };

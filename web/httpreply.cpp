@@ -1,29 +1,46 @@
 #include "httpreply.h"
 
+#include "httpclient.h"
 #include "reasonphrase.h"
 #include "timeoutrule.h"
-
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
 // A timer interval must fit an int; longer waits re-arm when this has passed.
 constexpr qint64 kMaxTimerMs = 24LL * 3600 * 1000;
-
-// The connection failed (refused, reset, closed early, TLS, proxy), as opposed to an HTTP error status,
-// which Qt reports through the same code.
-bool isTransportError(QNetworkReply::NetworkError error)
-{
-    return (error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied) ||
-           error == QNetworkReply::ProtocolFailure;
-}
+// A body nobody needs (a redirect's page, the page of a status-only probe) is read to its end when it
+// is small, so that the connection stays open for the next request; a larger one is cut off.
+constexpr qint64 kMaxSkippedBytes = 64 * 1024;
 
 bool isWebScheme(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1StringView("http") || scheme == QLatin1StringView("https");
+}
+
+bool isHead(const HttpRequest& r)
+{
+    return r.method.compare("HEAD", Qt::CaseInsensitive) == 0;
+}
+
+// Failures that a busy or overloaded server causes as well as a dead one.
+bool isTransient(CURLcode code)
+{
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_SSL_CONNECT_ERROR:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -34,10 +51,9 @@ bool IsFollowedRedirect(int status, const QByteArray& location)
     return redirect && !location.isEmpty();
 }
 
-// Redirects are followed here rather than by Qt: Qt 6.4 loses count in a redirect loop and reports a
-// made-up final response, and following them here keeps the hop count and the final status exact.
-HttpReply::HttpReply(const HttpRequest& request, Sender sender)
-    : request_(request), send_(std::move(sender))
+// Redirects are followed here rather than by libcurl, one transfer per hop on the same handle: the hop
+// count, the final status, the final address and the switch from POST to GET stay exact and ours.
+HttpReply::HttpReply(const HttpRequest& request, HttpClient* client) : request_(request), client_(client)
 {
     request_.maxBodyBytes = qMax<qint64>(request_.maxBodyBytes, 0);
     clock_.start();
@@ -45,58 +61,107 @@ HttpReply::HttpReply(const HttpRequest& request, Sender sender)
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &HttpReply::onTimer);
     armTimer();
+    easy_ = curl_easy_init();
+    if (client_) {
+        client_->adopt(this);
+    }
     send(request_);
 }
 
 HttpReply::~HttpReply()
 {
     detach();
+    curl_slist_free_all(headers_);
+    if (easy_) {
+        curl_easy_cleanup(easy_);
+    }
+    if (client_) {
+        client_->release(this);
+    }
 }
 
 void HttpReply::send(const HttpRequest& hop)
 {
     result_.finalUrl = QUrl(hop.url, QUrl::TolerantMode);
-    QNetworkReply* reply = send_ ? send_(hop) : nullptr;
-    if (!reply) {
+    inHead_ = false;
+    status_ = 0;
+    redirecting_ = false;
+    skipped_ = 0;
+    stop_ = Stop::None;
+    if (!client_ || !easy_) {
         fail(HttpError::Transport);
         return;
     }
-    reply_ = reply;
-    redirectStatus_ = 0;
-    connect(reply, &QNetworkReply::metaDataChanged, this, &HttpReply::onMetaDataChanged);
-    connect(reply, &QNetworkReply::readyRead, this, &HttpReply::onReadyRead);
-    connect(reply, &QNetworkReply::finished, this, &HttpReply::onNetworkFinished);
-    // The manager that owns the reply may go away first (the client is destroyed).
-    connect(reply, &QObject::destroyed, this, [this] {
-        if (!finished_) {
-            fail(HttpError::Transport);
-        }
-    });
-    if (reply->isFinished()) {
-        onNetworkFinished();
+    configure(hop);
+    running_ = client_->run(easy_);
+    if (!running_) {
+        fail(HttpError::Transport);
     }
 }
 
-// Lets go of the network reply; a transfer still running ends when the reply is deleted. (Aborting one
-// that has reported an error status already makes Qt 6.4 complain about a second error.)
+void HttpReply::configure(const HttpRequest& hop)
+{
+    curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, error_);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &HttpReply::onHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &HttpReply::onBody);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    error_[0] = '\0';
+
+    const QByteArray url = result_.finalUrl.toEncoded(); // the host in ASCII (punycode), the rest %-encoded
+    curl_easy_setopt(easy_, CURLOPT_URL, url.constData());
+    client_->applyProxy(easy_, result_.finalUrl);
+
+    curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
+    if (isHead(hop)) {
+        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    } else if (hop.method.compare("GET", Qt::CaseInsensitive) == 0) {
+        curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hop.body.size()));
+        curl_easy_setopt(easy_, CURLOPT_COPYPOSTFIELDS, hop.body.constData());
+        if (hop.method.compare("POST", Qt::CaseInsensitive) != 0) {
+            curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, hop.method.constData());
+        }
+    }
+
+    curl_slist_free_all(headers_);
+    headers_ = curl_slist_append(nullptr, "Expect:"); // no 100-continue round trip before a body
+    bool agent = false;
+    for (const auto& [name, value] : hop.headers) {
+        agent = agent || name.compare("User-Agent", Qt::CaseInsensitive) == 0;
+        // "Name;" is libcurl's way to send a header with an empty value.
+        const QByteArray line = value.isEmpty() ? QByteArray(name + ';') : QByteArray(name + ": " + value);
+        headers_ = curl_slist_append(headers_, line.constData());
+    }
+    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+    curl_easy_setopt(easy_, CURLOPT_USERAGENT, agent ? nullptr : kDefaultUserAgent);
+}
+
+// Lets go of the transfer; one still running stops here (its connection is closed, not reused).
 void HttpReply::detach()
 {
-    if (!reply_) {
-        return;
+    if (running_ && client_) {
+        client_->stop(easy_);
     }
-    QNetworkReply* reply = reply_;
-    reply_ = nullptr;
-    reply->disconnect(this);
-    if (!reply->isFinished() && reply->error() == QNetworkReply::NoError) {
-        reply->abort();
+    running_ = false;
+}
+
+void HttpReply::clientGone()
+{
+    running_ = false;
+    client_ = nullptr;
+    if (!finished_) {
+        result_.errorText = QStringLiteral("The HTTP client was closed");
+        fail(HttpError::Transport);
     }
-    reply->deleteLater();
 }
 
 void HttpReply::abort()
 {
     if (!finished_) {
-        stopWith(Stop::Aborted);
+        fail(HttpError::Aborted);
     }
 }
 
@@ -113,161 +178,193 @@ void HttpReply::onTimer()
         return;
     }
     if (IsTimedOut(clock_.nsecsElapsed(), request_.tryTime)) {
-        stopWith(Stop::Timeout);
+        fail(HttpError::Timeout);
         return;
     }
     armTimer();
 }
 
-void HttpReply::onMetaDataChanged()
+size_t HttpReply::onHeader(char* data, size_t size, size_t count, void* self)
 {
-    if (finished_ || stop_ != Stop::None || !reply_) {
-        return;
-    }
-    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray location = reply_->rawHeader("Location");
-    if (IsFollowedRedirect(status, location)) {
-        redirectStatus_ = status;
-        redirectTarget_ = reply_->url().resolved(QUrl::fromEncoded(location, QUrl::TolerantMode));
-        return;
-    }
-    readStatus();
-    if (!request_.wantBody && result_.completed) {
-        stopWith(Stop::HaveStatus); // nothing of the body is needed
-    }
+    return static_cast<HttpReply*>(self)->header(QByteArrayView(data, qsizetype(size * count)));
 }
 
-void HttpReply::onReadyRead()
+size_t HttpReply::onBody(char* data, size_t size, size_t count, void* self)
 {
-    if (!reply_ || finished_ || stop_ != Stop::None) {
-        return;
+    return static_cast<HttpReply*>(self)->body(data, size * count);
+}
+
+// libcurl hands over the head line by line, the status line of every response first (interim ones and
+// redirects included) and an empty line at its end; trailers of a chunked body come after the body.
+size_t HttpReply::header(QByteArrayView raw)
+{
+    // libcurl bounds the head itself (300 KB, a little above the 256 KB browsers allow).
+    const size_t taken = size_t(raw.size());
+    QByteArrayView line = raw;
+    while (line.endsWith('\n') || line.endsWith('\r')) {
+        line.chop(1);
     }
-    if (redirectStatus_ != 0 || !request_.wantBody) {
-        reply_->skip(reply_->bytesAvailable()); // a redirect's own page is of no use
-        return;
+    if (line.startsWith("HTTP/")) {
+        // "HTTP/1.1 404 Not Found", "HTTP/2 200": the code is the second word, the rest is the phrase.
+        inHead_ = true;
+        folding_ = nullptr;
+        location_.clear();
+        contentType_.clear();
+        retryAfter_.clear();
+        const qsizetype codeAt = line.indexOf(' ');
+        const QByteArrayView rest = codeAt < 0 ? QByteArrayView() : line.sliced(codeAt + 1);
+        status_ = rest.first(qMin<qsizetype>(3, rest.size())).toInt();
+        reason_ = rest.size() > 4 ? rest.sliced(4).trimmed().toByteArray() : QByteArray();
+        return taken;
+    }
+    if (!inHead_) {
+        return taken; // a trailer
+    }
+    if (line.isEmpty()) {
+        inHead_ = false;
+        return headDone() ? taken : 0;
+    }
+    if (line.startsWith(' ') || line.startsWith('\t')) {
+        // An obsolete folded line continues the header before it, joined by one space.
+        if (folding_) {
+            *folding_ += ' ' + line.trimmed().toByteArray();
+        }
+        return taken;
+    }
+    folding_ = nullptr;
+    const qsizetype colon = line.indexOf(':');
+    if (colon > 0) {
+        const QByteArrayView name = line.first(colon).trimmed();
+        QByteArray* field = name.compare("Location", Qt::CaseInsensitive) == 0       ? &location_
+                            : name.compare("Content-Type", Qt::CaseInsensitive) == 0 ? &contentType_
+                            : name.compare("Retry-After", Qt::CaseInsensitive) == 0  ? &retryAfter_
+                                                                                     : nullptr;
+        if (field) {
+            *field = line.sliced(colon + 1).trimmed().toByteArray();
+            folding_ = field;
+        }
+    }
+    return taken;
+}
+
+bool HttpReply::headDone()
+{
+    long code = 0;
+    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &code);
+    if (code >= 100 && code < 200) {
+        return true; // an interim response: the real one follows
+    }
+    if (IsFollowedRedirect(int(code), location_)) {
+        redirecting_ = true;
+        return true;
+    }
+    result_.completed = true;
+    result_.status = int(code);
+    result_.statusText = reason_.isEmpty() ? StandardReasonPhrase(result_.status) : DecodeReasonPhrase(reason_);
+    result_.contentType = contentType_;
+    result_.retryAfter = retryAfter_;
+    if (!request_.wantBody) {
+        curl_off_t length = -1;
+        curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (length > kMaxSkippedBytes) {
+            stop_ = Stop::HaveStatus; // not worth reading to keep the connection
+            return false;
+        }
+    }
+    return true;
+}
+
+size_t HttpReply::body(const char* data, size_t n)
+{
+    if (redirecting_ || !request_.wantBody) {
+        skipped_ += qint64(n);
+        if (skipped_ > kMaxSkippedBytes) {
+            stop_ = redirecting_ ? Stop::FollowNow : Stop::HaveStatus;
+            return 0;
+        }
+        return n;
     }
     // One byte more than the cap tells a body that is exactly the cap from one that goes on.
     const qint64 room = request_.maxBodyBytes + 1 - result_.body.size();
-    result_.body += reply_->read(qMin(reply_->bytesAvailable(), room));
+    result_.body.append(data, qsizetype(qMin<qint64>(qint64(n), room)));
     if (result_.body.size() > request_.maxBodyBytes) {
         result_.body.truncate(request_.maxBodyBytes);
         result_.truncated = true;
-        stopWith(Stop::BodyFull);
+        stop_ = Stop::BodyFull;
+        return 0;
     }
+    return n;
 }
 
-void HttpReply::readStatus()
+void HttpReply::onDone(CURLcode code)
 {
-    const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
+    running_ = false;
+    if (finished_) {
         return;
     }
-    result_.completed = true;
-    result_.status = status.toInt();
-    result_.statusText = reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    if (result_.statusText.isEmpty()) {
-        result_.statusText = StandardReasonPhrase(result_.status);
+    switch (stop_) {
+    case Stop::HaveStatus:
+    case Stop::BodyFull:
+        finish();
+        return;
+    case Stop::FollowNow:
+        followRedirect();
+        return;
+    case Stop::None:
+        break;
     }
-    result_.contentType = reply_->rawHeader("Content-Type");
+    if (redirecting_) {
+        followRedirect(); // the head was complete; what became of the redirect's own page does not matter
+        return;
+    }
+    if (code == CURLE_OK && result_.completed) {
+        finish();
+        return;
+    }
+    // A status-only probe has its answer once the status is read, whatever became of the page after it.
+    if (result_.completed && !request_.wantBody) {
+        finish();
+        return;
+    }
+    // A body that was wanted and broke off (reset, or closed before its length) is no answer: its status
+    // line alone must not make a page that cannot be read count as valid.
+    result_.errorText = QString::fromUtf8(error_[0] ? error_ : curl_easy_strerror(code));
+    result_.transient = isTransient(code);
+    fail(HttpError::Transport);
 }
 
 void HttpReply::followRedirect()
 {
+    // Location bytes are read as UTF-8 and spaces or other stray characters percent-encoded, as browsers do.
+    const QUrl next = result_.finalUrl.resolved(QUrl(QString::fromUtf8(location_), QUrl::TolerantMode));
     if (++redirects_ > kMaxRedirects) {
         result_.errorText = QLatin1StringView("More than %1 redirects").arg(QString::number(kMaxRedirects));
         fail(HttpError::Redirect);
         return;
     }
-    if (!isWebScheme(redirectTarget_)) {
-        result_.errorText = QLatin1StringView("Redirect to a non-web address: ") + redirectTarget_.toString();
+    if (!isWebScheme(next) || next.host().isEmpty()) {
+        result_.errorText = QLatin1StringView("Redirect to a non-web address: ") + next.toString();
         fail(HttpError::Redirect);
         return;
     }
+    long code = 0;
+    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &code);
     HttpRequest hop = request_;
-    hop.url = redirectTarget_.toString(QUrl::FullyEncoded);
+    hop.url = next.toString(QUrl::FullyEncoded);
     // As browsers do: a 303 always, and a 301 or 302 after a POST, continue as a GET without a body.
-    const bool toGet = redirectStatus_ == 303 || ((redirectStatus_ == 301 || redirectStatus_ == 302) &&
-                                                  request_.method.compare("POST", Qt::CaseInsensitive) == 0);
-    if (toGet && request_.method.compare("HEAD", Qt::CaseInsensitive) != 0) {
+    const bool toGet = code == 303 || ((code == 301 || code == 302) && request_.method.compare("POST", Qt::CaseInsensitive) == 0);
+    if (toGet && !isHead(request_)) {
         hop.method = "GET";
         hop.body.clear();
         hop.headers.removeIf([](const auto& h) { return h.first.compare("Content-Type", Qt::CaseInsensitive) == 0; });
     }
-    detach();
     request_ = hop;
     send(request_);
-}
-
-// Ends the reply now; finish() lets go of the network reply, which stops the transfer.
-void HttpReply::stopWith(Stop why)
-{
-    stop_ = why;
-    onNetworkFinished();
-}
-
-void HttpReply::onNetworkFinished()
-{
-    if (finished_) {
-        return;
-    }
-    switch (stop_) {
-    case Stop::Timeout:
-        fail(HttpError::Timeout);
-        return;
-    case Stop::Aborted:
-        fail(HttpError::Aborted);
-        return;
-    case Stop::HaveStatus:
-    case Stop::BodyFull:
-        finish();
-        return;
-    case Stop::None:
-        break;
-    }
-    if (redirectStatus_ != 0) {
-        followRedirect();
-        return;
-    }
-    onReadyRead(); // what is left of the body
-    if (finished_ || !reply_) {
-        return;
-    }
-    if (!result_.completed) {
-        readStatus();
-    }
-    if (reply_->error() != QNetworkReply::NoError) {
-        result_.errorText = reply_->errorString();
-    }
-    // A body that was wanted and broke off (the connection reset or closed before its length) is no
-    // answer: its status line alone must not make a page that cannot be read count as valid.
-    if (!result_.completed || (request_.wantBody && (isTransportError(reply_->error()) || bodyCutShort()))) {
-        fail(HttpError::Transport);
-        return;
-    }
-    finish();
-}
-
-// True when fewer bytes arrived than the response's Content-Length announced. Qt 6.4 reports some
-// connections reset in the middle of a body as finished without an error, so the length is checked
-// here. A compressed body is announced by its compressed length and is not compared.
-bool HttpReply::bodyCutShort() const
-{
-    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-    const QByteArray encoding = reply_->rawHeader("Content-Encoding").trimmed().toLower();
-    const bool noBody = request_.method.compare("HEAD", Qt::CaseInsensitive) == 0 || result_.status == 204 ||
-                        result_.status == 304 || (result_.status >= 100 && result_.status < 200);
-    if (noBody || !length.isValid() || result_.truncated || !(encoding.isEmpty() || encoding == "identity")) {
-        return false;
-    }
-    return result_.body.size() < length.toLongLong();
 }
 
 // Ends without a final response; whatever was read of one does not count.
 void HttpReply::fail(HttpError error)
 {
-    if (reply_ && result_.errorText.isEmpty() && reply_->error() != QNetworkReply::NoError) {
-        result_.errorText = reply_->errorString();
-    }
     result_.completed = false;
     result_.error = error;
     result_.body.clear();
@@ -280,6 +377,9 @@ void HttpReply::finish()
     result_.elapsedNs = clock_.nsecsElapsed();
     timer_.stop();
     detach();
+    if (client_) {
+        client_->release(this);
+    }
     // Queued, so that no caller is inside this object's code when a slot deletes it.
     QMetaObject::invokeMethod(this, &HttpReply::finished, Qt::QueuedConnection);
 }

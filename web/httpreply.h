@@ -7,26 +7,24 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <functional>
+#include <curl/curl.h>
 
-class QNetworkReply;
+class HttpClient;
 
 // True for a response that is followed to its Location (and so is not a final answer).
 bool IsFollowedRedirect(int status, const QByteArray& location);
 
-// One request in flight, redirects included. It ends exactly once, emitting finished(): with a final
-// response, a timeout (its own timer, armed for the first instant the timeout rule holds), a transport
-// failure, a redirect that cannot be followed, or abort(). Deleting a reply that is still running aborts
-// its request; finished() is emitted from the event loop, so a slot connected to it may delete the reply.
+// One request in flight, redirects included, as one libcurl transfer per hop. It ends exactly once,
+// emitting finished(): with a final response, a timeout (its own timer, armed for the first instant the
+// timeout rule holds), a transport failure, a redirect that cannot be followed, or abort(). Deleting a
+// reply that is still running aborts its request; finished() is emitted from the event loop, so a slot
+// connected to it may delete the reply.
 class HttpReply : public QObject
 {
     Q_OBJECT
 
 public:
-    // Sends one hop of the request; null when it cannot be sent.
-    using Sender = std::function<QNetworkReply*(const HttpRequest&)>;
-
-    HttpReply(const HttpRequest& request, Sender sender);
+    HttpReply(const HttpRequest& request, HttpClient* client);
     ~HttpReply() override;
 
     bool isFinished() const { return finished_; }
@@ -39,31 +37,48 @@ signals:
     void finished();
 
 private:
-    enum class Stop { None, Timeout, HaveStatus, BodyFull, Aborted };
+    friend class HttpClient;
+    enum class Stop { None, HaveStatus, BodyFull, FollowNow };
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* self);
+    static size_t onBody(char* data, size_t size, size_t count, void* self);
+    size_t header(QByteArrayView line);
+    bool headDone(); // false: stop the transfer
+    size_t body(const char* data, size_t n);
+    void onDone(CURLcode code); // the client's call when libcurl has ended the transfer
+    void clientGone();
 
     void send(const HttpRequest& hop);
+    void configure(const HttpRequest& hop);
     void detach();
-    void onMetaDataChanged();
-    void onReadyRead();
-    void onNetworkFinished();
     void onTimer();
     void armTimer();
-    void readStatus();
     void followRedirect();
-    bool bodyCutShort() const;
-    void stopWith(Stop why);
     void fail(HttpError error);
     void finish();
 
     HttpRequest request_; // the hop being sent: redirects change its URL and may turn POST into GET
-    Sender send_;
-    QPointer<QNetworkReply> reply_;
+    QPointer<HttpClient> client_;
+    CURL* easy_ = nullptr;
+    curl_slist* headers_ = nullptr;
+    bool running_ = false; // easy_ is in the client's multi handle
+    char error_[CURL_ERROR_SIZE] = {};
     QElapsedTimer clock_; // monotonic, so a change of the wall clock cannot shorten or stretch a wait
     QTimer timer_;
     Stop stop_ = Stop::None;
     bool finished_ = false;
     int redirects_ = 0;
-    int redirectStatus_ = 0; // of the response at hand when it is a redirect
-    QUrl redirectTarget_;
+
+    // The response head being read (a hop may see interim 1xx heads before its final one).
+    bool inHead_ = false;
+    int status_ = 0;
+    QByteArray reason_;
+    QByteArray location_;
+    QByteArray contentType_;
+    QByteArray retryAfter_;
+    QByteArray* folding_ = nullptr; // the field a folded line continues; null for fields not kept
+    bool redirecting_ = false; // the head read is a redirect that will be followed
+    qint64 skipped_ = 0;        // body bytes read past and thrown away
+
     HttpResult result_;
 };

@@ -10,12 +10,17 @@
 inline constexpr qint64 kMaxBodyBytes = 20 * 1024 * 1024;
 // Redirects followed before a request ends as failed (a redirect loop ends there).
 inline constexpr int kMaxRedirects = 10;
+// Sent as the User-Agent of every request that names none: many servers refuse requests without one.
+inline constexpr char kDefaultUserAgent[] = "Mozilla/5.0 (Windows; U; Windows NT 6.0; zh-CN; rv:1.9.0.3) "
+                                            "Gecko/2008092417 Firefox/3.0.3 (.NET CLR 3.5.30729)";
 
 struct HttpRequest
 {
     QByteArray method = "GET";
     QString url; // http or https; other schemes fail as transport errors
-    QList<QPair<QByteArray, QByteArray>> headers; // sent in addition to the network stack's defaults
+    // Sent in addition to the transport's defaults (User-Agent, Accept-Encoding), replacing a default of the
+    // same name.
+    QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     // Timed out when the elapsed seconds, rounded half to even, exceed this (see timeoutrule.h).
     qint32 tryTime = 10;
@@ -39,10 +44,14 @@ struct HttpResult
     QString statusText;    // the reason phrase, or the standard phrase of the status when the server sent none
     QByteArray body;       // empty unless the request wanted it
     QByteArray contentType; // the Content-Type header of the final response
+    QByteArray retryAfter;  // its Retry-After header (seconds or an HTTP date), empty when none
     QUrl finalUrl;         // after redirects
     bool truncated = false; // the body was cut at maxBodyBytes
     HttpError error = HttpError::None;
-    QString errorText;     // the network stack's description, for logs and details
+    QString errorText;     // the transport's description, for logs and details
+    // A transport failure that a busy server or a full network causes as well as a dead one: the
+    // connection refused, reset or closed before the answer. Worth asking again before it counts.
+    bool transient = false;
     qint64 elapsedNs = 0;  // from the start of the request to its end
 
     bool timedOut() const { return error == HttpError::Timeout; }

@@ -1,6 +1,7 @@
 #include "reasonphrase.h"
 
 #include <QLatin1StringView>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <iterator>
@@ -88,4 +89,14 @@ QString StandardReasonPhrase(int status)
         return {};
     }
     return QLatin1StringView(it->text);
+}
+
+QString DecodeReasonPhrase(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        text = QString::fromLatin1(bytes);
+    }
+    return text;
 }

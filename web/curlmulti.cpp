@@ -1,0 +1,143 @@
+#include "curlmulti.h"
+
+#include <QSocketNotifier>
+
+#include <memory>
+
+// The notifiers of one socket. Their owner is this struct, which libcurl keeps as the socket's pointer
+// until it says the socket is no longer of interest.
+struct CurlMulti::Watch
+{
+    std::unique_ptr<QSocketNotifier> read;
+    std::unique_ptr<QSocketNotifier> write;
+};
+
+namespace {
+
+struct GlobalInit
+{
+    GlobalInit() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+};
+
+} // namespace
+
+CurlMulti::CurlMulti(QObject* parent) : QObject(parent)
+{
+    static const GlobalInit init; // once per process, before the first handle, on the first thread that asks
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &CurlMulti::onSocket);
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &CurlMulti::onTimer);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    // Idle connections kept for reuse: enough for the widest run to many hosts.
+    curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 256L);
+
+    share_ = curl_share_init();
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+}
+
+CurlMulti::~CurlMulti()
+{
+    timer_.stop();
+    // Every transfer was removed by its owner; what remains are idle connections, closed here (libcurl
+    // tells their sockets goodbye through onSocket, which frees the watches).
+    curl_multi_cleanup(multi_);
+    curl_share_cleanup(share_);
+}
+
+void CurlMulti::share(CURL* easy) const
+{
+    curl_easy_setopt(easy, CURLOPT_SHARE, share_);
+}
+
+bool CurlMulti::add(CURL* easy)
+{
+    // libcurl asks for a timer of 0 ms from inside add, so the transfer starts from the event loop.
+    return curl_multi_add_handle(multi_, easy) == CURLM_OK;
+}
+
+void CurlMulti::remove(CURL* easy)
+{
+    curl_multi_remove_handle(multi_, easy);
+}
+
+int CurlMulti::onSocket(CURL* /*easy*/, curl_socket_t socket, int what, void* self, void* watch)
+{
+    static_cast<CurlMulti*>(self)->watch(socket, what, static_cast<Watch*>(watch));
+    return 0;
+}
+
+int CurlMulti::onTimer(CURLM* /*multi*/, long timeoutMs, void* self)
+{
+    auto* me = static_cast<CurlMulti*>(self);
+    if (timeoutMs < 0) {
+        me->timer_.stop();
+    } else {
+        // 0 ms: libcurl wants to be called as soon as possible, but not from inside this callback.
+        me->timer_.start(static_cast<int>(std::min<long>(timeoutMs, 24L * 3600 * 1000)));
+    }
+    return 0;
+}
+
+void CurlMulti::watch(curl_socket_t socket, int what, Watch* existing)
+{
+    if (what == CURL_POLL_REMOVE) {
+        if (existing) {
+            // A notifier may be the one whose signal is being handled: let the event loop delete it.
+            for (auto* n : {existing->read.release(), existing->write.release()}) {
+                if (n) {
+                    n->setEnabled(false);
+                    n->deleteLater();
+                }
+            }
+            delete existing;
+        }
+        curl_multi_assign(multi_, socket, nullptr);
+        return;
+    }
+    Watch* w = existing;
+    if (!w) {
+        w = new Watch;
+        w->read = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+        w->write = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Write);
+        connect(w->read.get(), &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_IN); });
+        connect(w->write.get(), &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_OUT); });
+        curl_multi_assign(multi_, socket, w);
+    }
+    w->read->setEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
+    w->write->setEnabled(what == CURL_POLL_OUT || what == CURL_POLL_INOUT);
+}
+
+void CurlMulti::act(curl_socket_t socket, int events)
+{
+    if (acting_) {
+        timer_.start(0); // a handler of a finished transfer ran an event loop: come back afterwards
+        return;
+    }
+    acting_ = true;
+    int running = 0;
+    curl_multi_socket_action(multi_, socket, events, &running);
+    acting_ = false;
+    reportDone();
+}
+
+void CurlMulti::reportDone()
+{
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
+        if (msg->msg != CURLMSG_DONE) {
+            continue;
+        }
+        CURL* easy = msg->easy_handle;
+        const CURLcode code = msg->data.result;
+        curl_multi_remove_handle(multi_, easy);
+        if (done_) {
+            done_(easy, code);
+        }
+    }
+}
