@@ -333,7 +333,8 @@ bool MakeSelfSignedCertificate(const QString& folder, QString* certFile, QString
     openssl.start(QStringLiteral("openssl"),
                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
                    QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), *keyFile, QStringLiteral("-out"), *certFile});
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), *keyFile, QStringLiteral("-out"), *certFile});
     const bool ok = openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
     *error = QString::fromLocal8Bit(openssl.readAll());
     return ok;

@@ -184,6 +184,23 @@ private slots:
         }
     }
 
+    // The certificate is trusted once SSL_CERT_FILE names it, as in other OpenSSL-based tools; the
+    // page over https is then read like any other.
+    void certificateFromTheEnvironment()
+    {
+        HostileServer server({}, certificate_->cert, certificate_->key);
+        qputenv("SSL_CERT_FILE", certificate_->cert.toLocal8Bit());
+        const auto unset = qScopeGuard([] { qunsetenv("SSL_CERT_FILE"); });
+        HttpClient client;
+        HttpRequest request;
+        request.url = server.tlsUrl(u"/ok.html"_s);
+        request.tryTime = kTryTime;
+        const HttpResult r = client.fetch(request);
+        QVERIFY2(r.completed, qPrintable(r.errorText));
+        QCOMPARE(r.status, 200);
+        QVERIFY(!r.body.isEmpty());
+    }
+
     // kelvara-check over one site that links to every hostile endpoint at once: the run ends, every
     // link has its verdict in the report, and the process stays small.
     void wholeSiteFromTheCommandLine()
