@@ -38,7 +38,7 @@ int ConfigStore::loadParallel() const
 {
     bool ok = false;
     const int n = ReadRegValue(hive_, keyPath(), kParallel).toInt(&ok);
-    return ok && n >= 1 && n <= 64 ? n : kDefaultParallel;
+    return ok && n >= 1 && n <= kMaxParallel ? n : kDefaultParallel;
 }
 
 void ConfigStore::saveParallel(int requests)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checksettings.h"
 #include "regstore.h"
 
 #include <QString>
@@ -18,11 +19,11 @@ public:
     void saveSettingText(const QString& record);
     QString loadSitesText() const;
     void saveSitesText(const QString& sites);
-    // Requests a run keeps in flight, its own value beside the record ("parallel"); 32 when none is stored.
+    // Requests a run keeps in flight, its own value beside the record ("parallel"); the default when none is stored.
     int loadParallel() const;
     void saveParallel(int requests);
 
-    static constexpr int kDefaultParallel = 32;
+    static constexpr int kDefaultParallel = ::kDefaultParallel;
 
     const RegHive& hive() const { return hive_; }
 

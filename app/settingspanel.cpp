@@ -48,8 +48,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     lblnum_->setMinimumWidth(16);
     check10_->setChecked(true);
     parallel_ = named(new QSpinBox, QStringLiteral("spinParallel"));
-    parallel_->setRange(1, 64);
-    parallel_->setValue(32);
+    parallel_->setRange(1, kMaxParallel);
+    parallel_->setValue(kDefaultParallel);
 
     auto* timeoutRow = new QHBoxLayout;
     timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));

@@ -39,7 +39,15 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
     progress_->setMaximumWidth(180);
     progress_->setFormat(QStringLiteral("%v/%m"));
     progress_->hide();
+    waitNote_ = new QLabel;
+    waitNote_->setObjectName(QStringLiteral("waitNote"));
+    waitNote_->hide();
+    addPermanentWidget(waitNote_);
     addPermanentWidget(progress_);
+    connect(&store, &LinkStore::waitNoteChanged, this, [this](const QString& text) {
+        waitNote_->setText(text);
+        waitNote_->setVisible(!text.isEmpty());
+    });
 
     progressTimer_.setSingleShot(true);
     progressTimer_.setInterval(200);

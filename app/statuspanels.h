@@ -25,6 +25,7 @@ private:
     LinkStore& store_;
     QLabel* panels_[5] = {};
     QProgressBar* progress_;
+    QLabel* waitNote_; // a server asked the run to wait; hidden otherwise
     QTimer progressTimer_;
 };
 

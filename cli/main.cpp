@@ -32,7 +32,8 @@ int main(int argc, char** argv)
 
     LinkStore store;
     CoreToolkit toolkit;
-    CheckRun run(store, toolkit, [] { return MakeNetworkProber(); });
+    ProbeStats stats;
+    CheckRun run(store, toolkit, [&stats] { return MakeNetworkProber(&stats); });
     run.setSettings(options.settings);
 
     Progress progress(store, stderr, isatty(fileno(stderr)) != 0);
@@ -43,7 +44,7 @@ int main(int argc, char** argv)
     progress.finish();
 
     PrintDeadLinks(store, stdout);
-    PrintSummary(store, stdout);
+    PrintSummary(store, stats, stdout);
     if (!WriteReports(store, options, stderr)) {
         return 2;
     }

@@ -50,7 +50,8 @@ Options:
   --subdomains     count pages on subdomains as pages of the site
   --show-repeats   add a node for every repeated link, not only the first
   --link-text      show the anchor text after each link
-  --parallel N     requests in flight at most, 1 to 64 (default 32)
+  --parallel N     requests in flight at most, 1 to 128 (default 64); fewer go to a host
+                   that answers slower under load or asks us to slow down
   --txt FILE       also write the result list as a text report
   --html FILE      also write the result list as an Html report
   --xlsx FILE      also write the result list as a spreadsheet
@@ -77,7 +78,7 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
         } else if (a == u"--timeout") {
             ok = takeNumber(args, i, 1, 3600, &o->settings.timeout, error);
         } else if (a == u"--parallel") {
-            ok = takeNumber(args, i, 1, 64, &o->settings.parallel, error);
+            ok = takeNumber(args, i, 1, kMaxParallel, &o->settings.parallel, error);
         } else if (a == u"--subdomains") {
             o->settings.subdomains = true;
         } else if (a == u"--show-repeats") {

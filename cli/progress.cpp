@@ -8,13 +8,15 @@ Progress::Progress(const LinkStore& store, std::FILE* out, bool terminal, QObjec
     : QObject(parent), store_(store), out_(out), terminal_(terminal)
 {
     connect(&store, &LinkStore::panelChanged, this, &Progress::update);
+    connect(&store, &LinkStore::waitNoteChanged, this, &Progress::update);
 }
 
 QString Progress::line() const
 {
     return store_.panel(1) + u"  parsed "_s + QString::number(store_.full().count()) + u"  tested "_s +
            QString::number(store_.testedCount()) + u"  dead "_s + QString::number(store_.deads().count()) +
-           u"  timed out "_s + QString::number(store_.timeouts().count());
+           u"  timed out "_s + QString::number(store_.timeouts().count()) +
+           (store_.waitNote().isEmpty() ? QString() : u"  "_s + store_.waitNote());
 }
 
 void Progress::update()

@@ -40,10 +40,11 @@ void PrintDeadLinks(const LinkStore& store, std::FILE* out)
     }
 }
 
-void PrintSummary(const LinkStore& store, std::FILE* out)
+void PrintSummary(const LinkStore& store, const ProbeStats& stats, std::FILE* out)
 {
-    std::fprintf(out, "links parsed: %d, tested: %lld, dead: %d, timed out: %d\n", store.full().count(),
-                 static_cast<long long>(store.testedCount()), store.deads().count(), store.timeouts().count());
+    std::fprintf(out, "links parsed: %d, tested: %lld, dead: %d, timed out: %d, retried: %d, confirmed: %d\n",
+                 store.full().count(), static_cast<long long>(store.testedCount()), store.deads().count(),
+                 store.timeouts().count(), stats.retried, stats.confirmed);
 }
 
 bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* err)

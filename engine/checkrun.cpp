@@ -9,6 +9,8 @@
 #include "textops.h"
 #include "toolkit.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 // The number a resume position holds, or `fallback` when it is empty or not a number.
@@ -300,6 +302,10 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
 {
     const std::unique_ptr<Prober> prober = proberFactory_();
     prober->setParallel(settings_.parallel);
+    prober->setWaitNotifier([this](int seconds) {
+        store_.setWaitNote(seconds > 0 ? RunText::serverWait(seconds) : QString());
+    });
+    const auto noWait = qScopeGuard([this] { store_.setWaitNote(QString()); });
     // A continuation is a further round of this loop rather than a nested call, so the stack stays
     // flat however large the site is.
     while (true) {

@@ -1,5 +1,10 @@
 #pragma once
 
+// Requests in flight at most: the top of the setting, and its default. Fewer go to a host that answers
+// slower under load or asks us to slow down.
+inline constexpr int kMaxParallel = 128;
+inline constexpr int kDefaultParallel = 64;
+
 // The check settings a run reads; the window keeps them unchangeable while a run is active.
 struct CheckSettings
 {
@@ -8,5 +13,5 @@ struct CheckSettings
     bool noRepeats = true;  // a URL already in the list gets no second node
     bool linkText = false;  // node text shows the anchor text after the link
     int timeout = 10;       // seconds allowed for one request
-    int parallel = 32;      // requests in flight at most
+    int parallel = kDefaultParallel; // requests in flight at most
 };

@@ -2,6 +2,7 @@
 
 #include "httpclient.h"
 #include "httpreply.h"
+#include "link.h"
 
 #include <QEventLoop>
 
@@ -14,66 +15,122 @@ namespace {
 constexpr int kBufferedPerRequest = 2;
 constexpr qint64 kMaxBufferedBodyBytes = 64 * 1024 * 1024;
 constexpr qint64 kMaxKeptBodyBytes = 64 * 1024 * 1024;
+constexpr qint64 kNsPerMs = 1'000'000;
+constexpr qint64 kNsPerSecond = 1'000'000'000;
 
 } // namespace
 
-ConcurrentProber::ConcurrentProber(int parallel, HttpClient* client)
-    : client_(client ? client : HttpClient::shared()), parallel_(std::clamp(parallel, 1, 64)), fallback_(client_)
+ConcurrentProber::ConcurrentProber(int parallel, HttpClient* client, ProbeStats* stats)
+    : client_(client ? client : HttpClient::shared()), stats_(stats),
+      parallel_(std::clamp(parallel, 1, kMaxParallel)), pacer_(parallel_)
 {
+    clock_.start();
+    wake_.setSingleShot(true);
+    connect(&wake_, &QTimer::timeout, this, [this] {
+        notifyWait();
+        fill();
+    });
 }
 
-ConcurrentProber::~ConcurrentProber() = default;
+ConcurrentProber::~ConcurrentProber()
+{
+    if (notify_ && notifiedSeconds_ > 0) {
+        notify_(0);
+    }
+}
 
 void ConcurrentProber::setParallel(int requests)
 {
-    parallel_ = std::clamp(requests, 1, 64);
+    parallel_ = std::clamp(requests, 1, kMaxParallel);
+    pacer_.setParallel(parallel_);
+}
+
+std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QString& url, int tryTime,
+                                                                     bool pageWanted) const
+{
+    auto e = std::make_unique<Entry>();
+    e->url = Link::NormalizeCheckUrl(url);
+    e->host = HostPacer::HostKey(e->url);
+    e->pageWanted = pageWanted;
+    e->tryTime = tryTime;
+    return e;
+}
+
+// Gives up an entry's request in flight, if any.
+void ConcurrentProber::abandon(Entry& e)
+{
+    if (e.reply) {
+        if (e.inFlightNow) {
+            pacer_.dropped(e.ticket, e.confirming);
+            --inFlight_;
+            e.inFlightNow = false;
+        }
+        e.reply.reset();
+    }
 }
 
 void ConcurrentProber::setPlan(ProbePlan plan)
 {
     // What was issued for the old plan is kept a while: the run often asks for those links again soon
-    // (a crawl pass broken off for a check sweep resumes where it stood). Oldest first out.
-    for (Entry& e : queue_) {
-        leftovers_.push_back(std::move(e));
+    // (a crawl pass broken off for a check sweep resumes where it stood). Oldest first out. What was not
+    // issued yet is simply forgotten.
+    for (std::unique_ptr<Entry>& e : queue_) {
+        if (e->inFlightNow || e->settled) {
+            leftovers_.push_back(std::move(e));
+        }
     }
     queue_.clear();
     while (static_cast<int>(leftovers_.size()) > parallel_) {
+        abandon(*leftovers_.front());
         leftovers_.pop_front();
     }
     plan_ = std::move(plan);
     fill();
 }
 
-int ConcurrentProber::inFlight() const
-{
-    int n = 0;
-    for (const auto* list : {&queue_, &leftovers_}) {
-        for (const Entry& e : *list) {
-            n += !e.reply->isFinished();
-        }
-    }
-    return n;
-}
-
 qint64 ConcurrentProber::bufferedBytes() const
 {
     qint64 bytes = 0;
-    for (const auto* list : {&queue_, &leftovers_}) {
-        for (const Entry& e : *list) {
-            bytes += e.reply->result().body.size();
+    for (const Entries* list : {&queue_, &leftovers_}) {
+        for (const std::unique_ptr<Entry>& e : *list) {
+            bytes += e->settled ? e->result.body.size() : e->reply ? e->reply->result().body.size() : 0;
         }
     }
     return bytes;
 }
 
+bool ConcurrentProber::issue(Entry& e, qint64 now)
+{
+    if (e.settled || e.inFlightNow || inFlight_ >= parallel_ || !pacer_.mayIssue(e.host, now, e.confirming)) {
+        return false;
+    }
+    e.ticket = pacer_.issued(e.host, now, e.confirming);
+    e.reply = client_->start(Link::ProbeRequest(e.url, e.tryTime, e.pageWanted));
+    e.inFlightNow = true;
+    ++inFlight_;
+    Entry* entry = &e;
+    connect(e.reply.get(), &HttpReply::finished, this, [this, entry] { onAnswer(entry); });
+    return true;
+}
+
+// Sends what may go out now: first the probes the run waits for, then those known ahead in the run's
+// order, then new ones from the plan while there is room.
 void ConcurrentProber::fill()
 {
     if (filling_) {
         return;
     }
     filling_ = true;
-    while (plan_ && inFlight() < parallel_ &&
-           static_cast<int>(queue_.size()) < parallel_ * kBufferedPerRequest &&
+    const qint64 now = clock_.nsecsElapsed();
+    for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
+        for (std::unique_ptr<Entry>& e : *list) {
+            if (inFlight_ >= parallel_) {
+                break;
+            }
+            issue(*e, now);
+        }
+    }
+    while (plan_ && inFlight_ < parallel_ && static_cast<int>(queue_.size()) < parallel_ * kBufferedPerRequest &&
            bufferedBytes() < kMaxBufferedBodyBytes) {
         PlannedProbe next;
         if (!plan_(next)) {
@@ -83,45 +140,150 @@ void ConcurrentProber::fill()
         if (kept_.contains(Link::NormalizeCheckUrl(next.url))) {
             continue; // answered already
         }
-        Entry e;
-        e.url = Link::NormalizeCheckUrl(next.url);
-        e.pageWanted = next.pageWanted;
-        e.tryTime = next.tryTime;
-        e.reply = client_->start(Link::ProbeRequest(e.url, e.tryTime, e.pageWanted));
-        // A finished request frees a place in flight for the next expected one.
-        connect(e.reply.get(), &HttpReply::finished, this, &ConcurrentProber::fill);
-        queue_.push_back(std::move(e));
+        queue_.push_back(makeEntry(next.url, next.tryTime, next.pageWanted));
+        issue(*queue_.back(), now);
     }
     filling_ = false;
+    armWake();
 }
 
-HttpResult ConcurrentProber::waitFor(HttpReply& reply)
+// A timer for the end of the earliest pause that holds back a probe waiting to go out; answers of the
+// hosts that are not paused call fill() themselves.
+void ConcurrentProber::armWake()
 {
-    if (!reply.isFinished()) {
-        QEventLoop loop;
-        connect(&reply, &HttpReply::finished, &loop, &QEventLoop::quit);
-        loop.exec(); // the reply's own timer ends it at the latest when its timeout is reached
+    const qint64 now = clock_.nsecsElapsed();
+    qint64 earliest = -1;
+    for (const Entries* list : {&urgent_, &queue_, &leftovers_}) {
+        for (const std::unique_ptr<Entry>& e : *list) {
+            if (e->settled || e->inFlightNow) {
+                continue;
+            }
+            const qint64 until = pacer_.pausedUntilNs(e->host);
+            if (until > now && (earliest < 0 || until < earliest)) {
+                earliest = until;
+            }
+        }
     }
-    return reply.result();
+    if (earliest < 0) {
+        wake_.stop();
+        return;
+    }
+    wake_.start(static_cast<int>((earliest - now + kNsPerMs - 1) / kNsPerMs));
 }
 
-std::unique_ptr<HttpReply> ConcurrentProber::takePlanned(const QString& checkUrl, int tryTime, bool pageWanted)
+void ConcurrentProber::onAnswer(Entry* e)
 {
-    const auto matches = [&](const Entry& e) {
-        return e.url == checkUrl && e.tryTime == tryTime && (e.pageWanted || !pageWanted);
+    const HttpResult r = e->reply->result();
+    e->inFlightNow = false;
+    --inFlight_;
+    e->reply.reset();
+    const bool confirmation = e->confirming;
+    e->confirming = false;
+    switch (pacer_.answered(e->ticket, r, clock_.nsecsElapsed(), e->retries, confirmation, e->tryTime)) {
+    case HostPacer::Verdict::Retry:
+        ++e->retries;
+        if (stats_) {
+            ++stats_->retried;
+        }
+        break;
+    case HostPacer::Verdict::Confirm:
+        e->confirming = true;
+        if (stats_) {
+            ++stats_->confirmed;
+        }
+        reconfirmBurst(e->host);
+        break;
+    case HostPacer::Verdict::Accept:
+        e->result = r;
+        e->settled = true;
+        e->confirmed = e->confirmed || confirmation;
+        break;
+    }
+    if (awaited_ == e && e->settled && waitLoop_) {
+        waitLoop_->quit();
+    }
+    notifyWait();
+    fill();
+}
+
+// The host answered a run of errors: those of its error answers the run has not taken yet are asked
+// again alone, since a firewall or an overloaded server may have given them all.
+void ConcurrentProber::reconfirmBurst(const QString& host)
+{
+    if (!pacer_.inErrorBurst(host)) {
+        return;
+    }
+    for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
+        for (std::unique_ptr<Entry>& e : *list) {
+            if (e->settled && !e->confirmed && e->host == host && HostPacer::IsLoadError(e->result)) {
+                e->settled = false;
+                e->confirming = true;
+                e->result = HttpResult();
+                if (stats_) {
+                    ++stats_->confirmed;
+                }
+            }
+        }
+    }
+}
+
+// Tells how long the run waits for a server that asked it to slow down (0: it does not).
+void ConcurrentProber::notifyWait()
+{
+    int seconds = 0;
+    if (awaited_ && !awaited_->settled && !awaited_->inFlightNow) {
+        const qint64 left = pacer_.pausedUntilNs(awaited_->host) - clock_.nsecsElapsed();
+        seconds = left > 0 ? static_cast<int>((left + kNsPerSecond - 1) / kNsPerSecond) : 0;
+    }
+    if (seconds != notifiedSeconds_) {
+        notifiedSeconds_ = seconds;
+        if (notify_) {
+            notify_(seconds);
+        }
+    }
+}
+
+HttpResult ConcurrentProber::waitFor(Entry& e)
+{
+    if (!e.settled) {
+        QEventLoop loop;
+        Entry* const outerAwaited = awaited_;
+        QEventLoop* const outerLoop = waitLoop_;
+        awaited_ = &e;
+        waitLoop_ = &loop;
+        fill();
+        notifyWait();
+        if (!e.settled) {
+            loop.exec(); // every attempt ends by its own timeout at the latest; pauses end by wake_
+        }
+        awaited_ = outerAwaited;
+        waitLoop_ = outerLoop;
+        notifyWait();
+    }
+    return e.result;
+}
+
+std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QString& checkUrl, int tryTime,
+                                                                       bool pageWanted)
+{
+    const auto matches = [&](const std::unique_ptr<Entry>& e) {
+        return e->url == checkUrl && e->tryTime == tryTime && (e->pageWanted || !pageWanted);
     };
     const auto it = std::find_if(queue_.begin(), queue_.end(), matches);
     if (it != queue_.end()) {
-        std::unique_ptr<HttpReply> reply = std::move(it->reply);
+        std::unique_ptr<Entry> found = std::move(*it);
         // Planned probes the run passed over (their nodes went away) are abandoned.
+        for (auto skipped = queue_.begin(); skipped != it; ++skipped) {
+            abandon(**skipped);
+        }
         queue_.erase(queue_.begin(), it + 1);
-        return reply;
+        return found;
     }
     const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), matches);
     if (left != leftovers_.end()) {
-        std::unique_ptr<HttpReply> reply = std::move(left->reply);
+        std::unique_ptr<Entry> found = std::move(*left);
         leftovers_.erase(left);
-        return reply;
+        return found;
     }
     return nullptr;
 }
@@ -135,14 +297,16 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
         kept_.erase(kept);
         return r;
     }
-    std::unique_ptr<HttpReply> reply = takePlanned(checkUrl, tryTime, pageWanted);
-    if (!reply) {
-        // Not planned: ask now. The planned requests stay for the probes that follow.
-        return client_->fetch(Link::ProbeRequest(checkUrl, tryTime, pageWanted));
-    }
-    reply->disconnect(this);
+    // Not planned: asked now, before the planned ones, under the same pacing.
+    std::unique_ptr<Entry> e = takePlanned(checkUrl, tryTime, pageWanted);
+    urgent_.push_back(e ? std::move(e) : makeEntry(checkUrl, tryTime, pageWanted));
+    Entry* const mine = urgent_.back().get();
+    const HttpResult r = waitFor(*mine);
+    const auto it = std::find_if(urgent_.begin(), urgent_.end(), [mine](const auto& u) { return u.get() == mine; });
+    abandon(**it);
+    urgent_.erase(it);
     fill();
-    return waitFor(*reply);
+    return r;
 }
 
 ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pageWanted)
@@ -163,7 +327,8 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
 
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
 {
-    if (lastKept_ && lastUrl_ == Link::NormalizeCheckUrl(url)) {
+    const QString checkUrl = Link::NormalizeCheckUrl(url);
+    if (lastKept_ && lastUrl_ == checkUrl) {
         // Read now: no later pass needs this page kept any more.
         const auto kept = kept_.find(lastUrl_);
         if (kept != kept_.end()) {
@@ -172,9 +337,6 @@ QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
         }
         return Link::PageText(last_);
     }
-    fallback_.keepPage(false);
-    fallback_.Check_url(url);
-    fallback_.sTime(tryTime);
-    fallback_.CheckLinks();
-    return fallback_.websource();
+    // A page no probe kept: read through the same pacing as every other request.
+    return Link::PageText(take(checkUrl, tryTime, true));
 }

@@ -1,66 +1,101 @@
 #pragma once
 
+#include "checksettings.h"
+#include "hostpacer.h"
 #include "httptypes.h"
-#include "link.h"
 #include "prober.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QTimer>
 
 #include <deque>
 #include <memory>
 
 class HttpClient;
 class HttpReply;
+class QEventLoop;
 
-// A prober that issues the run's expected probes ahead of time, up to a number of requests in flight,
-// and hands the answers out one by one in the order the run asks for them. The run itself stays
-// sequential: it sees exactly the answers it would have got asking one at a time, only sooner.
+// A prober that issues the run's expected probes ahead of time and hands the answers out one by one in
+// the order the run asks for them. The run itself stays sequential: it sees exactly the answers it would
+// have got asking one at a time, only sooner. How many requests are in flight is decided per host by a
+// HostPacer, never more than the parallel setting in all; a host that asks us to slow down is retried
+// after its pause, and a failure our pace may have caused is asked again alone before it counts.
 // Destroying the prober abandons whatever is still in flight.
 class ConcurrentProber : public QObject, public Prober
 {
     Q_OBJECT
 public:
-    explicit ConcurrentProber(int parallel = 32, HttpClient* client = nullptr);
+    explicit ConcurrentProber(int parallel = kDefaultParallel, HttpClient* client = nullptr, ProbeStats* stats = nullptr);
     ~ConcurrentProber() override;
 
     void setPlan(ProbePlan plan) override;
     void setParallel(int requests) override;
+    void setWaitNotifier(WaitNotifier notifier) override { notify_ = std::move(notifier); }
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
 
-    // Requests issued ahead and not yet handed out (for tests and measurements).
+    // Probes known and not handed out yet (for tests and measurements).
     int ahead() const { return static_cast<int>(queue_.size() + leftovers_.size()); }
+    // Requests in flight now.
+    int inFlight() const { return inFlight_; }
+    const HostPacer& pacer() const { return pacer_; }
 
 private:
     struct Entry
     {
         QString url; // normalised as the probe requests it
+        QString host;
         bool pageWanted = false;
         int tryTime = 0;
-        std::unique_ptr<HttpReply> reply;
+        std::unique_ptr<HttpReply> reply; // the attempt in flight, or the one whose answer is on its way
+        bool inFlightNow = false;         // counted in flight (by us and by the pacer)
+        HostPacer::Ticket ticket;
+        int retries = 0;
+        bool confirming = false; // the next or current attempt is a quiet confirmation
+        bool confirmed = false;  // it had its confirmation
+        bool settled = false;    // result is the answer
+        HttpResult result;
     };
+    using Entries = std::deque<std::unique_ptr<Entry>>;
 
     void fill();
-    int inFlight() const;
+    bool issue(Entry& e, qint64 now);
+    void onAnswer(Entry* e);
+    void reconfirmBurst(const QString& host);
+    void settle(Entry& e);
+    void armWake();
+    void notifyWait();
     qint64 bufferedBytes() const;
-    std::unique_ptr<HttpReply> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
+    std::unique_ptr<Entry> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
     HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted);
-    static HttpResult waitFor(HttpReply& reply);
+    HttpResult waitFor(Entry& e);
+    std::unique_ptr<Entry> makeEntry(const QString& url, int tryTime, bool pageWanted) const;
+    void abandon(Entry& e);
 
     HttpClient* client_;
+    ProbeStats* stats_;
     int parallel_;
+    HostPacer pacer_;
+    QElapsedTimer clock_;
+    QTimer wake_; // ends the earliest host pause
     ProbePlan plan_;
-    std::deque<Entry> queue_;     // issued for the current plan, in its order
-    std::deque<Entry> leftovers_; // issued for earlier plans and not handed out yet
+    Entries queue_;     // known for the current plan, in its order
+    Entries leftovers_; // issued for earlier plans and not handed out yet
+    Entries urgent_;    // probes the run waits for that no plan foresaw (one at a time in practice)
+    int inFlight_ = 0;
     // Answers that kept their page, by URL, each handed out once more: a page a sweep probed is read
     // by a later crawl pass, which probes it again first.
     QHash<QString, HttpResult> kept_;
     qint64 keptBytes_ = 0;
     bool filling_ = false;
+    Entry* awaited_ = nullptr; // the entry the run waits for, and the loop that waits
+    QEventLoop* waitLoop_ = nullptr;
+    WaitNotifier notify_;
+    int notifiedSeconds_ = 0;
 
     HttpResult last_; // the last answer handed out, with its page when that was wanted
     QString lastUrl_;
     bool lastKept_ = false;
-    Link fallback_; // reads a page the last probe did not keep
 };

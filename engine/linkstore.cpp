@@ -25,6 +25,14 @@ QString LinkStore::panel(int number) const
     return panels_[static_cast<size_t>(number - 1)];
 }
 
+void LinkStore::setWaitNote(const QString& text)
+{
+    if (text != waitNote_) {
+        waitNote_ = text;
+        emit waitNoteChanged(text);
+    }
+}
+
 void LinkStore::setPanel(int number, const QString& text)
 {
     if (number < 1 || number > 5) {

@@ -59,6 +59,10 @@ public:
     QString panel(int number) const;
     void setPanel(int number, const QString& text);
 
+    // What the run waits for beside the panels: a server that asked it to slow down; empty when nothing.
+    QString waitNote() const { return waitNote_; }
+    void setWaitNote(const QString& text);
+
     // Links tested so far: the number panel 3 shows, 0 when it shows none.
     qint64 testedCount() const;
 
@@ -92,6 +96,7 @@ public:
 signals:
     void panelChanged(int number, const QString& text);
     void resumeChanged();
+    void waitNoteChanged(const QString& text);
 
 private:
     ResultTree full_;
@@ -99,5 +104,6 @@ private:
     UrlList timeouts_;
     UrlList deads_;
     std::array<QString, 5> panels_;
+    QString waitNote_;
     std::array<QString, 4> resume_;
 };

@@ -35,9 +35,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<Prober> MakeNetworkProber()
+std::unique_ptr<Prober> MakeNetworkProber(ProbeStats* stats)
 {
-    return std::make_unique<ConcurrentProber>();
+    return std::make_unique<ConcurrentProber>(kDefaultParallel, nullptr, stats);
 }
 
 std::unique_ptr<Prober> MakeSequentialProber()

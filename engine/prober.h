@@ -12,6 +12,16 @@ struct ProbeResult
     qint32 querytimes = 0; // milliseconds when answered, whole seconds when timed out
 };
 
+// What a prober did beyond one request per probe, for the run's summary.
+struct ProbeStats
+{
+    int retried = 0;   // probes asked again because the server asked us to slow down (429, 503)
+    int confirmed = 0; // failures asked again alone, because our own pace might have caused them
+};
+
+// Told the seconds the run waits because a server asked it to; 0 when it waits no more.
+using WaitNotifier = std::function<void(int seconds)>;
+
 // A probe the run expects to make, in the order it will make them.
 struct PlannedProbe
 {
@@ -31,6 +41,7 @@ public:
     virtual void setPlan(ProbePlan plan) { (void)plan; }
     // Requests in flight at most.
     virtual void setParallel(int requests) { (void)requests; }
+    virtual void setWaitNotifier(WaitNotifier notifier) { (void)notifier; }
     // Probes `url` with a timeout of `tryTime` seconds. With `pageWanted` the probe keeps the page it
     // reads, so that a CheckLinks of the same URL that follows needs no download of its own.
     virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;

@@ -9,6 +9,7 @@ inline QString inProgress() { return QStringLiteral("进行中..."); }
 inline QString stopping() { return QStringLiteral("正在停止..."); }
 inline QString paused() { return QStringLiteral("已暂停"); }
 inline QString timedOut() { return QStringLiteral("查询超时"); }
+inline QString serverWait(int seconds) { return QStringLiteral("服务器要求稍候…") + QString::number(seconds) + u'秒'; }
 
 inline QString checking(const QString& url) { return QStringLiteral("正在检测链接：") + url; }
 inline QString tested(qint64 n) { return QStringLiteral("累计已检测链接：") + QString::number(n) + u'个'; }

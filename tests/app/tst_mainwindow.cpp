@@ -399,7 +399,7 @@ private slots:
         WindowFixture fresh;
         fresh.store(u"parallel"_s, u"640"_s); // out of range: the default
         fresh.open();
-        QCOMPARE(fresh.find<QSpinBox>(u"spinParallel"_s)->value(), 32);
+        QCOMPARE(fresh.find<QSpinBox>(u"spinParallel"_s)->value(), kDefaultParallel);
         QVERIFY(fresh.stored(u"setting"_s).count(u'|') == 5);
     }
 

@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(r.code, 1);
         const QString expected = site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  Not Found\n"_s +
                                  site.url(u"/a.htm"_s) + u"\n    "_s + site.url(u"/gone2.htm"_s) +
-                                 u"  Not Found\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0\n"_s;
+                                 u"  Not Found\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0\n"_s;
         QCOMPARE(r.out, expected);
     }
 
@@ -82,7 +82,7 @@ private slots:
         site.setPage(u"/a.htm"_s, "a");
         const Result r = run({site.baseUrl()});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, u"links parsed: 2, tested: 2, dead: 0, timed out: 0\n"_s);
+        QCOMPARE(r.out, u"links parsed: 2, tested: 2, dead: 0, timed out: 0, retried: 0, confirmed: 0\n"_s);
     }
 
     // Reports go through the same writers; one that cannot be written is an error.
