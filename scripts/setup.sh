@@ -4,7 +4,8 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
 libxlsxwriter-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev fonts-wqy-microhei xvfb xauth imagemagick
-libxkbcommon-dev unzip openssl clang libclang-rt-14-dev"
+libxkbcommon-dev unzip openssl clang libclang-rt-14-dev
+librsvg2-bin help2man desktop-file-utils appstream dpkg-dev"
 
 missing=""
 for p in $PACKAGES; do
