@@ -425,7 +425,8 @@ private slots:
         QCOMPARE(items(u"m_about"_s), (QStringList{u"软件说明"_s, u"官方网站"_s, u"支持网站"_s}));
         QCOMPARE(items(u"m_support"_s).size(), 3);
         QCOMPARE(items(u"m_setting"_s), (QStringList{u"在线帮助"_s, u"意见和建议"_s}));
-        QCOMPARE(f.find<QLabel>(u"Label35"_s)->text(), u"秒(10-20)"_s);        // The icon is bundled at the smallest and largest sizes a desktop shows a window's icon at.
+        QCOMPARE(f.find<QLabel>(u"Label35"_s)->text(), u"秒(10-20)"_s);
+        // The icon is bundled at the smallest and largest sizes a desktop shows a window's icon at.
         const QList<QSize> iconSizes = AppIcon().availableSizes();
         QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(256, 256)));
     }
