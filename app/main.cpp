@@ -1,3 +1,4 @@
+#include "appicon.h"
 #include "configstore.h"
 #include "desktopcommands.h"
 #include "maintexts.h"
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(MainText::appTitle());
+    ApplyDesktopIdentity();
     WidgetToolkit toolkit;
 
     SingleInstance instance;

@@ -3,8 +3,9 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-libxlsxwriter-dev libcpp-httplib-dev libcurl4-openssl-dev libssl-dev zlib1g-dev fonts-wqy-microhei xvfb xauth imagemagick
-libxkbcommon-dev unzip openssl clang libclang-rt-14-dev"
+libxlsxwriter-dev libcpp-httplib-dev libcurl4-openssl-dev libssl-dev zlib1g-dev fonts-wqy-microhei xvfb xauth
+imagemagick libxkbcommon-dev unzip openssl clang libclang-rt-14-dev
+librsvg2-bin help2man desktop-file-utils appstream dpkg-dev"
 
 missing=""
 for p in $PACKAGES; do

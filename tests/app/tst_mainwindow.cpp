@@ -1,3 +1,4 @@
+#include "appicon.h"
 #include "hoverlink.h"
 #include "linkstore.h"
 #include "maintexts.h"
@@ -425,6 +426,9 @@ private slots:
         QCOMPARE(items(u"m_support"_s).size(), 3);
         QCOMPARE(items(u"m_setting"_s), (QStringList{u"在线帮助"_s, u"意见和建议"_s}));
         QCOMPARE(f.find<QLabel>(u"Label35"_s)->text(), u"秒(10-20)"_s);
+        // The icon is bundled at the smallest and largest sizes a desktop shows a window's icon at.
+        const QList<QSize> iconSizes = AppIcon().availableSizes();
+        QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(256, 256)));
     }
 };
 
