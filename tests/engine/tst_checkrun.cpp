@@ -342,6 +342,54 @@ private slots:
         QCOMPARE(deads[1], deads[0]);
     }
 
+    // Servers that limit their clients as small hosting does: a rate limit (429 with Retry-After), a
+    // connection limit (503 to the rest) and one worker that queues every request. A run with many
+    // requests in flight must find what a one-at-a-time run finds on the same site without its limits:
+    // no live page dead or timed out because of our pace, no dead link missed.
+    void limitedServersMatchSequential_data()
+    {
+        QTest::addColumn<int>("perSecond");
+        QTest::addColumn<int>("concurrent");
+        QTest::addColumn<int>("serialMs");
+        QTest::newRow("rate limit") << 25 << 0 << 0;
+        QTest::newRow("connection limit") << 0 << 4 << 0;
+        QTest::newRow("one at a time") << 0 << 0 << 60;
+    }
+    void limitedServersMatchSequential()
+    {
+        QFETCH(int, perSecond);
+        QFETCH(int, concurrent);
+        QFETCH(int, serialMs);
+        TestServer site;
+        QStringList pages;
+        for (int i = 0; i < 40; ++i) {
+            pages << u"/p"_s + QString::number(i) + u".htm"_s;
+        }
+        site.setPage(u"/"_s, links(pages));
+        for (int i = 0; i < pages.size(); ++i) {
+            TestServer::Response r;
+            r.body = links({pages[(i + 1) % pages.size()], u"/gone"_s + QString::number(i % 8)});
+            r.delayMs = concurrent > 0 ? 40 : 0;
+            site.setRoute(pages[i], r);
+        }
+        QStringList dumps[2];
+        for (int mode = 0; mode < 2; ++mode) {
+            Run r(2, 1, mode == 0 ? CheckRun::ProberFactory([] { return MakeSequentialProber(); }) : nullptr);
+            CheckSettings s = r.run.settings();
+            s.parallel = mode == 0 ? 1 : 32;
+            r.run.setSettings(s);
+            if (mode == 1) {
+                site.setLimits({perSecond, concurrent, serialMs});
+            }
+            r.run.start(site.baseUrl());
+            dumps[mode] = r.dump();
+            QCOMPARE(r.store.timeouts().count(), 0);
+            QCOMPARE(r.store.deads().count(), 8);
+        }
+        QCOMPARE(dumps[1], dumps[0]);
+        QVERIFY2(site.maxConcurrent() <= 32, qPrintable(QString::number(site.maxConcurrent())));
+    }
+
     // Results cleared while the run is stopping: the run pauses on an empty list, and the next start of
     // the same site checks it afresh instead of resuming nothing.
     void clearWhileStoppingThenStart()

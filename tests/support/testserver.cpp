@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QScopeGuard>
 
 #include <httplib.h>
 
@@ -112,6 +113,14 @@ struct TestServer::Impl
     QList<Request> log;
     int waiting = 0;
     mutable std::atomic<qint64> generated{0};
+    Limits limits;
+    int active = 0;
+    int maxActive = 0;
+    std::deque<std::chrono::steady_clock::time_point> recent; // starts of the requests of the last second
+    std::chrono::steady_clock::time_point serialFree{};
+
+    bool refuse(httplib::Response& res);
+    void serve();
 
     void handle(const httplib::Request& req, httplib::Response& res);
     void record(const httplib::Request& req);
@@ -198,9 +207,55 @@ void TestServer::Impl::answer(const Response& route, httplib::Response& res) con
     }
 }
 
+// Answers the request at once with 429 or 503 when it is over a limit of the server.
+bool TestServer::Impl::refuse(httplib::Response& res)
+{
+    std::lock_guard lock(mutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (limits.perSecond > 0) {
+        while (!recent.empty() && now - recent.front() >= std::chrono::seconds(1)) {
+            recent.pop_front();
+        }
+        if (static_cast<int>(recent.size()) >= limits.perSecond) {
+            res.status = 429;
+            res.set_header("Retry-After", "1");
+            return true;
+        }
+        recent.push_back(now);
+    }
+    if (limits.concurrent > 0 && active >= limits.concurrent) {
+        res.status = 503;
+        return true;
+    }
+    ++active;
+    maxActive = std::max(maxActive, active);
+    return false;
+}
+
+// One worker behind a queue: each request waits for the ones before it, then takes its own time.
+void TestServer::Impl::serve()
+{
+    std::unique_lock lock(mutex);
+    if (limits.serialMs <= 0) {
+        return;
+    }
+    const auto start = std::max(std::chrono::steady_clock::now(), serialFree);
+    serialFree = start + std::chrono::milliseconds(limits.serialMs);
+    const auto done = serialFree;
+    wake.wait_until(lock, done, [this] { return stopping; });
+}
+
 void TestServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
 {
     record(req);
+    if (refuse(res)) {
+        return;
+    }
+    serve();
+    const auto leave = qScopeGuard([this] {
+        std::lock_guard lock(mutex);
+        --active;
+    });
     const Response route = lookup(QString::fromStdString(req.path));
     if (route.silent || route.delayMs > 0) {
         waitFor(route);
@@ -332,6 +387,18 @@ int TestServer::pending() const
 {
     std::lock_guard lock(d->mutex);
     return d->waiting;
+}
+
+void TestServer::setLimits(const Limits& limits)
+{
+    std::lock_guard lock(d->mutex);
+    d->limits = limits;
+}
+
+int TestServer::maxConcurrent() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->maxActive;
 }
 
 qint64 TestServer::generatedBytes() const

@@ -36,6 +36,14 @@ public:
         QByteArray body;
     };
 
+    // How a small or guarded server limits its clients, for the whole server (0: no such limit).
+    struct Limits
+    {
+        int perSecond = 0;  // more requests within a second are answered 429 with Retry-After: 1
+        int concurrent = 0; // more requests at once are answered 503 at once
+        int serialMs = 0;   // one request at a time, each taking this long; the others queue
+    };
+
     static constexpr int kMaxDelayMs = 60'000;
     // Requests that may be in handlers at the same time; more wait in the queue.
     static constexpr int kMaxWorkers = 128;
@@ -56,6 +64,7 @@ public:
     void setSilent(const QString& path);
     // Answers with `status` and no Content-Type or body.
     void setStatus(const QString& path, int status);
+    void setLimits(const Limits& limits);
 
     QList<Request> requests() const; // everything received, in order
     int hits(const QString& path) const;
@@ -63,6 +72,8 @@ public:
     int pending() const;
     // Bytes of generated bodies handed to the network so far: shows how far a client read a huge body.
     qint64 generatedBytes() const;
+    // The most requests that were inside a handler at the same time.
+    int maxConcurrent() const;
 
     struct Impl;
 
