@@ -12,8 +12,8 @@ constexpr qint64 kNsPerSecond = 1'000'000'000;
 // An answer counts as slowed by load when it took this many times the host's best, and this much more.
 constexpr qint64 kSlowFactor = 3;
 constexpr qint64 kSlowMarginNs = 150 * kNsPerMs;
-// The first pause of a host that refuses without saying for how long; it doubles with each refusal.
-constexpr qint64 kFirstBackoffNs = 500 * kNsPerMs;
+// The shortest first pause of a host that refuses without saying for how long.
+constexpr qint64 kMinBackoffNs = 100 * kNsPerMs;
 
 bool isRefusal(const HttpResult& r)
 {
@@ -81,14 +81,16 @@ void HostPacer::shrink(Host& h, const Ticket& t)
         return;
     }
     h.limit = std::max(1.0, h.limit / 2);
+    h.threshold = h.limit;
     h.lastShrinkNs = t.issuedNs;
 }
 
 void HostPacer::grow(Host& h)
 {
-    // One more per answer while the host keeps its pace: the limit doubles every round trip.
+    // Only a limit in use grows: one more per answer below the threshold (doubling every round trip),
+    // one more per round above it.
     if (h.inFlight + 1 >= int(h.limit)) {
-        h.limit = std::min<double>(parallel_, h.limit + 1);
+        h.limit = std::min<double>(parallel_, h.limit + (h.limit < h.threshold ? 1.0 : 1.0 / h.limit));
     }
 }
 
@@ -106,7 +108,8 @@ HostPacer::Verdict HostPacer::answered(const Ticket& t, const HttpResult& r, qin
     if (isRefusal(r)) {
         shrink(h, t);
         const qint64 asked = RetryAfterNs(r.retryAfter, tryTime);
-        const qint64 backoff = std::min<qint64>(kFirstBackoffNs << std::min(h.backoffStep, 16), tryTime * kNsPerSecond);
+        const qint64 first = std::max(kMinBackoffNs, 2 * h.bestNs);
+        const qint64 backoff = std::min<qint64>(first << std::min(h.backoffStep, 16), tryTime * kNsPerSecond);
         ++h.backoffStep;
         h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + (asked >= 0 ? asked : backoff));
         ++h.errorRun;

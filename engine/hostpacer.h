@@ -12,8 +12,10 @@
 // The limit starts small and grows by one for every answer that comes back at a steady latency (so it
 // doubles every round trip and a fast host reaches the parallel setting within a fraction of a second);
 // it halves, at most once per round of requests, when the latency climbs well above the host's best, or
-// on 429, 503, a reset, a refused connection or a timeout. 429 and 503 also pause the host: for its
-// Retry-After when it sends one, else for a wait that doubles with each refusal.
+// on 429, 503, a reset, a refused connection or a timeout, and from then on grows by only one per round
+// (as TCP does after a loss), so that it stays near what the host can take. 429 and 503 also pause the
+// host: for its Retry-After when it sends one, else for a wait that starts at twice the host's best
+// latency and doubles with each refusal in a row.
 class HostPacer
 {
 public:
@@ -70,6 +72,7 @@ private:
     struct Host
     {
         double limit = kInitialLimit;
+        double threshold = 1e9; // above it the limit grows by one per round instead of one per answer
         int inFlight = 0;
         quint64 seq = 0;
         qint64 bestNs = -1;
