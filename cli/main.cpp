@@ -42,8 +42,7 @@ int main(int argc, char** argv)
     run.start(options.site.trimmed());
     progress.finish();
 
-    PrintDeadLinks(store, stdout);
-    PrintSummary(store, stdout);
+    PrintResult(store, options, stdout);
     if (!WriteReports(store, options, stderr)) {
         return 2;
     }

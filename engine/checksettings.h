@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
 // The check settings a run reads; the window keeps them unchangeable while a run is active.
 struct CheckSettings
 {
@@ -9,4 +13,17 @@ struct CheckSettings
     bool linkText = false;  // node text shows the anchor text after the link
     int timeout = 10;       // seconds allowed for one request
     int parallel = 32;      // requests in flight at most
+    // Links whose resolved URL any of these matches (anywhere in it) are listed as excluded and never
+    // requested: logout links, calendars, hosts that refuse robots. The window sets none.
+    QList<QRegularExpression> exclusions;
+
+    bool excludes(const QString& url) const
+    {
+        for (const QRegularExpression& re : exclusions) {
+            if (re.match(url).hasMatch()) {
+                return true;
+            }
+        }
+        return false;
+    }
 };
