@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -36,6 +38,23 @@ QString csvText(const QJsonValue& value)
     }
 }
 
+// The class a program reads and the word a person reads, per status code.
+std::pair<QString, QString> statusNames(int status)
+{
+    switch (status) {
+    case StatusValid:
+        return {u"valid"_s, u"有效链接"_s};
+    case StatusDead:
+        return {u"dead"_s, u"死链接"_s};
+    case StatusTimedOut:
+        return {u"timeout"_s, u"超时链接"_s};
+    case StatusExcluded:
+        return {u"excluded"_s, u"已排除"_s};
+    default:
+        return {u"unprobed"_s, u"未检测"_s};
+    }
+}
+
 } // namespace
 
 DataReport::DataReport(const LinkStore& store, const QString& site, const CheckSettings& settings)
@@ -45,34 +64,12 @@ DataReport::DataReport(const LinkStore& store, const QString& site, const CheckS
 
 QString DataReport::statusClass(int status)
 {
-    switch (status) {
-    case StatusValid:
-        return u"valid"_s;
-    case StatusDead:
-        return u"dead"_s;
-    case StatusTimedOut:
-        return u"timeout"_s;
-    case StatusExcluded:
-        return u"excluded"_s;
-    default:
-        return u"unprobed"_s;
-    }
+    return statusNames(status).first;
 }
 
 QString DataReport::statusWord(int status)
 {
-    switch (status) {
-    case StatusValid:
-        return u"有效链接"_s;
-    case StatusDead:
-        return u"死链接"_s;
-    case StatusTimedOut:
-        return u"超时链接"_s;
-    case StatusExcluded:
-        return u"已排除"_s;
-    default:
-        return u"未检测"_s;
-    }
+    return statusNames(status).second;
 }
 
 QStringList DataReport::linkFields() const
