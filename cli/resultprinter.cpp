@@ -76,10 +76,7 @@ void PrintSummary(const LinkStore& store, bool withExcluded, std::FILE* out)
 
 void PrintResult(const LinkStore& store, const CliOptions& options, std::FILE* out)
 {
-    const DataReport data(store, options.site.trimmed(), options.settings);
-    QByteArray bytes;
-    switch (options.format) {
-    case OutputFormat::Text: {
+    if (options.format == OutputFormat::Text) {
         const bool withExcluded = !options.settings.exclusions.isEmpty();
         PrintDeadLinks(store, out);
         if (withExcluded) {
@@ -88,13 +85,8 @@ void PrintResult(const LinkStore& store, const CliOptions& options, std::FILE* o
         PrintSummary(store, withExcluded, out);
         return;
     }
-    case OutputFormat::Json:
-        bytes = data.json();
-        break;
-    case OutputFormat::Csv:
-        bytes = data.csv();
-        break;
-    }
+    const DataReport data(store, options.site.trimmed(), options.settings);
+    const QByteArray bytes = options.format == OutputFormat::Json ? data.json() : data.csv();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
 }
 

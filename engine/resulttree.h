@@ -22,7 +22,9 @@ struct NodeRecord
     bool probed = false;  // fields 3 and 4 present
     qint64 queryTime = 0; // milliseconds
     QString statusText;
-    QString anchorText; // the text between the anchor's tags, kept only when link texts are shown; not a field
+    // The text between the anchor's tags, kept only when link texts are shown; not a field of the
+    // record. Initialised here so that records written as braced lists need not name it.
+    QString anchorText = {};
 
     int fieldCount() const { return probed ? 5 : 3; }
     QString field(int position) const; // empty for a field the record does not have

@@ -74,8 +74,7 @@ QString DataReport::statusWord(int status)
 
 QStringList DataReport::linkFields() const
 {
-    QStringList fields{u"url"_s,         u"class"_s, u"status"_s, u"statusText"_s,
-                       u"queryTimeMs"_s, u"depth"_s, u"parent"_s};
+    QStringList fields{u"url"_s, u"class"_s, u"status"_s, u"statusText"_s, u"queryTimeMs"_s, u"depth"_s, u"parent"_s};
     if (settings_.linkText) {
         fields << u"linkText"_s;
     }
@@ -163,8 +162,7 @@ QByteArray DataReport::json() const
     for (int index : treeOrder()) {
         links.append(link(index));
     }
-    const QJsonObject document{
-        {u"settings"_s, settingsObject()}, {u"summary"_s, summaryObject()}, {u"links"_s, links}};
+    const QJsonObject document{{u"settings"_s, settingsObject()}, {u"summary"_s, summaryObject()}, {u"links"_s, links}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
