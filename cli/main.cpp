@@ -43,8 +43,7 @@ int main(int argc, char** argv)
     run.start(options.site.trimmed());
     progress.finish();
 
-    PrintDeadLinks(store, stdout);
-    PrintSummary(store, stats, stdout);
+    PrintResult(store, options, stats, stdout);
     if (!WriteReports(store, options, stderr)) {
         return 2;
     }

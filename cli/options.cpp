@@ -34,6 +34,45 @@ bool takePath(const QStringList& args, qsizetype& i, QString* value, QString* er
     return true;
 }
 
+bool takeFormat(const QStringList& args, qsizetype& i, OutputFormat* format, QString* error)
+{
+    if (i + 1 >= args.size()) {
+        *error = args[i] + u" needs one of text, json, csv"_s;
+        return false;
+    }
+    const QString name = args[++i];
+    if (name == u"text") {
+        *format = OutputFormat::Text;
+    } else if (name == u"json") {
+        *format = OutputFormat::Json;
+    } else if (name == u"csv") {
+        *format = OutputFormat::Csv;
+    } else {
+        *error = u"--format takes text, json or csv, not \""_s + name + u'"';
+        return false;
+    }
+    return true;
+}
+
+bool takeExclusion(const QStringList& args, qsizetype& i, QList<QRegularExpression>* exclusions, QString* error)
+{
+    // An empty pattern would match every link: far more likely an unset variable in a script.
+    if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
+        *error = args[i] + u" needs a pattern"_s;
+        return false;
+    }
+    const QString pattern = args[++i];
+    QRegularExpression re(pattern);
+    if (!re.isValid()) {
+        *error = u"--exclude pattern \""_s + pattern + u"\" is not a valid regular expression: "_s +
+                 re.errorString() + u" at offset "_s + QString::number(re.patternErrorOffset());
+        return false;
+    }
+    re.optimize();
+    exclusions->append(re);
+    return true;
+}
+
 } // namespace
 
 QString CliUsage()
@@ -56,10 +95,31 @@ Options:
   --html FILE      also write the result list as an Html report
   --xlsx FILE      also write the result list as a spreadsheet
   --dead-only      reports hold the dead-link list instead of the full list
+  --format F       what goes to standard output: text (default), json or csv
+  --exclude REGEX  never request a link whose resolved URL matches REGEX (anywhere in it, Perl
+                   syntax); it is listed as excluded ("已排除"). May be given several times.
   --help           show this help
 
-While it runs, progress goes to standard error. Ctrl-C stops the run at its next stop point and
-prints what was found so far.
+While it runs, progress goes to standard error, so standard output holds only the result.
+Ctrl-C stops the run at its next stop point and prints what was found so far.
+
+Formats:
+  text  the dead links grouped under the page they were found on, then the excluded links the
+        same way, then one summary line
+  json  one UTF-8 document: {"settings": {site, depth, timeout, subdomains, showRepeats, linkText,
+        parallel, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished},
+        "links": [one object per link node, each page followed by the links found on it]}
+  csv   the same links, one row each after a header line; UTF-8, RFC 4180 quoting, CRLF line ends
+
+Fields of a link (json keys, csv columns, in this order):
+  url          the resolved address
+  class        valid, dead, timeout, unprobed or excluded
+  status       the same in words: 有效链接, 死链接, 超时链接, 未检测, 已排除
+  statusText   what the server answered ("Not Found", "查询超时"); null/empty when not requested
+  queryTimeMs  milliseconds the request took; null/empty when not requested
+  depth        0 for the home page, 1 for its links, and so on
+  parent       url of the page the link was found on; null/empty for the home page
+  linkText     the anchor's inner text; only with --link-text
 
 Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error or a site
 that cannot be checked.
@@ -93,6 +153,10 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             ok = takePath(args, i, &o->htmlReport, error);
         } else if (a == u"--xlsx") {
             ok = takePath(args, i, &o->xlsxReport, error);
+        } else if (a == u"--format") {
+            ok = takeFormat(args, i, &o->format, error);
+        } else if (a == u"--exclude") {
+            ok = takeExclusion(args, i, &o->settings.exclusions, error);
         } else if (a.startsWith(u'-') && a.size() > 1) {
             *error = u"unknown option "_s + a;
             ok = false;

@@ -5,10 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+// What kelvara-check prints on standard output.
+enum class OutputFormat { Text, Json, Csv };
+
 // The command line of kelvara-check.
 struct CliOptions
 {
     CheckSettings settings;
+    OutputFormat format = OutputFormat::Text;
     QString site;
     QString txtReport;
     QString htmlReport;

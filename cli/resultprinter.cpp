@@ -1,5 +1,6 @@
 #include "resultprinter.h"
 
+#include "datareport.h"
 #include "linkstore.h"
 #include "options.h"
 #include "progress.h"
@@ -40,11 +41,54 @@ void PrintDeadLinks(const LinkStore& store, std::FILE* out)
     }
 }
 
-void PrintSummary(const LinkStore& store, const ProbeStats& stats, std::FILE* out)
+void PrintExcludedLinks(const LinkStore& store, std::FILE* out)
 {
-    std::fprintf(out, "links parsed: %d, tested: %lld, dead: %d, timed out: %d, retried: %d, confirmed: %d\n",
+    const ResultTree& full = store.full();
+    const QString word = DataReport::statusWord(StatusExcluded);
+    if (full.count() >= 1 && full.node(1)->status == StatusExcluded) {
+        printLine(out, full.node(1)->record.url + u"  "_s + word);
+    }
+    for (int page = 1; page <= full.count(); ++page) {
+        bool pageShown = false;
+        for (int child : full.childrenOf(page)) {
+            const ResultNode* link = full.node(child);
+            if (link->status != StatusExcluded) {
+                continue;
+            }
+            if (!pageShown) {
+                printLine(out, full.node(page)->record.url);
+                pageShown = true;
+            }
+            printLine(out, u"    "_s + link->record.url + u"  "_s + word);
+        }
+    }
+}
+
+void PrintSummary(const LinkStore& store, const ProbeStats& stats, bool withExcluded, std::FILE* out)
+{
+    std::fprintf(out, "links parsed: %d, tested: %lld, dead: %d, timed out: %d, retried: %d, confirmed: %d",
                  store.full().count(), static_cast<long long>(store.testedCount()), store.deads().count(),
                  store.timeouts().count(), stats.retried, stats.confirmed);
+    if (withExcluded) {
+        std::fprintf(out, ", excluded: %d", DataReport::excludedCount(store.full()));
+    }
+    std::fprintf(out, "\n");
+}
+
+void PrintResult(const LinkStore& store, const CliOptions& options, const ProbeStats& stats, std::FILE* out)
+{
+    if (options.format == OutputFormat::Text) {
+        const bool withExcluded = !options.settings.exclusions.isEmpty();
+        PrintDeadLinks(store, out);
+        if (withExcluded) {
+            PrintExcludedLinks(store, out);
+        }
+        PrintSummary(store, stats, withExcluded, out);
+        return;
+    }
+    const DataReport data(store, options.site.trimmed(), options.settings);
+    const QByteArray bytes = options.format == OutputFormat::Json ? data.json() : data.csv();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
 }
 
 bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* err)

@@ -37,6 +37,7 @@ public:
 
 private:
     void initialiseNewSite(const QString& site);
+    void startList(const QString& site);
     void startValues();
     enum class PassEnd { Completed, ToSweep, Stopped };
     PassEnd crawlPass();
@@ -71,7 +72,7 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
         resuming_ = true;
     } else {
         store_.clearTrees();
-        store_.startList(site);
+        startList(site);
         resuming_ = false;
     }
     if (batch_ == 0 && !resuming_) {
@@ -100,7 +101,16 @@ void CheckRun::Call::initialiseNewSite(const QString& site)
     for (int p = 2; p <= 5; ++p) {
         store_.setPanel(p, QString());
     }
+    startList(site);
+}
+
+// Node 1 is excluded like any other link whose URL a pattern matches: the run then probes nothing.
+void CheckRun::Call::startList(const QString& site)
+{
     store_.startList(site);
+    if (run_.settings_.excludes(LinkStore::homeUrl(site))) {
+        store_.full().setStatus(1, StatusExcluded);
+    }
 }
 
 void CheckRun::Call::startValues()

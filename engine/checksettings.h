@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
 // Requests in flight at most: the top of the setting, and its default. Fewer go to a host that answers
 // slower under load or asks us to slow down.
 inline constexpr int kMaxParallel = 128;
@@ -14,4 +18,17 @@ struct CheckSettings
     bool linkText = false;  // node text shows the anchor text after the link
     int timeout = 10;       // seconds allowed for one request
     int parallel = kDefaultParallel; // requests in flight at most
+    // Links whose resolved URL any of these matches (anywhere in it) are listed as excluded and never
+    // requested: logout links, calendars, hosts that refuse robots. The window sets none.
+    QList<QRegularExpression> exclusions;
+
+    bool excludes(const QString& url) const
+    {
+        for (const QRegularExpression& re : exclusions) {
+            if (re.match(url).hasMatch()) {
+                return true;
+            }
+        }
+        return false;
+    }
 };

@@ -93,7 +93,8 @@ void LinkStore::startList(const QString& site)
     full_.add(0, 1, record.url, NoStatus, record);
 }
 
-int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink)
+int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
+                           const QString& anchorText)
 {
     if (!full_.exists(page)) {
         return 0;
@@ -102,6 +103,7 @@ int LinkStore::addLinkNode(int page, const QString& text, int depth, const QStri
     record.depth = depth;
     record.url = url;
     record.siteLink = siteLink;
+    record.anchorText = anchorText;
     return full_.add(page, full_.count() + 1, text, NoStatus, record);
 }
 

@@ -78,7 +78,8 @@ public:
     // 1. Starts the full result list with the home page of `site`.
     void startList(const QString& site);
     // 2. Adds a link node under page node `page`; returns its index, or 0 when `page` is gone.
-    int addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink);
+    int addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
+                    const QString& anchorText = {});
     // 3. Records a probe outcome on node `n`: status code, and the probe fields unless it has them.
     void recordProbe(int n, int status, qint64 queryTime, const QString& statusText);
     // 5. Adds dead node `n` of the full result list to the dead-link list, page node first.

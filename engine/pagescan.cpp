@@ -103,7 +103,8 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
             const int depth = levelCounter + 1;
             if (found == 0) {
                 if (isAddable(link)) {
-                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, NoStatus);
+                    const int status = env_.settings.excludes(url) ? StatusExcluded : NoStatus;
+                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, status);
                     env_.toolkit.DoEvents();
                 }
             } else if (!env_.settings.noRepeats) {
@@ -120,8 +121,9 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
 void PageScan::addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
                        bool siteLink, int status)
 {
-    const QString text = env_.settings.linkText ? link + u'(' + innerHtml + u')' : link;
-    const int index = env_.store.addLinkNode(pageNode, text, depth, url, siteLink);
+    const bool withText = env_.settings.linkText;
+    const QString text = withText ? link + u'(' + innerHtml + u')' : link;
+    const int index = env_.store.addLinkNode(pageNode, text, depth, url, siteLink, withText ? innerHtml : QString());
     if (index != 0 && status != NoStatus) {
         env_.store.full().setStatus(index, status);
     }

@@ -8,8 +8,9 @@
 
 #include <vector>
 
-// Status codes of a result node (the icon index shown for it).
-enum StatusCode : int { NoStatus = 0, StatusDead = 1, StatusValid = 2, StatusTimedOut = 11 };
+// Status codes of a result node (the icon index shown for it). An excluded link is one the run was
+// told to leave alone: listed, but never probed and never scanned; the window never excludes any.
+enum StatusCode : int { NoStatus = 0, StatusDead = 1, StatusValid = 2, StatusExcluded = 3, StatusTimedOut = 11 };
 
 // The record of a node, kept as fields. Its "$"-joined text is rendered from them, so a "$" inside a
 // URL cannot shift the fields.
@@ -21,6 +22,9 @@ struct NodeRecord
     bool probed = false;  // fields 3 and 4 present
     qint64 queryTime = 0; // milliseconds
     QString statusText;
+    // The text between the anchor's tags, kept only when link texts are shown; not a field of the
+    // record. Initialised here so that records written as braced lists need not name it.
+    QString anchorText = {};
 
     int fieldCount() const { return probed ? 5 : 3; }
     QString field(int position) const; // empty for a field the record does not have

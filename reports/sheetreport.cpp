@@ -25,6 +25,7 @@ const QString kValid = u"有效链接"_s;
 const QString kDead = u"死链接"_s;
 const QString kTimedOut = u"超时链接"_s;
 const QString kUnchecked = u"尚未检测"_s;
+const QString kExcluded = u"已排除"_s; // only kelvara-check excludes links
 const QString kMilliseconds = u"毫秒"_s;
 const QString kFailureLead = u"导出失败，原因如下："_s;
 const QString kFailureNumberEnd = u":   "_s;
@@ -115,6 +116,8 @@ private:
             return put(row, ColStatus, kDead, dead_);
         case StatusTimedOut:
             return put(row, ColStatus, kTimedOut, timedOut_);
+        case StatusExcluded:
+            return put(row, ColStatus, kExcluded);
         default:
             return put(row, ColStatus, kUnchecked);
         }

@@ -14,6 +14,7 @@ const QString kTxtValid = u"有效链接"_s;
 const QString kTxtDead = u"死链接"_s;
 const QString kTxtTimedOut = u"超时检测"_s;
 const QString kTxtUnchecked = u"未检测"_s;
+const QString kTxtExcluded = u"已排除"_s; // only kelvara-check excludes links
 const QString kLineBreak = u"\r\n"_s;
 
 // Texts of the Html report.
@@ -29,6 +30,7 @@ const QString kHtmlValid = u"<td style='color:#0000FF'>有效链接</td>"_s;
 const QString kHtmlDead = u"<td style='color:#FF0000'>死链接</td>"_s;
 const QString kHtmlTimedOut = u"<td style='color:#990000'>超时链接</td>"_s;
 const QString kHtmlUnchecked = u"<td>未检测</td>"_s;
+const QString kHtmlExcluded = u"<td>已排除</td>"_s;
 
 // Units of the query time: a one-character time (0, or empty) reads as seconds.
 const QString kMilliseconds = u"毫秒"_s;
@@ -53,6 +55,8 @@ const QString& TxtStatusWord(int status)
         return kTxtDead;
     case StatusTimedOut:
         return kTxtTimedOut;
+    case StatusExcluded:
+        return kTxtExcluded;
     default:
         return kTxtUnchecked;
     }
@@ -67,6 +71,8 @@ const QString& HtmlStatusCell(int status)
         return kHtmlDead;
     case StatusTimedOut:
         return kHtmlTimedOut;
+    case StatusExcluded:
+        return kHtmlExcluded;
     default:
         return kHtmlUnchecked;
     }

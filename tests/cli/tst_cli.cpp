@@ -1,5 +1,8 @@
 #include "testserver.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,24 +33,82 @@ class TestCli : public QObject
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
 
+
+    // Rows of an RFC 4180 text: quoted fields may hold separators, doubled quotes and line breaks.
+    static QList<QStringList> parseCsv(const QString& text)
+    {
+        QList<QStringList> rows;
+        QStringList row;
+        QString field;
+        bool quoted = false;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (quoted) {
+                if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                    field += c;
+                    ++i;
+                } else if (c == u'"') {
+                    quoted = false;
+                } else {
+                    field += c;
+                }
+            } else if (c == u'"') {
+                quoted = true;
+            } else if (c == u',') {
+                row << std::exchange(field, QString());
+            } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+                row << std::exchange(field, QString());
+                rows << std::exchange(row, QStringList());
+                ++i;
+            } else {
+                field += c;
+            }
+        }
+        return rows;
+    }
+
+    // Verdicts of the text output: URL -> "dead" or "excluded", and the summary line.
+    static QMap<QString, QString> textVerdicts(const QString& out, QString* summary)
+    {
+        QMap<QString, QString> verdicts;
+        for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) {
+            if (line.startsWith(u"links parsed: "_s)) {
+                *summary = line;
+                continue;
+            }
+            const QStringList parts = line.trimmed().split(u"  "_s);
+            if (parts.size() == 2) {
+                verdicts[parts[0]] = parts[1] == u"已排除"_s ? u"excluded"_s : u"dead"_s;
+            }
+        }
+        return verdicts;
+    }
+
 private slots:
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no site") << QStringList{};
-        QTest::newRow("depth out of range") << QStringList{u"--depth"_s, u"6"_s, u"a.test"_s};
-        QTest::newRow("timeout not a number") << QStringList{u"--timeout"_s, u"abc"_s, u"a.test"_s};
-        QTest::newRow("unknown option") << QStringList{u"--fast"_s, u"a.test"_s};
-        QTest::newRow("two sites") << QStringList{u"a.test"_s, u"b.test"_s};
-        QTest::newRow("other scheme") << QStringList{u"ftp://a.test"_s};
-        QTest::newRow("option without value") << QStringList{u"a.test"_s, u"--depth"_s};
+        QTest::addColumn<QString>("names"); // what the message must point at
+        QTest::newRow("no site") << QStringList{} << u"SITE"_s;
+        QTest::newRow("depth out of range") << QStringList{u"--depth"_s, u"6"_s, u"a.test"_s} << u"6"_s;
+        QTest::newRow("timeout not a number") << QStringList{u"--timeout"_s, u"abc"_s, u"a.test"_s} << u"abc"_s;
+        QTest::newRow("unknown option") << QStringList{u"--fast"_s, u"a.test"_s} << u"--fast"_s;
+        QTest::newRow("two sites") << QStringList{u"a.test"_s, u"b.test"_s} << u"SITE"_s;
+        QTest::newRow("other scheme") << QStringList{u"ftp://a.test"_s} << u"ftp://a.test"_s;
+        QTest::newRow("option without value") << QStringList{u"a.test"_s, u"--depth"_s} << u"--depth"_s;
+        QTest::newRow("unknown format") << QStringList{u"--format"_s, u"xml"_s, u"a.test"_s} << u"xml"_s;
+        QTest::newRow("invalid pattern")
+            << QStringList{u"--exclude"_s, u"/ok/"_s, u"--exclude"_s, u"/gone/(["_s, u"a.test"_s} << u"/gone/(["_s;
+        QTest::newRow("empty pattern") << QStringList{u"--exclude"_s, u""_s, u"a.test"_s} << u"--exclude"_s;
     }
     void usageErrors()
     {
         QFETCH(QStringList, args);
+        QFETCH(QString, names);
         const Result r = run(args);
         QCOMPARE(r.code, 2);
         QVERIFY(r.err.contains(u"kelvara-check: "_s));
+        QVERIFY2(r.err.contains(names), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
     }
 
@@ -56,7 +117,8 @@ private slots:
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
         for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text", "--parallel",
-                                   "--txt", "--html", "--xlsx", "--dead-only"}) {
+                                   "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude", "queryTimeMs",
+                                   "statusText", "parent", "linkText"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -73,6 +135,86 @@ private slots:
                                  site.url(u"/a.htm"_s) + u"\n    "_s + site.url(u"/gone2.htm"_s) +
                                  u"  Not Found\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0\n"_s;
         QCOMPARE(r.out, expected);
+    }
+
+    // JSON and CSV carry the same verdicts as the text output, with Chinese, commas and quotes intact,
+    // and an excluded link is never requested.
+    void machineFormats_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("json") << u"json"_s;
+        QTest::newRow("csv") << u"csv"_s;
+    }
+    void machineFormats()
+    {
+        QFETCH(QString, format);
+        TestServer site;
+        site.setPage(u"/"_s, "<meta charset=utf-8><a href=/a.htm>\xe4\xb8\xad\xe6\x96\x87, \"q\"</a>"
+                             "<a href=/gone1.htm>g</a><a href=/gone/x.htm>x</a>");
+        site.setPage(u"/a.htm"_s, "<a href=/gone2.htm>g</a><a href=/gone/y.htm>y</a><a href=/>home</a>");
+        const QStringList args{u"--depth"_s, u"2"_s, u"--link-text"_s, u"--exclude"_s, u"/gone/"_s, site.baseUrl()};
+        const Result text = run(args);
+        QCOMPARE(text.code, 1);
+        QCOMPARE(site.hits(u"/gone/x.htm"_s) + site.hits(u"/gone/y.htm"_s), 0);
+        QString summary;
+        const QMap<QString, QString> expected = textVerdicts(text.out, &summary);
+        QCOMPARE(expected.size(), 4);
+        QCOMPARE(summary, u"links parsed: 6, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0, excluded: 2"_s);
+
+        QProcess p;
+        p.start(QStringLiteral(KELVARA_CHECK), QStringList{u"--format"_s, format} + args);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        const QByteArray bytes = p.readAllStandardOutput();
+        QList<QJsonObject> links;
+        if (format == u"json") {
+            QJsonParseError error;
+            const QJsonObject doc = QJsonDocument::fromJson(bytes, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            const QJsonObject sum = doc[u"summary"_s].toObject();
+            QCOMPARE(sum[u"links"_s].toInt(), 6);
+            QCOMPARE(sum[u"tested"_s].toInt(), 4);
+            QCOMPARE(sum[u"dead"_s].toInt(), 2);
+            QCOMPARE(sum[u"excluded"_s].toInt(), 2);
+            QCOMPARE(sum[u"finished"_s].toBool(), true);
+            QCOMPARE(doc[u"settings"_s][u"exclude"_s].toArray(), QJsonArray{u"/gone/"_s});
+            for (const QJsonValue& v : doc[u"links"_s].toArray()) {
+                links << v.toObject();
+            }
+        } else {
+            const QList<QStringList> rows = parseCsv(QString::fromUtf8(bytes));
+            QVERIFY(!rows.isEmpty());
+            const QStringList header = rows.first();
+            for (const QStringList& row : rows.mid(1)) {
+                QCOMPARE(row.size(), header.size());
+                QJsonObject o;
+                for (qsizetype c = 0; c < header.size(); ++c) {
+                    o[header[c]] = row[c];
+                }
+                links << o;
+            }
+        }
+        // Tree order: each page is followed by the links found on it.
+        QStringList urls;
+        QMap<QString, QString> verdicts;
+        const QMap<QString, QString> words{{u"valid"_s, u"有效链接"_s},
+                                           {u"dead"_s, u"死链接"_s},
+                                           {u"excluded"_s, u"已排除"_s}};
+        for (const QJsonObject& o : links) {
+            const QString url = o[u"url"_s].toString();
+            const QString cls = o[u"class"_s].toString();
+            urls << url.mid(site.baseUrl().size());
+            QCOMPARE(o[u"status"_s].toString(), words.value(cls));
+            if (cls != u"valid") {
+                verdicts[url] = cls;
+            }
+        }
+        QCOMPARE(urls, (QStringList{u""_s, u"/a.htm"_s, u"/gone2.htm"_s, u"/gone/y.htm"_s, u"/gone1.htm"_s,
+                                    u"/gone/x.htm"_s}));
+        QCOMPARE(verdicts, expected);
+        QCOMPARE(links[1][u"linkText"_s].toString(), u"中文, \"q\""_s);
+        QCOMPARE(links[2][u"parent"_s].toString(), site.url(u"/a.htm"_s));
+        QCOMPARE(links[2][u"statusText"_s].toString(), u"Not Found"_s);
     }
 
     void cleanSite()

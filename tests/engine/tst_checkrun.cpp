@@ -69,57 +69,79 @@ class TestCheckRun : public QObject
             }
             return d;
         }
-        int unprobed() const
+        int withStatus(int status) const
         {
             int count = 0;
             for (int i = 1; i <= store.full().count(); ++i) {
-                count += store.full().node(i)->status == NoStatus;
+                count += store.full().node(i)->status == status;
             }
             return count;
         }
+        int unprobed() const { return withStatus(NoStatus); }
         int tested() const { return store.panel(3).mid(8).chopped(1).toInt(); }
     };
 
 private slots:
-    // How deep the crawl goes for each depth setting: which pages are read, which links exist.
+    // How deep the crawl goes for each depth setting: which pages are read, which links exist. Excluded
+    // links are listed but never requested, so nothing behind them is found.
     void depths_data()
     {
         QTest::addColumn<int>("depth");
         QTest::addColumn<int>("nodes");
         QTest::addColumn<QStringList>("readPages"); // fetched beyond the probe
-        QTest::newRow("0: the home page alone") << 0 << 1 << QStringList{};
-        QTest::newRow("1: the home page's links") << 1 << 5 << QStringList{u"/"_s};
-        QTest::newRow("2: one level of pages") << 2 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s};
+        QTest::addColumn<QStringList>("exclude");
+        QTest::addColumn<int>("excluded");
+        QTest::newRow("0: the home page alone") << 0 << 1 << QStringList{} << QStringList{} << 0;
+        QTest::newRow("1: the home page's links") << 1 << 5 << QStringList{u"/"_s} << QStringList{} << 0;
+        QTest::newRow("2: one level of pages")
+            << 2 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s} << QStringList{} << 0;
         QTest::newRow("5: the whole site") << 5 << 10
                                            << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/a1.htm"_s,
-                                                          u"/b1.htm"_s, u"/a2.htm"_s, u"/a3.htm"_s};
+                                                          u"/b1.htm"_s, u"/a2.htm"_s, u"/a3.htm"_s}
+                                           << QStringList{} << 0;
+        QTest::newRow("2: a page excluded, its links unseen")
+            << 2 << 6 << QStringList{u"/"_s, u"/b.htm"_s} << QStringList{u"/a\\.htm$"_s} << 1;
+        QTest::newRow("5: any pattern may match, case as written")
+            << 5 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/b1.htm"_s}
+            << QStringList{u"dead"_s, u"/A1"_s, u"(?i)/a1\\."_s} << 3;
+        QTest::newRow("5: the home page excluded")
+            << 5 << 1 << QStringList{} << QStringList{u"127\\.0\\.0\\.1:\\d+$"_s} << 1;
     }
     void depths()
     {
         QFETCH(int, depth);
         QFETCH(int, nodes);
         QFETCH(QStringList, readPages);
+        QFETCH(QStringList, exclude);
+        QFETCH(int, excluded);
         TestServer site;
         TestServer other;
         other.setPage(u"/"_s, "<html></html>");
         smallSite(site, other.url(u"/"_s));
         Run r(depth);
+        CheckSettings s = r.run.settings();
+        for (const QString& pattern : exclude) {
+            s.exclusions << QRegularExpression(pattern);
+        }
+        r.run.setSettings(s);
         r.run.start(site.baseUrl());
 
         QCOMPARE(r.store.panel(1), RunText::ready());
         QCOMPARE(r.store.full().count(), nodes);
         QCOMPARE(r.unprobed(), 0);
-        QCOMPARE(r.tested(), nodes);
+        QCOMPARE(r.withStatus(StatusExcluded), excluded);
+        QCOMPARE(r.tested(), nodes - excluded);
         // Every page is downloaded once: a page read for links is decoded from its probe's response.
         for (const QString& page : {u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/a1.htm"_s, u"/a2.htm"_s}) {
-            const bool listed = r.urls().contains(site.url(page)) || page == u"/";
-            QCOMPARE(site.hits(page), listed ? 1 : 0);
+            const int n = page == u"/" ? 1 : r.store.checktext(site.url(page));
+            const bool requested = n != 0 && r.store.full().node(n)->status != StatusExcluded;
+            QCOMPARE(site.hits(page), requested ? 1 : 0);
         }
         for (const QString& page : readPages) {
             const int n = page == u"/" ? 1 : r.store.checktext(site.url(page));
             QVERIFY2(n != 0 && r.store.full().node(n)->bold, qPrintable(page));
         }
-        QCOMPARE(other.hits(u"/"_s), depth >= 1 ? 1 : 0);
+        QCOMPARE(other.hits(u"/"_s), r.urls().contains(other.url(u"/"_s)) ? 1 : 0);
         QCOMPARE(r.store.resume(LinkStore::Badlink1), QString());
         QCOMPARE(r.store.panel(2), QString());
     }
