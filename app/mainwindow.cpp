@@ -296,9 +296,8 @@ void MainWindow::startRun(const QString& site, int timeout)
 {
     setRunControlsEnabled(false);
     command5_->setText(MainText::stop());
-    run_.setSettings(frame4_->checkSettings(timeout));
     try {
-        run_.start(site);
+        run_.start(site, frame4_->checkSettings(timeout));
     } catch (const std::exception&) {
         // The run keeps its results; the window must come back usable whatever went wrong.
         store_.setPanel(1, RunText::paused());

@@ -146,6 +146,7 @@ void LinkStore::clearTrees()
 
 void LinkStore::clearResults()
 {
+    ++clearCount_;
     clearTrees();
     emptyResume();
     deads_.clear();

@@ -4,6 +4,7 @@
 #include "resultmodel.h"
 #include "resultview.h"
 #include "runtexts.h"
+#include "sitelist.h"
 #include "testserver.h"
 #include "windowfixture.h"
 
@@ -269,6 +270,60 @@ private slots:
         // Depending on where the stop met the run, it pauses or, after its last probe, finishes.
         QVERIFY(store.panel(1) == RunText::paused() || store.panel(1) == RunText::ready());
         QCOMPARE(command5(f)->text(), MainText::start());
+    }
+
+    // Stop while a slow answer of site A is awaited, clear, tick site B and start: B runs only once A's
+    // run has unwound, A's late answer lands nowhere, and B ends as a run of B alone does.
+    void startAfterClearWhileAnswerIsLate()
+    {
+        TestServer siteA;
+        TestServer::Response slowDead;
+        slowDead.status = 404;
+        slowDead.delayMs = 1500;
+        siteA.setRoute(u"/"_s, slowDead);
+        TestServer siteB;
+        serveSite(siteB);
+        const auto dump = [](const LinkStore& store) {
+            QStringList d;
+            for (int n = 1; n <= store.full().count(); ++n) {
+                const ResultNode* node = store.full().node(n);
+                NodeRecord r = node->record;
+                r.queryTime = 0;
+                d << node->text + u' ' + r.render() + u' ' + QString::number(node->status);
+            }
+            for (const UrlList* list : {&store.deads(), &store.timeouts()}) {
+                for (const UrlList::Entry& e : list->entries()) {
+                    d << e.url + u' ' + QString::number(e.data);
+                }
+            }
+            return d;
+        };
+        WindowFixture alone;
+        prepare(alone, siteB);
+        command5(alone)->click();
+
+        WindowFixture f;
+        f.store(u"setting"_s, u"2|0|1|0|10|1"_s);
+        f.store(u"sites"_s, u"$"_s + siteOf(siteA) + u"$"_s + siteOf(siteB));
+        f.open();
+        bool startedInside = false;
+        f.toolkit.atYield(1, [&] {
+            // Runs inside the wait for A's home page.
+            QTimer::singleShot(0, f.window.get(), [&] {
+                command5(f)->click();
+                f.find<QPushButton>(u"command6"_s)->click();
+                f.window->siteList().click(1);
+                command5(f)->click();
+                startedInside = f.window->store().full().count() > 0;
+            });
+        });
+        command5(f)->click();
+
+        QVERIFY(!startedInside);
+        QCOMPARE(siteA.hits(u"/"_s), 1);
+        QCOMPARE(f.window->store().panel(1), RunText::ready());
+        QCOMPARE(command5(f)->text(), MainText::start());
+        QCOMPARE(dump(f.window->store()), dump(alone.window->store()));
     }
 
     // "Only dead links" swaps the lists; "dead links in red" colours dead nodes of both, nothing else.
