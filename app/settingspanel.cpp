@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -21,6 +22,28 @@ template <typename W> W* named(W* widget, const QString& name)
     widget->setObjectName(name);
     return widget;
 }
+
+// The settings column scrolls: a slider or spin box passing under the pointer must not take the wheel
+// and store a new value. Without the focus the wheel goes on to the column.
+class WheelNeedsFocus : public QObject
+{
+public:
+    explicit WheelNeedsFocus(QWidget* widget) : QObject(widget)
+    {
+        widget->setFocusPolicy(Qt::StrongFocus);
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus()) {
+            return false;
+        }
+        event->ignore();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -50,6 +73,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     parallel_ = named(new QSpinBox, QStringLiteral("spinParallel"));
     parallel_->setRange(1, 64);
     parallel_->setValue(32);
+    new WheelNeedsFocus(slider1_);
+    new WheelNeedsFocus(parallel_);
 
     auto* timeoutRow = new QHBoxLayout;
     timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));
