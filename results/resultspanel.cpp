@@ -52,6 +52,21 @@ ResultsPanel::ResultsPanel(LinkStore& store, QObject* parent) : QObject(parent),
     connect(full_, &ResultView::nodeClicked, this, [this](int node) { showDetail(ResultList::Full, node); });
     connect(dead_, &ResultView::nodeClicked, this, [this](int node) { showDetail(ResultList::Dead, node); });
     frame_ = buildFrame();
+    keepDeadRed(store.full());
+    keepDeadRed(store.dead());
+}
+
+// While "dead links in red" is ticked, a link found dead later turns red as it is marked.
+void ResultsPanel::keepDeadRed(ResultTree& tree)
+{
+    const auto paint = [this, &tree](int n) {
+        const ResultNode* node = tree.node(n);
+        if (check12_->isChecked() && node && node->status == StatusDead) {
+            tree.setRed(n, true);
+        }
+    };
+    connect(&tree, &ResultTree::nodeAdded, this, paint);
+    connect(&tree, &ResultTree::nodeChanged, this, paint);
 }
 
 // The window owns the widgets once it has placed them.

@@ -371,6 +371,12 @@ private slots:
         QCOMPARE(deadNodes(store.full()).size(), 2);
         const QModelIndex dead = static_cast<ResultTreeModel*>(tree1->model())->indexOfNode(deadNodes(store.full())[0]);
         QCOMPARE(dead.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+        // Ticked, the dead links of the next run are red as they are found; other nodes keep the view's colour.
+        command5(f)->click();
+        QCOMPARE(deadNodes(store.full()).size(), 2);
+        QCOMPARE(redNodes(store.full()), deadNodes(store.full()));
+        QCOMPARE(redNodes(store.dead()), deadNodes(store.dead()));
+        QVERIFY(!static_cast<ResultTreeModel*>(tree1->model())->indexOfNode(1).data(Qt::ForegroundRole).isValid());
         check12->click();
         QCOMPARE(redNodes(store.full()), QList<int>{});
         QCOMPARE(redNodes(store.dead()), QList<int>{});
