@@ -4,7 +4,7 @@ set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
 libxlsxwriter-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev fonts-wqy-microhei xvfb xauth imagemagick
-libxkbcommon-dev unzip openssl clang libclang-rt-14-dev"
+libxkbcommon-dev unzip openssl clang libclang-rt-14-dev qt6-translations-l10n"
 
 missing=""
 for p in $PACKAGES; do

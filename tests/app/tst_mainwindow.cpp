@@ -6,6 +6,7 @@
 #include "runtexts.h"
 #include "sitelist.h"
 #include "testserver.h"
+#include "widgettoolkit.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -486,6 +488,11 @@ private slots:
         QCOMPARE(items(u"m_support"_s).size(), 3);
         QCOMPARE(items(u"m_setting"_s), (QStringList{u"在线帮助"_s, u"意见和建议"_s}));
         QCOMPARE(f.find<QLabel>(u"Label35"_s)->text(), u"秒(10-20)"_s);
+
+        // Qt's standard buttons read Chinese like the rest of the program.
+        QVERIFY(InstallQtChineseTexts(*QCoreApplication::instance()));
+        QMessageBox box(QMessageBox::Question, u"Kelvara"_s, u"?"_s, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), u"是(&Y)"_s);
     }
 };
 
