@@ -41,8 +41,6 @@ public:
     void stop();
 
     bool isRunning() const { return running_; }
-    // True from a start until that run has returned, stop or no stop.
-    bool isOnStack() const { return onStack_; }
     // True while panel 1 reads "进行中..." or "正在停止...".
     bool isActive() const;
     const QString& lastSite() const { return lastSite_; }
@@ -74,7 +72,7 @@ private:
     };
 
     bool running_ = false;
-    bool onStack_ = false;
+    bool onStack_ = false; // from a start until that run has returned, stop or no stop
     std::optional<Booking> booked_;
     QString lastSite_;
     int passNodeCount_ = 0;
