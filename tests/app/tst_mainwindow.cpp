@@ -309,6 +309,7 @@ private slots:
         f.store(u"sites"_s, u"$"_s + siteOf(siteA) + u"$"_s + siteOf(siteB));
         f.open();
         bool startedInside = false;
+        QString stateWhileBooked;
         f.toolkit.atYield(1, [&] {
             // Runs inside the wait for A's home page.
             QTimer::singleShot(0, f.window.get(), [&] {
@@ -317,11 +318,13 @@ private slots:
                 f.window->siteList().click(1);
                 command5(f)->click();
                 startedInside = f.window->store().full().count() > 0;
+                stateWhileBooked = f.window->store().panel(1) + u' ' + command5(f)->text();
             });
         });
         command5(f)->click();
 
         QVERIFY(!startedInside);
+        QCOMPARE(stateWhileBooked, RunText::inProgress() + u' ' + MainText::stop());
         QCOMPARE(siteA.hits(u"/"_s), 1);
         QCOMPARE(f.window->store().panel(1), RunText::ready());
         QCOMPARE(command5(f)->text(), MainText::start());
