@@ -14,6 +14,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(MainText::appTitle());
     ApplyDesktopIdentity();
+    if (!InstallQtChineseTexts(app)) {
+        qWarning("Qt's Chinese translations (qtbase_zh_CN.qm) are not installed: standard buttons stay English");
+    }
     WidgetToolkit toolkit;
 
     SingleInstance instance;

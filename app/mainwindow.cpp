@@ -22,10 +22,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -66,7 +68,22 @@ MainWindow::MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFa
     buildMenus();
     store_.setPanel(1, RunText::ready());
     connect(&run_, &CheckRun::runFinished, this, &MainWindow::onRunFinished);
-    resize(1340, 730);
+    fitToScreen();
+}
+
+// Large enough that the left column needs no scroll bar and, as far as the screen allows, most of the
+// screen: the room beyond the settings goes to the site list and the result list.
+void MainWindow::fitToScreen()
+{
+    const QRect screen = this->screen()->availableGeometry();
+    // Room for the title bar and borders that the window manager adds.
+    const QSize room = screen.size() - QSize(16, 40);
+    leftScroll_->setMinimumHeight(leftScroll_->widget()->minimumSizeHint().height());
+    const QSize needed = minimumSizeHint();
+    leftScroll_->setMinimumHeight(0);
+    const QSize wanted(std::max(1340, screen.width() * 9 / 10), screen.height() * 9 / 10);
+    resize(wanted.expandedTo(needed).boundedTo(room));
+    move(screen.center() - rect().center());
 }
 
 MainWindow::~MainWindow()
@@ -86,6 +103,7 @@ QWidget* MainWindow::buildLeftColumn()
     auto* column = new QWidget;
     auto* box = new QVBoxLayout(column);
     box->setContentsMargins(0, 0, 4, 0);
+    box->setSpacing(4);
     box->addWidget(buildSiteFrame(), 1);
     frame4_ = new SettingsPanel;
     connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
@@ -93,17 +111,20 @@ QWidget* MainWindow::buildLeftColumn()
     box->addWidget(frame4_);
     box->addWidget(results_->frame());
     box->addWidget(buildExportFrame());
-    box->addWidget(buildInstructions());
-    box->addWidget(buildLinks());
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(buildInstructions(), 1);
+    bottom->addWidget(buildLinks());
+    box->addLayout(bottom);
 
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(column);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setMinimumWidth(300);
-    scroll->setMaximumWidth(420);
-    return scroll;
+    // A safety net for large fonts and small screens; the default size leaves it without a scroll bar.
+    leftScroll_ = new QScrollArea;
+    leftScroll_->setWidget(column);
+    leftScroll_->setWidgetResizable(true);
+    leftScroll_->setFrameShape(QFrame::NoFrame);
+    leftScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    leftScroll_->setMinimumWidth(column->minimumSizeHint().width());
+    leftScroll_->setMaximumWidth(460);
+    return leftScroll_;
 }
 
 QGroupBox* MainWindow::buildSiteFrame()
@@ -161,23 +182,26 @@ QGroupBox* MainWindow::buildInstructions()
     return frame;
 }
 
+// The three link labels above the about button, in one column beside the instructions.
 QWidget* MainWindow::buildLinks()
 {
     auto* area = new QWidget;
-    auto* grid = new QGridLayout(area);
-    grid->setContentsMargins(4, 0, 4, 0);
+    auto* links = new QVBoxLayout(area);
+    links->setContentsMargins(4, 8, 0, 0);
+    links->setSpacing(2);
     const auto link = [&](const QString& name, const QString& text, WebCommands::Page page) {
         auto* label = new HoverLinkLabel(name, text, HoverLinkLabel::Style::RedItalic);
         connect(label, &HoverLinkLabel::clicked, this, [this, page] { web_->openPage(page); });
         linkLabels_.append(label);
-        return label;
+        links->addWidget(label);
     };
-    grid->addWidget(link(QStringLiteral("Label17"), MainText::onlineCheck(), WebCommands::Page::OnlineCheck), 0, 0);
-    grid->addWidget(link(QStringLiteral("Label8"), MainText::toolSitemap(), WebCommands::Page::Sitemap), 1, 0);
-    grid->addWidget(link(QStringLiteral("Label9"), MainText::toolRanking(), WebCommands::Page::Ranking), 2, 0);
+    link(QStringLiteral("Label17"), MainText::onlineCheck(), WebCommands::Page::OnlineCheck);
+    link(QStringLiteral("Label8"), MainText::toolSitemap(), WebCommands::Page::Sitemap);
+    link(QStringLiteral("Label9"), MainText::toolRanking(), WebCommands::Page::Ranking);
     auto* command8 = named(new QPushButton(MainText::aboutButton()), QStringLiteral("Command8"));
     connect(command8, &QPushButton::clicked, this, [this] { web_->showAbout(this); });
-    grid->addWidget(command8, 0, 1, 3, 1, Qt::AlignRight | Qt::AlignVCenter);
+    links->addStretch();
+    links->addWidget(command8);
     return area;
 }
 
@@ -296,9 +320,8 @@ void MainWindow::startRun(const QString& site, int timeout)
 {
     setRunControlsEnabled(false);
     command5_->setText(MainText::stop());
-    run_.setSettings(frame4_->checkSettings(timeout));
     try {
-        run_.start(site);
+        run_.start(site, frame4_->checkSettings(timeout));
     } catch (const std::exception&) {
         // The run keeps its results; the window must come back usable whatever went wrong.
         store_.setPanel(1, RunText::paused());

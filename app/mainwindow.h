@@ -13,6 +13,7 @@ class HoverLinkLabel;
 class QComboBox;
 class QGroupBox;
 class QPushButton;
+class QScrollArea;
 class ResultsPanel;
 class SettingsPanel;
 class SiteList;
@@ -60,6 +61,7 @@ private:
     QGroupBox* buildInstructions();
     QWidget* buildLinks();
     void buildMenus();
+    void fitToScreen();
     QComboBox* urlPicker(const QString& name, UrlList& list);
     void selectNodeOf(QComboBox* picker, int entry);
     void setRunControlsEnabled(bool enabled);
@@ -82,5 +84,6 @@ private:
     SettingsPanel* frame4_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     StatusPanels* stbar_ = nullptr;
+    QScrollArea* leftScroll_ = nullptr;
     QList<HoverLinkLabel*> linkLabels_;
 };

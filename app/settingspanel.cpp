@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -21,6 +22,28 @@ template <typename W> W* named(W* widget, const QString& name)
     widget->setObjectName(name);
     return widget;
 }
+
+// The settings column scrolls: a slider or spin box passing under the pointer must not take the wheel
+// and store a new value. Without the focus the wheel goes on to the column.
+class WheelNeedsFocus : public QObject
+{
+public:
+    explicit WheelNeedsFocus(QWidget* widget) : QObject(widget)
+    {
+        widget->setFocusPolicy(Qt::StrongFocus);
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Wheel || static_cast<QWidget*>(watched)->hasFocus()) {
+            return false;
+        }
+        event->ignore();
+        return true;
+    }
+};
 
 } // namespace
 
@@ -38,7 +61,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     check10_ = named(new QCheckBox(MainText::noRepeats()), QStringLiteral("Check10"));
     check13_ = named(new QCheckBox(MainText::linkText()), QStringLiteral("Check13"));
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
-    text3_->setMaximumWidth(60);
+    text3_->setMaximumWidth(48);
     slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
     slider1_->setRange(0, 5);
     slider1_->setPageStep(1);
@@ -50,31 +73,32 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     parallel_ = named(new QSpinBox, QStringLiteral("spinParallel"));
     parallel_->setRange(1, kMaxParallel);
     parallel_->setValue(kDefaultParallel);
+    new WheelNeedsFocus(slider1_);
+    new WheelNeedsFocus(parallel_);
 
+    // Four rows: the left column must fit a 1366x768 screen without scrolling.
+    auto* boxesRow = new QHBoxLayout;
+    boxesRow->addWidget(check10_);
+    boxesRow->addWidget(check13_);
+    boxesRow->addStretch();
     auto* timeoutRow = new QHBoxLayout;
     timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));
     timeoutRow->addWidget(text3_);
     timeoutRow->addWidget(named(new QLabel(MainText::seconds()), QStringLiteral("Label35")));
     timeoutRow->addStretch();
+    timeoutRow->addWidget(named(new QLabel(MainText::parallelCaption()), QStringLiteral("lblParallel")));
+    timeoutRow->addWidget(parallel_);
     auto* depthRow = new QHBoxLayout;
     depthRow->addWidget(named(new QLabel(MainText::depthCaption()), QStringLiteral("Label5")));
     depthRow->addWidget(slider1_, 1);
     depthRow->addWidget(lblnum_);
 
     auto* box = new QVBoxLayout(this);
+    box->setSpacing(4);
     box->addWidget(check9_);
-    auto* boxesRow = new QHBoxLayout;
-    boxesRow->addWidget(check10_);
-    boxesRow->addWidget(check13_);
-    boxesRow->addStretch();
     box->addLayout(boxesRow);
     box->addLayout(timeoutRow);
     box->addLayout(depthRow);
-    auto* parallelRow = new QHBoxLayout;
-    parallelRow->addWidget(named(new QLabel(MainText::parallelCaption()), QStringLiteral("lblParallel")));
-    parallelRow->addWidget(parallel_);
-    parallelRow->addStretch();
-    box->addLayout(parallelRow);
 
     for (QCheckBox* c : {check9_, check10_, check13_}) {
         connect(c, &QCheckBox::clicked, this, &SettingsPanel::saveRequested);

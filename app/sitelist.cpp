@@ -70,7 +70,8 @@ void SiteList::select(int row)
 void SiteList::add()
 {
     const QString answer = toolkit_.InputBox(MainText::addPrompt(), MainText::addTitle(), QString());
-    if (!answer.isEmpty() && !holdsDollar(answer)) {
+    // Only spaces would make a site with an empty URL: refused as an edit to one is.
+    if (!TrimSpaces(answer).isEmpty() && !holdsDollar(answer)) {
         if (!SiteExists(answer, sites())) {
             view_.appendSite(TrimSpaces(answer));
             select(view_.count() - 1);

@@ -4,6 +4,12 @@
 
 #include <QElapsedTimer>
 
+class QCoreApplication;
+
+// Qt's own texts (standard buttons, the file dialog) in Chinese, from Qt's translations of the system.
+// False when they are not installed: those texts then stay English.
+bool InstallQtChineseTexts(QCoreApplication& app);
+
 // The toolkit of the desktop program: Qt's dialogs, event loop, desktop services and pointers.
 class WidgetToolkit : public Toolkit
 {

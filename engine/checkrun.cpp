@@ -10,6 +10,9 @@
 #include "toolkit.h"
 
 #include <QScopeGuard>
+#include <QScopedValueRollback>
+
+#include <utility>
 
 namespace {
 
@@ -298,12 +301,28 @@ bool CheckRun::isActive() const
 
 void CheckRun::start(const QString& site)
 {
-    running_ = true;
-    CheckSite(site, savedBatchCounter_);
+    start(site, settings_);
+}
+
+void CheckRun::start(const QString& site, const CheckSettings& settings)
+{
+    booked_ = Booking{site, settings};
+    if (onStack_) {
+        store_.setPanel(1, RunText::inProgress());
+        return;
+    }
+    const QScopedValueRollback<bool> onStack(onStack_, true);
+    while (booked_) {
+        const Booking booking = *std::exchange(booked_, std::nullopt);
+        settings_ = booking.settings;
+        running_ = true;
+        CheckSite(booking.site, savedBatchCounter_);
+    }
 }
 
 void CheckRun::stop()
 {
+    booked_.reset();
     running_ = false;
     store_.setPanel(1, RunText::stopping());
 }
@@ -344,6 +363,8 @@ void CheckRun::finish()
 {
     store_.emptyResume();
     store_.setPanel(1, RunText::ready());
-    emit runFinished();
+    if (!booked_) {
+        emit runFinished();
+    }
     store_.setPanel(2, QString());
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class LinkStore;
 class Prober;
@@ -27,10 +28,16 @@ public:
     void setSettings(const CheckSettings& settings) { settings_ = settings; }
     const CheckSettings& settings() const { return settings_; }
 
-    // Start half of the start/stop command: sets the running flag and runs, or resumes, `site`.
-    // Returns when the run has paused or finished.
+    // Start half of the start/stop command: sets the running flag and runs, or resumes, `site` with the
+    // settings given last. Returns when the run has paused or finished.
     void start(const QString& site);
-    // Stop half: clears the running flag and shows "正在停止..."; the run pauses at its next stop point.
+    // The same with these settings. Called while an earlier run has not unwound yet (it was stopped and
+    // its results cleared while it waited for an answer), it only books the start and shows "进行中...":
+    // the earlier run drops the answer, pauses and returns, and its own start then runs the booked one.
+    // Two runs on one stack would share the running flag and write each other's nodes.
+    void start(const QString& site, const CheckSettings& settings);
+    // Stop half: clears the running flag, cancels a booked start and shows "正在停止..."; the run pauses
+    // at its next stop point.
     void stop();
 
     bool isRunning() const { return running_; }
@@ -58,7 +65,15 @@ private:
     ProberFactory proberFactory_;
     CheckSettings settings_;
 
+    struct Booking
+    {
+        QString site;
+        CheckSettings settings;
+    };
+
     bool running_ = false;
+    bool onStack_ = false; // from a start until that run has returned, stop or no stop
+    std::optional<Booking> booked_;
     QString lastSite_;
     int passNodeCount_ = 0;
     int savedBatchCounter_ = 0;

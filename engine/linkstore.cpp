@@ -156,6 +156,7 @@ void LinkStore::clearTrees()
 
 void LinkStore::clearResults()
 {
+    ++clearCount_;
     clearTrees();
     emptyResume();
     deads_.clear();

@@ -90,6 +90,9 @@ public:
     void clearTrees();
     // Everything a "clear results" empties, in that order.
     void clearResults();
+    // How many times the results were cleared: an answer that was awaited across a change of it belongs
+    // to results that are gone.
+    quint64 clearCount() const { return clearCount_; }
 
     // "http://" + site, unless the site text already names its scheme.
     static QString homeUrl(const QString& site);
@@ -107,4 +110,5 @@ private:
     std::array<QString, 5> panels_;
     QString waitNote_;
     std::array<QString, 4> resume_;
+    quint64 clearCount_ = 0;
 };

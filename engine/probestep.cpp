@@ -36,7 +36,9 @@ void ProbeStep::sweepForm(int n)
     const QString url = node->record.url;
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    probeAndRecord(n, url, PageWantedLater(*node, env_.settings));
+    if (probeAndRecord(n, url, PageWantedLater(*node, env_.settings)) == Outcome::Dropped) {
+        return;
+    }
     store.setPanel(4, RunText::parsed(store.full().count()));
     setCounter(true);
 }
@@ -57,8 +59,14 @@ void ProbeStep::setCounter(bool countThisProbe)
 ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pageWanted)
 {
     LinkStore& store = env_.store;
+    const quint64 clears = store.clearCount();
     env_.toolkit.DoEvents();
     const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout, pageWanted);
+    // Results cleared meanwhile: the answer is for a node that is gone, and a start that follows must
+    // not find it in its URL lists or counters.
+    if (store.clearCount() != clears) {
+        return Outcome::Dropped;
+    }
 
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;
@@ -72,8 +80,6 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pag
         queryTime = qint64(r.querytimes) * 1000;
     }
 
-    // The window may have cleared the results while the probe waited: the node operations are then
-    // no-ops, while the URL lists still receive the outcome.
     store.recordProbe(n, status, queryTime, r.statusText);
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);

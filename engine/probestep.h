@@ -16,7 +16,8 @@ bool PageWantedLater(const ResultNode& node, const CheckSettings& settings);
 class ProbeStep
 {
 public:
-    enum class Outcome { Valid, TimedOut, Dead };
+    // Dropped: the results were cleared while the answer was awaited; nothing was recorded.
+    enum class Outcome { Valid, TimedOut, Dead, Dropped };
 
     ProbeStep(const RunEnv& env, Prober& prober) : env_(env), prober_(prober) {}
 

@@ -41,7 +41,7 @@ struct ResultNode
     NodeRecord record;
     bool bold = false;
     bool expanded = true;
-    bool red = false; // fore colour red instead of black
+    bool red = false; // fore colour red instead of the view's text colour
     std::vector<int> children;
 };
 

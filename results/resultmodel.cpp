@@ -161,7 +161,8 @@ QVariant ResultTreeModel::data(const QModelIndex& index, int role) const
         }
         return {};
     case Qt::ForegroundRole:
-        return QBrush(n->red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        // Not red: the view's own text colour, which a dark theme keeps readable.
+        return n->red ? QVariant(QBrush(QColor(255, 0, 0))) : QVariant();
     case Qt::ToolTipRole:
         return n->record.url;
     case NodeIndexRole:

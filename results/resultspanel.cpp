@@ -8,7 +8,7 @@
 #include "statusicons.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -52,6 +52,21 @@ ResultsPanel::ResultsPanel(LinkStore& store, QObject* parent) : QObject(parent),
     connect(full_, &ResultView::nodeClicked, this, [this](int node) { showDetail(ResultList::Full, node); });
     connect(dead_, &ResultView::nodeClicked, this, [this](int node) { showDetail(ResultList::Dead, node); });
     frame_ = buildFrame();
+    keepDeadRed(store.full());
+    keepDeadRed(store.dead());
+}
+
+// While "dead links in red" is ticked, a link found dead later turns red as it is marked.
+void ResultsPanel::keepDeadRed(ResultTree& tree)
+{
+    const auto paint = [this, &tree](int n) {
+        const ResultNode* node = tree.node(n);
+        if (check12_->isChecked() && node && node->status == StatusDead) {
+            tree.setRed(n, true);
+        }
+    };
+    connect(&tree, &ResultTree::nodeAdded, this, paint);
+    connect(&tree, &ResultTree::nodeChanged, this, paint);
 }
 
 // The window owns the widgets once it has placed them.
@@ -71,17 +86,25 @@ QGroupBox* ResultsPanel::buildFrame()
     connect(check11_, &QCheckBox::clicked, this, &ResultsPanel::Check11_Click);
     connect(check12_, &QCheckBox::clicked, this, &ResultsPanel::Check12_Click);
 
-    auto* grid = new QGridLayout(frame);
-    grid->addWidget(check11_, 0, 0, 1, 3);
-    grid->addWidget(check12_, 0, 3, 1, 3);
-    grid->addWidget(legendIcon(QStringLiteral("Image2"), StatusValid), 1, 0);
-    grid->addWidget(legendText(QStringLiteral("Label4"), ResultText::legendValid()), 1, 1);
-    grid->addWidget(legendIcon(QStringLiteral("Image3"), StatusDead), 1, 2);
-    grid->addWidget(legendText(QStringLiteral("Label27"), ResultText::legendDead()), 1, 3);
-    grid->addWidget(legendIcon(QStringLiteral("Image1"), StatusTimedOut), 1, 4);
-    grid->addWidget(legendText(QStringLiteral("Label7"), ResultText::legendTimedOut()), 1, 5);
-    grid->addWidget(command6_, 2, 0, 1, 6);
-    grid->setColumnStretch(5, 1);
+    auto* options = new QHBoxLayout;
+    options->addWidget(check11_);
+    options->addWidget(check12_);
+    options->addStretch();
+    options->addWidget(command6_);
+    auto* legend = new QHBoxLayout;
+    legend->addWidget(legendIcon(QStringLiteral("Image2"), StatusValid));
+    legend->addWidget(legendText(QStringLiteral("Label4"), ResultText::legendValid()));
+    legend->addSpacing(8);
+    legend->addWidget(legendIcon(QStringLiteral("Image3"), StatusDead));
+    legend->addWidget(legendText(QStringLiteral("Label27"), ResultText::legendDead()));
+    legend->addSpacing(8);
+    legend->addWidget(legendIcon(QStringLiteral("Image1"), StatusTimedOut));
+    legend->addWidget(legendText(QStringLiteral("Label7"), ResultText::legendTimedOut()));
+    legend->addStretch();
+    auto* rows = new QVBoxLayout(frame);
+    rows->setSpacing(4);
+    rows->addLayout(options);
+    rows->addLayout(legend);
     return frame;
 }
 

@@ -46,6 +46,7 @@ signals:
 
 private:
     QGroupBox* buildFrame();
+    void keepDeadRed(ResultTree& tree);
 
     LinkStore& store_;
     QStackedWidget* stack_;

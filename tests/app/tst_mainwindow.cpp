@@ -5,7 +5,9 @@
 #include "resultmodel.h"
 #include "resultview.h"
 #include "runtexts.h"
+#include "sitelist.h"
 #include "testserver.h"
+#include "widgettoolkit.h"
 #include "windowfixture.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -272,6 +275,63 @@ private slots:
         QCOMPARE(command5(f)->text(), MainText::start());
     }
 
+    // Stop while a slow answer of site A is awaited, clear, tick site B and start: B runs only once A's
+    // run has unwound, A's late answer lands nowhere, and B ends as a run of B alone does.
+    void startAfterClearWhileAnswerIsLate()
+    {
+        TestServer siteA;
+        TestServer::Response slowDead;
+        slowDead.status = 404;
+        slowDead.delayMs = 1500;
+        siteA.setRoute(u"/"_s, slowDead);
+        TestServer siteB;
+        serveSite(siteB);
+        const auto dump = [](const LinkStore& store) {
+            QStringList d;
+            for (int n = 1; n <= store.full().count(); ++n) {
+                const ResultNode* node = store.full().node(n);
+                NodeRecord r = node->record;
+                r.queryTime = 0;
+                d << node->text + u' ' + r.render() + u' ' + QString::number(node->status);
+            }
+            for (const UrlList* list : {&store.deads(), &store.timeouts()}) {
+                for (const UrlList::Entry& e : list->entries()) {
+                    d << e.url + u' ' + QString::number(e.data);
+                }
+            }
+            return d;
+        };
+        WindowFixture alone;
+        prepare(alone, siteB);
+        command5(alone)->click();
+
+        WindowFixture f;
+        f.store(u"setting"_s, u"2|0|1|0|10|1"_s);
+        f.store(u"sites"_s, u"$"_s + siteOf(siteA) + u"$"_s + siteOf(siteB));
+        f.open();
+        bool startedInside = false;
+        QString stateWhileBooked;
+        f.toolkit.atYield(1, [&] {
+            // Runs inside the wait for A's home page.
+            QTimer::singleShot(0, f.window.get(), [&] {
+                command5(f)->click();
+                f.find<QPushButton>(u"command6"_s)->click();
+                f.window->siteList().click(1);
+                command5(f)->click();
+                startedInside = f.window->store().full().count() > 0;
+                stateWhileBooked = f.window->store().panel(1) + u' ' + command5(f)->text();
+            });
+        });
+        command5(f)->click();
+
+        QVERIFY(!startedInside);
+        QCOMPARE(stateWhileBooked, RunText::inProgress() + u' ' + MainText::stop());
+        QCOMPARE(siteA.hits(u"/"_s), 1);
+        QCOMPARE(f.window->store().panel(1), RunText::ready());
+        QCOMPARE(command5(f)->text(), MainText::start());
+        QCOMPARE(dump(f.window->store()), dump(alone.window->store()));
+    }
+
     // "Only dead links" swaps the lists; "dead links in red" colours dead nodes of both, nothing else.
     void displayOptions()
     {
@@ -317,6 +377,12 @@ private slots:
         QCOMPARE(deadNodes(store.full()).size(), 2);
         const QModelIndex dead = static_cast<ResultTreeModel*>(tree1->model())->indexOfNode(deadNodes(store.full())[0]);
         QCOMPARE(dead.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+        // Ticked, the dead links of the next run are red as they are found; other nodes keep the view's colour.
+        command5(f)->click();
+        QCOMPARE(deadNodes(store.full()).size(), 2);
+        QCOMPARE(redNodes(store.full()), deadNodes(store.full()));
+        QCOMPARE(redNodes(store.dead()), deadNodes(store.dead()));
+        QVERIFY(!static_cast<ResultTreeModel*>(tree1->model())->indexOfNode(1).data(Qt::ForegroundRole).isValid());
         check12->click();
         QCOMPARE(redNodes(store.full()), QList<int>{});
         QCOMPARE(redNodes(store.dead()), QList<int>{});
@@ -429,6 +495,11 @@ private slots:
         // The icon is bundled at the smallest and largest sizes a desktop shows a window's icon at.
         const QList<QSize> iconSizes = AppIcon().availableSizes();
         QVERIFY(iconSizes.contains(QSize(16, 16)) && iconSizes.contains(QSize(256, 256)));
+
+        // Qt's standard buttons read Chinese like the rest of the program.
+        QVERIFY(InstallQtChineseTexts(*QCoreApplication::instance()));
+        QMessageBox box(QMessageBox::Question, u"Kelvara"_s, u"?"_s, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), u"是(&Y)"_s);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "checksettings.h"
 #include "settingsrecord.h"
 #include "singleinstance.h"
 #include "windowfixture.h"
@@ -8,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -192,6 +195,25 @@ private slots:
         f.find<QCheckBox>(u"Check10"_s)->click();
         f.find<QCheckBox>(u"Check13"_s)->click();
         QCOMPARE(f.stored(u"setting"_s), u"0|1|0|1|15|0"_s);
+
+        // The wheel moves a slider or spin box only when it has the focus, not as it passes under the pointer.
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        auto* spin = f.find<QSpinBox>(u"spinParallel"_s);
+        const auto wheelUp = [](QWidget* w) {
+            QWheelEvent up(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
+                           Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(w, &up);
+        };
+        wheelUp(slider);
+        wheelUp(spin);
+        QCOMPARE(slider->value(), 0);
+        QCOMPARE(spin->value(), kDefaultParallel);
+        QCOMPARE(f.stored(u"setting"_s), u"0|1|0|1|15|0"_s);
+        QVERIFY(!f.hasStored(u"parallel"_s));
+        slider->setFocus();
+        wheelUp(slider);
+        QCOMPARE(f.storedField(1), u"1"_s);
     }
 
     // One copy at a time; the lock of a copy that died is taken over.

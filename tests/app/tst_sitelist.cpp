@@ -62,6 +62,7 @@ private slots:
         QTest::newRow("other letter case is another site")
             << u"A.COM"_s << (two + QStringList{u"A.COM"_s}) << QString();
         QTest::newRow("cancel") << QString() << two << QString();
+        QTest::newRow("only spaces") << u"   "_s << two << QString();
         QTest::newRow("dollar refused") << u"c.com/$x"_s << two << MainText::noDollar();
     }
 
