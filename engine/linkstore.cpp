@@ -109,6 +109,20 @@ void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& 
     }
 }
 
+bool LinkStore::copyVerdict(int n, int from)
+{
+    const ResultNode* source = full_.node(from);
+    if (n == from || !full_.exists(n) || !source || source->status == NoStatus || !source->record.probed) {
+        return false;
+    }
+    const int status = source->status;
+    recordProbe(n, status, source->record.queryTime, source->record.statusText);
+    if (status == StatusDead) {
+        addDeadLink(n);
+    }
+    return true;
+}
+
 void LinkStore::addDeadLink(int n)
 {
     const ResultNode* node = full_.node(n);

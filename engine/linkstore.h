@@ -77,6 +77,9 @@ public:
     int addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink);
     // 3. Records a probe outcome on node `n`: status code, and the probe fields unless it has them.
     void recordProbe(int n, int status, qint64 queryTime, const QString& statusText);
+    // Gives node `n` the verdict node `from` already has (status, probe fields, dead-link entry), so that
+    // a repeated URL is not probed again; false when `from` has none.
+    bool copyVerdict(int n, int from);
     // 5. Adds dead node `n` of the full result list to the dead-link list, page node first.
     void addDeadLink(int n);
     // 6. Marks node `n` crawled.

@@ -18,6 +18,7 @@ public:
         r.valid = link_.CheckUrl();
         r.statusText = link_.statusText();
         r.querytimes = link_.querytimes();
+        r.finalUrl = link_.lastResponse().finalUrl;
         return r;
     }
 

@@ -2,6 +2,7 @@
 
 #include "runenv.h"
 
+#include <QString>
 #include <QStringView>
 
 // Why a page scan ended.
@@ -21,14 +22,23 @@ public:
     // `anchorStart` is the first anchor to look at (1 for a whole page); `batchCounter` is raised when
     // the batch limit is met. On BatchLimit and Stopped the resume position names the anchor not yet
     // handled, so that the continued run picks up there instead of re-adding the page's links.
-    ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter);
+    // Links resolve against `pageUrl`, the address that answered with the page (the node's own URL
+    // when empty), or against the page's <base href> when it has one, as a browser resolves them.
+    ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
+                 QStringView pageUrl = {});
+
+    // The final address of the home page, when it moved: its host counts as the site too.
+    void setHomeAddress(const QString& finalUrl);
+    // Whether the absolute `url` belongs to the site under check, so that its page is scanned.
+    bool isSiteUrl(QStringView url) const;
 
     // Node count above which a run with `batchCounter` full batches hands over to the check sweep.
     static bool overBatchLimit(int nodeCount, int batchCounter);
 
 private:
-    void addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
-                 bool siteLink, int status);
+    int addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
+                bool siteLink);
 
     RunEnv env_;
+    QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move
 };

@@ -10,6 +10,18 @@ bool PageWantedLater(const ResultNode& node, const CheckSettings& settings)
     return node.record.siteLink && node.record.depth < settings.depth;
 }
 
+namespace {
+
+ProbeStep::Outcome outcomeOf(int status)
+{
+    if (status == StatusValid) {
+        return ProbeStep::Outcome::Valid;
+    }
+    return status == StatusTimedOut ? ProbeStep::Outcome::TimedOut : ProbeStep::Outcome::Dead;
+}
+
+} // namespace
+
 ProbeStep::Outcome ProbeStep::crawlForm(int n)
 {
     LinkStore& store = env_.store;
@@ -18,6 +30,9 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
         return Outcome::Dead;
     }
     const QString url = node->record.url;
+    if (store.copyVerdict(n, store.checktext(url))) {
+        return outcomeOf(store.full().node(n)->status);
+    }
     const bool hadStatus = node->status != NoStatus;
     const bool pageWanted = node->record.siteLink; // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
@@ -34,6 +49,9 @@ void ProbeStep::sweepForm(int n)
         return;
     }
     const QString url = node->record.url;
+    if (store.copyVerdict(n, store.checktext(url))) {
+        return;
+    }
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
     probeAndRecord(n, url, PageWantedLater(*node, env_.settings));
@@ -59,6 +77,7 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pag
     LinkStore& store = env_.store;
     env_.toolkit.DoEvents();
     const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout, pageWanted);
+    finalUrl_ = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
 
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;
@@ -72,8 +91,12 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pag
         queryTime = qint64(r.querytimes) * 1000;
     }
 
-    // The window may have cleared the results while the probe waited: the node operations are then
-    // no-ops, while the URL lists still receive the outcome.
+    // The window may have cleared the results while the probe waited: an outcome for a node that is
+    // gone is dropped, so that no list entry points at nothing.
+    const ResultNode* node = store.full().node(n);
+    if (!node || node->record.url != url) {
+        return outcome;
+    }
     store.recordProbe(n, status, queryTime, r.statusText);
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);

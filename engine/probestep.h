@@ -25,6 +25,10 @@ public:
     Outcome crawlForm(int n);
     // For a node that the check sweep finds without a status: every probe counts.
     void sweepForm(int n);
+    // Both forms give a node whose URL an earlier node already has that node's verdict, without a probe.
+
+    // The address that answered the last probe, after redirects (its URL when nothing answered).
+    const QString& finalUrl() const { return finalUrl_; }
 
 private:
     Outcome probeAndRecord(int n, const QString& url, bool pageWanted);
@@ -32,4 +36,5 @@ private:
 
     RunEnv env_;
     Prober& prober_;
+    QString finalUrl_;
 };
