@@ -39,7 +39,12 @@ private:
     enum class PassEnd { Completed, ToSweep, Stopped };
     PassEnd crawlPass();
     bool isRepeat(int n) const;
-    QString readPage(int n);
+    struct Page
+    {
+        QString text; // empty when the page is not read
+        QString url;  // the address that answered with it
+    };
+    Page readPage(int n);
     ProbePlan crawlPlan() const;
     ProbePlan sweepPlan(int nodeCount) const;
     CallEnd levelPasses();
@@ -59,7 +64,6 @@ private:
     int anchorStart_ = 1;
     bool anchorStartUsed_ = false;
     int level_ = 0;
-    QString pageText_; // the page read for the scan that follows
 };
 
 CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
@@ -177,15 +181,14 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             return PassEnd::ToSweep;
         }
 
-        const QString pageUrl = readPage(i);
+        const Page page = readPage(i);
         // A resumed page continues at the anchor where it was left; every other page starts at 1.
         int firstAnchor = 1;
         if (i == crawlStart_ && !anchorStartUsed_) {
             firstAnchor = anchorStart_;
         }
         anchorStartUsed_ = true;
-        const ScanEnd end = scan_.scan(pageText_, i, firstAnchor, level_, batch_, pageUrl);
-        pageText_.clear();
+        const ScanEnd end = scan_.scan(page.text, i, firstAnchor, level_, batch_, page.url);
         if (end == ScanEnd::Stopped) {
             run_.pause(batch_);
             return PassEnd::Stopped;
@@ -204,9 +207,9 @@ bool CheckRun::Call::isRepeat(int n) const
     return node && store_.checktext(node->record.url) != n;
 }
 
-// Probes node `n` and, when it is a valid page of the site, reads it into pageText_. Returns the address
-// the page came from: a page that redirected off the site is probed but not read.
-QString CheckRun::Call::readPage(int n)
+// Probes node `n` and, when it is a valid page of the site, reads it. A page that redirected off the
+// site is probed but not read.
+CheckRun::Call::Page CheckRun::Call::readPage(int n)
 {
     const ProbeStep::Outcome outcome = probe_.crawlForm(n);
     const ResultNode* node = store_.full().node(n);
@@ -222,8 +225,7 @@ QString CheckRun::Call::readPage(int n)
     if (!scan_.isSiteUrl(pageUrl)) {
         return {};
     }
-    pageText_ = prober_.CheckLinks(node->record.url, run_.settings_.timeout);
-    return pageUrl;
+    return {prober_.CheckLinks(node->record.url, run_.settings_.timeout), pageUrl};
 }
 
 // The probes a crawl pass will make, as far as they can be known before it starts: the nodes it selects
