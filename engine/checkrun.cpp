@@ -42,7 +42,7 @@ private:
     struct Page
     {
         QString text; // empty when the page is not read
-        QString url;  // the address that answered with it
+        PageOrigin origin;
     };
     Page readPage(int n);
     ProbePlan crawlPlan() const;
@@ -188,7 +188,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             firstAnchor = anchorStart_;
         }
         anchorStartUsed_ = true;
-        const ScanEnd end = scan_.scan(page.text, i, firstAnchor, level_, batch_, page.url);
+        const ScanEnd end = scan_.scan(page.text, i, firstAnchor, level_, batch_, page.origin);
         if (end == ScanEnd::Stopped) {
             run_.pause(batch_);
             return PassEnd::Stopped;
@@ -204,7 +204,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
 bool CheckRun::Call::isRepeat(int n) const
 {
     const ResultNode* node = store_.full().node(n);
-    return node && store_.checktext(node->record.url) != n;
+    return node && store_.checktext(node->requestUrl()) != n;
 }
 
 // Probes node `n` and, when it is a valid page of the site, reads it. A page that redirected off the
@@ -217,6 +217,7 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
         return {};
     }
     const QString pageUrl = probe_.finalUrl();
+    const QString charset = probe_.pageCharset();
     if (n == 1) {
         // The home page may move (to www., to https): where it went is part of the site.
         run_.homeAddress_ = pageUrl;
@@ -225,7 +226,7 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
     if (!scan_.isSiteUrl(pageUrl)) {
         return {};
     }
-    return {prober_.CheckLinks(node->record.url, run_.settings_.timeout), pageUrl};
+    return {prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout), {pageUrl, charset}};
 }
 
 // The probes a crawl pass will make, as far as they can be known before it starts: the nodes it selects
@@ -244,8 +245,9 @@ ProbePlan CheckRun::Call::crawlPlan() const
             }
             const bool selected = node->status == NoStatus || !node->bold;
             const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
-            if (selected && node->record.depth < settings.depth && toScan && store.checktext(node->record.url) == j) {
-                p = {node->record.url, node->record.siteLink, settings.timeout};
+            const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
+            if (selected && node->record.depth < settings.depth && toScan && first) {
+                p = {node->requestUrl(), node->record.siteLink, settings.timeout};
                 return true;
             }
         }
@@ -263,8 +265,8 @@ ProbePlan CheckRun::Call::sweepPlan(int nodeCount) const
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
             // A repeat takes over the verdict of its URL's first node, which the sweep meets first.
-            if (node && node->status == NoStatus && store.checktext(node->record.url) == k) {
-                p = {node->record.url, PageWantedLater(*node, settings), settings.timeout};
+            if (node && node->status == NoStatus && store.checktext(node->requestUrl()) == k) {
+                p = {node->requestUrl(), PageWantedLater(*node, settings), settings.timeout};
                 return true;
             }
         }

@@ -85,7 +85,8 @@ void LinkStore::startList(const QString& site)
     full_.add(0, 1, record.url, NoStatus, record);
 }
 
-int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink)
+int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
+                           const QString& request)
 {
     if (!full_.exists(page)) {
         return 0;
@@ -94,7 +95,7 @@ int LinkStore::addLinkNode(int page, const QString& text, int depth, const QStri
     record.depth = depth;
     record.url = url;
     record.siteLink = siteLink;
-    return full_.add(page, full_.count() + 1, text, NoStatus, record);
+    return full_.add(page, full_.count() + 1, text, NoStatus, record, request);
 }
 
 void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText)

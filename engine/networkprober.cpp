@@ -19,6 +19,7 @@ public:
         r.statusText = link_.statusText();
         r.querytimes = link_.querytimes();
         r.finalUrl = link_.lastResponse().finalUrl;
+        r.charset = Link::PageCharset(link_.lastResponse());
         return r;
     }
 

@@ -1,6 +1,7 @@
 #include "pagescan.h"
 
 #include "anchors.h"
+#include "browserform.h"
 #include "linkstore.h"
 #include "runtexts.h"
 #include "textops.h"
@@ -94,7 +95,7 @@ bool PageScan::isSiteUrl(QStringView url) const
 }
 
 ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
-                       QStringView pageUrl)
+                       const PageOrigin& origin)
 {
     LinkStore& store = env_.store;
     const std::vector<Anchor> anchors = ExtractAnchors(pageText);
@@ -103,7 +104,7 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     if (!page) {
         return ScanEnd::Finished;
     }
-    const QString base = PageBase(pageText, pageUrl.isEmpty() ? QStringView(page->record.url) : pageUrl);
+    const QString base = PageBase(pageText, origin.url.isEmpty() ? page->record.url : origin.url);
 
     const int first = anchorStart < 1 ? 1 : anchorStart;
     for (int j = first; j <= static_cast<int>(anchors.size()); ++j) {
@@ -122,17 +123,18 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
         if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
             const QString url = ResolveLink(link, base);
+            const QString request = RequestForm(link, base, origin.charset);
             const bool siteLink = isSiteUrl(url);
-            const int found = store.checktext(url);
+            const int found = store.checktext(request);
             const int depth = levelCounter + 1;
             if (found == 0) {
                 if (isAddable(link)) {
-                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink);
+                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, request);
                     env_.toolkit.DoEvents();
                 }
             } else if (!env_.settings.noRepeats) {
                 // A repeat shows the verdict its URL already has; it is never probed or scanned again.
-                const int index = addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink);
+                const int index = addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, request);
                 store.copyVerdict(index, found);
             }
             store.setPanel(4, RunText::parsed(store.full().count()));
@@ -143,8 +145,8 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
 }
 
 int PageScan::addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
-                      bool siteLink)
+                      bool siteLink, const QString& request)
 {
     const QString text = env_.settings.linkText ? link + u'(' + innerHtml + u')' : link;
-    return env_.store.addLinkNode(pageNode, text, depth, url, siteLink);
+    return env_.store.addLinkNode(pageNode, text, depth, url, siteLink, request);
 }

@@ -30,7 +30,8 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
         return Outcome::Dead;
     }
     const QString url = node->record.url;
-    if (store.copyVerdict(n, store.checktext(url))) {
+    const QString request = node->requestUrl();
+    if (store.copyVerdict(n, store.checktext(request))) {
         return outcomeOf(store.full().node(n)->status);
     }
     const bool hadStatus = node->status != NoStatus;
@@ -38,7 +39,7 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
     setCounter(!hadStatus);
-    return probeAndRecord(n, url, pageWanted);
+    return probeAndRecord(n, url, request, pageWanted);
 }
 
 void ProbeStep::sweepForm(int n)
@@ -49,12 +50,13 @@ void ProbeStep::sweepForm(int n)
         return;
     }
     const QString url = node->record.url;
-    if (store.copyVerdict(n, store.checktext(url))) {
+    const QString request = node->requestUrl();
+    if (store.copyVerdict(n, store.checktext(request))) {
         return;
     }
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    probeAndRecord(n, url, PageWantedLater(*node, env_.settings));
+    probeAndRecord(n, url, request, PageWantedLater(*node, env_.settings));
     store.setPanel(4, RunText::parsed(store.full().count()));
     setCounter(true);
 }
@@ -72,12 +74,13 @@ void ProbeStep::setCounter(bool countThisProbe)
     store.setPanel(3, RunText::tested(count));
 }
 
-ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pageWanted)
+ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QString& request, bool pageWanted)
 {
     LinkStore& store = env_.store;
     env_.toolkit.DoEvents();
-    const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout, pageWanted);
-    finalUrl_ = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
+    const ProbeResult r = prober_.CheckUrl(request, env_.settings.timeout, pageWanted);
+    finalUrl_ = r.finalUrl.isEmpty() ? request : r.finalUrl.toString();
+    pageCharset_ = r.charset;
 
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;

@@ -6,6 +6,7 @@
 #include "testserver.h"
 
 #include <QScopeGuard>
+#include <QStringEncoder>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -381,6 +382,45 @@ private slots:
         QCOMPARE(r.store.deads().entry(0).url, u"http://bbs.kelvara.test"_s + port + u"/bbs-dead.html"_s);
         QCOMPARE(site.hits(u"/o.htm"_s), 1);
         QCOMPARE(site.hits(u"/o-dead.html"_s), 0);
+    }
+
+    // A link is requested as a browser requests it: its query in the charset of the page that holds it,
+    // an international host name in its ASCII form. The server knows the word only in GBK.
+    void browserForm_data()
+    {
+        QTest::addColumn<QByteArray>("charset");
+        QTest::addColumn<int>("status");
+        QTest::newRow("gb2312 page") << QByteArray("gb2312") << int(StatusValid);
+        QTest::newRow("utf-8 page") << QByteArray("utf-8") << int(StatusDead);
+    }
+    void browserForm()
+    {
+        QFETCH(QByteArray, charset);
+        QFETCH(int, status);
+        TestServer site;
+        const QString idn = u"http://例子.test:"_s + QString::number(site.port()) + u"/idn.htm"_s;
+        const QString html = u"<meta charset="_s + QString::fromLatin1(charset) + u"><a href=\"search.php?q=中文\">搜索</a>"_s +
+                             u"<a href=\""_s + idn + u"\">例子</a>"_s;
+        site.setPage(u"/"_s, QStringEncoder(charset.constData()).encode(html));
+        TestServer::Response search;
+        search.body = "ok";
+        search.onlyQuery = "q=%D6%D0%CE%C4";
+        site.setRoute(u"/search.php"_s, search);
+        site.setPage(u"/idn.htm"_s, "idn");
+        qputenv("http_proxy", site.baseUrl().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+        Run r(1);
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.full().count(), 3);
+        QCOMPARE(r.store.full().node(2)->text, u"search.php?q=中文"_s);
+        QCOMPARE(r.store.full().node(2)->record.url, site.url(u"/search.php?q=中文"_s));
+        QCOMPARE(r.store.full().node(2)->status, status);
+        QCOMPARE(r.store.full().node(3)->status, int(StatusValid));
+        QStringList hosts;
+        for (const TestServer::Request& request : site.requests()) {
+            hosts << QString::fromLatin1(request.headers.value("host"));
+        }
+        QVERIFY(hosts.contains(u"xn--fsqu00a.test:"_s + QString::number(site.port())));
     }
 
     // Many requests in flight change nothing but the timing: the stores match a one-at-a-time run node

@@ -108,7 +108,7 @@ private slots:
         QFETCH(QString, url);
         Fixture f;
         PageScan scan(RunEnv{f.store, f.toolkit, f.settings, f.running});
-        QCOMPARE(scan.scan(page, 1, 1, 0, f.batch, pageUrl), ScanEnd::Finished);
+        QCOMPARE(scan.scan(page, 1, 1, 0, f.batch, PageOrigin{pageUrl, {}}), ScanEnd::Finished);
         QCOMPARE(f.urls(), QStringList{url});
     }
 

@@ -1,3 +1,4 @@
+#include "browserform.h"
 #include "resulttree.h"
 #include "urlops.h"
 
@@ -160,6 +161,35 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, url);
         QCOMPARE(ResolveLink(link, tree, page), url);
+    }
+
+    // What a browser requests for a link on the page http://www.site.test/dir/page.htm written in a charset:
+    // the query in that charset, the path in UTF-8, what is already encoded as written.
+    void requestForm_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("charset");
+        QTest::addColumn<QString>("request");
+        const QString d = u"http://www.site.test/dir/"_s;
+        QTest::newRow("gb2312 query") << u"search.php?q=中文"_s << u"gb2312"_s << d + u"search.php?q=%D6%D0%CE%C4";
+        QTest::newRow("big5 query") << u"search.php?q=中文"_s << u"big5"_s << d + u"search.php?q=%A4%A4%A4%E5";
+        QTest::newRow("utf-8 query") << u"search.php?q=中文"_s << u"utf-8"_s
+                                     << d + u"search.php?q=%E4%B8%AD%E6%96%87";
+        QTest::newRow("no charset: utf-8") << u"?q=中"_s << QString() << d + u"page.htm?q=%E4%B8%AD";
+        QTest::newRow("path in utf-8, query in gbk") << u"/新闻/a.htm?tag=新闻"_s << u"gbk"_s
+                                                     << u"http://www.site.test/%E6%96%B0%E9%97%BB/a.htm?tag=%D0%C2%CE%C5"_s;
+        QTest::newRow("already encoded") << u"s.php?q=%d6%d0&x=%E4"_s << u"utf-8"_s << d + u"s.php?q=%d6%d0&x=%E4";
+        QTest::newRow("outside GBK") << u"s.php?q=中😀"_s << u"gb2312"_s << d + u"s.php?q=%D6%D0%26%23128512%3B";
+        QTest::newRow("query set") << u"s.php?a=b c\"<>'"_s << u"gb2312"_s << d + u"s.php?a=b%20c%22%3C%3E%27";
+        QTest::newRow("absolute, international host") << u"http://例子.test/a?q=中"_s << u"gb2312"_s
+                                                      << u"http://xn--fsqu00a.test/a?q=%D6%D0"_s;
+    }
+    void requestForm()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, charset);
+        QFETCH(QString, request);
+        QCOMPARE(RequestForm(link, u"http://www.site.test/dir/page.htm", charset), request);
     }
 
     void findPageNode()

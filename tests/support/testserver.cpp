@@ -127,7 +127,7 @@ struct TestServer::Impl
 
     void handle(const httplib::Request& req, httplib::Response& res);
     void record(const httplib::Request& req);
-    Response lookup(const QString& path) const;
+    Response lookup(const QString& path, const std::string& target) const;
     void waitFor(const Response& route);
     void answer(const Response& route, httplib::Response& res) const;
     bool isStopping() const
@@ -154,11 +154,13 @@ void TestServer::Impl::record(const httplib::Request& req)
     log.append(r);
 }
 
-TestServer::Response TestServer::Impl::lookup(const QString& path) const
+TestServer::Response TestServer::Impl::lookup(const QString& path, const std::string& target) const
 {
     std::lock_guard lock(mutex);
     const auto it = routes.constFind(path);
-    if (it != routes.constEnd()) {
+    const size_t q = target.find('?');
+    const QByteArray query = q == std::string::npos ? QByteArray() : toBytes(target.substr(q + 1));
+    if (it != routes.constEnd() && (it->onlyQuery.isEmpty() || it->onlyQuery == query)) {
         return *it;
     }
     Response notFound;
@@ -213,7 +215,7 @@ void TestServer::Impl::answer(const Response& route, httplib::Response& res) con
 void TestServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
 {
     record(req);
-    const Response route = lookup(originPath(req.path));
+    const Response route = lookup(originPath(req.path), req.target);
     if (route.silent || route.delayMs > 0) {
         waitFor(route);
     }

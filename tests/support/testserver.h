@@ -26,6 +26,7 @@ public:
         qint64 generatedSize = -1; // when >= 0: a body of that many bytes made on the fly from `body`
                                    // repeated (or 'x'), sent without holding it in memory
         bool silent = false;       // accept the request, never answer until the server stops
+        QByteArray onlyQuery;      // when set, a request with another raw query answers 404
     };
 
     struct Request
