@@ -86,7 +86,8 @@ void PageScan::setHomeAddress(const QString& finalUrl)
 {
     const QUrl home(finalUrl, QUrl::TolerantMode);
     const QString host = HostOf(finalUrl);
-    homeHost_ = host.isEmpty() ? QString() : host + (home.port() >= 0 ? u':' + QString::number(home.port()) : QString());
+    homeHost_ =
+        host.isEmpty() ? QString() : host + (home.port() >= 0 ? u':' + QString::number(home.port()) : QString());
 }
 
 bool PageScan::isSiteUrl(QStringView url) const

@@ -11,8 +11,8 @@ struct ProbeResult
     bool valid = false;
     QString statusText; // the server's reason phrase, empty, or "查询超时" after a timeout
     qint32 querytimes = 0; // milliseconds when answered, whole seconds when timed out
-    QUrl finalUrl; // the address that answered, after redirects; empty when none did
-    QString charset; // the character set its page is decoded in; empty when the probe kept no page
+    QUrl finalUrl;         // the address that answered, after redirects; empty when none did
+    QString charset;       // the character set its page is decoded in; empty when the probe kept no page
 };
 
 // A probe the run expects to make, in the order it will make them.

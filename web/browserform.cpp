@@ -31,7 +31,8 @@ public:
     explicit CharEncoder(QStringView charset)
     {
         const QByteArray name = DecoderNameFor(charset);
-        gbk_ = name.compare("GB18030", Qt::CaseInsensitive) == 0 && charset.compare(u"gb18030", Qt::CaseInsensitive) != 0;
+        gbk_ =
+            name.compare("GB18030", Qt::CaseInsensitive) == 0 && charset.compare(u"gb18030", Qt::CaseInsensitive) != 0;
         encoder_ = QStringEncoder(name.constData(), QStringConverter::Flag::Stateless);
         if (!encoder_.isValid()) {
             encoder_ = QStringEncoder(QStringConverter::Utf8);

@@ -7,10 +7,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QScopeGuard>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
 

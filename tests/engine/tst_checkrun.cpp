@@ -399,8 +399,8 @@ private slots:
         QFETCH(int, status);
         TestServer site;
         const QString idn = u"http://例子.test:"_s + QString::number(site.port()) + u"/idn.htm"_s;
-        const QString html = u"<meta charset="_s + QString::fromLatin1(charset) + u"><a href=\"search.php?q=中文\">搜索</a>"_s +
-                             u"<a href=\""_s + idn + u"\">例子</a>"_s;
+        const QString html = u"<meta charset="_s + QString::fromLatin1(charset) +
+                             u"><a href=\"search.php?q=中文\">搜索</a>"_s + u"<a href=\""_s + idn + u"\">例子</a>"_s;
         site.setPage(u"/"_s, QStringEncoder(charset.constData()).encode(html));
         TestServer::Response search;
         search.body = "ok";

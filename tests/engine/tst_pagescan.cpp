@@ -91,15 +91,16 @@ private slots:
         QTest::addColumn<QString>("url");
         const QString link = u"<a href=x.htm>x</a>"_s;
         QTest::newRow("the node's URL") << link << QString() << u"http://www.site.test/x.htm"_s;
-        QTest::newRow("after a redirect") << link << u"http://www.site.test/sub/"_s << u"http://www.site.test/sub/x.htm"_s;
+        QTest::newRow("after a redirect")
+            << link << u"http://www.site.test/sub/"_s << u"http://www.site.test/sub/x.htm"_s;
         QTest::newRow("base href") << u"<head><BASE href=\"http://cdn.site.test/b/\"></head>"_s + link
                                    << u"http://www.site.test/sub/"_s << u"http://cdn.site.test/b/x.htm"_s;
-        QTest::newRow("relative base href") << u"<base href='/c/'>"_s + link << u"http://www.site.test/sub/"_s
-                                            << u"http://www.site.test/c/x.htm"_s;
-        QTest::newRow("base without href") << u"<base target=_blank><base href=/d/>"_s + link << QString()
-                                           << u"http://www.site.test/d/x.htm"_s;
-        QTest::newRow("base of another scheme") << u"<base href=\"javascript:x\">"_s + link << QString()
-                                                << u"http://www.site.test/x.htm"_s;
+        QTest::newRow("relative base href")
+            << u"<base href='/c/'>"_s + link << u"http://www.site.test/sub/"_s << u"http://www.site.test/c/x.htm"_s;
+        QTest::newRow("base without href")
+            << u"<base target=_blank><base href=/d/>"_s + link << QString() << u"http://www.site.test/d/x.htm"_s;
+        QTest::newRow("base of another scheme")
+            << u"<base href=\"javascript:x\">"_s + link << QString() << u"http://www.site.test/x.htm"_s;
     }
     void bases()
     {

@@ -92,9 +92,12 @@ private slots:
         QTest::newRow("https same site") << u"https://www.site.test/y.htm"_s << true << true << QString() << QString();
         QTest::newRow("host in capitals") << u"HTTP://WWW.SITE.TEST/Y.htm"_s << true << true << QString() << QString();
         QTest::newRow("protocol relative, same") << u"//www.site.test/z"_s << true << true << QString() << QString();
-        QTest::newRow("protocol relative, other") << u"//cdn.other.test/z"_s << false << false << QString() << QString();
-        QTest::newRow("longer host") << u"http://www.site.test.evil.test/"_s << false << false << QString() << QString();
-        QTest::newRow("query holds a URL") << u"go.php?u=http://other.test/"_s << true << true << QString() << QString();
+        QTest::newRow("protocol relative, other")
+            << u"//cdn.other.test/z"_s << false << false << QString() << QString();
+        QTest::newRow("longer host") << u"http://www.site.test.evil.test/"_s << false << false << QString()
+                                     << QString();
+        QTest::newRow("query holds a URL")
+            << u"go.php?u=http://other.test/"_s << true << true << QString() << QString();
         QTest::newRow("other scheme") << u"ftp://www.site.test/f"_s << false << false << QString() << QString();
         QTest::newRow("parent domain") << u"http://site.test/"_s << false << true << QString() << QString();
         const QString com = u"http://example.com"_s;
@@ -111,8 +114,8 @@ private slots:
         QTest::newRow("name under an IP") << u"http://x.127.0.0.1:8080/"_s << false << false << ip << QString();
         QTest::newRow("under localhost") << u"http://bbs.localhost:8080/"_s << false << false
                                          << u"http://localhost:8080"_s << QString();
-        QTest::newRow("where the home page moved") << u"http://www.site.test/a"_s << true << true
-                                                   << u"http://site.test"_s << u"www.site.test"_s;
+        QTest::newRow("where the home page moved")
+            << u"http://www.site.test/a"_s << true << true << u"http://site.test"_s << u"www.site.test"_s;
     }
     void siteLink()
     {
@@ -173,16 +176,16 @@ private slots:
         const QString d = u"http://www.site.test/dir/"_s;
         QTest::newRow("gb2312 query") << u"search.php?q=中文"_s << u"gb2312"_s << d + u"search.php?q=%D6%D0%CE%C4";
         QTest::newRow("big5 query") << u"search.php?q=中文"_s << u"big5"_s << d + u"search.php?q=%A4%A4%A4%E5";
-        QTest::newRow("utf-8 query") << u"search.php?q=中文"_s << u"utf-8"_s
-                                     << d + u"search.php?q=%E4%B8%AD%E6%96%87";
+        QTest::newRow("utf-8 query") << u"search.php?q=中文"_s << u"utf-8"_s << d + u"search.php?q=%E4%B8%AD%E6%96%87";
         QTest::newRow("no charset: utf-8") << u"?q=中"_s << QString() << d + u"page.htm?q=%E4%B8%AD";
-        QTest::newRow("path in utf-8, query in gbk") << u"/新闻/a.htm?tag=新闻"_s << u"gbk"_s
-                                                     << u"http://www.site.test/%E6%96%B0%E9%97%BB/a.htm?tag=%D0%C2%CE%C5"_s;
+        QTest::newRow("path in utf-8, query in gbk")
+            << u"/新闻/a.htm?tag=新闻"_s << u"gbk"_s
+            << u"http://www.site.test/%E6%96%B0%E9%97%BB/a.htm?tag=%D0%C2%CE%C5"_s;
         QTest::newRow("already encoded") << u"s.php?q=%d6%d0&x=%E4"_s << u"utf-8"_s << d + u"s.php?q=%d6%d0&x=%E4";
         QTest::newRow("outside GBK") << u"s.php?q=中😀"_s << u"gb2312"_s << d + u"s.php?q=%D6%D0%26%23128512%3B";
         QTest::newRow("query set") << u"s.php?a=b c\"<>'"_s << u"gb2312"_s << d + u"s.php?a=b%20c%22%3C%3E%27";
-        QTest::newRow("absolute, international host") << u"http://例子.test/a?q=中"_s << u"gb2312"_s
-                                                      << u"http://xn--fsqu00a.test/a?q=%D6%D0"_s;
+        QTest::newRow("absolute, international host")
+            << u"http://例子.test/a?q=中"_s << u"gb2312"_s << u"http://xn--fsqu00a.test/a?q=%D6%D0"_s;
     }
     void requestForm()
     {
