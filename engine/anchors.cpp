@@ -151,6 +151,26 @@ std::vector<Anchor> ExtractAnchors(QStringView page)
     return anchors;
 }
 
+QString FindBaseHref(QStringView page)
+{
+    // A few tries only: each one reads to the end of its tag, and a hostile page may hold many.
+    qsizetype from = 0;
+    for (int tries = 0; tries < 16; ++tries) {
+        const qsizetype p = page.indexOf(u"<base", from, Qt::CaseInsensitive);
+        if (p < 0 || p + 5 >= page.size()) {
+            return {};
+        }
+        if (isSpace(page[p + 5])) {
+            const StartTag tag = readStartTag(page.mid(p), 5);
+            if (tag.hrefPos >= 0) {
+                return tag.href; // the first base element with an href counts, as in a browser
+            }
+        }
+        from = p + 5;
+    }
+    return {};
+}
+
 QString DecodeCharacterReferences(QStringView text)
 {
     if (!text.contains(u'&')) {

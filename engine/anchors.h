@@ -18,5 +18,8 @@ struct Anchor
 // first anchor, is not returned, so anchor j of the page is element j - 1.
 std::vector<Anchor> ExtractAnchors(QStringView page);
 
+// The href of the page's first <base> element that has one, character references decoded; empty when none.
+QString FindBaseHref(QStringView page);
+
 // Decodes the character references of an attribute value (&amp;, &#38;, &#x26; and the usual names).
 QString DecodeCharacterReferences(QStringView text);

@@ -44,6 +44,13 @@ private:
     void startValues();
     enum class PassEnd { Completed, ToSweep, Stopped };
     PassEnd crawlPass();
+    bool isRepeat(int n) const;
+    struct Page
+    {
+        QString text; // empty when the page is not read
+        PageOrigin origin;
+    };
+    Page readPage(int n);
     ProbePlan crawlPlan() const;
     ProbePlan sweepPlan(int nodeCount) const;
     CallEnd levelPasses();
@@ -77,7 +84,11 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
         store_.clearTrees();
         startList(site);
         resuming_ = false;
+        // A fresh start owes nothing to an earlier run: no batches handed on, no moved home page.
+        batch_ = 0;
+        run_.homeAddress_.clear();
     }
+    scan_.setHomeAddress(run_.homeAddress_);
     if (batch_ == 0 && !resuming_) {
         for (int p = 2; p <= 5; ++p) {
             store_.setPanel(p, QString());
@@ -96,6 +107,7 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
 void CheckRun::Call::initialiseNewSite(const QString& site)
 {
     run_.lastSite_ = site;
+    batch_ = 0;
     store_.clearTrees();
     store_.emptyResume();
     store_.deads().clear();
@@ -158,25 +170,24 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     }
     prober_.setPlan(crawlPlan());
     for (int i = crawlStart_; i <= run_.passNodeCount_; ++i) {
+        // Saved before the stop point, so that a pause resumes with the first node not yet finished.
+        store_.setResume(LinkStore::Badlink1, QString::number(i));
         if (!run_.running_) {
             run_.pause(batch_);
             return PassEnd::Stopped;
         }
-        store_.setResume(LinkStore::Badlink1, QString::number(i));
+        resuming_ = false;
 
         const ResultNode* node = store_.full().node(i);
-        bool selected = false;
-        if (resuming_) {
-            selected = true;
-            resuming_ = false;
-        } else if (node) {
-            selected = node->status == NoStatus || !node->bold;
-        }
-        if (!node || !selected || node->record.depth >= depthSetting()) {
+        if (!node || !(node->status == NoStatus || !node->bold) || node->record.depth >= depthSetting()) {
             continue;
         }
         const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
-        if (!toScan) {
+        // A page is scanned once, under the first node of its URL; a repeat only takes over its verdict.
+        if (!toScan || isRepeat(i)) {
+            if (node->status == NoStatus) {
+                probe_.crawlForm(i);
+            }
             store_.markCrawled(i);
             continue;
         }
@@ -185,19 +196,14 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             return PassEnd::ToSweep;
         }
 
-        const ProbeStep::Outcome outcome = probe_.crawlForm(i);
-        QString pageText;
-        node = store_.full().node(i);
-        if (outcome == ProbeStep::Outcome::Valid && node && node->record.siteLink) {
-            pageText = prober_.CheckLinks(node->record.url, run_.settings_.timeout);
-        }
+        const Page page = readPage(i);
         // A resumed page continues at the anchor where it was left; every other page starts at 1.
         int firstAnchor = 1;
         if (i == crawlStart_ && !anchorStartUsed_) {
             firstAnchor = anchorStart_;
         }
         anchorStartUsed_ = true;
-        const ScanEnd end = scan_.scan(pageText, i, firstAnchor, level_, batch_);
+        const ScanEnd end = scan_.scan(page.text, i, firstAnchor, level_, batch_, page.origin);
         if (end == ScanEnd::Stopped) {
             run_.pause(batch_);
             return PassEnd::Stopped;
@@ -210,25 +216,53 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     return PassEnd::Completed;
 }
 
+bool CheckRun::Call::isRepeat(int n) const
+{
+    const ResultNode* node = store_.full().node(n);
+    return node && store_.checktext(node->requestUrl()) != n;
+}
+
+// Probes node `n` and, when it is a valid page of the site, reads it. A page that redirected off the
+// site is probed but not read.
+CheckRun::Call::Page CheckRun::Call::readPage(int n)
+{
+    const ProbeStep::Outcome outcome = probe_.crawlForm(n);
+    const ResultNode* node = store_.full().node(n);
+    if (outcome != ProbeStep::Outcome::Valid || !node || !node->record.siteLink) {
+        return {};
+    }
+    const QString pageUrl = probe_.finalUrl();
+    const QString charset = probe_.pageCharset();
+    if (n == 1) {
+        // The home page may move (to www., to https): where it went is part of the site.
+        run_.homeAddress_ = pageUrl;
+        scan_.setHomeAddress(pageUrl);
+    }
+    if (!scan_.isSiteUrl(pageUrl)) {
+        return {};
+    }
+    return {prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout), {pageUrl, charset}};
+}
+
 // The probes a crawl pass will make, as far as they can be known before it starts: the nodes it selects
 // and will scan. A batch limit or a stop ends the pass earlier; the prober then drops the rest.
 ProbePlan CheckRun::Call::crawlPlan() const
 {
     const LinkStore& store = store_;
     const int passEnd = run_.passNodeCount_;
-    const int forced = resuming_ ? crawlStart_ : 0;
     const CheckSettings& settings = run_.settings_;
     int j = crawlStart_ - 1;
-    return [&store, &settings, passEnd, forced, j](PlannedProbe& p) mutable {
+    return [&store, &settings, passEnd, j](PlannedProbe& p) mutable {
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
             if (!node) {
                 continue;
             }
-            const bool selected = j == forced || node->status == NoStatus || !node->bold;
+            const bool selected = node->status == NoStatus || !node->bold;
             const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
-            if (selected && node->record.depth < settings.depth && toScan) {
-                p = {node->record.url, node->record.siteLink, settings.timeout};
+            const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
+            if (selected && node->record.depth < settings.depth && toScan && first) {
+                p = {node->requestUrl(), node->record.siteLink, settings.timeout};
                 return true;
             }
         }
@@ -245,8 +279,9 @@ ProbePlan CheckRun::Call::sweepPlan(int nodeCount) const
     return [&store, &settings, nodeCount, k](PlannedProbe& p) mutable {
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
-            if (node && node->status == NoStatus) {
-                p = {node->record.url, PageWantedLater(*node, settings), settings.timeout};
+            // A repeat takes over the verdict of its URL's first node, which the sweep meets first.
+            if (node && node->status == NoStatus && store.checktext(node->requestUrl()) == k) {
+                p = {node->requestUrl(), PageWantedLater(*node, settings), settings.timeout};
                 return true;
             }
         }
@@ -361,6 +396,7 @@ void CheckRun::pause(int batchCounterToSave)
 
 void CheckRun::finish()
 {
+    savedBatchCounter_ = 0;
     store_.emptyResume();
     store_.setPanel(1, RunText::ready());
     if (!booked_) {

@@ -77,4 +77,5 @@ private:
     QString lastSite_;
     int passNodeCount_ = 0;
     int savedBatchCounter_ = 0;
+    QString homeAddress_; // the final address of the home page of this run; empty until it is read
 };

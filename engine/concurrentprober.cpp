@@ -322,7 +322,7 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
     lastUrl_ = checkUrl;
     lastKept_ = pageWanted;
     const Link::Verdict v = Link::Classify(last_);
-    return {v.valid, v.statusText, v.querytimes};
+    return {v.valid, v.statusText, v.querytimes, last_.finalUrl, Link::PageCharset(last_)};
 }
 
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)

@@ -94,7 +94,7 @@ void LinkStore::startList(const QString& site)
 }
 
 int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
-                           const QString& anchorText)
+                           const QString& anchorText, const QString& request)
 {
     if (!full_.exists(page)) {
         return 0;
@@ -104,7 +104,7 @@ int LinkStore::addLinkNode(int page, const QString& text, int depth, const QStri
     record.url = url;
     record.siteLink = siteLink;
     record.anchorText = anchorText;
-    return full_.add(page, full_.count() + 1, text, NoStatus, record);
+    return full_.add(page, full_.count() + 1, text, NoStatus, record, request);
 }
 
 void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText)
@@ -117,6 +117,20 @@ void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& 
     if (!node->record.probed) {
         full_.setProbeFields(n, queryTime, statusText);
     }
+}
+
+bool LinkStore::copyVerdict(int n, int from)
+{
+    const ResultNode* source = full_.node(from);
+    if (n == from || !full_.exists(n) || !source || source->status == NoStatus || !source->record.probed) {
+        return false;
+    }
+    const int status = source->status;
+    recordProbe(n, status, source->record.queryTime, source->record.statusText);
+    if (status == StatusDead) {
+        addDeadLink(n);
+    }
+    return true;
 }
 
 void LinkStore::addDeadLink(int n)

@@ -70,18 +70,22 @@ public:
     void setResume(Resume which, const QString& text);
     void emptyResume();
 
-    // Index of the first node of the full result list whose URL equals `url` trimmed; 0 when none.
+    // Index of the first node of the full result list requested as `url` (trimmed); 0 when none.
     int checktext(QStringView url) const;
     // True when a node of the dead-link list has the key `key` (both trimmed of spaces).
     bool checkkey(QStringView key) const;
 
     // 1. Starts the full result list with the home page of `site`.
     void startList(const QString& site);
-    // 2. Adds a link node under page node `page`; returns its index, or 0 when `page` is gone.
+    // 2. Adds a link node under page node `page`; returns its index, or 0 when `page` is gone. `request`
+    // is the address a browser requests for it, when that differs from `url`.
     int addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
-                    const QString& anchorText = {});
+                    const QString& anchorText = {}, const QString& request = {});
     // 3. Records a probe outcome on node `n`: status code, and the probe fields unless it has them.
     void recordProbe(int n, int status, qint64 queryTime, const QString& statusText);
+    // Gives node `n` the verdict node `from` already has (status, probe fields, dead-link entry), so that
+    // a repeated URL is not probed again; false when `from` has none.
+    bool copyVerdict(int n, int from);
     // 5. Adds dead node `n` of the full result list to the dead-link list, page node first.
     void addDeadLink(int n);
     // 6. Marks node `n` crawled.

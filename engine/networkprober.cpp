@@ -18,6 +18,8 @@ public:
         r.valid = link_.CheckUrl();
         r.statusText = link_.statusText();
         r.querytimes = link_.querytimes();
+        r.finalUrl = link_.lastResponse().finalUrl;
+        r.charset = Link::PageCharset(link_.lastResponse());
         return r;
     }
 

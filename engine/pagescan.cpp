@@ -1,11 +1,14 @@
 #include "pagescan.h"
 
 #include "anchors.h"
+#include "browserform.h"
 #include "linkstore.h"
 #include "runtexts.h"
 #include "textops.h"
 #include "toolkit.h"
 #include "urlops.h"
+
+#include <QUrl>
 
 namespace {
 
@@ -58,6 +61,20 @@ bool isAddable(const QString& link)
            !link.isEmpty();
 }
 
+// The address the links of a page resolve against: its <base href> when that names an http(s) address,
+// otherwise the address the page came from.
+QString PageBase(QStringView pageText, QStringView pageUrl)
+{
+    const QString href = FindBaseHref(pageText).trimmed();
+    if (!href.isEmpty()) {
+        const QString base = ResolveLink(href, pageUrl);
+        if (IsHttpUrl(base)) {
+            return base;
+        }
+    }
+    return pageUrl.toString();
+}
+
 } // namespace
 
 bool PageScan::overBatchLimit(int nodeCount, int batchCounter)
@@ -65,7 +82,21 @@ bool PageScan::overBatchLimit(int nodeCount, int batchCounter)
     return static_cast<qint64>(nodeCount) > (static_cast<qint64>(batchCounter) + 1) * 200 - 1;
 }
 
-ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter)
+void PageScan::setHomeAddress(const QString& finalUrl)
+{
+    const QUrl home(finalUrl, QUrl::TolerantMode);
+    const QString host = HostOf(finalUrl);
+    homeHost_ =
+        host.isEmpty() ? QString() : host + (home.port() >= 0 ? u':' + QString::number(home.port()) : QString());
+}
+
+bool PageScan::isSiteUrl(QStringView url) const
+{
+    return IsSiteLink(url, homeHost_, env_.store.full().nodeUrl(1), env_.settings.subdomains);
+}
+
+ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
+                       const PageOrigin& origin)
 {
     LinkStore& store = env_.store;
     const std::vector<Anchor> anchors = ExtractAnchors(pageText);
@@ -74,12 +105,7 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     if (!page) {
         return ScanEnd::Finished;
     }
-    QString pageTitle = page->text;
-    if (pageNode > 1 && pageTitle.contains(u'(')) {
-        pageTitle.truncate(pageTitle.indexOf(u'('));
-    }
-    const QString pagePath = StripHttp(pageTitle);
-    const QString siteText = store.full().nodeText(1);
+    const QString base = PageBase(pageText, origin.url.isEmpty() ? page->record.url : origin.url);
 
     const int first = anchorStart < 1 ? 1 : anchorStart;
     for (int j = first; j <= static_cast<int>(anchors.size()); ++j) {
@@ -97,19 +123,21 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
         const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
         if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
-            const QString url = ResolveLink(link, store.full(), pageNode);
-            const bool siteLink = IsSiteLink(link, pagePath, siteText, env_.settings.subdomains);
-            const int found = store.checktext(url);
+            const QString url = ResolveLink(link, base);
+            const QString request = RequestForm(link, base, origin.charset);
+            const bool siteLink = isSiteUrl(url);
+            const int found = store.checktext(request);
             const int depth = levelCounter + 1;
             if (found == 0) {
                 if (isAddable(link)) {
                     const int status = env_.settings.excludes(url) ? StatusExcluded : NoStatus;
-                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, status);
+                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, request, status);
                     env_.toolkit.DoEvents();
                 }
             } else if (!env_.settings.noRepeats) {
-                const ResultNode* original = store.full().node(found);
-                addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, original ? original->status : 0);
+                // A repeat shows the verdict its URL already has; it is never probed or scanned again.
+                const int index = addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, request);
+                store.copyVerdict(index, found);
             }
             store.setPanel(4, RunText::parsed(store.full().count()));
         }
@@ -118,13 +146,15 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     return ScanEnd::Finished;
 }
 
-void PageScan::addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
-                       bool siteLink, int status)
+int PageScan::addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
+                      bool siteLink, const QString& request, int status)
 {
     const bool withText = env_.settings.linkText;
     const QString text = withText ? link + u'(' + innerHtml + u')' : link;
-    const int index = env_.store.addLinkNode(pageNode, text, depth, url, siteLink, withText ? innerHtml : QString());
+    const int index =
+        env_.store.addLinkNode(pageNode, text, depth, url, siteLink, withText ? innerHtml : QString(), request);
     if (index != 0 && status != NoStatus) {
         env_.store.full().setStatus(index, status);
     }
+    return index;
 }

@@ -1,8 +1,18 @@
 #pragma once
 
+#include "resulttree.h"
 #include "runenv.h"
 
+#include <QString>
 #include <QStringView>
+
+// Where a fetched page came from: the address that answered with it and the character set it was
+// decoded in. Links resolve against that address, their queries are requested in that charset.
+struct PageOrigin
+{
+    QString url;     // empty: the page node's own URL
+    QString charset; // empty: UTF-8
+};
 
 // Why a page scan ended.
 enum class ScanEnd {
@@ -21,14 +31,23 @@ public:
     // `anchorStart` is the first anchor to look at (1 for a whole page); `batchCounter` is raised when
     // the batch limit is met. On BatchLimit and Stopped the resume position names the anchor not yet
     // handled, so that the continued run picks up there instead of re-adding the page's links.
-    ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter);
+    // Links resolve against the address the page came from, or its <base href> when it has one, as a
+    // browser resolves them; two links a browser requests alike are one link.
+    ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
+                 const PageOrigin& origin = {});
+
+    // The final address of the home page, when it moved: its host counts as the site too.
+    void setHomeAddress(const QString& finalUrl);
+    // Whether the absolute `url` belongs to the site under check, so that its page is scanned.
+    bool isSiteUrl(QStringView url) const;
 
     // Node count above which a run with `batchCounter` full batches hands over to the check sweep.
     static bool overBatchLimit(int nodeCount, int batchCounter);
 
 private:
-    void addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
-                 bool siteLink, int status);
+    int addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
+                bool siteLink, const QString& request, int status = NoStatus);
 
     RunEnv env_;
+    QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 
@@ -10,6 +11,8 @@ struct ProbeResult
     bool valid = false;
     QString statusText; // the server's reason phrase, empty, or "查询超时" after a timeout
     qint32 querytimes = 0; // milliseconds when answered, whole seconds when timed out
+    QUrl finalUrl;         // the address that answered, after redirects; empty when none did
+    QString charset;       // the character set its page is decoded in; empty when the probe kept no page
 };
 
 // What a prober did beyond one request per probe, for the run's summary.

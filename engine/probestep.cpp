@@ -10,6 +10,18 @@ bool PageWantedLater(const ResultNode& node, const CheckSettings& settings)
     return node.record.siteLink && node.record.depth < settings.depth;
 }
 
+namespace {
+
+ProbeStep::Outcome outcomeOf(int status)
+{
+    if (status == StatusValid) {
+        return ProbeStep::Outcome::Valid;
+    }
+    return status == StatusTimedOut ? ProbeStep::Outcome::TimedOut : ProbeStep::Outcome::Dead;
+}
+
+} // namespace
+
 ProbeStep::Outcome ProbeStep::crawlForm(int n)
 {
     LinkStore& store = env_.store;
@@ -18,12 +30,16 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
         return Outcome::Dead;
     }
     const QString url = node->record.url;
+    const QString request = node->requestUrl();
+    if (store.copyVerdict(n, store.checktext(request))) {
+        return outcomeOf(store.full().node(n)->status);
+    }
     const bool hadStatus = node->status != NoStatus;
     const bool pageWanted = node->record.siteLink; // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
     setCounter(!hadStatus);
-    return probeAndRecord(n, url, pageWanted);
+    return probeAndRecord(n, url, request, pageWanted);
 }
 
 void ProbeStep::sweepForm(int n)
@@ -34,9 +50,13 @@ void ProbeStep::sweepForm(int n)
         return;
     }
     const QString url = node->record.url;
+    const QString request = node->requestUrl();
+    if (store.copyVerdict(n, store.checktext(request))) {
+        return;
+    }
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    if (probeAndRecord(n, url, PageWantedLater(*node, env_.settings)) == Outcome::Dropped) {
+    if (probeAndRecord(n, url, request, PageWantedLater(*node, env_.settings)) == Outcome::Dropped) {
         return;
     }
     store.setPanel(4, RunText::parsed(store.full().count()));
@@ -56,17 +76,19 @@ void ProbeStep::setCounter(bool countThisProbe)
     store.setPanel(3, RunText::tested(count));
 }
 
-ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pageWanted)
+ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QString& request, bool pageWanted)
 {
     LinkStore& store = env_.store;
     const quint64 clears = store.clearCount();
     env_.toolkit.DoEvents();
-    const ProbeResult r = prober_.CheckUrl(url, env_.settings.timeout, pageWanted);
+    const ProbeResult r = prober_.CheckUrl(request, env_.settings.timeout, pageWanted);
     // Results cleared meanwhile: the answer is for a node that is gone, and a start that follows must
     // not find it in its URL lists or counters.
     if (store.clearCount() != clears) {
         return Outcome::Dropped;
     }
+    finalUrl_ = r.finalUrl.isEmpty() ? request : r.finalUrl.toString();
+    pageCharset_ = r.charset;
 
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;
@@ -80,6 +102,10 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, bool pag
         queryTime = qint64(r.querytimes) * 1000;
     }
 
+    const ResultNode* node = store.full().node(n);
+    if (!node || node->record.url != url) {
+        return Outcome::Dropped;
+    }
     store.recordProbe(n, status, queryTime, r.statusText);
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);

@@ -26,11 +26,19 @@ public:
     Outcome crawlForm(int n);
     // For a node that the check sweep finds without a status: every probe counts.
     void sweepForm(int n);
+    // Both forms give a node whose URL an earlier node already has that node's verdict, without a probe.
+
+    // The address that answered the last probe, after redirects (its URL when nothing answered).
+    const QString& finalUrl() const { return finalUrl_; }
+    // The character set the page of the last probe is decoded in (empty when it kept no page).
+    const QString& pageCharset() const { return pageCharset_; }
 
 private:
-    Outcome probeAndRecord(int n, const QString& url, bool pageWanted);
+    Outcome probeAndRecord(int n, const QString& url, const QString& request, bool pageWanted);
     void setCounter(bool countThisProbe);
 
     RunEnv env_;
     Prober& prober_;
+    QString finalUrl_;
+    QString pageCharset_;
 };

@@ -78,7 +78,8 @@ const std::vector<int>& ResultTree::childrenOf(int index) const
     return n ? n->children : kNoChildren;
 }
 
-int ResultTree::add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record)
+int ResultTree::add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record,
+                    const QString& request)
 {
     if (parent != 0 && !exists(parent)) {
         return 0;
@@ -89,12 +90,13 @@ int ResultTree::add(int parent, int keyNumber, const QString& text, int status, 
     n.parent = parent;
     n.status = status;
     n.record = record;
+    n.request = request == record.url ? QString() : request;
     n.row = static_cast<int>(childrenOf(parent).size());
     nodes_.push_back(std::move(n)); // may move every node: take the sibling list only afterwards
     const int index = count();
     (parent == 0 ? topLevel_ : nodes_[static_cast<size_t>(parent - 1)].children).push_back(index);
-    if (!byUrl_.contains(record.url)) {
-        byUrl_.insert(record.url, index);
+    if (!byUrl_.contains(nodes_.back().requestUrl())) {
+        byUrl_.insert(nodes_.back().requestUrl(), index);
     }
     if (!byKey_.contains(keyNumber)) {
         byKey_.insert(keyNumber, index);

@@ -43,6 +43,11 @@ struct ResultNode
     bool expanded = true;
     bool red = false; // fore colour red instead of the view's text colour
     std::vector<int> children;
+    // What a browser requests for the link (its query in the page's character set, fully encoded); not
+    // part of the record. Empty when that is the record's URL itself.
+    QString request;
+
+    const QString& requestUrl() const { return request.isEmpty() ? record.url : request; }
 };
 
 QString NodeKey(int keyNumber);
@@ -65,7 +70,8 @@ public:
 
     // Adds a node under `parent` (0 or a missing node: top level) and returns its index, or 0 when
     // `parent` is given but does not exist.
-    int add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record);
+    int add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record,
+            const QString& request = {});
     void setStatus(int index, int status);
     // Appends the probe fields (query time, status description) to the record of node `index`.
     void setProbeFields(int index, qint64 queryTime, const QString& statusText);
@@ -73,7 +79,7 @@ public:
     void setRed(int index, bool red);
     void clear();
 
-    // Index of the first node whose URL equals `url` trimmed of spaces, or 0.
+    // Index of the first node whose request address equals `url` trimmed of spaces, or 0.
     int findUrl(QStringView url) const;
     // Index of the first node with that key number, or 0.
     int findKey(int keyNumber) const;

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int i = 2; i <= tree.count(); ++i) {
         FUZZ_CHECK(tree.node(i)->parent == 1);
         if (settings.noRepeats) {
-            FUZZ_CHECK(store.checktext(tree.node(i)->record.url) == i);
+            FUZZ_CHECK(store.checktext(tree.node(i)->requestUrl()) == i);
         }
     }
     return 0;

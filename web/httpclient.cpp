@@ -115,13 +115,10 @@ void HttpClient::stop(CURL* easy)
 }
 
 // A proxy from the system's settings is set explicitly; without one, libcurl applies the environment's
-// http_proxy / https_proxy / no_proxy itself.
+// http_proxy / https_proxy / no_proxy itself. Asked for every hop, as the settings may change while the
+// program runs (Qt asks the same for each of its own requests).
 void HttpClient::applyProxy(CURL* easy, const QUrl& url)
 {
-    const QString key = url.scheme().toLower() + u' ' + url.host().toLower();
-    auto it = proxies_.find(key);
-    if (it == proxies_.end()) {
-        it = proxies_.insert(key, systemProxy(url));
-    }
-    curl_easy_setopt(easy, CURLOPT_PROXY, it->isEmpty() ? nullptr : it->constData());
+    proxy_ = systemProxy(url);
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy_.isEmpty() ? nullptr : proxy_.constData());
 }

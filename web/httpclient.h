@@ -48,7 +48,7 @@ private:
 
     std::unique_ptr<CurlMulti> multi_;
     QSet<HttpReply*> live_;
-    QHash<QString, QByteArray> proxies_; // by scheme and host: the proxy URL, empty for libcurl's own choice
+    QByteArray proxy_; // of the hop being configured (libcurl copies it)
     QByteArray caFile_;
     QByteArray caDir_;
 };

@@ -72,6 +72,11 @@ QString Link::PageText(const HttpResult& r)
     return r.isSuccess() ? DecodeBytes(r.body, SniffCharset(r.contentType, r.body)) : QString();
 }
 
+QString Link::PageCharset(const HttpResult& r)
+{
+    return r.isSuccess() && !r.body.isEmpty() ? SniffCharset(r.contentType, r.body) : QString();
+}
+
 QString Link::NormalizeCheckUrl(const QString& u)
 {
     return NormalizeHostCase(WithHttpScheme(TrimSpaces(u)));

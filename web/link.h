@@ -32,6 +32,8 @@ public:
     static Verdict Classify(const HttpResult& response);
     // The page of a response that kept its body, decoded in its sniffed character set; empty unless 2xx.
     static QString PageText(const HttpResult& response);
+    // The character set PageText decodes that page in; empty when the response kept no page.
+    static QString PageCharset(const HttpResult& response);
 
     QString Check_url() const { return checkUrl_; }
     // Host and scheme lower-cased, path and query as given; "http://" in front when `u` names no scheme.

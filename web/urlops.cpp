@@ -1,8 +1,12 @@
 #include "urlops.h"
 
+#include "httpurl.h"
 #include "textops.h"
 
+#include <QHostAddress>
 #include <QUrl>
+
+#include <libpsl.h>
 
 namespace {
 
@@ -128,34 +132,26 @@ QString StripHttp(QStringView url)
 
 QString GetParentDomain(QStringView bare)
 {
-    if (!bare.contains(u'.')) {
-        return bare.toString();
+    const QString host = HostOf(WithHttpScheme(bare));
+    if (host.isEmpty() || host == u"localhost" || !QHostAddress(host).isNull()) {
+        return {};
     }
-    const qsizetype slash = bare.indexOf(u'/');
-    const QString host = (slash >= 0 ? bare.left(slash) : bare).toString();
-    const QString firstLabel = host.left(host.indexOf(u'.'));
-    QString parent = host;
-    parent.remove(firstLabel + u'.');
-    return parent;
+    // The Public Suffix List knows where registration happens (example.com, example.com.cn, github.io);
+    // a top-level name it does not know (a local .test) counts as a suffix of its own.
+    static const psl_ctx_t* const suffixes = psl_latest(nullptr);
+    const QByteArray ace = host.toUtf8();
+    const char* domain = suffixes ? psl_registrable_domain(suffixes, ace.constData()) : nullptr;
+    return domain ? QString::fromUtf8(domain) : QString();
 }
 
 bool IsSubdomainOf(QStringView url, QStringView domain)
 {
-    const QString u = TrimSpaces(url);
-    const QString d = TrimSpaces(domain);
-    if (u == d) {
-        return true;
+    const QString d = TrimSpaces(domain).toLower();
+    if (d.isEmpty()) {
+        return false;
     }
-    // The host itself must end in "." + domain: www.site.test.example is no subdomain of site.test.
-    qsizetype after = 0;
-    const QString n = NormalizeHostCase(u);
-    const qsizetype from = IsHttpUrl(n, &after) ? after : 0;
-    qsizetype end = hostEnd(n, from);
-    const qsizetype colon = n.indexOf(u':', from);
-    if (colon >= 0 && colon < end) {
-        end = colon;
-    }
-    return QStringView(n).mid(from, end - from).endsWith(QString(u'.' + d), Qt::CaseInsensitive);
+    const QString host = HostOf(WithHttpScheme(TrimSpaces(url)));
+    return host == d || host.endsWith(u'.' + d);
 }
 
 bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains)
@@ -171,7 +167,7 @@ bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bo
         return false;
     }
     const QString n = NormalizeHostCase(l);
-    if (startsWithBare(n, pagePath)) {
+    if (!pagePath.isEmpty() && startsWithBare(n, pagePath)) {
         return true;
     }
     const QString bareSite = StripHttp(siteText);
@@ -204,20 +200,27 @@ int FindPageNode(const NodeLookup& tree, int index)
 
 QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode)
 {
-    const QString l = TrimSpaces(link);
-    if (HasScheme(l)) {
-        return l;
-    }
     QString base = tree.nodeUrl(pageNode);
     if (base.isEmpty()) {
         base = tree.nodeUrl(FindPageNode(tree, pageNode));
     }
-    if (!IsHttpUrl(base)) {
-        base.prepend(kHttp);
+    return ResolveLink(link, base);
+}
+
+QString ResolveLink(QStringView link, QStringView base)
+{
+    const QString l = TrimSpaces(link);
+    if (HasScheme(l)) {
+        return l;
     }
-    const QUrl resolved = QUrl(base, QUrl::TolerantMode).resolved(QUrl(l, QUrl::TolerantMode));
+    const QUrl resolved = QUrl(WithHttpScheme(base), QUrl::TolerantMode).resolved(QUrl(l, QUrl::TolerantMode));
     const QString text = resolved.toString();
     return text.isEmpty() ? l : text;
+}
+
+QString HostOf(QStringView url)
+{
+    return QUrl(url.toString(), QUrl::TolerantMode).host(QUrl::EncodeUnicode).toLower();
 }
 
 bool SiteExists(QStringView url, const QStringList& sites)

@@ -26,10 +26,19 @@ bool IsHttpUrl(QStringView text, qsizetype* afterScheme = nullptr);
 QString NormalizeHostCase(QStringView url);
 
 QString StripHttp(QStringView url);
+// The registrable domain of the host of `bare` (example.com for www.example.com, example.com.cn for
+// shop.example.com.cn); empty for an IP address, localhost or a public suffix, whose sites have no
+// subdomains.
 QString GetParentDomain(QStringView bare);
+// True when the host of `url` is `domain` or a name under it; never for an empty domain.
 bool IsSubdomainOf(QStringView url, QStringView domain);
+// `pagePath` is a further bare address that counts as the site (empty: none).
 bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains);
 int FindPageNode(const NodeLookup& tree, int index);
 // Resolves `link` as found on the page of node `pageNode` the way a browser does.
 QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode);
+// Resolves `link` against the absolute address `base` (a page's final address or its <base href>).
+QString ResolveLink(QStringView link, QStringView base);
+// The host of an absolute URL, lower-cased, international names in their ASCII form; empty when none.
+QString HostOf(QStringView url);
 bool SiteExists(QStringView url, const QStringList& sites);

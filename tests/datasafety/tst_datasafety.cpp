@@ -7,9 +7,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QScopeGuard>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
 
@@ -37,6 +38,22 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Whether an account with no rights of its own (nobody) can reach `path`: every folder above it lets
+// others pass, and the path itself lets others in (run a file, enter a folder).
+bool othersCanReach(const QString& path)
+{
+    QFileInfo info(path);
+    if (!info.permission(QFile::ExeOther)) {
+        return false;
+    }
+    for (QDir dir = info.absoluteDir(); !dir.isRoot(); dir = QFileInfo(dir.absolutePath()).absoluteDir()) {
+        if (!QFileInfo(dir.absolutePath()).permission(QFile::ExeOther)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Helper mode, run as another process: reads both values, tries to save new ones, reads again, and
@@ -149,6 +166,10 @@ private slots:
 
         QProcess helper;
         if (::geteuid() == 0) {
+            // As root the helper runs as nobody, who must be able to start this program and see the folder.
+            if (!othersCanReach(selfPath()) || !othersCanReach(dir.path())) {
+                QSKIP("run as root from a folder that the nobody account cannot reach: no other account to test with");
+            }
             helper.setChildProcessModifier([] {
                 if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
                     ::_exit(3);

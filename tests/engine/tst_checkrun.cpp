@@ -5,6 +5,8 @@
 #include "scriptedtoolkit.h"
 #include "testserver.h"
 
+#include <QScopeGuard>
+#include <QStringEncoder>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +35,21 @@ class TestCheckRun : public QObject
         s.setPage(u"/b1.htm"_s, links({}));
         s.setPage(u"/a2.htm"_s, links({u"/a3.htm"_s}));
         s.setPage(u"/a3.htm"_s, links({}));
+    }
+
+    // More than 200 links: the run hands batches to check sweeps and continues itself.
+    static void manyLinks(TestServer& site)
+    {
+        QStringList many;
+        for (int i = 0; i < 230; ++i) {
+            many << u"/p"_s + QString::number(i) + u".htm"_s;
+        }
+        site.setPage(u"/"_s, links(many.mid(0, 150) + QStringList{u"/more.htm"_s}));
+        site.setPage(u"/more.htm"_s, links(many.mid(150) + QStringList{u"/deep.htm"_s}));
+        site.setPage(u"/deep.htm"_s, links({u"/deeper.htm"_s}));
+        for (int i = 0; i < 230; ++i) {
+            site.setPage(many[i], i % 50 == 0 ? links({u"/leaf.htm"_s}) : QByteArray("x"));
+        }
     }
 
     struct Run
@@ -205,16 +222,7 @@ private slots:
     void batches()
     {
         TestServer site;
-        QStringList many;
-        for (int i = 0; i < 230; ++i) {
-            many << u"/p"_s + QString::number(i) + u".htm"_s;
-        }
-        site.setPage(u"/"_s, links(many.mid(0, 150) + QStringList{u"/more.htm"_s}));
-        site.setPage(u"/more.htm"_s, links(many.mid(150) + QStringList{u"/deep.htm"_s}));
-        site.setPage(u"/deep.htm"_s, links({u"/deeper.htm"_s}));
-        for (int i = 0; i < 230; ++i) {
-            site.setPage(many[i], i % 50 == 0 ? links({u"/leaf.htm"_s}) : QByteArray("x"));
-        }
+        manyLinks(site);
         Run r(5);
         r.run.start(site.baseUrl());
         QCOMPARE(r.store.panel(1), RunText::ready());
@@ -233,19 +241,31 @@ private slots:
     void stopAndResume_data()
     {
         QTest::addColumn<int>("stopAt");
+        QTest::addColumn<bool>("repeats");
         for (int y : {2, 4, 7, 11, 15}) {
-            QTest::newRow(qPrintable(u"yield "_s + QString::number(y))) << y;
+            QTest::newRow(qPrintable(u"yield "_s + QString::number(y))) << y << false;
+        }
+        // With repeats shown, a page scanned twice would show its links twice.
+        for (int y = 1; y <= 16; ++y) {
+            QTest::newRow(qPrintable(u"repeats shown, yield "_s + QString::number(y))) << y << true;
         }
     }
     void stopAndResume()
     {
         QFETCH(int, stopAt);
+        QFETCH(bool, repeats);
         TestServer site;
         smallSite(site, site.url(u"/b1.htm"_s));
+        CheckSettings settings;
+        settings.depth = 5;
+        settings.timeout = 5;
+        settings.noRepeats = !repeats;
         Run reference(5);
+        reference.run.setSettings(settings);
         reference.run.start(site.baseUrl());
 
         Run r(5);
+        r.run.setSettings(settings);
         r.toolkit.atYield(stopAt, [&r] { r.run.stop(); });
         r.run.start(site.baseUrl());
         QCOMPARE(r.store.panel(1), RunText::paused());
@@ -256,20 +276,27 @@ private slots:
         QCOMPARE(r.store.panel(1), RunText::ready());
         QCOMPARE(r.dump().mid(0, atStop.size()).size(), atStop.size());
         QCOMPARE(r.dump(), reference.dump());
-        QCOMPARE(r.tested(), r.store.full().count());
+        QCOMPARE(r.tested(), reference.tested());
         QCOMPARE(r.store.deads().count(), reference.store.deads().count());
     }
 
-    // A stop, then another site: everything of the first site is gone.
+    // A stop after the first batch, then another site: nothing of the first site is left, not even its
+    // batch counter or probe count.
     void stopThenOtherSite()
     {
         TestServer first;
-        smallSite(first, first.url(u"/b1.htm"_s));
+        manyLinks(first);
         TestServer second;
         second.setPage(u"/"_s, links({u"/gone.htm"_s}));
         Run r(5);
-        r.toolkit.atYield(3, [&r] { r.run.stop(); });
+        int starts = 0;
+        connect(&r.store, &LinkStore::panelChanged, &r.store, [&](int panel, const QString& text) {
+            if (panel == 1 && text == RunText::inProgress() && ++starts == 2) {
+                r.run.stop(); // in the call that continues the run after its first check sweep
+            }
+        });
         r.run.start(first.baseUrl());
+        QVERIFY(r.run.savedBatchCounter() > 0);
         QCOMPARE(r.store.panel(1), RunText::paused());
         r.run.start(second.baseUrl());
         QCOMPARE(r.urls(), (QStringList{second.baseUrl(), second.url(u"/gone.htm"_s)}));
@@ -291,29 +318,131 @@ private slots:
         QCOMPARE(r.store.panel(5), RunText::deadFound(4));
     }
 
-    // Repeated links with repeats shown: a node per occurrence carrying the first one's status.
+    // Repeated pages with repeats shown: every link has a node under every page that holds it, with its
+    // verdict, but each page is fetched and scanned once and each URL probed once.
     void repeatsShown()
     {
         TestServer site;
-        site.setPage(u"/"_s, links({u"/gone.htm"_s, u"/x.htm"_s, u"/x.htm"_s}));
-        site.setPage(u"/x.htm"_s, links({u"/gone.htm"_s}));
-        Run r(2);
+        QStringList ring;
+        for (int i = 0; i < 12; ++i) {
+            ring << u"/r"_s + QString::number(i) + u".htm"_s;
+        }
+        for (const QString& page : ring + QStringList{u"/"_s}) {
+            site.setPage(page, links(ring + QStringList{u"/gone.htm"_s}));
+        }
+        Run r(5);
         CheckSettings s = r.run.settings();
         s.noRepeats = false;
         r.run.setSettings(s);
         r.run.start(site.baseUrl());
-        // 1 home, 2 gone, 3 x, 4 x again (added before x was probed, so crawled as a page of its own),
-        // 5 and 6 gone again from both x pages (added after gone was found dead: they carry that status
-        // and are not probed again).
-        QCOMPARE(r.store.full().count(), 6);
-        for (int n : {5, 6}) {
-            QCOMPARE(r.store.full().node(n)->record.url, site.url(u"/gone.htm"_s));
-            QCOMPARE(r.store.full().node(n)->status, int(StatusDead));
-            QVERIFY(!r.store.full().node(n)->record.probed);
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.store.full().count(), 1 + 13 + 12 * 13);
+        QCOMPARE(r.unprobed(), 0);
+        for (const QString& page : ring + QStringList{u"/"_s, u"/gone.htm"_s}) {
+            QCOMPARE(site.hits(page), 1);
         }
-        QCOMPARE(site.hits(u"/gone.htm"_s), 1);
+        QCOMPARE(r.tested(), 14);
+        for (int n = 2; n <= r.store.full().count(); ++n) {
+            const ResultNode* node = r.store.full().node(n);
+            QCOMPARE(node->record.probed, true);
+            QCOMPARE(node->status, int(node->record.url.endsWith(u"gone.htm") ? StatusDead : StatusValid));
+            // Only the first node of a page has children.
+            QVERIFY(node->children.empty() || r.store.checktext(node->record.url) == n);
+        }
+        // The dead URL is one entry of the dead URL list, shown under each of the 13 pages that hold it.
         QCOMPARE(r.store.deads().count(), 1);
-        QVERIFY(r.store.full().node(4)->record.probed);
+        QCOMPARE(r.store.dead().topLevel().size(), size_t(13));
+        QCOMPARE(r.store.dead().count(), 26);
+    }
+
+    // A page's links resolve against the address that answered; a page that moved off the site is only
+    // probed, its links neither shown nor requested.
+    void redirects()
+    {
+        TestServer site;
+        TestServer other;
+        site.setPage(u"/"_s, links({u"sub"_s, u"/away"_s}));
+        site.setRedirect(u"/sub"_s, u"/sub/"_s);
+        site.setPage(u"/sub/"_s, links({u"inner.html"_s}));
+        site.setPage(u"/sub/inner.html"_s, links({}));
+        site.setRedirect(u"/away"_s, other.url(u"/page"_s));
+        other.setPage(u"/page"_s, links({u"/x.htm"_s}));
+        Run r(5);
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.urls(), (QStringList{site.baseUrl(), site.url(u"/sub"_s), site.url(u"/away"_s),
+                                        site.url(u"/sub/inner.html"_s)}));
+        QCOMPARE(r.store.deads().count(), 0);
+        QCOMPARE(other.hits(u"/page"_s), 1);
+        QCOMPARE(other.hits(u"/x.htm"_s), 0);
+    }
+
+    // Subdomains of the site's registrable domain are crawled, other hosts of its suffix are not; a dead
+    // link on a subdomain page is found. The test server answers for every host name as their proxy.
+    void subdomains_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("www host") << u"www.kelvara.test"_s;
+        QTest::newRow("two labels") << u"kelvara.test"_s;
+    }
+    void subdomains()
+    {
+        QFETCH(QString, host);
+        TestServer site;
+        const QString port = u':' + QString::number(site.port());
+        site.setPage(u"/"_s, links({u"http://bbs.kelvara.test"_s + port + u"/forum.html"_s,
+                                    u"http://www.other.test"_s + port + u"/o.htm"_s}));
+        site.setPage(u"/forum.html"_s, links({u"/bbs-dead.html"_s}));
+        site.setPage(u"/o.htm"_s, links({u"/o-dead.html"_s}));
+        qputenv("http_proxy", site.baseUrl().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+        Run r(5);
+        CheckSettings s = r.run.settings();
+        s.subdomains = true;
+        r.run.setSettings(s);
+        r.run.start(host + port);
+        QCOMPARE(r.store.deads().count(), 1);
+        QCOMPARE(r.store.deads().entry(0).url, u"http://bbs.kelvara.test"_s + port + u"/bbs-dead.html"_s);
+        QCOMPARE(site.hits(u"/o.htm"_s), 1);
+        QCOMPARE(site.hits(u"/o-dead.html"_s), 0);
+    }
+
+    // A link is requested as a browser requests it: its query in the charset of the page that holds it,
+    // an international host name in its ASCII form. The server knows the word only in GBK.
+    void browserForm_data()
+    {
+        QTest::addColumn<QByteArray>("charset");
+        QTest::addColumn<int>("status");
+        QTest::newRow("gb2312 page") << QByteArray("gb2312") << int(StatusValid);
+        QTest::newRow("utf-8 page") << QByteArray("utf-8") << int(StatusDead);
+    }
+    void browserForm()
+    {
+        QFETCH(QByteArray, charset);
+        QFETCH(int, status);
+        TestServer site;
+        const QString idn = u"http://例子.test:"_s + QString::number(site.port()) + u"/idn.htm"_s;
+        const QString html = u"<meta charset="_s + QString::fromLatin1(charset) +
+                             u"><a href=\"search.php?q=中文\">搜索</a>"_s + u"<a href=\""_s + idn + u"\">例子</a>"_s;
+        site.setPage(u"/"_s, QStringEncoder(charset.constData()).encode(html));
+        TestServer::Response search;
+        search.body = "ok";
+        search.onlyQuery = "q=%D6%D0%CE%C4";
+        site.setRoute(u"/search.php"_s, search);
+        site.setPage(u"/idn.htm"_s, "idn");
+        qputenv("http_proxy", site.baseUrl().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("http_proxy"); });
+        Run r(1);
+        r.run.start(site.baseUrl());
+        QCOMPARE(r.store.full().count(), 3);
+        QCOMPARE(r.store.full().node(2)->text, u"search.php?q=中文"_s);
+        QCOMPARE(r.store.full().node(2)->record.url, site.url(u"/search.php?q=中文"_s));
+        QCOMPARE(r.store.full().node(2)->status, status);
+        QCOMPARE(r.store.full().node(3)->status, int(StatusValid));
+        QStringList hosts;
+        for (const TestServer::Request& request : site.requests()) {
+            hosts << QString::fromLatin1(request.headers.value("host"));
+        }
+        QVERIFY(hosts.contains(u"xn--fsqu00a.test:"_s + QString::number(site.port())));
     }
 
     // Many requests in flight change nothing but the timing: the stores match a one-at-a-time run node
@@ -444,6 +573,19 @@ private slots:
         QCOMPARE(r.store.panel(1), RunText::ready());
         QCOMPARE(r.store.full().count(), 0);
         QCOMPARE(r.store.dead().count(), 0);
+
+        // Cleared while stopping, just before a dead link's probe: its answer points at nothing and is
+        // dropped (yields: home probe, new node, the sweep's probe).
+        TestServer small;
+        small.setPage(u"/"_s, links({u"/gone.htm"_s}));
+        Run s(1);
+        s.toolkit.atYield(3, [&s] {
+            s.run.stop();
+            s.store.clearResults();
+        });
+        s.run.start(small.baseUrl());
+        QCOMPARE(small.hits(u"/gone.htm"_s), 1);
+        QCOMPARE(s.store.deads().count(), 0);
     }
 };
 

@@ -83,6 +83,36 @@ private slots:
         QCOMPARE(f.texts(), links);
     }
 
+    // The address links resolve against: the one that answered with the page, or its <base href>.
+    void bases_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("pageUrl");
+        QTest::addColumn<QString>("url");
+        const QString link = u"<a href=x.htm>x</a>"_s;
+        QTest::newRow("the node's URL") << link << QString() << u"http://www.site.test/x.htm"_s;
+        QTest::newRow("after a redirect")
+            << link << u"http://www.site.test/sub/"_s << u"http://www.site.test/sub/x.htm"_s;
+        QTest::newRow("base href") << u"<head><BASE href=\"http://cdn.site.test/b/\"></head>"_s + link
+                                   << u"http://www.site.test/sub/"_s << u"http://cdn.site.test/b/x.htm"_s;
+        QTest::newRow("relative base href")
+            << u"<base href='/c/'>"_s + link << u"http://www.site.test/sub/"_s << u"http://www.site.test/c/x.htm"_s;
+        QTest::newRow("base without href")
+            << u"<base target=_blank><base href=/d/>"_s + link << QString() << u"http://www.site.test/d/x.htm"_s;
+        QTest::newRow("base of another scheme")
+            << u"<base href=\"javascript:x\">"_s + link << QString() << u"http://www.site.test/x.htm"_s;
+    }
+    void bases()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, pageUrl);
+        QFETCH(QString, url);
+        Fixture f;
+        PageScan scan(RunEnv{f.store, f.toolkit, f.settings, f.running});
+        QCOMPARE(scan.scan(page, 1, 1, 0, f.batch, PageOrigin{pageUrl, {}}), ScanEnd::Finished);
+        QCOMPARE(f.urls(), QStringList{url});
+    }
+
     // Node records: depth, resolved URL and site flag; node text with the anchor text when asked.
     void nodeContents()
     {
@@ -97,7 +127,7 @@ private slots:
         QCOMPARE(f.toolkit.yields(), 2); // one yield per new node
     }
 
-    // Repeated URLs: a second node with the first one's status, or none when repeats are hidden.
+    // Repeated URLs: a second node with the first one's verdict, or none when repeats are hidden.
     void duplicates()
     {
         const QString page = u"<a href=a.htm>1</a><a href=/a.htm>2</a><a href=x.exe>3</a>"_s;
@@ -108,7 +138,8 @@ private slots:
         shown.scan(page);
         QCOMPARE(shown.texts(), (QStringList{u"a.htm"_s, u"a.htm"_s, u"/a.htm"_s}));
         QCOMPARE(shown.store.full().node(4)->status, int(StatusDead));
-        QVERIFY(!shown.store.full().node(4)->record.probed);
+        QCOMPARE(shown.store.full().node(4)->record.statusText, u"Not Found"_s);
+        QVERIFY(shown.store.checkkey(u"node4")); // in the dead-link list under its page too
         QCOMPARE(shown.toolkit.yields(), 1); // duplicates give no yield
 
         Fixture hidden;

@@ -1,3 +1,4 @@
+#include "browserform.h"
 #include "resulttree.h"
 #include "urlops.h"
 
@@ -52,9 +53,13 @@ private slots:
         QTest::addColumn<QString>("bare");
         QTest::addColumn<QString>("parent");
         QTest::newRow("www") << u"www.site.test/x.htm"_s << u"site.test"_s;
-        QTest::newRow("two labels") << u"site.test"_s << u"test"_s;
-        QTest::newRow("every occurrence") << u"aa.aa.test"_s << u"test"_s;
-        QTest::newRow("no dot") << u"localhost/x.htm"_s << u"localhost"_s;
+        QTest::newRow("two labels") << u"example.com"_s << u"example.com"_s;
+        QTest::newRow("second-level suffix") << u"shop.example.com.cn"_s << u"example.com.cn"_s;
+        QTest::newRow("repeated label") << u"aa.aa.test"_s << u"aa.test"_s;
+        QTest::newRow("port") << u"www.site.test:8080/x"_s << u"site.test"_s;
+        QTest::newRow("localhost") << u"localhost:8080/x.htm"_s << QString();
+        QTest::newRow("IP address") << u"127.0.0.1:8080"_s << QString();
+        QTest::newRow("public suffix") << u"com.cn"_s << QString();
     }
     void parentDomain()
     {
@@ -65,10 +70,10 @@ private slots:
 
     void subdomain()
     {
-        QVERIFY(!IsSubdomainOf(u"http://site.test/x", u"site.test"));
-        QVERIFY(IsSubdomainOf(u"http://bbs.site.test/x", u"site.test"));
-        QVERIFY(IsSubdomainOf(u"HTTP://BBS.SITE.TEST/x", u"site.test"));
-        QVERIFY(IsSubdomainOf(u" site.test ", u"site.test"));
+        QVERIFY(IsSubdomainOf(u"http://site.test/x", u"site.test"));
+        QVERIFY(IsSubdomainOf(u"HTTP://BBS.SITE.TEST:8080/x", u"site.test"));
+        QVERIFY(!IsSubdomainOf(u"http://bbs.othersite.test/x", u"site.test"));
+        QVERIFY(!IsSubdomainOf(u"http://site.test/x", u""));
     }
 
     void siteLink_data()
@@ -76,28 +81,55 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<bool>("plain");
         QTest::addColumn<bool>("withSubdomains");
-        QTest::newRow("host relative") << u"/x.htm"_s << true << true;
-        QTest::newRow("page relative") << u"x.htm"_s << true << true;
-        QTest::newRow("climbing") << u"../x.htm"_s << true << true;
-        QTest::newRow("same site") << u"http://www.site.test/y.htm"_s << true << true;
-        QTest::newRow("subdomain") << u"http://bbs.site.test/y.htm"_s << false << true;
-        QTest::newRow("other site") << u"http://other.test/"_s << false << false;
-        QTest::newRow("https same site") << u"https://www.site.test/y.htm"_s << true << true;
-        QTest::newRow("host in capitals") << u"HTTP://WWW.SITE.TEST/Y.htm"_s << true << true;
-        QTest::newRow("protocol relative, same") << u"//www.site.test/z"_s << true << true;
-        QTest::newRow("protocol relative, other") << u"//cdn.other.test/z"_s << false << false;
-        QTest::newRow("longer host") << u"http://www.site.test.evil.test/"_s << false << false;
-        QTest::newRow("query holds a URL") << u"go.php?u=http://other.test/"_s << true << true;
-        QTest::newRow("other scheme") << u"ftp://www.site.test/f"_s << false << false;
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QString>("home"); // where the home page moved, or empty
+        QTest::newRow("host relative") << u"/x.htm"_s << true << true << QString() << QString();
+        QTest::newRow("page relative") << u"x.htm"_s << true << true << QString() << QString();
+        QTest::newRow("climbing") << u"../x.htm"_s << true << true << QString() << QString();
+        QTest::newRow("same site") << u"http://www.site.test/y.htm"_s << true << true << QString() << QString();
+        QTest::newRow("subdomain") << u"http://bbs.site.test/y.htm"_s << false << true << QString() << QString();
+        QTest::newRow("other site") << u"http://other.test/"_s << false << false << QString() << QString();
+        QTest::newRow("https same site") << u"https://www.site.test/y.htm"_s << true << true << QString() << QString();
+        QTest::newRow("host in capitals") << u"HTTP://WWW.SITE.TEST/Y.htm"_s << true << true << QString() << QString();
+        QTest::newRow("protocol relative, same") << u"//www.site.test/z"_s << true << true << QString() << QString();
+        QTest::newRow("protocol relative, other")
+            << u"//cdn.other.test/z"_s << false << false << QString() << QString();
+        QTest::newRow("longer host") << u"http://www.site.test.evil.test/"_s << false << false << QString()
+                                     << QString();
+        QTest::newRow("query holds a URL")
+            << u"go.php?u=http://other.test/"_s << true << true << QString() << QString();
+        QTest::newRow("other scheme") << u"ftp://www.site.test/f"_s << false << false << QString() << QString();
+        QTest::newRow("parent domain") << u"http://site.test/"_s << false << true << QString() << QString();
+        const QString com = u"http://example.com"_s;
+        QTest::newRow("same suffix") << u"http://other.com/"_s << false << false << com << QString();
+        QTest::newRow("under a two-label site") << u"http://www.example.com/"_s << false << true << com << QString();
+        const QString cn = u"http://shop.example.com.cn"_s;
+        QTest::newRow("same second-level suffix") << u"http://other.com.cn/"_s << false << false << cn << QString();
+        QTest::newRow("sibling under .com.cn") << u"http://www.example.com.cn/"_s << false << true << cn << QString();
+        const QString port = u"http://www.site.test:8080"_s;
+        QTest::newRow("subdomain, same port") << u"http://bbs.site.test:8080/f"_s << false << true << port << QString();
+        QTest::newRow("same host, other port") << u"http://www.site.test:81/"_s << false << true << port << QString();
+        const QString ip = u"http://127.0.0.1:8080"_s;
+        QTest::newRow("IP site") << u"http://127.0.0.1:8080/a"_s << true << true << ip << QString();
+        QTest::newRow("name under an IP") << u"http://x.127.0.0.1:8080/"_s << false << false << ip << QString();
+        QTest::newRow("under localhost") << u"http://bbs.localhost:8080/"_s << false << false
+                                         << u"http://localhost:8080"_s << QString();
+        QTest::newRow("where the home page moved")
+            << u"http://www.site.test/a"_s << true << true << u"http://site.test"_s << u"www.site.test"_s;
     }
     void siteLink()
     {
         QFETCH(QString, link);
         QFETCH(bool, plain);
         QFETCH(bool, withSubdomains);
-        const QString site = u"http://www.site.test"_s;
-        QCOMPARE(IsSiteLink(link, u"www.site.test/dir/page.htm", site, false), plain);
-        QCOMPARE(IsSiteLink(link, u"www.site.test/dir/page.htm", site, true), withSubdomains);
+        QFETCH(QString, site);
+        QFETCH(QString, home);
+        if (site.isEmpty()) {
+            site = u"http://www.site.test"_s;
+            home = u"www.site.test/dir/page.htm"_s;
+        }
+        QCOMPARE(IsSiteLink(link, home, site, false), plain);
+        QCOMPARE(IsSiteLink(link, home, site, true), withSubdomains);
     }
 
     void resolve_data()
@@ -132,6 +164,35 @@ private slots:
         QFETCH(QString, link);
         QFETCH(QString, url);
         QCOMPARE(ResolveLink(link, tree, page), url);
+    }
+
+    // What a browser requests for a link on the page http://www.site.test/dir/page.htm written in a charset:
+    // the query in that charset, the path in UTF-8, what is already encoded as written.
+    void requestForm_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("charset");
+        QTest::addColumn<QString>("request");
+        const QString d = u"http://www.site.test/dir/"_s;
+        QTest::newRow("gb2312 query") << u"search.php?q=中文"_s << u"gb2312"_s << d + u"search.php?q=%D6%D0%CE%C4";
+        QTest::newRow("big5 query") << u"search.php?q=中文"_s << u"big5"_s << d + u"search.php?q=%A4%A4%A4%E5";
+        QTest::newRow("utf-8 query") << u"search.php?q=中文"_s << u"utf-8"_s << d + u"search.php?q=%E4%B8%AD%E6%96%87";
+        QTest::newRow("no charset: utf-8") << u"?q=中"_s << QString() << d + u"page.htm?q=%E4%B8%AD";
+        QTest::newRow("path in utf-8, query in gbk")
+            << u"/新闻/a.htm?tag=新闻"_s << u"gbk"_s
+            << u"http://www.site.test/%E6%96%B0%E9%97%BB/a.htm?tag=%D0%C2%CE%C5"_s;
+        QTest::newRow("already encoded") << u"s.php?q=%d6%d0&x=%E4"_s << u"utf-8"_s << d + u"s.php?q=%d6%d0&x=%E4";
+        QTest::newRow("outside GBK") << u"s.php?q=中😀"_s << u"gb2312"_s << d + u"s.php?q=%D6%D0%26%23128512%3B";
+        QTest::newRow("query set") << u"s.php?a=b c\"<>'"_s << u"gb2312"_s << d + u"s.php?a=b%20c%22%3C%3E%27";
+        QTest::newRow("absolute, international host")
+            << u"http://例子.test/a?q=中"_s << u"gb2312"_s << u"http://xn--fsqu00a.test/a?q=%D6%D0"_s;
+    }
+    void requestForm()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, charset);
+        QFETCH(QString, request);
+        QCOMPARE(RequestForm(link, u"http://www.site.test/dir/page.htm", charset), request);
     }
 
     void findPageNode()

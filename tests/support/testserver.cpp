@@ -94,6 +94,18 @@ QByteArray toBytes(const std::string& s)
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// The path of a request target. A target in absolute form ("http://bbs.site.test:8080/a", as sent to a
+// proxy) gives its path, so that a test may name other hosts and have this server answer for them all.
+QString originPath(const std::string& path)
+{
+    const QString p = QString::fromStdString(path);
+    if (!p.startsWith(u"http://")) {
+        return p;
+    }
+    const qsizetype slash = p.indexOf(u'/', 7);
+    return slash < 0 ? u"/"_s : p.mid(slash);
+}
+
 const QByteArray kNotFoundPage = "<html><head><title>404 Not Found</title></head>"
                                  "<body><h1>Not Found</h1></body></html>";
 
@@ -124,7 +136,7 @@ struct TestServer::Impl
 
     void handle(const httplib::Request& req, httplib::Response& res);
     void record(const httplib::Request& req);
-    Response lookup(const QString& path) const;
+    Response lookup(const QString& path, const std::string& target) const;
     void waitFor(const Response& route);
     void answer(const Response& route, httplib::Response& res) const;
     bool isStopping() const
@@ -138,7 +150,7 @@ void TestServer::Impl::record(const httplib::Request& req)
 {
     Request r;
     r.method = QString::fromStdString(req.method);
-    r.path = QString::fromStdString(req.path);
+    r.path = originPath(req.path);
     const size_t q = req.target.find('?');
     if (q != std::string::npos) {
         r.query = QString::fromStdString(req.target.substr(q + 1));
@@ -151,11 +163,13 @@ void TestServer::Impl::record(const httplib::Request& req)
     log.append(r);
 }
 
-TestServer::Response TestServer::Impl::lookup(const QString& path) const
+TestServer::Response TestServer::Impl::lookup(const QString& path, const std::string& target) const
 {
     std::lock_guard lock(mutex);
     const auto it = routes.constFind(path);
-    if (it != routes.constEnd()) {
+    const size_t q = target.find('?');
+    const QByteArray query = q == std::string::npos ? QByteArray() : toBytes(target.substr(q + 1));
+    if (it != routes.constEnd() && (it->onlyQuery.isEmpty() || it->onlyQuery == query)) {
         return *it;
     }
     Response notFound;
@@ -256,7 +270,7 @@ void TestServer::Impl::handle(const httplib::Request& req, httplib::Response& re
         std::lock_guard lock(mutex);
         --active;
     });
-    const Response route = lookup(QString::fromStdString(req.path));
+    const Response route = lookup(originPath(req.path), req.target);
     if (route.silent || route.delayMs > 0) {
         waitFor(route);
     }

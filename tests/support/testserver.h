@@ -11,6 +11,7 @@
 // An HTTP server for tests: cpp-httplib on 127.0.0.1 with an ephemeral port, answering from its own
 // worker threads so that a test may block its own thread (a local event loop) while requests are served.
 // Routes match the exact path (no query) for every method; unknown paths answer 404 with a small page.
+// Used as the proxy of a test (http_proxy), it answers for every host name by the path alone.
 // Stopping (the destructor) wakes every delayed or silent handler first, so it never hangs.
 class TestServer
 {
@@ -25,6 +26,7 @@ public:
         qint64 generatedSize = -1; // when >= 0: a body of that many bytes made on the fly from `body`
                                    // repeated (or 'x'), sent without holding it in memory
         bool silent = false;       // accept the request, never answer until the server stops
+        QByteArray onlyQuery;      // when set, a request with another raw query answers 404
     };
 
     struct Request

@@ -1,0 +1,109 @@
+#include "browserform.h"
+
+#include "charsetlabels.h"
+#include "httpurl.h"
+#include "textops.h"
+#include "urlops.h"
+
+#include <QStringEncoder>
+#include <QUrl>
+
+namespace {
+
+// The query percent-encode set of special schemes (C0 controls, space, ", #, <, >, ') and DEL.
+bool inQuerySet(char32_t c)
+{
+    return c < 0x21 || c == U'"' || c == U'#' || c == U'<' || c == U'>' || c == U'\'' || c == 0x7F;
+}
+
+void appendPercent(QString& out, unsigned char byte)
+{
+    static const char16_t hex[] = u"0123456789ABCDEF";
+    out += u'%';
+    out += QChar(hex[byte >> 4]);
+    out += QChar(hex[byte & 0xF]);
+}
+
+// Encodes one character at a time, so that an unencodable one can be told apart.
+class CharEncoder
+{
+public:
+    explicit CharEncoder(QStringView charset)
+    {
+        const QByteArray name = DecoderNameFor(charset);
+        gbk_ =
+            name.compare("GB18030", Qt::CaseInsensitive) == 0 && charset.compare(u"gb18030", Qt::CaseInsensitive) != 0;
+        encoder_ = QStringEncoder(name.constData(), QStringConverter::Flag::Stateless);
+        if (!encoder_.isValid()) {
+            encoder_ = QStringEncoder(QStringConverter::Utf8);
+        }
+    }
+
+    // The bytes of `c`, or false when the charset has none for it.
+    bool encode(char32_t c, QByteArray* bytes)
+    {
+        if (gbk_ && c == 0x20AC) {
+            *bytes = QByteArray(1, '\x80'); // GBK's euro sign
+            return true;
+        }
+        const QString text = QString::fromUcs4(&c, 1);
+        encoder_.resetState();
+        *bytes = encoder_.encode(text);
+        // GBK holds what GB18030 writes in one or two bytes; the four-byte rest is not GBK.
+        return !encoder_.hasError() && !(gbk_ && bytes->size() == 4);
+    }
+
+private:
+    QStringEncoder encoder_;
+    bool gbk_ = false; // a gb2312 or gbk page, encoded as browsers do with the GB18030 tables
+};
+
+} // namespace
+
+QString EncodeQuery(QStringView query, QStringView charset)
+{
+    CharEncoder encoder(charset);
+    QString out;
+    out.reserve(query.size() * 3);
+    for (const char32_t c : query.toUcs4()) {
+        if (c < 0x80) {
+            if (inQuerySet(c)) {
+                appendPercent(out, static_cast<unsigned char>(c));
+            } else {
+                out += QChar(static_cast<char16_t>(c));
+            }
+            continue;
+        }
+        QByteArray bytes;
+        if (!encoder.encode(c, &bytes)) {
+            out += u"%26%23" + QString::number(c) + u"%3B";
+            continue;
+        }
+        for (const char b : bytes) {
+            const auto byte = static_cast<unsigned char>(b);
+            if (byte >= 0x80 || inQuerySet(byte)) {
+                appendPercent(out, byte);
+            } else {
+                out += QChar(char16_t(byte));
+            }
+        }
+    }
+    return out;
+}
+
+QString RequestForm(QStringView link, QStringView base, QStringView charset)
+{
+    const QString written = TrimSpaces(link);
+    const qsizetype mark = written.indexOf(u'?');
+    const QString resolved = ResolveLink(mark < 0 ? written : written.left(mark), base);
+    QUrl url(WithHttpScheme(resolved), QUrl::TolerantMode);
+    if (!url.isValid()) {
+        return resolved;
+    }
+    if (mark < 0) {
+        return url.toString(QUrl::FullyEncoded);
+    }
+    // The query is appended as encoded here: the URL parser would change the case of its escapes.
+    return url.adjusted(QUrl::RemoveQuery).toString(QUrl::FullyEncoded) + u'?' +
+           EncodeQuery(QStringView(written).mid(mark + 1), charset);
+}
