@@ -532,8 +532,15 @@ private slots:
             if (mode == 1) {
                 site.setLimits({perSecond, concurrent, serialMs});
             }
+            QStringList notes;
+            connect(&r.store, &LinkStore::waitNoteChanged, this, [&notes](const QString& note) { notes << note; });
             r.run.start(site.baseUrl());
             dumps[mode] = r.dump();
+            // The run says when it waits for the server that asked it to (Retry-After: 1), and stops saying so.
+            if (mode == 1 && perSecond > 0) {
+                QVERIFY2(notes.contains(RunText::serverWait(1)), qPrintable(notes.join(u'|')));
+            }
+            QVERIFY(r.store.waitNote().isEmpty());
             QCOMPARE(r.store.timeouts().count(), 0);
             QCOMPARE(r.store.deads().count(), 8);
         }

@@ -296,6 +296,26 @@ private slots:
         QCOMPARE(log[1].headers.value("x-extra"), QByteArray("yes"));
     }
 
+    // Cookies a server sets are sent back by every later request, as one browser does; a redirect's own
+    // cookie counts for its next hop.
+    void cookiesShared()
+    {
+        TestServer site;
+        TestServer::Response login;
+        login.status = 302;
+        login.headers = {{"Set-Cookie", "session=abc; Path=/"}, {"Location", "/home"}};
+        site.setRoute(u"/login"_s, login);
+        site.setPage(u"/home"_s, "home");
+        site.setPage(u"/other"_s, "other");
+        QCOMPARE(client_.fetch(get(site.url(u"/login"_s))).body, QByteArray("home"));
+        QCOMPARE(client_.fetch(get(site.url(u"/other"_s))).status, 200);
+        const QList<TestServer::Request> log = site.requests();
+        QCOMPARE(log.size(), 3);
+        QVERIFY(!log[0].headers.contains("cookie"));
+        QCOMPARE(log[1].headers.value("cookie"), QByteArray("session=abc"));
+        QCOMPARE(log[2].headers.value("cookie"), QByteArray("session=abc"));
+    }
+
     // 64 slow requests run side by side rather than six at a time.
     void manyInFlight()
     {
