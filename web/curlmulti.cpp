@@ -44,10 +44,11 @@ CurlMulti::CurlMulti(QObject* parent) : QObject(parent)
 CurlMulti::~CurlMulti()
 {
     timer_.stop();
-    // Every transfer was removed by its owner; what remains are idle connections, closed here (libcurl
-    // tells their sockets goodbye through onSocket, which frees the watches).
+    closing_ = true;
+    // Every transfer was removed by its owner; what remains are idle connections, closed here.
     curl_multi_cleanup(multi_);
     curl_share_cleanup(share_);
+    qDeleteAll(watches_);
 }
 
 void CurlMulti::share(CURL* easy) const
@@ -88,16 +89,19 @@ void CurlMulti::watch(curl_socket_t socket, int what, Watch* existing)
 {
     if (what == CURL_POLL_REMOVE) {
         if (existing) {
-            // A notifier may be the one whose signal is being handled: let the event loop delete it.
-            for (auto* n : {existing->read.release(), existing->write.release()}) {
-                if (n) {
+            watches_.remove(socket);
+            if (!closing_) {
+                // A notifier may be the one whose signal is being handled: let the event loop delete it.
+                for (auto* n : {existing->read.release(), existing->write.release()}) {
                     n->setEnabled(false);
                     n->deleteLater();
                 }
             }
             delete existing;
         }
-        curl_multi_assign(multi_, socket, nullptr);
+        if (!closing_) {
+            curl_multi_assign(multi_, socket, nullptr);
+        }
         return;
     }
     Watch* w = existing;
@@ -108,6 +112,7 @@ void CurlMulti::watch(curl_socket_t socket, int what, Watch* existing)
         connect(w->read.get(), &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_IN); });
         connect(w->write.get(), &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_OUT); });
         curl_multi_assign(multi_, socket, w);
+        watches_.insert(socket, w);
     }
     w->read->setEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
     w->write->setEnabled(what == CURL_POLL_OUT || what == CURL_POLL_INOUT);

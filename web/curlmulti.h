@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
@@ -26,7 +27,7 @@ public:
     CurlMulti& operator=(const CurlMulti&) = delete;
 
     void setDoneHandler(DoneHandler handler) { done_ = std::move(handler); }
-    // Ties `easy` to the shared cookies and caches.
+    // Ties `easy` to the shared cookies and caches; the handle must be freed before this object.
     void share(CURL* easy) const;
     // Starts `easy`; its end comes through the done handler. False when libcurl refuses it.
     bool add(CURL* easy);
@@ -46,5 +47,7 @@ private:
     CURLSH* share_ = nullptr;
     QTimer timer_;
     DoneHandler done_;
-    bool acting_ = false; // inside curl_multi_socket_action: new actions wait for the timer
+    QHash<curl_socket_t, Watch*> watches_;
+    bool acting_ = false;  // inside curl_multi_socket_action: new actions wait for the timer
+    bool closing_ = false; // in the destructor: notifiers go at once, no event loop will delete them
 };

@@ -59,7 +59,7 @@ HttpClient::~HttpClient()
     const QSet<HttpReply*> live = live_;
     for (HttpReply* reply : live) {
         multi_->remove(reply->easy_);
-        reply->clientGone();
+        reply->clientGone(); // ends it, which frees its handle
     }
     live_.clear();
 }

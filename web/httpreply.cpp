@@ -377,6 +377,12 @@ void HttpReply::finish()
     result_.elapsedNs = clock_.nsecsElapsed();
     timer_.stop();
     detach();
+    // The handle goes now rather than with the reply, which callers keep for its result: it must not
+    // outlive the client whose shared caches it points to.
+    if (easy_) {
+        curl_easy_cleanup(easy_);
+        easy_ = nullptr;
+    }
     if (client_) {
         client_->release(this);
     }
