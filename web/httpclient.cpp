@@ -41,8 +41,7 @@ QByteArray systemProxy(const QUrl& url)
 } // namespace
 
 HttpClient::HttpClient(QObject* parent)
-    : QObject(parent), multi_(std::make_unique<CurlMulti>()), caFile_(qgetenv("SSL_CERT_FILE")),
-      caDir_(qgetenv("SSL_CERT_DIR"))
+    : QObject(parent), multi_(std::make_unique<CurlMulti>())
 {
     multi_->setDoneHandler([](CURL* easy, CURLcode code) {
         HttpReply* reply = nullptr;
@@ -100,12 +99,7 @@ bool HttpClient::run(CURL* easy)
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every decoder libcurl was built with
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");      // cookies on, kept in memory, shared
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (!caFile_.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_CAINFO, caFile_.constData());
-    }
-    if (!caDir_.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_CAPATH, caDir_.constData());
-    }
+    ca_.apply(easy);
     return multi_->add(easy);
 }
 

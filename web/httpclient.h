@@ -1,5 +1,6 @@
 #pragma once
 
+#include "castore.h"
 #include "httpreply.h"
 #include "httptypes.h"
 
@@ -49,6 +50,5 @@ private:
     std::unique_ptr<CurlMulti> multi_;
     QSet<HttpReply*> live_;
     QByteArray proxy_; // of the hop being configured (libcurl copies it)
-    QByteArray caFile_;
-    QByteArray caDir_;
+    CaStore ca_;
 };
