@@ -109,10 +109,25 @@ void HttpClient::stop(CURL* easy)
 }
 
 // A proxy from the system's settings is set explicitly; without one, libcurl applies the environment's
-// http_proxy / https_proxy / no_proxy itself. Asked for every hop, as the settings may change while the
-// program runs (Qt asks the same for each of its own requests).
+// http_proxy / https_proxy / no_proxy itself. The system's answer costs more than a small request on
+// loopback, so it is kept per scheme and host for a few seconds, and at once asked again when the
+// proxy variables of the environment change.
 void HttpClient::applyProxy(CURL* easy, const QUrl& url)
 {
-    proxy_ = systemProxy(url);
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy_.isEmpty() ? nullptr : proxy_.constData());
+    QByteArray environment;
+    for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                             "ALL_PROXY", "NO_PROXY"}) {
+        environment += qgetenv(name) + '\n';
+    }
+    if (environment != proxyEnvironment_ || !proxyAge_.isValid() || proxyAge_.hasExpired(kProxyCacheMs)) {
+        proxies_.clear();
+        proxyEnvironment_ = environment;
+        proxyAge_.start();
+    }
+    const QString key = url.scheme().toLower() + u' ' + url.host().toLower() + u':' + QString::number(url.port());
+    auto it = proxies_.find(key);
+    if (it == proxies_.end()) {
+        it = proxies_.insert(key, systemProxy(url));
+    }
+    curl_easy_setopt(easy, CURLOPT_PROXY, it->isEmpty() ? nullptr : it->constData());
 }

@@ -4,6 +4,7 @@
 #include "httpreply.h"
 #include "httptypes.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -49,6 +50,9 @@ private:
 
     std::unique_ptr<CurlMulti> multi_;
     QSet<HttpReply*> live_;
-    QByteArray proxy_; // of the hop being configured (libcurl copies it)
+    static constexpr qint64 kProxyCacheMs = 5000;
+    QHash<QString, QByteArray> proxies_; // by scheme and host: the proxy URL, empty for libcurl's own choice
+    QByteArray proxyEnvironment_;        // the proxy variables the entries were asked under
+    QElapsedTimer proxyAge_;
     CaStore ca_;
 };
