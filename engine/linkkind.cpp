@@ -1,49 +1,44 @@
 #include "linkkind.h"
 
+#include <array>
+
+namespace {
+
+struct KindTexts
+{
+    QStringView label;
+    QStringView name;
+};
+
+// In the order of LinkKind.
+constexpr std::array<KindTexts, 7> kTexts{{{u"", u"page"},
+                                           {u"图片", u"image"},
+                                           {u"脚本", u"script"},
+                                           {u"样式", u"style"},
+                                           {u"框架", u"frame"},
+                                           {u"媒体", u"media"},
+                                           {u"资源", u"other"}}};
+
+const KindTexts& textsOf(LinkKind kind)
+{
+    const auto i = static_cast<size_t>(kind);
+    return kTexts[i < kTexts.size() ? i : kTexts.size() - 1];
+}
+
+} // namespace
+
 QString KindLabel(LinkKind kind)
 {
-    switch (kind) {
-    case LinkKind::Page:
-        return {};
-    case LinkKind::Image:
-        return QStringLiteral("图片");
-    case LinkKind::Script:
-        return QStringLiteral("脚本");
-    case LinkKind::Style:
-        return QStringLiteral("样式");
-    case LinkKind::Frame:
-        return QStringLiteral("框架");
-    case LinkKind::Media:
-        return QStringLiteral("媒体");
-    case LinkKind::Other:
-        break;
-    }
-    return QStringLiteral("资源");
+    return textsOf(kind).label.toString();
 }
 
 QString KindTag(LinkKind kind)
 {
-    const QString label = KindLabel(kind);
-    return label.isEmpty() ? label : u'【' + label + u'】';
+    const QStringView label = textsOf(kind).label;
+    return label.isEmpty() ? QString() : u'【' + label.toString() + u'】';
 }
 
 QString KindName(LinkKind kind)
 {
-    switch (kind) {
-    case LinkKind::Page:
-        return QStringLiteral("page");
-    case LinkKind::Image:
-        return QStringLiteral("image");
-    case LinkKind::Script:
-        return QStringLiteral("script");
-    case LinkKind::Style:
-        return QStringLiteral("style");
-    case LinkKind::Frame:
-        return QStringLiteral("frame");
-    case LinkKind::Media:
-        return QStringLiteral("media");
-    case LinkKind::Other:
-        break;
-    }
-    return QStringLiteral("other");
+    return textsOf(kind).name.toString();
 }

@@ -5,7 +5,16 @@
 // What a link points at: a page (an anchor, or an element that links like one) or a resource the page
 // loads. Only pages and frames of the site are read for further links; every other resource is probed
 // for its status alone.
-enum class LinkKind : quint8 { Page, Image, Script, Style, Frame, Media, Other };
+enum class LinkKind : quint8
+{
+    Page,
+    Image,
+    Script,
+    Style,
+    Frame,
+    Media,
+    Other
+};
 
 // True for the kinds whose valid site links are read and scanned like pages.
 inline bool IsPageKind(LinkKind kind)

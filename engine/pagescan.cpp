@@ -18,9 +18,9 @@ namespace {
 bool isUntestable(const Anchor& a)
 {
     return a.aTag && (a.href.contains(u"javascript", Qt::CaseInsensitive) ||
-           a.hrefText.contains(u"addfavorite", Qt::CaseInsensitive) ||
-           a.hrefText.contains(u"mailto", Qt::CaseInsensitive) ||
-           a.hrefText.contains(u"tencent:", Qt::CaseInsensitive));
+                      a.hrefText.contains(u"addfavorite", Qt::CaseInsensitive) ||
+                      a.hrefText.contains(u"mailto", Qt::CaseInsensitive) ||
+                      a.hrefText.contains(u"tencent:", Qt::CaseInsensitive));
 }
 
 // The href value cleaned: white space a browser ignores, quotes and the fragment removed, back

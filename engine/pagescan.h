@@ -49,8 +49,8 @@ public:
     static bool overBatchLimit(int nodeCount, int batchCounter);
 
 private:
-    int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url,
-                bool siteLink, const QString& request, int status = NoStatus);
+    int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
+                const QString& request, int status = NoStatus);
 
     RunEnv env_;
     QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move

@@ -2,8 +2,8 @@
 // and a scan split by batch limits must still give every link one node when repeats are off.
 #include "fuzzinput.h"
 
-#include "linkelements.h"
 #include "checksettings.h"
+#include "linkelements.h"
 #include "linkstore.h"
 #include "pagescan.h"
 #include "toolkit.h"

@@ -116,9 +116,9 @@ private slots:
     {
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
-        for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text", "--parallel",
-                                   "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude", "--resources",
-                                   "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
+        for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
+                                   "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude",
+                                   "--resources", "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }

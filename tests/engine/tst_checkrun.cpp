@@ -364,17 +364,16 @@ private slots:
         QTest::addColumn<QStringList>("urls");
         QTest::addColumn<QStringList>("dead"); // "page kind link"
         QTest::newRow("off") << false << QStringList{u"/"_s, u"/a.htm"_s} << QStringList{};
-        QTest::newRow("on") << true
-                            << QStringList{u"/"_s,
-                                           u"/img/ok.png"_s,
-                                           u"/img/missing.png"_s,
-                                           u"/img/only-srcset.png"_s,
-                                           u"/js/missing.js"_s,
-                                           u"/page.htm"_s,
-                                           u"/frame.htm"_s,
-                                           u"/a.htm"_s,
-                                           u"/css/missing.css"_s,
-                                           u"/gone-frame.htm"_s}
+        QTest::newRow("on") << true << QStringList{u"/"_s,
+                                                   u"/img/ok.png"_s,
+                                                   u"/img/missing.png"_s,
+                                                   u"/img/only-srcset.png"_s,
+                                                   u"/js/missing.js"_s,
+                                                   u"/page.htm"_s,
+                                                   u"/frame.htm"_s,
+                                                   u"/a.htm"_s,
+                                                   u"/css/missing.css"_s,
+                                                   u"/gone-frame.htm"_s}
                             << QStringList{u"/ image /img/missing.png"_s, u"/ image /img/only-srcset.png"_s,
                                            u"/ script /js/missing.js"_s, u"/frame.htm style /css/missing.css"_s,
                                            u"/a.htm frame /gone-frame.htm"_s};

@@ -98,16 +98,21 @@ private slots:
         QTest::newRow("picture and media sources, poster")
             << u"<picture><source srcset=\"p.webp\" type=image/webp><img src=p.jpg></picture>"
                "<video poster=v.jpg src=v.mp4><source src=v.webm></video><audio src=a.mp3></audio>"_s
-            << QStringList{u"image p.webp"_s, u"image p.jpg"_s, u"image v.jpg"_s, u"media v.mp4"_s,
-                           u"media v.webm"_s, u"media a.mp3"_s};
+            << QStringList{u"image p.webp"_s, u"image p.jpg"_s,  u"image v.jpg"_s,
+                           u"media v.mp4"_s,  u"media v.webm"_s, u"media a.mp3"_s};
         QTest::newRow("script and link rels")
             << u"<link rel=stylesheet href=s.css><link rel=\"shortcut icon\" href=/favicon.ico>"
                "<link rel=preload as=font href=f.woff2><link rel=modulepreload href=m.js>"
                "<link rel=canonical href=/c.htm><link rel=alternate hreflang=en href=/en/>"
                "<link rel=pingback href=/xmlrpc.php><link rel=preconnect href=https://cdn.test>"
                "<script src=j/javascripts/app.js></script>"_s
-            << QStringList{u"style s.css"_s,  u"image /favicon.ico"_s, u"other f.woff2"_s, u"script m.js"_s,
-                           u"page /c.htm"_s,  u"page /en/"_s,          u"script j/javascripts/app.js"_s};
+            << QStringList{u"style s.css"_s,
+                           u"image /favicon.ico"_s,
+                           u"other f.woff2"_s,
+                           u"script m.js"_s,
+                           u"page /c.htm"_s,
+                           u"page /en/"_s,
+                           u"script j/javascripts/app.js"_s};
         QTest::newRow("frames, areas, embeds, objects")
             << u"<iframe src=\"f.htm\"></iframe><frameset><frame src=g.htm></frameset>"
                "<map><area shape=rect href=m.htm></map><embed src=e.swf><object data=o.pdf></object>"_s
