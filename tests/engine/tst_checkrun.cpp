@@ -280,6 +280,27 @@ private slots:
         QCOMPARE(r.store.deads().count(), reference.store.deads().count());
     }
 
+    // Resources switched off while paused in the middle of a page: the saved position counted its images
+    // too, so the page is scanned again from its start rather than past its anchors.
+    void resourcesSwitchedWhilePaused()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, "<img src=/i1.png><img src=/i2.png><img src=/i3.png><a href=/a.htm>a</a>"
+                             "<a href=/b.htm>b</a>");
+        Run r(1);
+        CheckSettings s = r.run.settings();
+        s.resources = true;
+        r.toolkit.atYield(3, [&r] { r.run.stop(); }); // the home page's probe, then two images added
+        r.run.start(site.baseUrl(), s);
+        QCOMPARE(r.store.panel(1), RunText::paused());
+        QCOMPARE(r.store.resume(LinkStore::Badlink2), u"3"_s);
+        s.resources = false;
+        r.run.start(site.baseUrl(), s);
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.urls(), (QStringList{site.baseUrl(), site.url(u"/i1.png"_s), site.url(u"/i2.png"_s),
+                                        site.url(u"/a.htm"_s), site.url(u"/b.htm"_s)}));
+    }
+
     // A stop after the first batch, then another site: nothing of the first site is left, not even its
     // batch counter or probe count.
     void stopThenOtherSite()
