@@ -6,6 +6,7 @@ namespace {
 const QString kSetting = QStringLiteral("setting");
 const QString kSites = QStringLiteral("sites");
 const QString kParallel = QStringLiteral("parallel");
+const QString kResources = QStringLiteral("resources");
 } // namespace
 
 QString ConfigStore::loadSettingText()
@@ -44,4 +45,17 @@ int ConfigStore::loadParallel() const
 void ConfigStore::saveParallel(int requests)
 {
     WriteRegValue(hive_, keyPath(), kParallel, requests, RegDword);
+}
+
+bool ConfigStore::loadResources() const
+{
+    // Anything but a stored 1 is off: the described behaviour stays the default.
+    bool ok = false;
+    const int value = ReadRegValue(hive_, keyPath(), kResources).toInt(&ok);
+    return ok && value == 1;
+}
+
+void ConfigStore::saveResources(bool on)
+{
+    WriteRegValue(hive_, keyPath(), kResources, on ? 1 : 0, RegDword);
 }

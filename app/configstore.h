@@ -22,6 +22,9 @@ public:
     // Requests a run keeps in flight, its own value beside the record ("parallel"); the default when none is stored.
     int loadParallel() const;
     void saveParallel(int requests);
+    // Whether runs check images, scripts and the like too ("resources", 0 or 1); off when none is stored.
+    bool loadResources() const;
+    void saveResources(bool on);
 
     static constexpr int kDefaultParallel = ::kDefaultParallel;
 

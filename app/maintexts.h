@@ -39,6 +39,7 @@ inline QString settingsFrame() { return QStringLiteral("检测设置"); }
 inline QString subdomains() { return QStringLiteral("检测子域名下的网页死链接"); }
 inline QString noRepeats() { return QStringLiteral("不显示重复的域名"); }
 inline QString linkText() { return QStringLiteral("显示链接文本"); }
+inline QString resources() { return QStringLiteral("检查图片、脚本等资源链接"); }
 inline QString timeoutCaption() { return QStringLiteral("网页查询超时："); }
 inline QString seconds() { return QStringLiteral("秒(10-20)"); }
 inline QString parallelCaption() { return QStringLiteral("并发请求数："); }

@@ -108,6 +108,7 @@ QWidget* MainWindow::buildLeftColumn()
     frame4_ = new SettingsPanel;
     connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
     connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
+    connect(frame4_, &SettingsPanel::resourcesChanged, this, [this](bool on) { config_.saveResources(on); });
     box->addWidget(frame4_);
     box->addWidget(results_->frame());
     box->addWidget(buildExportFrame());
@@ -272,6 +273,7 @@ void MainWindow::load()
     const SettingsRecord record = SettingsRecord::parse(config_.loadSettingText());
     frame4_->apply(record);
     frame4_->setParallel(config_.loadParallel());
+    frame4_->setResources(config_.loadResources());
     if (record.checkedSite) {
         sites_->setCheckedSiteIndex(*record.checkedSite);
     }

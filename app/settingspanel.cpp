@@ -60,6 +60,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     check9_ = named(new QCheckBox(MainText::subdomains()), QStringLiteral("Check9"));
     check10_ = named(new QCheckBox(MainText::noRepeats()), QStringLiteral("Check10"));
     check13_ = named(new QCheckBox(MainText::linkText()), QStringLiteral("Check13"));
+    resources_ = named(new QCheckBox(MainText::resources()), QStringLiteral("chkResources"));
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
     text3_->setMaximumWidth(48);
     slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
@@ -77,6 +78,10 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     new WheelNeedsFocus(parallel_);
 
     // Four rows: the left column must fit a 1366x768 screen without scrolling.
+    auto* scopeRow = new QHBoxLayout;
+    scopeRow->addWidget(check9_);
+    scopeRow->addWidget(resources_);
+    scopeRow->addStretch();
     auto* boxesRow = new QHBoxLayout;
     boxesRow->addWidget(check10_);
     boxesRow->addWidget(check13_);
@@ -95,7 +100,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
 
     auto* box = new QVBoxLayout(this);
     box->setSpacing(4);
-    box->addWidget(check9_);
+    box->addLayout(scopeRow);
     box->addLayout(boxesRow);
     box->addLayout(timeoutRow);
     box->addLayout(depthRow);
@@ -105,6 +110,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     }
     connect(slider1_, &QSlider::valueChanged, this, &SettingsPanel::onDepthMoved);
     connect(text3_, &QLineEdit::textChanged, this, &SettingsPanel::onTimeoutChanged);
+    // A click is the user's; setResources() changes the box without one, so it announces nothing.
+    connect(resources_, &QCheckBox::clicked, this, &SettingsPanel::resourcesChanged);
     connect(parallel_, &QSpinBox::valueChanged, this, [this](int value) {
         if (!applying_) {
             emit parallelChanged(value);
@@ -171,6 +178,7 @@ CheckSettings SettingsPanel::checkSettings(int timeout) const
     s.linkText = check13_->isChecked();
     s.timeout = timeout;
     s.parallel = parallel_->value();
+    s.resources = resources_->isChecked();
     return s;
 }
 
@@ -184,6 +192,16 @@ void SettingsPanel::setParallel(int requests)
     applying_ = true;
     parallel_->setValue(requests);
     applying_ = false;
+}
+
+bool SettingsPanel::resources() const
+{
+    return resources_->isChecked();
+}
+
+void SettingsPanel::setResources(bool on)
+{
+    resources_->setChecked(on);
 }
 
 QString SettingsPanel::timeoutText() const

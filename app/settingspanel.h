@@ -32,10 +32,14 @@ public:
     // Requests a run keeps in flight (1 to 64); not part of the record.
     int parallel() const;
     void setParallel(int requests); // announces nothing
+    // Whether images, scripts, style sheets, frames and media are checked too; not part of the record.
+    bool resources() const;
+    void setResources(bool on); // announces nothing
 
 signals:
     void saveRequested();
     void parallelChanged(int requests);
+    void resourcesChanged(bool on);
 
 private:
     void onDepthMoved(int value);
@@ -44,6 +48,7 @@ private:
     QCheckBox* check9_;
     QCheckBox* check10_;
     QCheckBox* check13_;
+    QCheckBox* resources_;
     QLineEdit* text3_;
     QSlider* slider1_;
     QLabel* lblnum_;

@@ -89,6 +89,8 @@ Options:
   --subdomains     count pages on subdomains as pages of the site
   --show-repeats   add a node for every repeated link, not only the first
   --link-text      show the anchor text after each link
+  --resources      also check images, scripts, style sheets, frames and media; each such
+                   link is marked with its kind (【图片】, 【脚本】, 【样式】, 【框架】, 【媒体】, 【资源】)
   --parallel N     requests in flight at most, 1 to 128 (default 64); fewer go to a host
                    that answers slower under load or asks us to slow down
   --txt FILE       also write the result list as a text report
@@ -107,7 +109,7 @@ Formats:
   text  the dead links grouped under the page they were found on, then the excluded links the
         same way, then one summary line
   json  one UTF-8 document: {"settings": {site, depth, timeout, subdomains, showRepeats, linkText,
-        parallel, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished},
+        parallel, resources, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished},
         "links": [one object per link node, each page followed by the links found on it]}
   csv   the same links, one row each after a header line; UTF-8, RFC 4180 quoting, CRLF line ends
 
@@ -120,6 +122,9 @@ Fields of a link (json keys, csv columns, in this order):
   depth        0 for the home page, 1 for its links, and so on
   parent       url of the page the link was found on; null/empty for the home page
   linkText     the anchor's inner text; only with --link-text
+  kind         what the link points at: page, image, script, style, frame, media or other
+               (a resource of another kind, such as a font or a manifest); always page
+               without --resources
 
 Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error or a site
 that cannot be checked.
@@ -145,6 +150,8 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             o->settings.noRepeats = false;
         } else if (a == u"--link-text") {
             o->settings.linkText = true;
+        } else if (a == u"--resources") {
+            o->settings.resources = true;
         } else if (a == u"--dead-only") {
             o->deadOnly = true;
         } else if (a == u"--txt") {

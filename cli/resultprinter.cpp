@@ -11,9 +11,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The status description, with the kind of a resource in front of it.
 QString describe(const NodeRecord& record)
 {
-    return record.statusText.isEmpty() ? u"(no response)"_s : record.statusText;
+    return KindTag(record.kind) + (record.statusText.isEmpty() ? u"(no response)"_s : record.statusText);
 }
 
 void printLine(std::FILE* out, const QString& text)
@@ -59,7 +60,7 @@ void PrintExcludedLinks(const LinkStore& store, std::FILE* out)
                 printLine(out, full.node(page)->record.url);
                 pageShown = true;
             }
-            printLine(out, u"    "_s + link->record.url + u"  "_s + word);
+            printLine(out, u"    "_s + link->record.url + u"  "_s + KindTag(link->record.kind) + word);
         }
     }
 }

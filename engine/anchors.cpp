@@ -2,11 +2,6 @@
 
 namespace {
 
-bool isSpace(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-}
-
 // Positions of every "<a" followed by white space.
 std::vector<qsizetype> anchorStarts(QStringView page)
 {
@@ -17,7 +12,7 @@ std::vector<qsizetype> anchorStarts(QStringView page)
         if (p < 0 || p + 2 >= page.size()) {
             break;
         }
-        if (isSpace(page[p + 2])) {
+        if (IsHtmlSpace(page[p + 2])) {
             starts.push_back(p);
         }
         from = p + 2;
@@ -25,21 +20,17 @@ std::vector<qsizetype> anchorStarts(QStringView page)
     return starts;
 }
 
-struct StartTag
-{
-    qsizetype hrefPos = -1; // where the href attribute's name begins
-    QString href;
-    qsizetype end = -1; // just after the closing ">"
-};
+} // namespace
 
-// Reads the attributes of the start tag that begins at `from` (just after "<a").
-StartTag readStartTag(QStringView part, qsizetype from)
+// Attribute syntax as a browser reads it: names end at white space, "=" or ">", values may be quoted
+// with either quote, white space may surround the "=".
+StartTag ReadStartTag(QStringView part, qsizetype from)
 {
     StartTag tag;
     qsizetype i = from;
     const qsizetype n = part.size();
     while (i < n) {
-        while (i < n && (isSpace(part[i]) || part[i] == u'/')) {
+        while (i < n && (IsHtmlSpace(part[i]) || part[i] == u'/')) {
             ++i;
         }
         if (i >= n) {
@@ -50,18 +41,18 @@ StartTag readStartTag(QStringView part, qsizetype from)
             return tag;
         }
         const qsizetype nameStart = i;
-        while (i < n && !isSpace(part[i]) && part[i] != u'=' && part[i] != u'>') {
+        while (i < n && !IsHtmlSpace(part[i]) && part[i] != u'=' && part[i] != u'>') {
             ++i;
         }
         const QStringView name = part.mid(nameStart, i - nameStart);
-        while (i < n && isSpace(part[i])) {
+        while (i < n && IsHtmlSpace(part[i])) {
             ++i;
         }
         if (i >= n || part[i] != u'=') {
             continue; // an attribute without a value
         }
         ++i;
-        while (i < n && isSpace(part[i])) {
+        while (i < n && IsHtmlSpace(part[i])) {
             ++i;
         }
         qsizetype valueStart = i;
@@ -73,24 +64,40 @@ StartTag readStartTag(QStringView part, qsizetype from)
             valueEnd = close < 0 ? n : close;
             i = close < 0 ? n : close + 1;
         } else {
-            while (i < n && !isSpace(part[i]) && part[i] != u'>') {
+            while (i < n && !IsHtmlSpace(part[i]) && part[i] != u'>') {
                 ++i;
             }
             valueEnd = i;
         }
-        if (tag.hrefPos < 0 && name.compare(u"href", Qt::CaseInsensitive) == 0) {
-            tag.hrefPos = nameStart;
-            tag.href = DecodeCharacterReferences(part.mid(valueStart, valueEnd - valueStart));
-        }
+        tag.attributes.push_back({name, part.mid(valueStart, valueEnd - valueStart), nameStart});
     }
     return tag; // no ">": the tag never closes
 }
 
+const StartTag::Attribute* StartTag::find(QStringView name) const
+{
+    for (const Attribute& a : attributes) {
+        if (a.name.compare(name, Qt::CaseInsensitive) == 0) {
+            return &a;
+        }
+    }
+    return nullptr;
+}
+
+QString StartTag::value(QStringView name) const
+{
+    const Attribute* a = find(name);
+    return a ? DecodeCharacterReferences(a->value) : QString();
+}
+
+namespace {
+
 Anchor readAnchor(QStringView part)
 {
     Anchor anchor;
-    const StartTag tag = readStartTag(part, 2);
-    if (tag.hrefPos < 0 || tag.end < 0) {
+    const StartTag tag = ReadStartTag(part, 2);
+    const StartTag::Attribute* href = tag.find(u"href");
+    if (!href || tag.end < 0) {
         return anchor;
     }
     const qsizetype close = part.indexOf(u"</a>", tag.end, Qt::CaseInsensitive);
@@ -98,8 +105,8 @@ Anchor readAnchor(QStringView part)
         return anchor;
     }
     anchor.usable = true;
-    anchor.href = tag.href;
-    anchor.hrefText = part.mid(tag.hrefPos, close - tag.hrefPos).toString();
+    anchor.href = DecodeCharacterReferences(href->value);
+    anchor.hrefText = part.mid(href->namePos, close - href->namePos).toString();
     anchor.innerHtml = part.mid(tag.end, close - tag.end).toString();
     return anchor;
 }
@@ -147,6 +154,7 @@ std::vector<Anchor> ExtractAnchors(QStringView page)
     for (size_t k = 0; k < starts.size(); ++k) {
         const qsizetype end = k + 1 < starts.size() ? starts[k + 1] : page.size();
         anchors.push_back(readAnchor(page.mid(starts[k], end - starts[k])));
+        anchors.back().position = starts[k];
     }
     return anchors;
 }
@@ -160,10 +168,10 @@ QString FindBaseHref(QStringView page)
         if (p < 0 || p + 5 >= page.size()) {
             return {};
         }
-        if (isSpace(page[p + 5])) {
-            const StartTag tag = readStartTag(page.mid(p), 5);
-            if (tag.hrefPos >= 0) {
-                return tag.href; // the first base element with an href counts, as in a browser
+        if (IsHtmlSpace(page[p + 5])) {
+            const StartTag tag = ReadStartTag(page.mid(p), 5);
+            if (tag.find(u"href")) {
+                return tag.value(u"href"); // the first base element with an href counts, as in a browser
             }
         }
         from = p + 5;

@@ -1,18 +1,51 @@
 #pragma once
 
+#include "linkkind.h"
+
 #include <QString>
 #include <QStringView>
 
 #include <vector>
 
-// One anchor of a page, taken apart with plain string operations (no HTML parser).
+// One anchor of a page, taken apart with plain string operations (no HTML parser). A resource element
+// (an image, a script) is one too: its link attribute stands in for the href, it has no inner text.
 struct Anchor
 {
     bool usable = false; // has an href attribute and a closing </a>
     QString href;        // the attribute value as written, character references decoded
     QString hrefText;    // from the href attribute to the closing </a>
     QString innerHtml;   // between the start tag and </a>, as written
+    LinkKind kind = LinkKind::Page;
+    qsizetype position = 0; // where its start tag begins in the page
+    bool aTag = true;       // an <a> element: the rules about anchor texts apply to it
 };
+
+// The white space of HTML: what separates attributes and trims a URL.
+inline bool IsHtmlSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+// The attributes of one start tag, as views into the text it was read from.
+struct StartTag
+{
+    struct Attribute
+    {
+        QStringView name;
+        QStringView value; // as written, without its quotes
+        qsizetype namePos = 0;
+    };
+    std::vector<Attribute> attributes;
+    qsizetype end = -1; // just after the closing ">"; -1 when the tag never closes
+
+    // The first attribute of that name (any letter case), or nullptr: a browser ignores repeats.
+    const Attribute* find(QStringView name) const;
+    // Its value with character references decoded; empty when there is none.
+    QString value(QStringView name) const;
+};
+
+// Reads the attributes of the start tag in `text` from `from` (just after the tag name) to its ">".
+StartTag ReadStartTag(QStringView text, qsizetype from);
 
 // Splits `page` at every "<a" followed by white space (any letter case); part 0, the text before the
 // first anchor, is not returned, so anchor j of the page is element j - 1.

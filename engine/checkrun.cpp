@@ -132,6 +132,12 @@ void CheckRun::Call::startValues()
 {
     crawlStart_ = resuming_ ? resumeNumber(store_, LinkStore::Badlink1, 1) : 1;
     anchorStart_ = resuming_ ? resumeNumber(store_, LinkStore::Badlink2, 1) : 1;
+    // The saved position counts the links as the page was scanned; with resources switched meanwhile it
+    // would point elsewhere, so the page starts over (its links met again are repeats).
+    if (resuming_ && run_.scanResources_ != run_.settings_.resources) {
+        anchorStart_ = 1;
+    }
+    run_.scanResources_ = run_.settings_.resources;
     level_ = 0;
     if (resuming_ && !store_.resume(LinkStore::Badlinkdep).isEmpty()) {
         level_ = resumeNumber(store_, LinkStore::Badlinkdep, 0);
@@ -182,7 +188,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
         if (!node || !(node->status == NoStatus || !node->bold) || node->record.depth >= depthSetting()) {
             continue;
         }
-        const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
+        const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
         // A page is scanned once, under the first node of its URL; a repeat only takes over its verdict.
         if (!toScan || isRepeat(i)) {
             if (node->status == NoStatus) {
@@ -228,7 +234,7 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
 {
     const ProbeStep::Outcome outcome = probe_.crawlForm(n);
     const ResultNode* node = store_.full().node(n);
-    if (outcome != ProbeStep::Outcome::Valid || !node || !node->record.siteLink) {
+    if (outcome != ProbeStep::Outcome::Valid || !node || !node->record.isSitePage()) {
         return {};
     }
     const QString pageUrl = probe_.finalUrl();
@@ -259,10 +265,10 @@ ProbePlan CheckRun::Call::crawlPlan() const
                 continue;
             }
             const bool selected = node->status == NoStatus || !node->bold;
-            const bool toScan = node->status == NoStatus || (node->record.siteLink && node->status == StatusValid);
+            const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
             const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
             if (selected && node->record.depth < settings.depth && toScan && first) {
-                p = {node->requestUrl(), node->record.siteLink, settings.timeout};
+                p = {node->requestUrl(), node->record.isSitePage(), settings.timeout};
                 return true;
             }
         }

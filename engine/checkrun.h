@@ -78,4 +78,5 @@ private:
     int passNodeCount_ = 0;
     int savedBatchCounter_ = 0;
     QString homeAddress_; // the final address of the home page of this run; empty until it is read
+    bool scanResources_ = false; // whether the scan that saved the resume position took resources
 };

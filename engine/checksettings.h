@@ -18,6 +18,7 @@ struct CheckSettings
     bool linkText = false;  // node text shows the anchor text after the link
     int timeout = 10;       // seconds allowed for one request
     int parallel = kDefaultParallel; // requests in flight at most
+    bool resources = false;          // images, scripts, style sheets, frames and media are checked as links too
     // Links whose resolved URL any of these matches (anywhere in it) are listed as excluded and never
     // requested: logout links, calendars, hosts that refuse robots. The window sets none.
     QList<QRegularExpression> exclusions;

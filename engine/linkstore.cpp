@@ -94,7 +94,7 @@ void LinkStore::startList(const QString& site)
 }
 
 int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
-                           const QString& anchorText, const QString& request)
+                           const QString& anchorText, const QString& request, LinkKind kind)
 {
     if (!full_.exists(page)) {
         return 0;
@@ -104,6 +104,7 @@ int LinkStore::addLinkNode(int page, const QString& text, int depth, const QStri
     record.url = url;
     record.siteLink = siteLink;
     record.anchorText = anchorText;
+    record.kind = kind;
     return full_.add(page, full_.count() + 1, text, NoStatus, record, request);
 }
 

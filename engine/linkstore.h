@@ -80,7 +80,7 @@ public:
     // 2. Adds a link node under page node `page`; returns its index, or 0 when `page` is gone. `request`
     // is the address a browser requests for it, when that differs from `url`.
     int addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
-                    const QString& anchorText = {}, const QString& request = {});
+                    const QString& anchorText = {}, const QString& request = {}, LinkKind kind = LinkKind::Page);
     // 3. Records a probe outcome on node `n`: status code, and the probe fields unless it has them.
     void recordProbe(int n, int status, qint64 queryTime, const QString& statusText);
     // Gives node `n` the verdict node `from` already has (status, probe fields, dead-link entry), so that

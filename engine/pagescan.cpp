@@ -1,7 +1,7 @@
 #include "pagescan.h"
 
-#include "anchors.h"
 #include "browserform.h"
+#include "linkelements.h"
 #include "linkstore.h"
 #include "runtexts.h"
 #include "textops.h"
@@ -12,18 +12,15 @@
 
 namespace {
 
-// Links that cannot be tested: script, favourites, mail and messenger links.
+// Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
+// of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
+// named /javascripts/app.js is checked.
 bool isUntestable(const Anchor& a)
 {
-    return a.href.contains(u"javascript", Qt::CaseInsensitive) ||
-           a.hrefText.contains(u"addfavorite", Qt::CaseInsensitive) ||
-           a.hrefText.contains(u"mailto", Qt::CaseInsensitive) ||
-           a.hrefText.contains(u"tencent:", Qt::CaseInsensitive);
-}
-
-bool isHtmlSpace(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+    return a.aTag && (a.href.contains(u"javascript", Qt::CaseInsensitive) ||
+                      a.hrefText.contains(u"addfavorite", Qt::CaseInsensitive) ||
+                      a.hrefText.contains(u"mailto", Qt::CaseInsensitive) ||
+                      a.hrefText.contains(u"tencent:", Qt::CaseInsensitive));
 }
 
 // The href value cleaned: white space a browser ignores, quotes and the fragment removed, back
@@ -40,10 +37,10 @@ QString cleanLink(const QString& href)
     }
     qsizetype from = 0;
     qsizetype to = link.size();
-    while (from < to && isHtmlSpace(link[from])) {
+    while (from < to && IsHtmlSpace(link[from])) {
         ++from;
     }
-    while (to > from && isHtmlSpace(link[to - 1])) {
+    while (to > from && IsHtmlSpace(link[to - 1])) {
         --to;
     }
     link = link.mid(from, to - from);
@@ -99,7 +96,7 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
                        const PageOrigin& origin)
 {
     LinkStore& store = env_.store;
-    const std::vector<Anchor> anchors = ExtractAnchors(pageText);
+    const std::vector<Anchor> anchors = ExtractLinks(pageText, env_.settings.resources);
 
     const ResultNode* page = store.full().node(pageNode);
     if (!page) {
@@ -131,12 +128,12 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
             if (found == 0) {
                 if (isAddable(link)) {
                     const int status = env_.settings.excludes(url) ? StatusExcluded : NoStatus;
-                    addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, request, status);
+                    addNode(pageNode, link, anchor, depth, url, siteLink, request, status);
                     env_.toolkit.DoEvents();
                 }
             } else if (!env_.settings.noRepeats) {
                 // A repeat shows the verdict its URL already has; it is never probed or scanned again.
-                const int index = addNode(pageNode, link, anchor.innerHtml, depth, url, siteLink, request);
+                const int index = addNode(pageNode, link, anchor, depth, url, siteLink, request);
                 store.copyVerdict(index, found);
             }
             store.setPanel(4, RunText::parsed(store.full().count()));
@@ -146,13 +143,14 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     return ScanEnd::Finished;
 }
 
-int PageScan::addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
+int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url,
                       bool siteLink, const QString& request, int status)
 {
     const bool withText = env_.settings.linkText;
+    const QString& innerHtml = anchor.innerHtml;
     const QString text = withText ? link + u'(' + innerHtml + u')' : link;
-    const int index =
-        env_.store.addLinkNode(pageNode, text, depth, url, siteLink, withText ? innerHtml : QString(), request);
+    const int index = env_.store.addLinkNode(pageNode, text, depth, url, siteLink, withText ? innerHtml : QString(),
+                                             request, anchor.kind);
     if (index != 0 && status != NoStatus) {
         env_.store.full().setStatus(index, status);
     }

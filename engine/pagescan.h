@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+struct Anchor;
+
 // Where a fetched page came from: the address that answered with it and the character set it was
 // decoded in. Links resolve against that address, their queries are requested in that charset.
 struct PageOrigin
@@ -22,7 +24,9 @@ enum class ScanEnd {
 };
 
 // Takes the anchors of one fetched page apart and adds a node for every usable link under the page's
-// node. Honours the run's stop points and batch limit between anchors.
+// node; when the settings ask for resources, the links of images, scripts, style sheets, frames and
+// media too, in document order with the anchors and counted among them for the resume position.
+// Honours the run's stop points and batch limit between anchors.
 class PageScan
 {
 public:
@@ -45,8 +49,8 @@ public:
     static bool overBatchLimit(int nodeCount, int batchCounter);
 
 private:
-    int addNode(int pageNode, const QString& link, const QString& innerHtml, int depth, const QString& url,
-                bool siteLink, const QString& request, int status = NoStatus);
+    int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
+                const QString& request, int status = NoStatus);
 
     RunEnv env_;
     QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move

@@ -7,7 +7,7 @@
 
 bool PageWantedLater(const ResultNode& node, const CheckSettings& settings)
 {
-    return node.record.siteLink && node.record.depth < settings.depth;
+    return node.record.isSitePage() && node.record.depth < settings.depth;
 }
 
 namespace {
@@ -35,7 +35,7 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
         return outcomeOf(store.full().node(n)->status);
     }
     const bool hadStatus = node->status != NoStatus;
-    const bool pageWanted = node->record.siteLink; // a valid site page is read next
+    const bool pageWanted = node->record.isSitePage(); // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
     setCounter(!hadStatus);

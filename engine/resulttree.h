@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linkkind.h"
 #include "urlops.h"
 
 #include <QHash>
@@ -25,7 +26,11 @@ struct NodeRecord
     // The text between the anchor's tags, kept only when link texts are shown; not a field of the
     // record. Initialised here so that records written as braced lists need not name it.
     QString anchorText = {};
+    // What the link points at; not a field of the record either.
+    LinkKind kind = LinkKind::Page;
 
+    // A page of the site: read and scanned for links when valid. Resources of the site are only probed.
+    bool isSitePage() const { return siteLink && IsPageKind(kind); }
     int fieldCount() const { return probed ? 5 : 3; }
     QString field(int position) const; // empty for a field the record does not have
     QString render() const;

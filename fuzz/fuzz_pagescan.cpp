@@ -2,17 +2,17 @@
 // and a scan split by batch limits must still give every link one node when repeats are off.
 #include "fuzzinput.h"
 
-#include "anchors.h"
 #include "checksettings.h"
+#include "linkelements.h"
 #include "linkstore.h"
 #include "pagescan.h"
 #include "toolkit.h"
 
 namespace {
 
-void checkAnchors(QStringView page)
+void checkAnchors(QStringView page, bool withResources)
 {
-    for (const Anchor& a : ExtractAnchors(page)) {
+    for (const Anchor& a : ExtractLinks(page, withResources)) {
         FUZZ_CHECK(a.hrefText.size() <= page.size());
         FUZZ_CHECK(a.innerHtml.size() <= page.size());
     }
@@ -44,10 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.subdomains = (flags & 1) != 0;
     settings.noRepeats = (flags & 2) == 0;
     settings.linkText = (flags & 4) != 0;
+    settings.resources = (flags & 8) != 0;
     const QString site = in.line();
     const QString page = in.rest();
 
-    checkAnchors(page);
+    checkAnchors(page, settings.resources);
 
     LinkStore store;
     CoreToolkit toolkit;

@@ -78,6 +78,8 @@ QStringList DataReport::linkFields() const
     if (settings_.linkText) {
         fields << u"linkText"_s;
     }
+    // Last, so that the columns a reader of older files knows keep their places.
+    fields << u"kind"_s;
     return fields;
 }
 
@@ -101,6 +103,7 @@ QJsonObject DataReport::link(int index) const
     if (settings_.linkText) {
         o.insert(u"linkText"_s, record.anchorText);
     }
+    o.insert(u"kind"_s, KindName(record.kind));
     return o;
 }
 
@@ -117,6 +120,7 @@ QJsonObject DataReport::settingsObject() const
             {u"showRepeats"_s, !settings_.noRepeats},
             {u"linkText"_s, settings_.linkText},
             {u"parallel"_s, settings_.parallel},
+            {u"resources"_s, settings_.resources},
             {u"exclude"_s, exclusions}};
 }
 

@@ -21,8 +21,8 @@ public:
     QByteArray json() const;
     QByteArray csv() const;
 
-    // The fields of every link, in column order. A field added to a link (its resource kind, say)
-    // goes here and into link(), and so reaches both formats.
+    // The fields of every link, in column order. A field added to a link goes here and into link(), and
+    // so reaches both formats.
     QStringList linkFields() const;
     QJsonObject link(int index) const;
 

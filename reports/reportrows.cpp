@@ -1,5 +1,10 @@
 #include "reportrows.h"
 
+QString ReportDescription(const NodeRecord& record, const QString& description)
+{
+    return KindTag(record.kind) + description;
+}
+
 QString ParentLink(const ResultTree& list, int index)
 {
     const ResultNode* node = list.node(index);

@@ -8,3 +8,7 @@
 // node 1, the URL of the page the link was found on for the others, and the node's own URL for a
 // top-level page of the dead-link list (it has no page above it).
 QString ParentLink(const ResultTree& list, int index);
+
+// The status description as a report shows it: a resource's kind in front of it, so that the reports keep
+// their columns and a reader still tells an image or a script from a page; a page's description as it is.
+QString ReportDescription(const NodeRecord& record, const QString& description);

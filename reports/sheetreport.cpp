@@ -92,7 +92,7 @@ public:
         put(row, ColParent, ParentLink(list, index));
         // Only a record with both probe fields has a description and a time to show.
         const bool probed = record.fieldCount() > 4;
-        put(row, ColDescription, probed ? record.field(4) : QString());
+        put(row, ColDescription, ReportDescription(record, probed ? record.field(4) : QString()));
         put(row, ColTime, probed ? record.field(3) + kMilliseconds : QString());
     }
 

@@ -114,7 +114,7 @@ void AppendTxtRow(QString& text, const ResultTree& list, int index)
     const NodeRecord& record = node.record;
     const QString spaces8 = u"        "_s;
     text += kLineBreak + record.field(1) + u"    " + TxtStatusWord(node.status) + spaces8;
-    text += (IsProbed(record) ? record.field(4) : u"-"_s) + spaces8;
+    text += ReportDescription(record, IsProbed(record) ? record.field(4) : u"-"_s) + spaces8;
     text += record.field(0) + spaces8;
     if (IsProbed(record)) {
         const QString time = record.field(3);
@@ -132,11 +132,7 @@ void AppendHtmlRow(QString& text, const ResultTree& list, int index)
     const QString url = Escaped(record.field(1));
     text += u"<tr align='center'><td><a href=\"" + url + u"\" target='_blank'>" + url + u"</a></td>";
     text += HtmlStatusCell(node.status);
-    if (IsProbed(record)) {
-        text += u"<td>" + Escaped(record.field(4)) + u"</td>";
-    } else {
-        text += u"<td></td>"_s;
-    }
+    text += u"<td>" + Escaped(ReportDescription(record, IsProbed(record) ? record.field(4) : QString())) + u"</td>";
     text += u"<td>" + record.field(0) + u"</td>";
     if (IsProbed(record)) {
         const QString time = record.field(3);

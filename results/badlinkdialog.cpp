@@ -51,6 +51,11 @@ BadLinkDialog::BadLinkDialog(const LinkDetail& d, QWidget* parent) : QDialog(par
     addPair(caption(QStringLiteral("Label7"), ResultText::queryTimeCaption()),
             valueLabel(QStringLiteral("Label8"), d.queryTime));
     addPair(caption(QStringLiteral("Label10"), ResultText::depthCaption()), valueLabel(QStringLiteral("Label9"), d.depth));
+    // Only a resource has a kind to show: the detail of a page keeps its six lines.
+    if (!d.kind.isEmpty()) {
+        addPair(caption(QStringLiteral("lblKindCaption"), ResultText::kindCaption()),
+                valueLabel(QStringLiteral("lblKind"), d.kind));
+    }
     setLayout(grid);
     setMinimumWidth(520);
 }

@@ -43,5 +43,6 @@ LinkDetail DescribeNode(const ResultTree& list, int node, ResultList kind)
     }
     describeStatus(n->status, kind, d);
     d.depth = record.field(0);
+    d.kind = KindLabel(record.kind);
     return d;
 }

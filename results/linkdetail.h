@@ -16,6 +16,7 @@ struct LinkDetail
     QString queryTime;   // Label8
     QString depth;       // Label9
     Icon icon = Icon::None;
+    QString kind = {}; // what a resource is ("图片"); empty for a page
 };
 
 enum class ResultList { Full, Dead };

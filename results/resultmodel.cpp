@@ -150,7 +150,8 @@ QVariant ResultTreeModel::data(const QModelIndex& index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
-        return n->text;
+        // A resource's kind in front: an image or a script is told from a page at a glance.
+        return n->record.kind == LinkKind::Page ? n->text : QString(KindTag(n->record.kind) + n->text);
     case Qt::DecorationRole:
         return StatusIcons::icon(n->status);
     case Qt::FontRole:

@@ -11,6 +11,7 @@ inline QString statusCaption() { return QStringLiteral("链接状态："); }
 inline QString descriptionCaption() { return QStringLiteral("状态描述："); }
 inline QString queryTimeCaption() { return QStringLiteral("查询耗时："); }
 inline QString depthCaption() { return QStringLiteral("检测深度："); }
+inline QString kindCaption() { return QStringLiteral("资源类型："); }
 
 inline QString valid() { return QStringLiteral("有效链接"); }
 inline QString dead() { return QStringLiteral("死链接"); }

@@ -470,6 +470,27 @@ private slots:
         QVERIFY(fresh.stored(u"setting"_s).count(u'|') == 5);
     }
 
+    // So is the resources setting: off unless a 1 is stored, stored as 0 or 1 on a click only.
+    void resourcesSetting()
+    {
+        WindowFixture f;
+        f.store(u"setting"_s, u"3|1|0|1|15|0"_s);
+        f.store(u"resources"_s, u"1"_s);
+        f.open();
+        auto* box = f.find<QCheckBox>(u"chkResources"_s);
+        QCOMPARE(box->text(), u"检查图片、脚本等资源链接"_s);
+        QVERIFY(box->isChecked());
+        box->click();
+        QCOMPARE(f.stored(u"resources"_s), u"0"_s);
+        QCOMPARE(f.stored(u"setting"_s), u"3|1|0|1|15|0"_s);
+
+        WindowFixture fresh;
+        fresh.store(u"resources"_s, u"yes"_s);
+        fresh.open();
+        QVERIFY(!fresh.find<QCheckBox>(u"chkResources"_s)->isChecked());
+        QCOMPARE(fresh.stored(u"resources"_s), u"yes"_s);
+    }
+
     void titleAndMenus()
     {
         WindowFixture f;

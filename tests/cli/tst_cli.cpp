@@ -116,9 +116,9 @@ private slots:
     {
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
-        for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text", "--parallel",
-                                   "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude", "queryTimeMs",
-                                   "statusText", "parent", "linkText"}) {
+        for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
+                                   "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude",
+                                   "--resources", "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -213,6 +213,7 @@ private slots:
                                     u"/gone/x.htm"_s}));
         QCOMPARE(verdicts, expected);
         QCOMPARE(links[1][u"linkText"_s].toString(), u"中文, \"q\""_s);
+        QCOMPARE(links[1][u"kind"_s].toString(), u"page"_s);
         QCOMPARE(links[2][u"parent"_s].toString(), site.url(u"/a.htm"_s));
         QCOMPARE(links[2][u"statusText"_s].toString(), u"Not Found"_s);
     }

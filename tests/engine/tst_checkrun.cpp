@@ -280,6 +280,27 @@ private slots:
         QCOMPARE(r.store.deads().count(), reference.store.deads().count());
     }
 
+    // Resources switched off while paused in the middle of a page: the saved position counted its images
+    // too, so the page is scanned again from its start rather than past its anchors.
+    void resourcesSwitchedWhilePaused()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, "<img src=/i1.png><img src=/i2.png><img src=/i3.png><a href=/a.htm>a</a>"
+                             "<a href=/b.htm>b</a>");
+        Run r(1);
+        CheckSettings s = r.run.settings();
+        s.resources = true;
+        r.toolkit.atYield(3, [&r] { r.run.stop(); }); // the home page's probe, then two images added
+        r.run.start(site.baseUrl(), s);
+        QCOMPARE(r.store.panel(1), RunText::paused());
+        QCOMPARE(r.store.resume(LinkStore::Badlink2), u"3"_s);
+        s.resources = false;
+        r.run.start(site.baseUrl(), s);
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(r.urls(), (QStringList{site.baseUrl(), site.url(u"/i1.png"_s), site.url(u"/i2.png"_s),
+                                        site.url(u"/a.htm"_s), site.url(u"/b.htm"_s)}));
+    }
+
     // A stop after the first batch, then another site: nothing of the first site is left, not even its
     // batch counter or probe count.
     void stopThenOtherSite()
@@ -353,6 +374,76 @@ private slots:
         QCOMPARE(r.store.deads().count(), 1);
         QCOMPARE(r.store.dead().topLevel().size(), size_t(13));
         QCOMPARE(r.store.dead().count(), 26);
+    }
+
+    // With resources, a missing image (also one named only in a srcset), script, style sheet and a dead
+    // frame page are dead under the page that loads them, with their kind; a frame of the site is read
+    // like a page, a site page loaded as a script is only probed. Without resources only anchors count.
+    void resources_data()
+    {
+        QTest::addColumn<bool>("resources");
+        QTest::addColumn<QStringList>("urls");
+        QTest::addColumn<QStringList>("dead"); // "page kind link"
+        QTest::newRow("off") << false << QStringList{u"/"_s, u"/a.htm"_s} << QStringList{};
+        QTest::newRow("on") << true << QStringList{u"/"_s,
+                                                   u"/img/ok.png"_s,
+                                                   u"/img/missing.png"_s,
+                                                   u"/img/only-srcset.png"_s,
+                                                   u"/js/missing.js"_s,
+                                                   u"/page.htm"_s,
+                                                   u"/frame.htm"_s,
+                                                   u"/a.htm"_s,
+                                                   u"/css/missing.css"_s,
+                                                   u"/gone-frame.htm"_s}
+                            << QStringList{u"/ image /img/missing.png"_s, u"/ image /img/only-srcset.png"_s,
+                                           u"/ script /js/missing.js"_s, u"/frame.htm style /css/missing.css"_s,
+                                           u"/a.htm frame /gone-frame.htm"_s};
+    }
+    void resources()
+    {
+        QFETCH(bool, resources);
+        QFETCH(QStringList, urls);
+        QFETCH(QStringList, dead);
+        TestServer site;
+        site.setPage(u"/"_s, "<img src=/img/ok.png><img src=/img/missing.png>"
+                             "<img src=/img/ok.png srcset=\"/img/only-srcset.png 2x\">"
+                             "<script src=/js/missing.js></script><script src=/page.htm></script>"
+                             "<iframe src=/frame.htm></iframe><a href=/a.htm>a</a>");
+        site.setPage(u"/frame.htm"_s, "<link rel=stylesheet href=/css/missing.css><img src=/img/ok.png>");
+        site.setPage(u"/a.htm"_s, "<iframe src=/gone-frame.htm></iframe><a href=/>home</a>");
+        site.setPage(u"/page.htm"_s, "<a href=/never.htm>n</a>");
+        TestServer::Response image;
+        image.contentType = "image/png";
+        image.body = QByteArray(64, 'x');
+        site.setRoute(u"/img/ok.png"_s, image);
+        Run r(2);
+        CheckSettings s = r.run.settings();
+        s.resources = resources;
+        r.run.setSettings(s);
+        r.run.start(site.baseUrl());
+
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        const auto path = [&site](const ResultNode* n) { return n->record.url.mid(site.baseUrl().size()); };
+        QStringList found;
+        for (int i = 1; i <= r.store.full().count(); ++i) {
+            found << (i == 1 ? u"/"_s : path(r.store.full().node(i)));
+        }
+        QCOMPARE(found, urls);
+        QCOMPARE(r.unprobed(), 0);
+        QStringList deadFound;
+        const ResultTree& tree = r.store.dead();
+        for (int top : tree.topLevel()) {
+            for (int child : tree.node(top)->children) {
+                const QString page = top == 1 ? u"/"_s : path(tree.node(top));
+                deadFound << page + u' ' + KindName(tree.node(child)->record.kind) + u' ' + path(tree.node(child));
+            }
+        }
+        QCOMPARE(deadFound, dead);
+        QCOMPARE(r.store.deads().count(), dead.size());
+        QCOMPARE(r.tested(), urls.size());
+        // Each resource is requested once; the site page loaded as a script is not read for links.
+        QCOMPARE(site.hits(u"/img/ok.png"_s), resources ? 1 : 0);
+        QCOMPARE(site.hits(u"/never.htm"_s), 0);
     }
 
     // A page's links resolve against the address that answered; a page that moved off the site is only

@@ -83,6 +83,67 @@ private slots:
         QCOMPARE(f.texts(), links);
     }
 
+    // With resources, the links of every loading element join the anchors in document order, each with
+    // its kind; written as "kind link".
+    void resources_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("links");
+        QTest::newRow("img src and srcset candidates")
+            << u"<IMG SRC='a.png' srcset=\"b.png 2x, c.png 640w,d.png, data:image/png;base64,AA== 3x\">"_s
+            << QStringList{u"image a.png"_s, u"image b.png"_s, u"image c.png"_s, u"image d.png"_s};
+        QTest::newRow("srcset before src, descriptor with parentheses")
+            << u"<img srcset=\"x.png 1x (a, b), y.png\" src=z.png>"_s
+            << QStringList{u"image x.png"_s, u"image y.png"_s, u"image z.png"_s};
+        QTest::newRow("picture and media sources, poster")
+            << u"<picture><source srcset=\"p.webp\" type=image/webp><img src=p.jpg></picture>"
+               "<video poster=v.jpg src=v.mp4><source src=v.webm></video><audio src=a.mp3></audio>"_s
+            << QStringList{u"image p.webp"_s, u"image p.jpg"_s,  u"image v.jpg"_s,
+                           u"media v.mp4"_s,  u"media v.webm"_s, u"media a.mp3"_s};
+        QTest::newRow("script and link rels")
+            << u"<link rel=stylesheet href=s.css><link rel=\"shortcut icon\" href=/favicon.ico>"
+               "<link rel=preload as=font href=f.woff2><link rel=modulepreload href=m.js>"
+               "<link rel=canonical href=/c.htm><link rel=alternate hreflang=en href=/en/>"
+               "<link rel=pingback href=/xmlrpc.php><link rel=preconnect href=https://cdn.test>"
+               "<script src=j/javascripts/app.js></script>"_s
+            << QStringList{u"style s.css"_s,
+                           u"image /favicon.ico"_s,
+                           u"other f.woff2"_s,
+                           u"script m.js"_s,
+                           u"page /c.htm"_s,
+                           u"page /en/"_s,
+                           u"script j/javascripts/app.js"_s};
+        QTest::newRow("frames, areas, embeds, objects")
+            << u"<iframe src=\"f.htm\"></iframe><frameset><frame src=g.htm></frameset>"
+               "<map><area shape=rect href=m.htm></map><embed src=e.swf><object data=o.pdf></object>"_s
+            << QStringList{u"frame f.htm"_s, u"frame g.htm"_s, u"page m.htm"_s, u"media e.swf"_s, u"media o.pdf"_s};
+        QTest::newRow("anchors around and between")
+            << u"<a href=a.htm><img src=i.png>x</a><img src=j.png><a href=b.htm>b</a>"_s
+            << QStringList{u"page a.htm"_s, u"image i.png"_s, u"image j.png"_s, u"page b.htm"_s};
+        QTest::newRow("quotes, white space, references, fragments")
+            << u"<img\n src = ' sp ace.png#f ' ><img src=\"q.png?a=1&amp;b=2\"><img src=\"dir\\r.png\">"_s
+            << QStringList{u"image sp ace.png"_s, u"image q.png?a=1&b=2"_s, u"image dir/r.png"_s};
+        QTest::newRow("nothing a browser loads")
+            << u"<!-- <img src=c.png> --><script>document.write('<img src=\"' + u + '\">')</script>"
+               "<iframe src=\"about:blank\"></iframe><img src=\"\"><img alt=x><imgx src=n.png><img src=ok.png>"_s
+            << QStringList{u"image ok.png"_s};
+        QTest::newRow("unterminated quote") << u"<img src=\"a.png <img src=b.png>"_s << QStringList{u"image b.png"_s};
+    }
+    void resources()
+    {
+        QFETCH(QString, page);
+        QFETCH(QStringList, links);
+        Fixture f;
+        f.settings.resources = true;
+        QCOMPARE(f.scan(page), ScanEnd::Finished);
+        QStringList found;
+        for (int i = 2; i <= f.store.full().count(); ++i) {
+            const ResultNode* n = f.store.full().node(i);
+            found << KindName(n->record.kind) + u' ' + n->text;
+        }
+        QCOMPARE(found, links);
+    }
+
     // The address links resolve against: the one that answered with the page, or its <base href>.
     void bases_data()
     {

@@ -49,6 +49,20 @@ TreeSpec ProbedSite()
     };
 }
 
+TreeSpec ResourceLinks()
+{
+    const QString home = u"http://www.example.com"_s;
+    NodeRecord image = Probed(1, home + u"/a.png", 12, u"Not Found"_s);
+    image.kind = LinkKind::Image;
+    NodeRecord script = Unprobed(1, home + u"/a.js");
+    script.kind = LinkKind::Script;
+    return {
+        {0, home, StatusValid, Probed(0, home, 88, u"OK"_s)},
+        {1, u"a.png"_s, StatusDead, image},
+        {1, u"a.js"_s, NoStatus, script},
+    };
+}
+
 TreeSpec TimedOutLink()
 {
     const QString home = u"http://www.example.com"_s;

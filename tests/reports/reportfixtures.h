@@ -26,6 +26,7 @@ void Fill(ResultTree& tree, const TreeSpec& spec);
 TreeSpec HomePageAlone();
 TreeSpec ProbedSite();   // valid pages, a dead link two levels down, an unprobed link, an odd code
 TreeSpec TimedOutLink(); // the home page and one link whose probe timed out
+TreeSpec ResourceLinks(); // the home page, a dead image and an unprobed script
 TreeSpec DeadLinkList(); // two top-level pages, each with a dead link
 TreeSpec HomePageProbedIn(qint64 queryTime);
 

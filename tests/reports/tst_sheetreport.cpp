@@ -85,6 +85,14 @@ void TestSheetReport::writesNodeRows_data()
                {kHome + u"/slow.php", u"超时链接"_s, u"查询超时"_s, u"1"_s, u"11000毫秒"_s, kHome},
            }
         << QStringList{kBlue, kMagenta};
+    QTest::newRow("resources")
+        << ResourceLinks()
+        << QList<QStringList>{
+               {kHome, u"有效链接"_s, u"OK"_s, u"0"_s, u"88毫秒"_s, kHome},
+               {kHome + u"/a.png", u"死链接"_s, u"【图片】Not Found"_s, u"1"_s, u"12毫秒"_s, kHome},
+               {kHome + u"/a.js", u"尚未检测"_s, u"【脚本】"_s, u"1"_s, u""_s, kHome},
+           }
+        << QStringList{kBlue, kRed, u""_s};
     // Node 1 shows its own text; a later top-level page its own URL.
     QTest::newRow("dead-link list")
         << DeadLinkList()

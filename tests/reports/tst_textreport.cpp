@@ -122,6 +122,18 @@ void TestTextReport::writesReportBytes_data()
                                              HtmlRow(slow, u"<td style='color:#990000'>超时链接</td>"_s, u"查询超时"_s,
                                                      u"1"_s, u"11000毫秒"_s, u' ' + home)});
 
+    // A resource keeps the columns: its kind stands in front of its status description.
+    QTest::newRow("txt resources")
+        << ResourceLinks() << int(ReportTxt)
+        << Txt({home + u"    有效链接        OK        0        88毫秒        " + home,
+                home + u"/a.png    死链接        【图片】Not Found        1        12毫秒        " + home,
+                home + u"/a.js    未检测        【脚本】-        1        -         " + home});
+    QTest::newRow("html resources")
+        << ResourceLinks() << int(ReportHtml)
+        << Html({HtmlRow(home, valid, u"OK"_s, u"0"_s, u"88毫秒"_s, home),
+                 HtmlRow(home + u"/a.png", dead, u"【图片】Not Found"_s, u"1"_s, u"12毫秒"_s, u' ' + home),
+                 HtmlRow(home + u"/a.js", unchecked, u"【脚本】"_s, u"1"_s, {}, u' ' + home)});
+
     // Dead-link list: node 1 shows its own text, a later top-level page its own URL.
     const QString news = home + u"/news.html";
     const QString about = home + u"/about.html";

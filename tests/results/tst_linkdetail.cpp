@@ -107,6 +107,12 @@ private slots:
         for (const char* image : {"Image1", "Image2", "Image3"}) {
             QCOMPARE(!dialog.findChild<QLabel*>(QLatin1String(image))->isHidden(), shownImage == QLatin1String(image));
         }
+        // A page has no kind line; a resource's kind gets one of its own.
+        QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("lblKind")));
+        LinkDetail image = d;
+        image.kind = u"图片"_s;
+        const BadLinkDialog resource(image);
+        QCOMPARE(resource.findChild<QLabel*>(QStringLiteral("lblKind"))->text(), u"图片"_s);
     }
 
     // The two link fields underline and show their text as tooltip on hover, and report a click.

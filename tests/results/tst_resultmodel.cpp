@@ -111,6 +111,13 @@ private slots:
         QVERIFY(page.data(Qt::FontRole).value<QFont>().bold());
         QCOMPARE(page.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
         QVERIFY(!(model.flags(page) & Qt::ItemIsEditable));
+
+        // A resource shows its kind in front of its text.
+        NodeRecord image;
+        image.url = QStringLiteral("http://s.test/a.png");
+        image.kind = LinkKind::Image;
+        const int n = tree.add(2, 99, QStringLiteral("a.png"), NoStatus, image);
+        QCOMPARE(model.indexOfNode(n).data().toString(), QStringLiteral("【图片】a.png"));
     }
 
     // The three status pictures differ from each other where it counts, at their centre mark and disc.
