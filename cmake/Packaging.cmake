@@ -22,6 +22,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.maroven.example/kelvara/)
 # pages and reports in the desktop's programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, qt6-translations-l10n, xdg-utils")
 
 include(CPack)
