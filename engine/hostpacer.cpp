@@ -125,16 +125,25 @@ HostPacer::Verdict HostPacer::answered(const Ticket& t, const HttpResult& r, qin
         ++h.errorRun;
         // Only a host that has answered well before, and only when other requests to it were under way,
         // may have failed this one for our pace; a request that was alone already had its quiet try.
-        if (!confirmation && h.answeredWell && hadCompany && (!r.completed || h.errorRun >= kBurst)) {
-            return Verdict::Confirm;
+        if (confirmation || !h.answeredWell || !hadCompany) {
+            return Verdict::Accept;
         }
-        return Verdict::Accept;
+        if (r.completed && h.errorRun == kBurst) {
+            // A run of error answers, as from a firewall that bans a busy client for a while: the host
+            // gets a rest (a second, doubling with each burst) and less at once before the second looks.
+            shrink(h, t);
+            const qint64 rest = std::min<qint64>(kNsPerSecond << std::min(h.burstStep, 16), tryTime * kNsPerSecond);
+            ++h.burstStep;
+            h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + rest);
+        }
+        return !r.completed || h.errorRun >= kBurst ? Verdict::Confirm : Verdict::Accept;
     }
 
     if (r.completed) {
         h.answeredWell = h.answeredWell || r.status < 400 || r.status == 404 || r.status == 410;
         h.errorRun = 0;
         h.backoffStep = 0;
+        h.burstStep = 0;
         if (h.bestNs < 0 || latency < h.bestNs) {
             h.bestNs = latency;
         }

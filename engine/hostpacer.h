@@ -79,6 +79,7 @@ private:
         qint64 lastShrinkNs = -1;
         qint64 pausedUntilNs = 0;
         int backoffStep = 0;
+        int burstStep = 0;
         bool answeredWell = false;
         int errorRun = 0;
         bool confirming = false;
