@@ -57,16 +57,33 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QStri
 }
 
 // Gives up an entry's request in flight, if any.
+// Gives up an entry's request. One still in flight is not cut off but left to end, and counts in flight
+// until it does: the server is still working on it, and the parallel setting is a bound on what the
+// server sees, not only on what we wait for.
 void ConcurrentProber::abandon(Entry& e)
 {
-    if (e.reply) {
-        if (e.inFlightNow) {
-            pacer_.dropped(e.ticket, e.confirming);
-            --inFlight_;
-            e.inFlightNow = false;
-        }
-        e.reply.reset();
+    if (!e.reply) {
+        return;
     }
+    if (!e.inFlightNow) {
+        e.reply.reset();
+        return;
+    }
+    e.inFlightNow = false;
+    e.reply->disconnect(this);
+    HttpReply* reply = e.reply.get();
+    const HostPacer::Ticket ticket = e.ticket;
+    const bool confirming = e.confirming;
+    draining_.push_back(std::move(e.reply));
+    connect(reply, &HttpReply::finished, this, [this, reply, ticket, confirming] {
+        pacer_.dropped(ticket, confirming);
+        --inFlight_;
+        const auto it = std::find_if(draining_.begin(), draining_.end(), [reply](const auto& r) { return r.get() == reply; });
+        if (it != draining_.end()) {
+            draining_.erase(it); // a reply may be deleted by a slot of its finished()
+        }
+        fill();
+    });
 }
 
 void ConcurrentProber::setPlan(ProbePlan plan)

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <vector>
 #include <memory>
 
 class HttpClient;
@@ -84,6 +85,7 @@ private:
     Entries queue_;     // known for the current plan, in its order
     Entries leftovers_; // issued for earlier plans and not handed out yet
     Entries urgent_;    // probes the run waits for that no plan foresaw (one at a time in practice)
+    std::vector<std::unique_ptr<HttpReply>> draining_; // given up by the run, left to end
     int inFlight_ = 0;
     // Answers that kept their page, by URL, each handed out once more: a page a sweep probed is read
     // by a later crawl pass, which probes it again first.
