@@ -93,15 +93,6 @@ void run(const Site& site)
     clock.start();
     check.start(server.baseUrl());
     const double wall = clock.nsecsElapsed() / 1e9;
-    if (qEnvironmentVariableIsSet("BENCH_DEBUG")) {
-        std::fprintf(stderr, "nodes %d, requests at server %d, panel1 %s\n", store.full().count(),
-                     int(server.requests().size()), qPrintable(store.panel(1)));
-        for (int i = 1; i <= std::min(5, store.full().count()); ++i) {
-            std::fprintf(stderr, "%s %d %s\n", qPrintable(store.full().node(i)->record.url), store.full().node(i)->status,
-                         qPrintable(store.full().node(i)->record.statusText));
-        }
-    }
-
     int falseDead = 0;
     int found = 0;
     for (int i = 0; i < store.deads().count(); ++i) {
