@@ -154,10 +154,11 @@ void ConcurrentProber::fill()
             plan_ = nullptr;
             break;
         }
-        if (kept_.contains(Link::NormalizeCheckUrl(next.url))) {
+        std::unique_ptr<Entry> e = makeEntry(next.url, next.tryTime, next.pageWanted);
+        if (kept_.contains(e->url)) {
             continue; // answered already
         }
-        queue_.push_back(makeEntry(next.url, next.tryTime, next.pageWanted));
+        queue_.push_back(std::move(e));
         issue(*queue_.back(), now);
     }
     filling_ = false;

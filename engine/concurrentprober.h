@@ -41,7 +41,6 @@ public:
     int ahead() const { return static_cast<int>(queue_.size() + leftovers_.size()); }
     // Requests in flight now.
     int inFlight() const { return inFlight_; }
-    const HostPacer& pacer() const { return pacer_; }
 
 private:
     struct Entry

@@ -168,21 +168,6 @@ qint64 HostPacer::pausedUntilNs(const QString& host) const
     return it == hosts_.constEnd() ? 0 : it->pausedUntilNs;
 }
 
-qint64 HostPacer::latestPauseNs() const
-{
-    qint64 latest = 0;
-    for (const Host& h : hosts_) {
-        latest = std::max(latest, h.pausedUntilNs);
-    }
-    return latest;
-}
-
-int HostPacer::limit(const QString& host) const
-{
-    const auto it = hosts_.constFind(host);
-    return std::min<int>(parallel_, it == hosts_.constEnd() ? kInitialLimit : int(it->limit));
-}
-
 // Retry-After in seconds or as an HTTP date, capped at the request timeout; -1 when absent or unreadable.
 qint64 HostPacer::RetryAfterNs(const QByteArray& value, qint32 tryTime)
 {

@@ -59,11 +59,8 @@ public:
     // True when the host has answered a run of errors: error answers of it held so far deserve a
     // quiet second look.
     bool inErrorBurst(const QString& host) const;
-    // The latest end of a pause of any host, or 0; and of the host of `host`.
+    // When the pause of `host` ends, or 0.
     qint64 pausedUntilNs(const QString& host) const;
-    qint64 latestPauseNs() const;
-    // The host's current limit (for tests and measurements).
-    int limit(const QString& host) const;
 
     // Whether an answer is an error that a busy server or a firewall gives a client it finds too fast.
     static bool IsLoadError(const HttpResult& r);

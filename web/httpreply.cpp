@@ -84,7 +84,6 @@ void HttpReply::send(const HttpRequest& hop)
 {
     result_.finalUrl = QUrl(hop.url, QUrl::TolerantMode);
     inHead_ = false;
-    status_ = 0;
     redirecting_ = false;
     skipped_ = 0;
     stop_ = Stop::None;
@@ -205,7 +204,7 @@ size_t HttpReply::header(QByteArrayView raw)
         line.chop(1);
     }
     if (line.startsWith("HTTP/")) {
-        // "HTTP/1.1 404 Not Found", "HTTP/2 200": the code is the second word, the rest is the phrase.
+        // "HTTP/1.1 404 Not Found", "HTTP/2 200": the phrase follows the code (which libcurl reports).
         inHead_ = true;
         folding_ = nullptr;
         location_.clear();
@@ -213,7 +212,6 @@ size_t HttpReply::header(QByteArrayView raw)
         retryAfter_.clear();
         const qsizetype codeAt = line.indexOf(' ');
         const QByteArrayView rest = codeAt < 0 ? QByteArrayView() : line.sliced(codeAt + 1);
-        status_ = rest.first(qMin<qsizetype>(3, rest.size())).toInt();
         reason_ = rest.size() > 4 ? rest.sliced(4).trimmed().toByteArray() : QByteArray();
         return taken;
     }

@@ -71,7 +71,6 @@ private:
 
     // The response head being read (a hop may see interim 1xx heads before its final one).
     bool inHead_ = false;
-    int status_ = 0;
     QByteArray reason_;
     QByteArray location_;
     QByteArray contentType_;
