@@ -79,4 +79,5 @@ private:
     int savedBatchCounter_ = 0;
     QString homeAddress_; // the final address of the home page of this run; empty until it is read
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
+    Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
 };

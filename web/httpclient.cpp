@@ -103,6 +103,15 @@ bool HttpClient::run(CURL* easy)
     return multi_->add(easy);
 }
 
+bool HttpClient::holdBody(qint64 n)
+{
+    if (bodyBytes_ + n > kMaxBodyBytesInFlight) {
+        return false;
+    }
+    bodyBytes_ += n;
+    return true;
+}
+
 void HttpClient::stop(CURL* easy)
 {
     multi_->remove(easy);

@@ -4,6 +4,8 @@
 #include "reasonphrase.h"
 #include "timeoutrule.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
@@ -22,6 +24,34 @@ bool isWebScheme(const QUrl& url)
 bool isHead(const HttpRequest& r)
 {
     return r.method.compare("HEAD", Qt::CaseInsensitive) == 0;
+}
+
+// What a Content-Type says of a body: a page to read, something else, or nothing (the body tells).
+enum class BodyKind { Page, Other, Unknown };
+
+BodyKind bodyKindOf(const QByteArray& contentType)
+{
+    const QByteArray mime = contentType.left(contentType.indexOf(';')).trimmed().toLower();
+    if (mime.isEmpty()) {
+        return BodyKind::Unknown;
+    }
+    return mime == "text/html" || mime == "application/xhtml+xml" ? BodyKind::Page : BodyKind::Other;
+}
+
+// Bytes enough to tell a document from binary data.
+constexpr qsizetype kSniffBytes = 512;
+
+// Binary data as browsers sniff it: control bytes that no text holds, or the signature of a document
+// format that starts as text.
+bool looksBinary(QByteArrayView head)
+{
+    if (head.startsWith("%PDF-") || head.startsWith("%!PS")) {
+        return true;
+    }
+    return std::any_of(head.begin(), head.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b <= 0x08 || b == 0x0B || (b >= 0x0E && b <= 0x1A) || (b >= 0x1C && b <= 0x1F);
+    });
 }
 
 // Failures that a busy or overloaded server causes as well as a dead one.
@@ -70,6 +100,7 @@ HttpReply::HttpReply(const HttpRequest& request, HttpClient* client) : request_(
 
 HttpReply::~HttpReply()
 {
+    releaseBody();
     detach();
     curl_slist_free_all(headers_);
     if (easy_) {
@@ -177,6 +208,14 @@ void HttpReply::onTimer()
         return;
     }
     if (IsTimedOut(clock_.nsecsElapsed(), request_.tryTime)) {
+        // A status that came in time is the answer; a page the timeout cuts is what came of it so far.
+        if (result_.completed) {
+            result_.cutByTimeout = request_.wantBody && !result_.notPage;
+            result_.truncated = result_.truncated || result_.cutByTimeout;
+            endSniffing();
+            finish();
+            return;
+        }
         fail(HttpError::Timeout);
         return;
     }
@@ -261,15 +300,36 @@ bool HttpReply::headDone()
     result_.statusText = reason_.isEmpty() ? StandardReasonPhrase(result_.status) : DecodeReasonPhrase(reason_);
     result_.contentType = contentType_;
     result_.retryAfter = retryAfter_;
+    curl_off_t firstByteUs = 0;
+    curl_easy_getinfo(easy_, CURLINFO_STARTTRANSFER_TIME_T, &firstByteUs);
+    result_.firstByteNs = qint64(firstByteUs) * 1000;
     if (!request_.wantBody) {
+        // The status is the answer. A short body of known length is still read, so that the connection
+        // stays open for the next request; a long one, or one whose end is not known (a stream), is not.
         curl_off_t length = -1;
         curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (length > kMaxSkippedBytes) {
-            stop_ = Stop::HaveStatus; // not worth reading to keep the connection
+        if (length < 0 || length > kMaxSkippedBytes) {
+            stop_ = Stop::HaveStatus;
             return false;
         }
+        return true;
     }
-    return true;
+    if (isHead(request_)) {
+        return true;
+    }
+    switch (bodyKindOf(contentType_)) {
+    case BodyKind::Page:
+        return true;
+    case BodyKind::Unknown:
+        sniffing_ = true;
+        return true;
+    case BodyKind::Other:
+        break;
+    }
+    // A file, an image, a download: only its status matters, and its bytes may be many.
+    result_.notPage = true;
+    stop_ = Stop::HaveStatus;
+    return false;
 }
 
 size_t HttpReply::body(const char* data, size_t n)
@@ -284,12 +344,29 @@ size_t HttpReply::body(const char* data, size_t n)
     }
     // One byte more than the cap tells a body that is exactly the cap from one that goes on.
     const qint64 room = request_.maxBodyBytes + 1 - result_.body.size();
-    result_.body.append(data, qsizetype(qMin<qint64>(qint64(n), room)));
+    const qint64 take = qMin<qint64>(qint64(n), room);
+    if (client_ && !client_->holdBody(take)) {
+        // The bodies in flight together are at their bound: this page is read as far as it came.
+        result_.truncated = true;
+        stop_ = Stop::BodyFull;
+        endSniffing();
+        return 0;
+    }
+    held_ += take;
+    result_.body.append(data, qsizetype(take));
     if (result_.body.size() > request_.maxBodyBytes) {
         result_.body.truncate(request_.maxBodyBytes);
         result_.truncated = true;
         stop_ = Stop::BodyFull;
+        endSniffing();
         return 0;
+    }
+    if (sniffing_ && result_.body.size() >= kSniffBytes) {
+        endSniffing();
+        if (result_.notPage) {
+            stop_ = Stop::HaveStatus;
+            return 0;
+        }
     }
     return n;
 }
@@ -316,6 +393,7 @@ void HttpReply::onDone(CURLcode code)
         return;
     }
     if (code == CURLE_OK && result_.completed) {
+        endSniffing();
         finish();
         return;
     }
@@ -369,9 +447,31 @@ void HttpReply::fail(HttpError error)
     finish();
 }
 
+// Decides whether a body without Content-Type is a page, from its first bytes; one that is not is dropped.
+void HttpReply::endSniffing()
+{
+    if (!sniffing_) {
+        return;
+    }
+    sniffing_ = false;
+    if (looksBinary(QByteArrayView(result_.body).first(qMin(result_.body.size(), kSniffBytes)))) {
+        result_.notPage = true;
+        result_.body.clear();
+    }
+}
+
+void HttpReply::releaseBody()
+{
+    if (client_ && held_ > 0) {
+        client_->releaseBody(held_);
+    }
+    held_ = 0;
+}
+
 void HttpReply::finish()
 {
     finished_ = true;
+    releaseBody();
     result_.elapsedNs = clock_.nsecsElapsed();
     timer_.stop();
     detach();

@@ -44,7 +44,7 @@ private slots:
         QTest::newRow("503, Retry-After as a date") << 503 << inThree << true << 0 << retry << 3000;
         QTest::newRow("503 without Retry-After") << 503 << QByteArray() << true << 0 << retry << 200;
         QTest::newRow("Retry-After beyond the timeout") << 429 << QByteArray("3600") << true << 0 << retry << 10000;
-        QTest::newRow("the fourth refusal counts") << 429 << QByteArray("1") << false << 3 << accept << 1000;
+        QTest::newRow("the third round of refusals counts") << 429 << QByteArray("1") << false << 2 << accept << 0;
         QTest::newRow("timeout among others") << 0 << QByteArray() << true << 0 << confirm << 0;
         QTest::newRow("timeout alone") << 0 << QByteArray() << false << 0 << accept << 0;
         QTest::newRow("a 403") << 403 << QByteArray() << true << 0 << accept << 0;
