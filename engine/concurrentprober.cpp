@@ -188,6 +188,14 @@ void ConcurrentProber::fill()
         if (kept_.contains(e->url)) {
             continue; // answered already
         }
+        // Asked already for an earlier plan and still under way: that request serves this one.
+        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), [&e](const std::unique_ptr<Entry>& l) {
+            return l->url == e->url && l->tryTime == e->tryTime && (l->pageWanted || !e->pageWanted);
+        });
+        if (left != leftovers_.end()) {
+            e = std::move(*left);
+            leftovers_.erase(left);
+        }
         queue_.push_back(std::move(e));
         if (!confirming.contains(queue_.back()->host)) {
             issue(*queue_.back(), now);
@@ -342,9 +350,13 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QSt
     const auto it = std::find_if(queue_.begin(), queue_.end(), matches);
     if (it != queue_.end()) {
         std::unique_ptr<Entry> found = std::move(*it);
-        // Planned probes the run passed over (their nodes went away) are abandoned.
+        // Planned probes the run passed over are kept for a later probe of their URL, if it comes.
         for (auto skipped = queue_.begin(); skipped != it; ++skipped) {
-            abandon(**skipped);
+            if ((*skipped)->settled) {
+                keep((*skipped)->url, (*skipped)->result);
+            } else if ((*skipped)->inFlightNow) {
+                leftovers_.push_back(std::move(*skipped));
+            }
         }
         queue_.erase(queue_.begin(), it + 1);
         return found;
