@@ -31,7 +31,8 @@ enum class BodyKind { Page, Other, Unknown };
 
 BodyKind bodyKindOf(const QByteArray& contentType)
 {
-    const QByteArray mime = contentType.left(contentType.indexOf(';')).trimmed().toLower();
+    const qsizetype semicolon = contentType.indexOf(';');
+    const QByteArray mime = (semicolon < 0 ? contentType : contentType.left(semicolon)).trimmed().toLower();
     if (mime.isEmpty()) {
         return BodyKind::Unknown;
     }
