@@ -301,9 +301,13 @@ bool HttpReply::headDone()
     result_.statusText = reason_.isEmpty() ? StandardReasonPhrase(result_.status) : DecodeReasonPhrase(reason_);
     result_.contentType = contentType_;
     result_.retryAfter = retryAfter_;
+    // From the request sent to its first byte: the connection's own setup (a TLS handshake among many
+    // at once) tells of our side, not of the server's load.
     curl_off_t firstByteUs = 0;
+    curl_off_t sentUs = 0;
     curl_easy_getinfo(easy_, CURLINFO_STARTTRANSFER_TIME_T, &firstByteUs);
-    result_.firstByteNs = qint64(firstByteUs) * 1000;
+    curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &sentUs);
+    result_.firstByteNs = qMax<qint64>(1, qint64(firstByteUs - sentUs)) * 1000;
     if (!request_.wantBody) {
         // The status is the answer. A short body of known length is still read, so that the connection
         // stays open for the next request; a long one, or one whose end is not known (a stream), is not.

@@ -59,8 +59,9 @@ struct HttpResult
     // connection refused, reset or closed before the answer. Worth asking again before it counts.
     bool transient = false;
     qint64 elapsedNs = 0;  // from the start of the request to its end
-    // From the start of the final hop's transfer to its first byte (libcurl's start-transfer time): how
-    // long the server took to answer, without the time its body took to arrive. 0 when no status came.
+    // From the final hop's request sent to its first byte (libcurl's start-transfer time less its
+    // pre-transfer time): how long the server took to answer, without the connection's setup and the
+    // time its body took to arrive. 0 when no status came.
     qint64 firstByteNs = 0;
 
     bool timedOut() const { return error == HttpError::Timeout; }

@@ -3,7 +3,8 @@
 //
 //   kelvara-pacesites SCENARIO --port 18100 --truth dead.txt [--max-seconds 600]
 //
-//   cms     200 pages that take 300 ms each, two removed pages linked from each that answer 404 at once
+//   cms     200 pages that take 300 ms each, two removed pages linked from each and 40 from the home
+//           page among its pages, that answer 404 at once
 //   pdf     120 quick pages, every tenth links a 30 MB PDF served at 3 MB/s
 //   slow    200 quick pages and one page that answers after 13 s
 //   date    300 quick pages behind a limit of 20 requests a second, answered 429 with Retry-After as an
@@ -96,7 +97,17 @@ Site build(const std::string& scenario, int port)
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
     Site s;
     if (scenario == "cms") {
+        // The home page links removed pages among its pages, so quick 404s come in with the first pages.
         s = pages(base, 200, 300, 1, 2);
+        std::vector<std::string> home;
+        for (int i = 1; i <= 200; ++i) {
+            home.push_back(pagePath(i));
+            if (i % 5 == 0) {
+                home.push_back("/removed/" + std::to_string(i) + ".html");
+                s.dead.insert(base + home.back());
+            }
+        }
+        s.routes["/"].body = page(home);
     } else if (scenario == "pdf") {
         s = pages(base, 120, 0, 5, 1);
         for (int i = 10; i <= 120; i += 10) {
