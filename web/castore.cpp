@@ -1,5 +1,7 @@
 #include "castore.h"
 
+#include <QFileInfo>
+
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -22,15 +24,21 @@ CaStore::CaStore() : store_(X509_STORE_new())
 {
     QByteArray file = qgetenv("SSL_CERT_FILE");
     QByteArray dir = qgetenv("SSL_CERT_DIR");
+    const bool own = !file.isEmpty() || !dir.isEmpty(); // the user's choice, not the system's store
     if (file.isEmpty() && dir.isEmpty()) {
         file = curlDefault(CURLINFO_CAINFO);
         dir = curlDefault(CURLINFO_CAPATH);
     }
-    if (!file.isEmpty()) {
-        X509_STORE_load_file(store_, file.constData());
+    // A file with no certificate in it cannot be told from one that is missing: neither trusts anything.
+    if (!file.isEmpty() && X509_STORE_load_file(store_, file.constData()) != 1 && own) {
+        unreadable_.append(QStringLiteral("SSL_CERT_FILE=") + QString::fromLocal8Bit(file));
     }
     if (!dir.isEmpty()) {
         X509_STORE_load_path(store_, dir.constData()); // looked up by hashed name when needed
+        const QFileInfo folder(QString::fromLocal8Bit(dir));
+        if (own && (!folder.isDir() || !folder.isReadable())) {
+            unreadable_.append(QStringLiteral("SSL_CERT_DIR=") + QString::fromLocal8Bit(dir));
+        }
     }
 }
 

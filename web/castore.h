@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <curl/curl.h>
 
@@ -20,9 +21,13 @@ public:
 
     // Makes `easy` verify against this store (and read no CA file of its own).
     void apply(CURL* easy) const;
+    // SSL_CERT_FILE or SSL_CERT_DIR settings ("SSL_CERT_FILE=/path") that name nothing readable: https
+    // links then fail for want of a trusted certificate, which the user must hear of.
+    const QStringList& unreadable() const { return unreadable_; }
 
 private:
     static CURLcode onSslContext(CURL* easy, void* sslContext, void* self);
 
     X509_STORE* store_ = nullptr;
+    QStringList unreadable_;
 };

@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(tree.topLevel().size(), size_t(2));
         QCOMPARE(tree.node(tree.topLevel()[0])->record.url, site.baseUrl());
         QCOMPARE(tree.node(tree.node(tree.topLevel()[1])->children[0])->record.render().section(u'$', 4),
-                 u"Not Found"_s);
+                 u"404 Not Found（页面不存在）"_s);
     }
 
     // A site whose home page cannot be read: one dead node, in both lists.
