@@ -339,6 +339,24 @@ private slots:
         QCOMPARE(r.store.panel(5), RunText::deadFound(4));
     }
 
+    // Each run starts as a first visit: the cookie the home page set is sent within its run, not in the next.
+    void cookiesEndWithTheRun()
+    {
+        TestServer site;
+        TestServer::Response home;
+        home.body = links({u"/a.htm"_s});
+        home.headers = {{"Set-Cookie", "session=1"}};
+        site.setRoute(u"/"_s, home);
+        Run r(1);
+        r.run.start(site.baseUrl());
+        r.run.start(site.baseUrl());
+        QStringList cookies;
+        for (const TestServer::Request& request : site.requests()) {
+            cookies << QString::fromLatin1(request.headers.value("cookie"));
+        }
+        QCOMPARE(cookies, (QStringList{QString(), u"session=1"_s, QString(), u"session=1"_s}));
+    }
+
     // Repeated pages with repeats shown: every link has a node under every page that holds it, with its
     // verdict, but each page is fetched and scanned once and each URL probed once.
     void repeatsShown()
