@@ -343,8 +343,8 @@ void MainWindow::warnOfCertificates()
     certificatesWarned_ = true;
     const QStringList unreadable = HttpClient::shared()->unreadableCertificates();
     if (!unreadable.isEmpty()) {
-        toolkit_.MsgBox(MainText::unreadableCertificates(unreadable.join(u"、")), MsgButtons::Ok,
-                        MsgIcon::Information, MainText::notice());
+        toolkit_.MsgBox(MainText::unreadableCertificates(unreadable.join(u"、")), MsgButtons::Ok, MsgIcon::Information,
+                        MainText::notice());
     }
 }
 

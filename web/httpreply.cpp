@@ -291,11 +291,11 @@ size_t HttpReply::header(QByteArrayView raw)
     const qsizetype colon = line.indexOf(':');
     if (colon > 0) {
         const QByteArrayView name = line.first(colon).trimmed();
-        QByteArray* field = name.compare("Location", Qt::CaseInsensitive) == 0       ? &location_
-                            : name.compare("Content-Type", Qt::CaseInsensitive) == 0 ? &contentType_
-                            : name.compare("Retry-After", Qt::CaseInsensitive) == 0  ? &retryAfter_
+        QByteArray* field = name.compare("Location", Qt::CaseInsensitive) == 0           ? &location_
+                            : name.compare("Content-Type", Qt::CaseInsensitive) == 0     ? &contentType_
+                            : name.compare("Retry-After", Qt::CaseInsensitive) == 0      ? &retryAfter_
                             : name.compare("Content-Encoding", Qt::CaseInsensitive) == 0 ? &contentEncoding_
-                                                                                     : nullptr;
+                                                                                         : nullptr;
         if (field) {
             *field = line.sliced(colon + 1).trimmed().toByteArray();
             folding_ = field;

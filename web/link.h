@@ -9,9 +9,9 @@ class HttpClient;
 
 // Probes one link at a time: a GET whose verdict is valid (final status 200-399, or 0) or not, with the
 // status text (the server's phrase; for an HTTP error its code and meaning too; why nothing answered, in
-// a few words; or kTimedOutText) and the time taken; and, for pages to be scanned, reads the page source. Probes send no
-// headers of their own; page reads go through the owned CXHtml with its headers. While a request waits
-// the thread's events are processed.
+// a few words; or kTimedOutText) and the time taken; and, for pages to be scanned, reads the page source. Probes send
+// no headers of their own; page reads go through the owned CXHtml with its headers. While a request waits the thread's
+// events are processed.
 class Link
 {
 public:

@@ -117,10 +117,10 @@ private slots:
         QVERIFY(run({u"--version"_s}).out.startsWith(u"kelvara-check 1."_s));
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
-        for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
-                                   "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude",
-                                   "--resources", "--version", "queryTimeMs", "statusText", "parent", "linkText", "kind",
-                                   "httpStatus"}) {
+        for (const char* option :
+             {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
+              "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
+              "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -133,9 +133,10 @@ private slots:
         site.setPage(u"/a.htm"_s, "<a href=/gone2.htm>g</a><a href=/>home</a>");
         const Result r = run({u"--depth"_s, u"2"_s, site.baseUrl()});
         QCOMPARE(r.code, 1);
-        const QString expected = site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  404 Not Found（页面不存在）\n"_s +
-                                 site.url(u"/a.htm"_s) + u"\n    "_s + site.url(u"/gone2.htm"_s) +
-                                 u"  404 Not Found（页面不存在）\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0\n"_s;
+        const QString expected =
+            site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  404 Not Found（页面不存在）\n"_s +
+            site.url(u"/a.htm"_s) + u"\n    "_s + site.url(u"/gone2.htm"_s) +
+            u"  404 Not Found（页面不存在）\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0\n"_s;
         QCOMPARE(r.out, expected);
     }
 

@@ -115,21 +115,29 @@ private slots:
         QTest::addColumn<QString>("foundLink");
         // Bodies cut at the client's cap still came with a 200: the link works, the page is read in part.
         QTest::newRow("endless body") << u"/endless"_s << int(StatusValid) << u"OK"_s << QString();
-        QTest::newRow("body dripping a byte a second") << u"/drip"_s << int(StatusTimedOut) << u"查询超时"_s << QString();
+        QTest::newRow("body dripping a byte a second")
+            << u"/drip"_s << int(StatusTimedOut) << u"查询超时"_s << QString();
         QTest::newRow("gzip bomb") << u"/gzip"_s << int(StatusValid) << u"OK"_s << QString();
         QTest::newRow("100 MB page") << u"/big"_s << int(StatusValid) << u"OK"_s << QString();
         QTest::newRow("redirect loop") << u"/loop"_s << int(StatusDead) << u"重定向次数过多"_s << QString();
-        QTest::newRow("redirect to ftp") << u"/ftp"_s << int(StatusDead) << u"重定向到不支持的协议（ftp://{base}/file.zip）"_s << QString();
-        QTest::newRow("redirect to an app") << u"/weixin"_s << int(StatusDead) << u"重定向到不支持的协议（weixin://dl/chat）"_s << QString();
-        QTest::newRow("malformed status line") << u"/badstatus"_s << int(StatusDead) << u"服务器响应无效"_s << QString();
+        QTest::newRow("redirect to ftp") << u"/ftp"_s << int(StatusDead)
+                                         << u"重定向到不支持的协议（ftp://{base}/file.zip）"_s << QString();
+        QTest::newRow("redirect to an app")
+            << u"/weixin"_s << int(StatusDead) << u"重定向到不支持的协议（weixin://dl/chat）"_s << QString();
+        QTest::newRow("malformed status line")
+            << u"/badstatus"_s << int(StatusDead) << u"服务器响应无效"_s << QString();
         QTest::newRow("thousands of headers") << u"/headers"_s << int(StatusValid) << u"OK"_s << QString();
-        QTest::newRow("head beyond browsers' bound") << u"/bigheaders"_s << int(StatusDead) << u"响应头过大"_s << QString();
-        QTest::newRow("reset in the middle of the body") << u"/reset"_s << int(StatusDead) << u"连接被重置"_s << QString();
+        QTest::newRow("head beyond browsers' bound")
+            << u"/bigheaders"_s << int(StatusDead) << u"响应头过大"_s << QString();
+        QTest::newRow("reset in the middle of the body")
+            << u"/reset"_s << int(StatusDead) << u"连接被重置"_s << QString();
         QTest::newRow("self-signed certificate") << u"{tls}/"_s << int(StatusDead) << u"证书不受信任"_s << QString();
         QTest::newRow("refused port") << u"{closed}/"_s << int(StatusDead) << u"连接被拒绝"_s << QString();
-        QTest::newRow("unknown host") << u"http://nothing.invalid/"_s << int(StatusDead) << u"无法解析域名"_s << QString();
+        QTest::newRow("unknown host") << u"http://nothing.invalid/"_s << int(StatusDead) << u"无法解析域名"_s
+                                      << QString();
         QTest::newRow("404") << u"/nothing"_s << int(StatusDead) << u"404 Not Found（页面不存在）"_s << QString();
-        QTest::newRow("unknown content coding") << u"/badcoding"_s << int(StatusValid) << u"OK"_s << u"/found-in-coding.html"_s;
+        QTest::newRow("unknown content coding")
+            << u"/badcoding"_s << int(StatusValid) << u"OK"_s << u"/found-in-coding.html"_s;
         QTest::newRow("redirect in raw GBK") << u"/gbk"_s << int(StatusValid) << u"OK"_s << u"/found-in-gbk.html"_s;
     }
 
@@ -144,7 +152,7 @@ private slots:
         const ClosedPort closed;
         link.replace(u"{closed}"_s, closed.baseUrl());
         HostileServer server({link}, certificate_->cert, certificate_->key);
-        const QString url = link.startsWith(u"{tls}"_s) ? server.tlsUrl(link.mid(5))
+        const QString url = link.startsWith(u"{tls}"_s)  ? server.tlsUrl(link.mid(5))
                             : link.startsWith(u"http"_s) ? link
                                                          : server.url(link);
 
