@@ -3,7 +3,7 @@
 #include "bannerpane.h"
 #include "configstore.h"
 #include "hoverlink.h"
-#include "httpclient.h"
+#include "castore.h"
 #include "maintexts.h"
 #include "resultspanel.h"
 #include "resultview.h"
@@ -341,7 +341,7 @@ void MainWindow::warnOfCertificates()
         return;
     }
     certificatesWarned_ = true;
-    const QStringList unreadable = HttpClient::shared()->unreadableCertificates();
+    const QStringList unreadable = CaStore::Unreadable();
     if (!unreadable.isEmpty()) {
         toolkit_.MsgBox(MainText::unreadableCertificates(unreadable.join(u"、")), MsgButtons::Ok, MsgIcon::Information,
                         MainText::notice());

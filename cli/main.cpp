@@ -1,6 +1,6 @@
 // kelvara-check: the check run of the desktop program without a window.
 #include "checkrun.h"
-#include "httpclient.h"
+#include "castore.h"
 #include "interrupt.h"
 #include "linkstore.h"
 #include "networkprober.h"
@@ -35,7 +35,7 @@ int main(int argc, char** argv)
         return 0;
     }
     // Without the certificates asked for, every https link would be dead for a reason of ours.
-    const QStringList unreadable = HttpClient::shared()->unreadableCertificates();
+    const QStringList unreadable = CaStore::Unreadable();
     for (const QString& setting : unreadable) {
         std::fprintf(stderr, "kelvara-check: cannot read the certificates of %s\n", qPrintable(setting));
     }

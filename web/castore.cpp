@@ -24,22 +24,36 @@ CaStore::CaStore() : store_(X509_STORE_new())
 {
     QByteArray file = qgetenv("SSL_CERT_FILE");
     QByteArray dir = qgetenv("SSL_CERT_DIR");
-    const bool own = !file.isEmpty() || !dir.isEmpty(); // the user's choice, not the system's store
     if (file.isEmpty() && dir.isEmpty()) {
         file = curlDefault(CURLINFO_CAINFO);
         dir = curlDefault(CURLINFO_CAPATH);
     }
-    // A file with no certificate in it cannot be told from one that is missing: neither trusts anything.
-    if (!file.isEmpty() && X509_STORE_load_file(store_, file.constData()) != 1 && own) {
-        unreadable_.append(QStringLiteral("SSL_CERT_FILE=") + QString::fromLocal8Bit(file));
+    if (!file.isEmpty()) {
+        X509_STORE_load_file(store_, file.constData());
     }
     if (!dir.isEmpty()) {
         X509_STORE_load_path(store_, dir.constData()); // looked up by hashed name when needed
-        const QFileInfo folder(QString::fromLocal8Bit(dir));
-        if (own && (!folder.isDir() || !folder.isReadable())) {
-            unreadable_.append(QStringLiteral("SSL_CERT_DIR=") + QString::fromLocal8Bit(dir));
-        }
     }
+}
+
+QStringList CaStore::Unreadable()
+{
+    QStringList unreadable;
+    const QByteArray file = qgetenv("SSL_CERT_FILE");
+    if (!file.isEmpty()) {
+        // A file without a certificate in it trusts no more than a missing one.
+        X509_STORE* store = X509_STORE_new();
+        if (X509_STORE_load_file(store, file.constData()) != 1) {
+            unreadable.append(QStringLiteral("SSL_CERT_FILE=") + QString::fromLocal8Bit(file));
+        }
+        X509_STORE_free(store);
+    }
+    const QByteArray dir = qgetenv("SSL_CERT_DIR");
+    const QFileInfo folder(QString::fromLocal8Bit(dir));
+    if (!dir.isEmpty() && (!folder.isDir() || !folder.isReadable())) {
+        unreadable.append(QStringLiteral("SSL_CERT_DIR=") + QString::fromLocal8Bit(dir));
+    }
+    return unreadable;
 }
 
 CaStore::~CaStore()

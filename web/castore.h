@@ -21,13 +21,12 @@ public:
 
     // Makes `easy` verify against this store (and read no CA file of its own).
     void apply(CURL* easy) const;
-    // SSL_CERT_FILE or SSL_CERT_DIR settings ("SSL_CERT_FILE=/path") that name nothing readable: https
-    // links then fail for want of a trusted certificate, which the user must hear of.
-    const QStringList& unreadable() const { return unreadable_; }
+    // The SSL_CERT_FILE or SSL_CERT_DIR settings of the environment ("SSL_CERT_FILE=/path") that name
+    // nothing readable: https links then fail for want of a trusted certificate, which the user must hear of.
+    static QStringList Unreadable();
 
 private:
     static CURLcode onSslContext(CURL* easy, void* sslContext, void* self);
 
     X509_STORE* store_ = nullptr;
-    QStringList unreadable_;
 };

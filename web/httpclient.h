@@ -39,8 +39,6 @@ public:
 
     // Forgets every cookie: what a site set in one run must not be sent in the next.
     void clearCookies();
-    // The certificate settings of the environment that could not be read (see CaStore::unreadable).
-    const QStringList& unreadableCertificates() const { return ca_.unreadable(); }
 
     // Requests started and not yet finished.
     int inFlight() const { return int(live_.size()); }
