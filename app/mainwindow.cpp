@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 
 #include "bannerpane.h"
+#include "castore.h"
 #include "configstore.h"
 #include "hoverlink.h"
-#include "castore.h"
 #include "maintexts.h"
 #include "resultspanel.h"
 #include "resultview.h"

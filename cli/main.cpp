@@ -1,6 +1,6 @@
 // kelvara-check: the check run of the desktop program without a window.
-#include "checkrun.h"
 #include "castore.h"
+#include "checkrun.h"
 #include "interrupt.h"
 #include "linkstore.h"
 #include "networkprober.h"

@@ -3,11 +3,24 @@
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <cerrno>
+#endif
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// libcurl reports the socket layer's own error numbers, which on Windows are not errno's.
+#ifdef _WIN32
+constexpr long kRefused = WSAECONNREFUSED, kNetUnreachable = WSAENETUNREACH, kHostUnreachable = WSAEHOSTUNREACH,
+               kReset = WSAECONNRESET;
+#else
+constexpr long kRefused = ECONNREFUSED, kNetUnreachable = ENETUNREACH, kHostUnreachable = EHOSTUNREACH,
+               kReset = ECONNRESET;
+#endif
 
 // A row matches any detail.
 constexpr long kAnyDetail = -1;
@@ -30,12 +43,12 @@ struct FailureRow
 constexpr FailureRow kFailureRows[] = {
     {CURLE_COULDNT_RESOLVE_HOST, kAnyDetail, u"无法解析域名"},
     {CURLE_COULDNT_RESOLVE_PROXY, kAnyDetail, u"无法解析代理服务器"},
-    {CURLE_COULDNT_CONNECT, ECONNREFUSED, u"连接被拒绝"},
-    {CURLE_COULDNT_CONNECT, ENETUNREACH, u"网络不可达"},
-    {CURLE_COULDNT_CONNECT, EHOSTUNREACH, u"网络不可达"},
+    {CURLE_COULDNT_CONNECT, kRefused, u"连接被拒绝"},
+    {CURLE_COULDNT_CONNECT, kNetUnreachable, u"网络不可达"},
+    {CURLE_COULDNT_CONNECT, kHostUnreachable, u"网络不可达"},
     {CURLE_COULDNT_CONNECT, kAnyDetail, u"无法连接服务器"},
-    {CURLE_RECV_ERROR, ECONNRESET, u"连接被重置"},
-    {CURLE_SEND_ERROR, ECONNRESET, u"连接被重置"},
+    {CURLE_RECV_ERROR, kReset, u"连接被重置"},
+    {CURLE_SEND_ERROR, kReset, u"连接被重置"},
     {CURLE_RECV_ERROR, kAnyDetail, u"连接中断"},
     {CURLE_SEND_ERROR, kAnyDetail, u"连接中断"},
     {CURLE_PARTIAL_FILE, kAnyDetail, u"连接中断"},

@@ -6,7 +6,11 @@
 
 #include <QStringDecoder>
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <cerrno>
+#endif
 
 namespace {
 
@@ -18,6 +22,12 @@ constexpr qint64 kMaxTimerMs = 24LL * 3600 * 1000;
 constexpr qint64 kMaxSkippedBytes = 64 * 1024;
 // A response head larger than this is refused, as browsers refuse it (libcurl's own bound is 300 KB).
 constexpr qint64 kMaxHeadBytes = 256 * 1024;
+// The socket layer's error number of a connection attempt that timed out.
+#ifdef _WIN32
+constexpr long kConnectTimedOut = WSAETIMEDOUT;
+#else
+constexpr long kConnectTimedOut = ETIMEDOUT;
+#endif
 
 bool isWebScheme(const QUrl& url)
 {
@@ -389,7 +399,7 @@ void HttpReply::onDone(CURLcode code)
     // A connection that never opened in time is a timeout, whoever's clock said so.
     long osError = 0;
     curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
-    if (code == CURLE_OPERATION_TIMEDOUT || (code == CURLE_COULDNT_CONNECT && osError == ETIMEDOUT)) {
+    if (code == CURLE_OPERATION_TIMEDOUT || (code == CURLE_COULDNT_CONNECT && osError == kConnectTimedOut)) {
         fail(HttpError::Timeout);
         return;
     }
