@@ -1,6 +1,7 @@
 #include "networkprober.h"
 
 #include "concurrentprober.h"
+#include "httpclient.h"
 #include "link.h"
 
 namespace {
@@ -21,6 +22,7 @@ public:
         r.refused = Link::IsRefusal(link_.lastResponse());
         r.finalUrl = link_.lastResponse().finalUrl;
         r.charset = Link::PageCharset(link_.lastResponse());
+        r.httpStatus = link_.httpStatus();
         return r;
     }
 
@@ -31,6 +33,8 @@ public:
         link_.CheckLinks();
         return link_.websource();
     }
+
+    void forgetCookies() override { HttpClient::shared()->clearCookies(); }
 
 private:
     Link link_;

@@ -1,6 +1,8 @@
 #include "link.h"
 
 #include "charset.h"
+#include "failuretext.h"
+#include "reasonphrase.h"
 
 #include "httpclient.h"
 #include "httpurl.h"
@@ -60,18 +62,20 @@ Link::Verdict Link::Classify(const HttpResult& r)
     }
     v.querytimes = clampToInt32(RoundHalfEven(r.elapsedNs, 1'000'000));
     if (!r.completed) {
+        v.statusText = FailureText(r);
         return v;
     }
+    v.httpStatus = r.status;
     if (IsRefusal(r)) {
         v.refused = true;
         v.statusText = RefusedText(r.status, r.statusText);
         return v;
     }
-    v.statusText = r.statusText;
+    v.valid = isValidStatus(r.status);
+    v.statusText = v.valid ? r.statusText : HttpErrorText(r.status, r.statusText);
     if (r.cutByTimeout) {
         v.statusText += u"（超时，页面未读完）"_s;
     }
-    v.valid = isValidStatus(r.status);
     return v;
 }
 
@@ -107,6 +111,7 @@ bool Link::CheckUrl()
     const Verdict v = Classify(last_);
     statusText_ = v.statusText;
     querytimes_ = v.querytimes;
+    httpStatus_ = v.httpStatus;
     return v.valid;
 }
 
