@@ -6,6 +6,7 @@
 #include "resultview.h"
 #include "runtexts.h"
 #include "sitelist.h"
+#include "statuspanels.h"
 #include "testserver.h"
 #include "widgettoolkit.h"
 #include "windowfixture.h"
@@ -153,7 +154,18 @@ private slots:
             captionDuring = command5(f)->text();
             progressDuring = !f.find<QProgressBar>(u"progress"_s)->isHidden();
         });
+        // The bar counts what panels 3 and 4 count, at every moment.
+        QStringList disagreements;
+        f.toolkit.onEveryYield([&] {
+            const LinkStore& s = f.window->store();
+            const qint64 tested = CounterValue(s.panel(3));
+            const QString counted = u"%1/%2"_s.arg(tested).arg(qMax(tested, CounterValue(s.panel(4))));
+            if (f.find<QProgressBar>(u"progress"_s)->text() != counted) {
+                disagreements << counted;
+            }
+        });
         command5(f)->click();
+        QCOMPARE(disagreements, QStringList{});
 
         QCOMPARE(during, kAllDisabled);
         QCOMPARE(captionDuring, MainText::stop());
