@@ -16,6 +16,7 @@
 #include "webcommands.h"
 
 #include <QCloseEvent>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -241,10 +242,11 @@ QComboBox* MainWindow::urlPicker(const QString& name, UrlList& list)
     picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     picker->setMinimumContentsLength(20);
     // A screenful of entries, then a scroll bar. Styles that open the list over the box as a menu
-    // (Fusion among them) ignore the row limit and fill the screen's height; the plain drop-down list
-    // keeps it.
+    // (Fusion among them) ignore the row limit and fill the screen's height, without a scroll bar; the
+    // plain drop-down list keeps both.
     picker->setMaxVisibleItems(20);
     picker->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    picker->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(&list, &UrlList::entryAdded, picker, [picker, &list](int row) {
         picker->addItem(list.entry(row).url, list.entry(row).data);
     });
