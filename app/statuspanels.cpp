@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr int kRefreshMs = 100;
+
 // Links tested out of links parsed, as panels 3 and 4 count them. Its own "%v/%m" text would repaint
 // the bar at once for every link; this text is painted with the rest of the window instead.
 class CountBar : public QProgressBar
@@ -63,6 +65,9 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
     addPermanentWidget(progress_);
     auto* countdown = new WaitCountdown(waitNote_);
     connect(&store, &LinkStore::waitNoteChanged, countdown, &WaitCountdown::show);
+    refreshTimer_.setSingleShot(true);
+    refreshTimer_.setInterval(kRefreshMs);
+    connect(&refreshTimer_, &QTimer::timeout, this, &StatusPanels::refresh);
     connect(&store, &LinkStore::panelChanged, this, &StatusPanels::showPanel);
 }
 
@@ -71,14 +76,25 @@ QLabel* StatusPanels::panelLabel(int number) const
     return number >= 1 && number <= 5 ? panels_[number - 1] : nullptr;
 }
 
+// The state shows at once. The counters change for every link, hundreds of times a second: they are
+// shown a few times a second, all together with the bar, so that what is on screen always agrees.
 void StatusPanels::showPanel(int number, const QString& text)
 {
-    if (QLabel* label = panelLabel(number)) {
-        label->setText(text);
+    if (number == 1) {
+        panels_[0]->setText(text);
+        refresh();
+    } else if (!refreshTimer_.isActive()) {
+        refreshTimer_.start();
     }
-    if (number == 1 || number == 3 || number == 4) {
-        updateProgress();
+}
+
+void StatusPanels::refresh()
+{
+    refreshTimer_.stop();
+    for (int number = 2; number <= 5; ++number) {
+        panels_[number - 1]->setText(store_.panel(number));
     }
+    updateProgress();
 }
 
 void StatusPanels::updateProgress()

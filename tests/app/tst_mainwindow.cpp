@@ -154,12 +154,12 @@ private slots:
             captionDuring = command5(f)->text();
             progressDuring = !f.find<QProgressBar>(u"progress"_s)->isHidden();
         });
-        // The bar counts what panels 3 and 4 count, at every moment.
+        // The bar shows what panels 3 and 4 show, at every moment.
         QStringList disagreements;
         f.toolkit.onEveryYield([&] {
-            const LinkStore& s = f.window->store();
-            const qint64 tested = CounterValue(s.panel(3));
-            const QString counted = u"%1/%2"_s.arg(tested).arg(qMax(tested, CounterValue(s.panel(4))));
+            const qint64 tested = CounterValue(f.find<QLabel>(u"panel3"_s)->text());
+            const qint64 parsed = qMax(tested, CounterValue(f.find<QLabel>(u"panel4"_s)->text()));
+            const QString counted = u"%1/%2"_s.arg(tested).arg(parsed);
             if (f.find<QProgressBar>(u"progress"_s)->text() != counted) {
                 disagreements << counted;
             }
