@@ -329,6 +329,11 @@ void MainWindow::Command5_Click()
         return;
     }
     if (command5_->text() == MainText::start()) {
+        // A site stored before addresses were checked may be one that no check can start from.
+        if (const QString problem = SiteAddressProblem(site); !problem.isEmpty()) {
+            toolkit_.MsgBox(problem, MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+            return;
+        }
         startRun(site, timeout);
     } else {
         setRunControlsEnabled(true);

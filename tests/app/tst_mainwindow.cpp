@@ -102,6 +102,7 @@ private slots:
         QTest::newRow("nothing") << 1 << QString() << MainText::timeoutRange();
         QTest::newRow("10") << 1 << u"10"_s << QString();
         QTest::newRow("30") << 1 << u"30"_s << QString();
+        QTest::newRow("stored site of another scheme") << 2 << u"10"_s << MainText::siteScheme();
     }
 
     void startChecksItsInputs()
@@ -113,7 +114,7 @@ private slots:
         serveSite(server);
         WindowFixture f;
         f.store(u"setting"_s, u"0|0|1|0|%1|%2"_s.arg(timeout).arg(checked));
-        f.store(u"sites"_s, u"$"_s + siteOf(server));
+        f.store(u"sites"_s, u"$"_s + siteOf(server) + u"$ftp://x"_s);
         f.open();
         f.window->show();
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
