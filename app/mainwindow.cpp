@@ -15,8 +15,8 @@
 #include "toolkit.h"
 #include "webcommands.h"
 
-#include <QCloseEvent>
 #include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>

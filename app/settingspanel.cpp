@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-
 namespace {
 
 template <typename W> W* named(W* widget, const QString& name)

@@ -69,8 +69,8 @@ private slots:
         QTest::newRow("no host") << u"http://"_s << two << MainText::siteNoHost();
         QTest::newRow("https, port and path")
             << u"HTTPS://c.com:8443/x"_s << (two + QStringList{u"HTTPS://c.com:8443/x"_s}) << QString();
-        QTest::newRow("address and port") << u"127.0.0.1:8077"_s << (two + QStringList{u"127.0.0.1:8077"_s})
-                                          << QString();
+        QTest::newRow("address and port")
+            << u"127.0.0.1:8077"_s << (two + QStringList{u"127.0.0.1:8077"_s}) << QString();
     }
 
     // The list is written back after every add, whatever its outcome.

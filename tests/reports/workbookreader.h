@@ -40,7 +40,7 @@ private:
     QString error_;
     QStringList strings_;
     QList<Font> fonts_;
-    QList<int> cellFonts_; // font of each cell format
+    QList<int> cellFonts_;            // font of each cell format
     QList<QString> cellSuffixes_;     // the quoted text that the number format of each cell format adds
     QHash<int, QString> formatCodes_; // number formats of the workbook by id
     QHash<QString, Cell> cells_;
