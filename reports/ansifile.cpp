@@ -19,7 +19,11 @@ QByteArray EncodeAnsi(const QString& text)
 
 WriteResult WriteAnsiLine(const QString& fileName, const QString& text)
 {
-    const QByteArray bytes = EncodeAnsi(text + QStringLiteral("\r\n"));
+    return WriteFileBytes(fileName, EncodeAnsi(text + QStringLiteral("\r\n")));
+}
+
+WriteResult WriteFileBytes(const QString& fileName, const QByteArray& bytes)
+{
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         return {false, file.errorString()};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 struct WriteResult
@@ -13,3 +14,6 @@ struct WriteResult
 // everything else, so nothing a crawled page holds is lost. The file is replaced all at once: when
 // any step fails, a file that was there before keeps its old contents.
 WriteResult WriteAnsiLine(const QString& fileName, const QString& text);
+
+// Replaces `fileName` with `bytes` all at once, as WriteAnsiLine does.
+WriteResult WriteFileBytes(const QString& fileName, const QByteArray& bytes);
