@@ -1,3 +1,4 @@
+#include "deadlinkfile.h"
 #include "exportcommands.h"
 #include "linkstore.h"
 #include "runtexts.h"
@@ -42,6 +43,8 @@ QByteArray leadOf(Report report)
         return "PK"; // a zip archive: the workbook
     case Report::Html:
         return "<html><title>";
+    case Report::DeadLinkFile:
+        return "http://www.example.com/%E6%97%A7%E9%A1%B5%E9%9D%A2.html\n";
     }
     return {};
 }
@@ -74,17 +77,30 @@ struct Exporter
     ExportCommands commands{toolkit, store};
 };
 
+const QList<Report> kReports{Report::Txt, Report::Excel, Report::Html, Report::DeadLinkFile};
+
 void addReportRows()
 {
     QTest::addColumn<Report>("report");
     QTest::newRow("Command28 Txt") << Report::Txt;
     QTest::newRow("Command21 Excel") << Report::Excel;
     QTest::newRow("Command27 Html") << Report::Html;
+    QTest::newRow("dead-link file") << Report::DeadLinkFile;
 }
 
 QString fileNameFor(Report report)
 {
-    return report == Report::Txt ? u"报告.txt"_s : report == Report::Excel ? u"报告.xlsx"_s : u"报告.htm"_s;
+    switch (report) {
+    case Report::Excel:
+        return u"报告.xlsx"_s;
+    case Report::Html:
+        return u"报告.htm"_s;
+    case Report::DeadLinkFile:
+        return u"silian.txt"_s;
+    case Report::Txt:
+        break;
+    }
+    return u"报告.txt"_s;
 }
 
 } // namespace
@@ -108,7 +124,7 @@ private slots:
     {
         QFETCH(QString, state);
         QFETCH(bool, proceeds);
-        for (Report report : {Report::Txt, Report::Excel, Report::Html}) {
+        for (Report report : kReports) {
             Exporter e;
             e.store.setPanel(1, state);
             const QString file = e.path(fileNameFor(report));
@@ -126,6 +142,9 @@ private slots:
     {
         QFETCH(Report, report);
         Exporter e;
+        if (report == Report::DeadLinkFile) {
+            e.store.full().setStatus(2, StatusValid); // it reads the whole run, whatever list is on show
+        }
         e.toolkit.queueSaveName(e.path(fileNameFor(report)));
         e.commands.exportReport(report, e.store.dead());
         QCOMPARE(e.toolkit.messages().size(), 1);
@@ -147,6 +166,8 @@ private slots:
         QTest::newRow("Command28 Txt") << Report::Txt << u"Txt   (*.txt)|*.txt"_s << u"*.txt"_s;
         QTest::newRow("Command21 Excel") << Report::Excel << u"Excel   (*.xlsx)|*.xlsx"_s << u"*.xlsx"_s;
         QTest::newRow("Command27 Html") << Report::Html << u"Html   (*.htm)|*.htm"_s << u"*.htm"_s;
+        QTest::newRow("dead-link file") << Report::DeadLinkFile << u"Txt   (*.txt)|*.txt|Xml   (*.xml)|*.xml"_s
+                                        << u"*.txt"_s;
     }
     void dialogAndCancel()
     {
@@ -158,6 +179,7 @@ private slots:
         QCOMPARE(e.toolkit.lastSaveTitle, u"Save   Export   File"_s);
         QCOMPARE(e.toolkit.lastSaveFilter, filter);
         QCOMPARE(e.toolkit.lastSaveDefaultExt, extension);
+        QCOMPARE(e.toolkit.lastSaveDefaultName, report == Report::DeadLinkFile ? u"silian.txt"_s : QString());
         QVERIFY(e.toolkit.messages().isEmpty());
         QCOMPARE(e.toolkit.busyChanges(), 0);
         QVERIFY(QDir(e.dir.path()).isEmpty());
@@ -168,7 +190,7 @@ private slots:
     {
         QTest::addColumn<Report>("report");
         QTest::addColumn<bool>("confirm");
-        for (Report r : {Report::Txt, Report::Excel, Report::Html}) {
+        for (Report r : kReports) {
             const QByteArray name = fileNameFor(r).toUtf8();
             QTest::addRow("%s Cancel", name.constData()) << r << false;
             QTest::addRow("%s OK", name.constData()) << r << true;
@@ -229,7 +251,7 @@ private slots:
     {
         QTest::addColumn<Report>("report");
         QTest::addColumn<bool>("open");
-        for (Report r : {Report::Txt, Report::Excel, Report::Html}) {
+        for (Report r : kReports) {
             const QByteArray name = fileNameFor(r).toUtf8();
             QTest::addRow("%s OK", name.constData()) << r << true;
             QTest::addRow("%s Cancel", name.constData()) << r << false;
@@ -271,6 +293,20 @@ private slots:
         e.run(report);
         QCOMPARE(e.toolkit.busyChanges(), report == Report::Excel ? 2 : 0);
         QVERIFY(!e.toolkit.busy());
+    }
+
+    // A dead-link file too long for one file: the completion question says how many were written.
+    void deadLinkFileParts()
+    {
+        Exporter e;
+        for (int i = 3; i <= kDeadLinkFileMaxUrls + 2; ++i) {
+            const QString url = kHome + u"/p"_s + QString::number(i);
+            e.store.full().add(1, i, url, StatusDead, NodeRecord{1, url, true, true, 9, u"Not Found"_s});
+        }
+        e.toolkit.queueSaveName(e.path(u"silian.txt"_s));
+        e.run(Report::DeadLinkFile);
+        QCOMPARE(e.texts(), QStringList{u"导出完成，共写入2个文件，是否打开第一个文件?"_s});
+        QVERIFY(QFile::exists(e.path(u"silian_2.txt"_s)));
     }
 
     // The list handed over is the one written: the dead link's own row, not the whole site.

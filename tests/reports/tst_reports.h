@@ -13,6 +13,15 @@ private slots:
     void failedWriteKeepsOldFile();
 };
 
+class TestDeadLinkFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void listsOwnDeadLinks_data();
+    void listsOwnDeadLinks();
+    void splitsAtTheLimits();
+};
+
 class TestSheetReport : public QObject
 {
     Q_OBJECT
