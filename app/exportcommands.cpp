@@ -99,7 +99,8 @@ bool ExportCommands::runActive() const
 
 QString ExportCommands::askFileName(const Format& format)
 {
-    const QString fileName = toolkit_.SaveFileName(ExportText::dialogTitle(), format.filter, format.defaultExt, format.defaultName);
+    const QString fileName =
+        toolkit_.SaveFileName(ExportText::dialogTitle(), format.filter, format.defaultExt, format.defaultName);
     if (fileName.isEmpty()) {
         return {};
     }

@@ -33,10 +33,7 @@ QString HostKey(const QString& url)
 class OwnHosts
 {
 public:
-    explicit OwnHosts(const QString& homeUrl)
-        : home_(HostKey(homeUrl)), domain_(GetParentDomain(StripHttp(homeUrl)))
-    {
-    }
+    explicit OwnHosts(const QString& homeUrl) : home_(HostKey(homeUrl)), domain_(GetParentDomain(StripHttp(homeUrl))) {}
 
     bool contains(const ResultNode& node) const
     {

@@ -16,7 +16,11 @@ class ResultTree;
 // <urlset> (.xml), UTF-8 without a byte-order mark. The engines read at most 50,000 URLs and 10 MB a
 // file, so a longer list goes on in further files beside the first.
 
-enum class DeadLinkFormat { Txt, Xml };
+enum class DeadLinkFormat
+{
+    Txt,
+    Xml
+};
 
 constexpr int kDeadLinkFileMaxUrls = 50000;
 constexpr qsizetype kDeadLinkFileMaxBytes = 10 * 1024 * 1024;

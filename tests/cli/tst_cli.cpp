@@ -119,8 +119,8 @@ private slots:
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
         for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
-                                   "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--dead-link-file", "--format", "--exclude",
-                                   "--resources", "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
+                                   "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--dead-link-file",
+                                   "--format", "--exclude", "--resources", "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }

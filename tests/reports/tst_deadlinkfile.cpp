@@ -40,14 +40,14 @@ void TestDeadLinkFile::listsOwnDeadLinks_data()
         << xmlHead + "<url><loc>http://www.example.com/gone.html</loc></url>\n"
                      "<url><loc>https://www.example.com/gone.html</loc></url>\n</urlset>\n";
     // The run's site flag says whether subdomains were checked; a <base href> elsewhere does not count.
-    QTest::newRow("subdomains")
-        << TreeSpec{home, Dead(u"http://blog.example.com/a"_s), Dead(u"http://shop.example.com/b"_s, false),
-                    Dead(u"http://cdn.example.net/c"_s)}
-        << QByteArray("http://blog.example.com/a\n")
-        << xmlHead + "<url><loc>http://blog.example.com/a</loc></url>\n</urlset>\n";
+    QTest::newRow("subdomains") << TreeSpec{home, Dead(u"http://blog.example.com/a"_s),
+                                            Dead(u"http://shop.example.com/b"_s, false),
+                                            Dead(u"http://cdn.example.net/c"_s)}
+                                << QByteArray("http://blog.example.com/a\n")
+                                << xmlHead + "<url><loc>http://blog.example.com/a</loc></url>\n</urlset>\n";
     QTest::newRow("chinese path and & in the query")
-        << TreeSpec{home, Dead(kHome + u"/旧/a.php?x=1&q=中", true,
-                               u"http://www.example.com/%E6%97%A7/a.php?x=1&q=%D6%D0"_s)}
+        << TreeSpec{home,
+                    Dead(kHome + u"/旧/a.php?x=1&q=中", true, u"http://www.example.com/%E6%97%A7/a.php?x=1&q=%D6%D0"_s)}
         << QByteArray("http://www.example.com/%E6%97%A7/a.php?x=1&q=%D6%D0\n")
         << xmlHead + "<url><loc>http://www.example.com/%E6%97%A7/a.php?x=1&amp;q=%D6%D0</loc></url>\n</urlset>\n";
     const QString idn = u"http://例子.中国/首页"_s;
