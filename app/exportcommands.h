@@ -25,7 +25,6 @@ public:
     void Command28_Click(const ResultTree& list) { exportReport(WebCommands::Report::Txt, list); }
     void Command21_Click(const ResultTree& list) { exportReport(WebCommands::Report::Excel, list); }
     void Command27_Click(const ResultTree& list) { exportReport(WebCommands::Report::Html, list); }
-    void exportDeadLinkFile(const ResultTree& list) { exportReport(WebCommands::Report::DeadLinkFile, list); }
 
 private:
     struct Format
