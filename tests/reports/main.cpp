@@ -12,10 +12,6 @@ int main(int argc, char** argv)
         failed += QTest::qExec(&test, argc, argv);
     }
     {
-        TestDeadLinkFile test;
-        failed += QTest::qExec(&test, argc, argv);
-    }
-    {
         TestSheetReport test;
         failed += QTest::qExec(&test, argc, argv);
     }

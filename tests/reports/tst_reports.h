@@ -11,15 +11,9 @@ private slots:
     void encodesInGb18030();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
-};
-
-class TestDeadLinkFile : public QObject
-{
-    Q_OBJECT
-private slots:
-    void listsOwnDeadLinks_data();
-    void listsOwnDeadLinks();
-    void splitsAtTheLimits();
+    void deadLinkUrls_data(); // the dead-link file for the search engines
+    void deadLinkUrls();
+    void deadLinkFiles();
 };
 
 class TestSheetReport : public QObject
