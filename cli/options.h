@@ -20,6 +20,7 @@ struct CliOptions
     QString deadLinkFile;
     bool deadOnly = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments (without the program name). On a usage error returns false and fills `error`.
