@@ -63,6 +63,7 @@ inline QString exportFrame() { return QStringLiteral("数据导出"); }
 inline QString exportTxt() { return QStringLiteral("导出Txt"); }
 inline QString exportExcel() { return QStringLiteral("导出Excel"); }
 inline QString exportHtml() { return QStringLiteral("导出Html"); }
+inline QString exportDeadLinkFile() { return QStringLiteral("导出死链文件"); }
 
 // Instructions, read in this order as one sentence
 inline QString instructionsFrame() { return QStringLiteral("使用说明"); }

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "deadlinkfile.h"
 #include "textops.h"
 #include "urlops.h"
 
@@ -31,6 +32,18 @@ bool takePath(const QStringList& args, qsizetype& i, QString* value, QString* er
         return false;
     }
     *value = args[++i];
+    return true;
+}
+
+bool takeDeadLinkFile(const QStringList& args, qsizetype& i, QString* value, QString* error)
+{
+    if (!takePath(args, i, value, error)) {
+        return false;
+    }
+    if (!DeadLinkFormatOf(*value)) {
+        *error = u"--dead-link-file takes a file name ending in .txt or .xml, not \""_s + *value + u'"';
+        return false;
+    }
     return true;
 }
 
@@ -97,6 +110,14 @@ Options:
   --html FILE      also write the result list as an Html report
   --xlsx FILE      also write the result list as a spreadsheet
   --dead-only      reports hold the dead-link list instead of the full list
+  --dead-link-file FILE
+                   also write the dead links of the site's own hosts (its subdomains too with
+                   --subdomains, never an external link) for the search engines' dead-link
+                   submission (死链提交): FILE.txt holds one URL a line, FILE.xml a sitemap
+                   <urlset>; UTF-8, each URL once, as a browser requests it. Over 50,000 URLs
+                   or 10 MB the list goes on in dead_2.txt, dead_3.txt … beside dead.txt. Put
+                   the files at the site's root and submit their addresses on the engine's
+                   webmaster platform.
   --format F       what goes to standard output: text (default), json or csv
   --exclude REGEX  never request a link whose resolved URL matches REGEX (anywhere in it, Perl
                    syntax); it is listed as excluded ("已排除"). May be given several times.
@@ -171,6 +192,8 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             ok = takePath(args, i, &o->htmlReport, error);
         } else if (a == u"--xlsx") {
             ok = takePath(args, i, &o->xlsxReport, error);
+        } else if (a == u"--dead-link-file") {
+            ok = takeDeadLinkFile(args, i, &o->deadLinkFile, error);
         } else if (a == u"--format") {
             ok = takeFormat(args, i, &o->format, error);
         } else if (a == u"--exclude") {

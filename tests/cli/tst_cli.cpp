@@ -99,6 +99,7 @@ private slots:
         QTest::newRow("unknown format") << QStringList{u"--format"_s, u"xml"_s, u"a.test"_s} << u"xml"_s;
         QTest::newRow("invalid pattern")
             << QStringList{u"--exclude"_s, u"/ok/"_s, u"--exclude"_s, u"/gone/(["_s, u"a.test"_s} << u"/gone/(["_s;
+        QTest::newRow("dead-link file not .txt or .xml") << QStringList{u"--dead-link-file"_s, u"a.csv"_s} << u"a.csv"_s;
         QTest::newRow("empty pattern") << QStringList{u"--exclude"_s, u""_s, u"a.test"_s} << u"--exclude"_s;
     }
     void usageErrors()
@@ -120,7 +121,8 @@ private slots:
         for (const char* option :
              {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
               "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
-              "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus"}) {
+              "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus",
+              "--dead-link-file"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
