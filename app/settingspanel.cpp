@@ -64,12 +64,13 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
     text3_->setMaximumWidth(48);
     slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
-    slider1_->setRange(0, 5);
+    slider1_->setRange(0, kWholeSiteDepth);
     slider1_->setPageStep(1);
     slider1_->setTickPosition(QSlider::TicksBelow);
     slider1_->setValue(1);
     lblnum_ = named(new QLabel(QStringLiteral("1")), QStringLiteral("lblnum"));
-    lblnum_->setMinimumWidth(16);
+    // As wide as the widest reading, so that the slider keeps its length whatever it reads.
+    lblnum_->setMinimumWidth(lblnum_->fontMetrics().horizontalAdvance(MainText::depthReading(kWholeSiteDepth)));
     check10_->setChecked(true);
     parallel_ = named(new QSpinBox, QStringLiteral("spinParallel"));
     parallel_->setRange(1, kMaxParallel);
@@ -121,7 +122,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
 
 void SettingsPanel::onDepthMoved(int value)
 {
-    lblnum_->setText(QString::number(value));
+    lblnum_->setText(MainText::depthReading(value));
     if (!applying_) {
         emit saveRequested();
     }
@@ -140,7 +141,7 @@ void SettingsPanel::apply(const SettingsRecord& r)
     applying_ = true;
     if (r.depth) {
         slider1_->setValue(*r.depth);
-        lblnum_->setText(QString::number(*r.depth));
+        lblnum_->setText(MainText::depthReading(*r.depth));
     }
     if (r.subdomains) {
         check9_->setChecked(*r.subdomains);
