@@ -199,7 +199,8 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
         resuming_ = false;
 
         const ResultNode* node = store_.full().node(i);
-        if (!node || !(node->status == NoStatus || !node->bold) || !run_.settings_.readsPagesAt(node->record.depth)) {
+        if (!node || !(node->status == NoStatus || !node->bold) ||
+            !run_.settings_.readsPagesAt(node->record.depth)) {
             continue;
         }
         const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);

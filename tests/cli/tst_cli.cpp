@@ -91,7 +91,8 @@ private slots:
         QTest::addColumn<QString>("names"); // what the message must point at
         QTest::newRow("no site") << QStringList{} << u"SITE"_s;
         QTest::newRow("depth out of range") << QStringList{u"--depth"_s, u"6"_s, u"a.test"_s} << u"6"_s;
-        QTest::newRow("depth neither a number nor all") << QStringList{u"--depth"_s, u"whole"_s, u"a.test"_s} << u"or all"_s;
+        QTest::newRow("depth neither a number nor all")
+            << QStringList{u"--depth"_s, u"whole"_s, u"a.test"_s} << u"or all"_s;
         QTest::newRow("timeout not a number") << QStringList{u"--timeout"_s, u"abc"_s, u"a.test"_s} << u"abc"_s;
         QTest::newRow("unknown option") << QStringList{u"--fast"_s, u"a.test"_s} << u"--fast"_s;
         QTest::newRow("two sites") << QStringList{u"a.test"_s, u"b.test"_s} << u"SITE"_s;
