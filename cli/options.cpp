@@ -25,6 +25,22 @@ bool takeNumber(const QStringList& args, qsizetype& i, int low, int high, int* v
     return true;
 }
 
+// The depth setting: a number, or "all" for the whole site, which the top of the range means.
+bool takeDepth(const QStringList& args, qsizetype& i, int* depth, QString* error)
+{
+    if (i + 1 < args.size() && args[i + 1] == u"all") {
+        *depth = kWholeSiteDepth;
+        ++i;
+        return true;
+    }
+    int number = 0;
+    if (i + 1 < args.size() && !ParseInt(args[i + 1], &number)) {
+        *error = args[i] + u" takes a whole number from 0 to 5 or all, not \""_s + args[i + 1] + u'"';
+        return false;
+    }
+    return takeNumber(args, i, 0, kWholeSiteDepth, depth, error);
+}
+
 bool takePath(const QStringList& args, qsizetype& i, QString* value, QString* error)
 {
     if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
@@ -97,7 +113,8 @@ https://www.example.com), crawling it level by level from its home page, and pri
 links grouped under the page they were found on.
 
 Options:
-  --depth N        check depth 0 to 5; 5 checks the whole site (default 1)
+  --depth N        check depth 0 to 5 (default 1): 0 the home page alone, 1 its links, and
+                   so on; 5 or all checks the whole site, however many levels deep it is
   --timeout S      seconds allowed for one request (default 10)
   --subdomains     count pages on subdomains as pages of the site
   --show-repeats   add a node for every repeated link, not only the first
@@ -171,7 +188,7 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
         } else if (a == u"--version") {
             o->version = true;
         } else if (a == u"--depth") {
-            ok = takeNumber(args, i, 0, 5, &o->settings.depth, error);
+            ok = takeDepth(args, i, &o->settings.depth, error);
         } else if (a == u"--timeout") {
             ok = takeNumber(args, i, 1, 3600, &o->settings.timeout, error);
         } else if (a == u"--parallel") {

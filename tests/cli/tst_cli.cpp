@@ -91,6 +91,8 @@ private slots:
         QTest::addColumn<QString>("names"); // what the message must point at
         QTest::newRow("no site") << QStringList{} << u"SITE"_s;
         QTest::newRow("depth out of range") << QStringList{u"--depth"_s, u"6"_s, u"a.test"_s} << u"6"_s;
+        QTest::newRow("depth neither a number nor all")
+            << QStringList{u"--depth"_s, u"whole"_s, u"a.test"_s} << u"or all"_s;
         QTest::newRow("timeout not a number") << QStringList{u"--timeout"_s, u"abc"_s, u"a.test"_s} << u"abc"_s;
         QTest::newRow("unknown option") << QStringList{u"--fast"_s, u"a.test"_s} << u"--fast"_s;
         QTest::newRow("two sites") << QStringList{u"a.test"_s, u"b.test"_s} << u"SITE"_s;
@@ -133,7 +135,7 @@ private slots:
         TestServer site;
         site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/gone1.htm>g</a>");
         site.setPage(u"/a.htm"_s, "<a href=/gone2.htm>g</a><a href=/>home</a>");
-        const Result r = run({u"--depth"_s, u"2"_s, site.baseUrl()});
+        const Result r = run({u"--depth"_s, u"all"_s, site.baseUrl()});
         QCOMPARE(r.code, 1);
         const QString expected =
             site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  404 Not Found（页面不存在）\n"_s +
