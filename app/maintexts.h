@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checksettings.h"
+
 #include <QString>
 
 // Texts of the main window, exactly as they are shown.
@@ -38,6 +40,10 @@ inline QString chooseToDelete() { return QStringLiteral("请选择要删除的�
 inline QString reallyDelete() { return QStringLiteral("确实要删除该网站吗？"); }
 // The stored site list separates sites with "$", so a site cannot hold one.
 inline QString noDollar() { return QStringLiteral("网站URL中不能含有“$”字符，请去掉后再输入。"); }
+// Addresses that no check could start from.
+inline QString siteBlank() { return QStringLiteral("网站URL不能为空！"); }
+inline QString siteScheme() { return QStringLiteral("网站URL只能使用http或https协议！"); }
+inline QString siteNoHost() { return QStringLiteral("网站URL中缺少域名或IP地址！"); }
 
 // Check settings
 inline QString settingsFrame() { return QStringLiteral("检测设置"); }
@@ -49,6 +55,11 @@ inline QString timeoutCaption() { return QStringLiteral("网页查询超时：")
 inline QString seconds() { return QStringLiteral("秒(10-20)"); }
 inline QString parallelCaption() { return QStringLiteral("并发请求数："); }
 inline QString depthCaption() { return QStringLiteral("检测深度："); }
+// The read-out beside the depth slider: the top of the range checks the whole site.
+inline QString depthReading(int depth)
+{
+    return depth >= kWholeSiteDepth ? QString::number(depth) + QStringLiteral("（整站）") : QString::number(depth);
+}
 
 // Results
 inline QString deadPicker() { return QStringLiteral("死链接列表："); }
@@ -59,6 +70,7 @@ inline QString exportFrame() { return QStringLiteral("数据导出"); }
 inline QString exportTxt() { return QStringLiteral("导出Txt"); }
 inline QString exportExcel() { return QStringLiteral("导出Excel"); }
 inline QString exportHtml() { return QStringLiteral("导出Html"); }
+inline QString exportDeadLinkFile() { return QStringLiteral("导出死链文件"); }
 
 // Instructions, read in this order as one sentence
 inline QString instructionsFrame() { return QStringLiteral("使用说明"); }

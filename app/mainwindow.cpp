@@ -16,6 +16,7 @@
 #include "toolkit.h"
 #include "webcommands.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -110,6 +111,9 @@ QWidget* MainWindow::buildLeftColumn()
     connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
     connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
     connect(frame4_, &SettingsPanel::resourcesChanged, this, [this](bool on) { config_.saveResources(on); });
+    connect(frame4_, &SettingsPanel::timeoutRefused, this, [this] {
+        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+    });
     box->addWidget(frame4_);
     box->addWidget(results_->frame());
     box->addWidget(buildExportFrame());
@@ -138,6 +142,15 @@ QGroupBox* MainWindow::buildSiteFrame()
     connect(sites_, &SiteList::saveSitesRequested, this, &MainWindow::SaveSites);
     connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
     connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
+    // The keys do what the mouse does: Enter ticks the site and starts it, Delete asks and deletes it.
+    connect(listView11_, &SiteListView::startKeyPressed, this, [this](int row) {
+        sites_->click(row);
+        Command5_Click();
+    });
+    connect(listView11_, &SiteListView::deleteKeyPressed, this, [this](int row) {
+        sites_->click(row);
+        sites_->remove();
+    });
 
     command3_ = named(new QPushButton(MainText::add()), QStringLiteral("Command3"));
     command4_ = named(new QPushButton(MainText::remove()), QStringLiteral("Command4"));
@@ -159,16 +172,20 @@ QGroupBox* MainWindow::buildSiteFrame()
 QGroupBox* MainWindow::buildExportFrame()
 {
     frame1_ = named(new QGroupBox(MainText::exportFrame()), QStringLiteral("Frame1"));
-    auto* row = new QHBoxLayout(frame1_);
-    const auto button = [&](const QString& name, const QString& caption, WebCommands::Report report) {
+    auto* grid = new QGridLayout(frame1_);
+    const auto button = [&](const QString& name, const QString& caption, WebCommands::Report report, int row,
+                            int column, int columns) {
         auto* b = named(new QPushButton(caption), name);
         connect(b, &QPushButton::clicked, this,
                 [this, report] { web_->exportReport(report, results_->selectedList()); });
-        row->addWidget(b);
+        grid->addWidget(b, row, column, 1, columns);
     };
-    button(QStringLiteral("Command28"), MainText::exportTxt(), WebCommands::Report::Txt);
-    button(QStringLiteral("Command21"), MainText::exportExcel(), WebCommands::Report::Excel);
-    button(QStringLiteral("Command27"), MainText::exportHtml(), WebCommands::Report::Html);
+    button(QStringLiteral("Command28"), MainText::exportTxt(), WebCommands::Report::Txt, 0, 0, 1);
+    button(QStringLiteral("Command21"), MainText::exportExcel(), WebCommands::Report::Excel, 0, 1, 1);
+    button(QStringLiteral("Command27"), MainText::exportHtml(), WebCommands::Report::Html, 0, 2, 1);
+    // A row of its own: the left column keeps its width.
+    button(QStringLiteral("cmdDeadLinkFile"), MainText::exportDeadLinkFile(), WebCommands::Report::DeadLinkFile, 1, 0,
+           3);
     return frame1_;
 }
 
@@ -229,6 +246,12 @@ QComboBox* MainWindow::urlPicker(const QString& name, UrlList& list)
     auto* picker = named(new QComboBox, name);
     picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     picker->setMinimumContentsLength(20);
+    // A screenful of entries, then a scroll bar. Styles that open the list over the box as a menu
+    // (Fusion among them) ignore the row limit and fill the screen's height, without a scroll bar; the
+    // plain drop-down list keeps both.
+    picker->setMaxVisibleItems(20);
+    picker->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    picker->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(&list, &UrlList::entryAdded, picker, [picker, &list](int row) {
         picker->addItem(list.entry(row).url, list.entry(row).data);
     });
@@ -305,12 +328,17 @@ void MainWindow::Command5_Click()
         return;
     }
     int timeout = 0;
-    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < 10 || timeout > 30) {
+    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < kMinTimeout || timeout > kMaxTimeout) {
         toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
         frame4_->focusTimeout();
         return;
     }
     if (command5_->text() == MainText::start()) {
+        // A site stored before addresses were checked may be one that no check can start from.
+        if (const QString problem = SiteAddressProblem(site); !problem.isEmpty()) {
+            toolkit_.MsgBox(problem, MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+            return;
+        }
         startRun(site, timeout);
     } else {
         setRunControlsEnabled(true);

@@ -1,4 +1,5 @@
 #include "checksettings.h"
+#include "maintexts.h"
 #include "settingsrecord.h"
 #include "singleinstance.h"
 #include "windowfixture.h"
@@ -137,6 +138,7 @@ private slots:
         QTest::addColumn<QString>("shown"); // depth lblnum check9 check10 check13 timeout checkedRow
         QTest::newRow("first start") << QString() << QString() << u"1 1 0 1 0 10 -"_s;
         QTest::newRow("three sites, second checked") << u"3|1|0|1|15|2"_s << u"$a$b$c"_s << u"3 3 1 0 1 15 1"_s;
+        QTest::newRow("whole site") << u"5|0|1|0|10|1"_s << u"$a"_s << u"5 5（整站） 0 1 0 10 0"_s;
         QTest::newRow("three fields") << u"2|0|1"_s << u"$a"_s << u"2 2 0 1 0 10 -"_s;
         QTest::newRow("checked site past the end") << u"1|0|1|0|10|5"_s << u"$a$b"_s << u"1 1 0 1 0 10 -"_s;
     }
@@ -180,16 +182,22 @@ private slots:
         QCOMPARE(f.find<QLabel>(u"lblnum"_s)->text(), u"0"_s);
         QCOMPARE(f.stored(u"setting"_s), u"0|0|1|0|10|0"_s);
 
+        // The timeout box takes digits only and stores a value in range; one out of range, left, is told
+        // and replaced by the stored one.
         auto* text3 = f.find<QLineEdit>(u"Text3"_s);
         text3->clear();
         QTest::keyClick(text3, Qt::Key_1);
-        QCOMPARE(f.storedField(5), u"1"_s);
+        QCOMPARE(f.storedField(5), u"10"_s);
         QTest::keyClick(text3, Qt::Key_5);
         QCOMPARE(f.storedField(5), u"15"_s);
+        QTest::keyClick(text3, Qt::Key_Backspace);
         QTest::keyClick(text3, Qt::Key_X);
-        QCOMPARE(f.storedField(5), u"15"_s);
+        QCOMPARE(text3->text(), u"1"_s);
+        QTest::keyClick(text3, Qt::Key_Return);
+        QCOMPARE(text3->text(), u"15"_s);
+        QCOMPARE(f.shownTexts(), QStringList{MainText::timeoutRange()});
 
-        // Another control's save keeps the last timeout that was a number, never the text "15x".
+        // Another control's save keeps the last timeout in range, never the text "1".
         f.find<QCheckBox>(u"Check9"_s)->click();
         QCOMPARE(f.stored(u"setting"_s), u"0|1|1|0|15|0"_s);
         f.find<QCheckBox>(u"Check10"_s)->click();

@@ -9,8 +9,11 @@ private slots:
     void writesReportBytes_data();
     void writesReportBytes();
     void encodesInGb18030();
-    void failedWriteKeepsOldFile_data();
-    void failedWriteKeepsOldFile();
+    void writesInPlaceWhereNoCopyFits_data();
+    void writesInPlaceWhereNoCopyFits();
+    void deadLinkUrls_data(); // the dead-link file for the search engines
+    void deadLinkUrls();
+    void deadLinkFiles();
 };
 
 class TestSheetReport : public QObject
@@ -23,5 +26,6 @@ private slots:
     void columnsFitTheirTexts();
     void failureLeavesNoFile_data();
     void failureLeavesNoFile();
+    void cutsTextLongerThanACell();
     void failureMessage();
 };
