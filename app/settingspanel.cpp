@@ -61,6 +61,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     check10_ = named(new QCheckBox(MainText::noRepeats()), QStringLiteral("Check10"));
     check13_ = named(new QCheckBox(MainText::linkText()), QStringLiteral("Check13"));
     resources_ = named(new QCheckBox(MainText::resources()), QStringLiteral("chkResources"));
+    contentCheck_ = named(new QCheckBox(MainText::contentCheck()), QStringLiteral("chkContentCheck"));
+    contentCheck_->setChecked(true);
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
     text3_->setMaximumWidth(48);
     slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
@@ -85,6 +87,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     auto* boxesRow = new QHBoxLayout;
     boxesRow->addWidget(check10_);
     boxesRow->addWidget(check13_);
+    boxesRow->addWidget(contentCheck_);
     boxesRow->addStretch();
     auto* timeoutRow = new QHBoxLayout;
     timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));
@@ -112,6 +115,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     connect(text3_, &QLineEdit::textChanged, this, &SettingsPanel::onTimeoutChanged);
     // A click is the user's; setResources() changes the box without one, so it announces nothing.
     connect(resources_, &QCheckBox::clicked, this, &SettingsPanel::resourcesChanged);
+    connect(contentCheck_, &QCheckBox::clicked, this, &SettingsPanel::contentCheckChanged);
     connect(parallel_, &QSpinBox::valueChanged, this, [this](int value) {
         if (!applying_) {
             emit parallelChanged(value);
@@ -179,6 +183,7 @@ CheckSettings SettingsPanel::checkSettings(int timeout) const
     s.timeout = timeout;
     s.parallel = parallel_->value();
     s.resources = resources_->isChecked();
+    s.contentCheck = contentCheck_->isChecked();
     return s;
 }
 
@@ -202,6 +207,16 @@ bool SettingsPanel::resources() const
 void SettingsPanel::setResources(bool on)
 {
     resources_->setChecked(on);
+}
+
+bool SettingsPanel::contentCheck() const
+{
+    return contentCheck_->isChecked();
+}
+
+void SettingsPanel::setContentCheck(bool on)
+{
+    contentCheck_->setChecked(on);
 }
 
 QString SettingsPanel::timeoutText() const

@@ -91,6 +91,11 @@ Options:
   --link-text      show the anchor text after each link
   --resources      also check images, scripts, style sheets, frames and media; each such
                    link is marked with its kind (【图片】, 【脚本】, 【样式】, 【框架】, 【媒体】, 【资源】)
+  --no-content-check
+                   count a page that answers normally as valid even when it is a missing
+                   page in disguise (a content dead link, 内容死链: its text is the host's
+                   "page not found" text, or it ends where every missing address of the host
+                   is sent, such as the home page); without this option such pages are dead
   --parallel N     requests in flight at most, 1 to 128 (default 64); fewer go to a host
                    that answers slower under load or asks us to slow down
   --txt FILE       also write the result list as a text report
@@ -109,7 +114,7 @@ Formats:
   text  the dead links grouped under the page they were found on, then the excluded links the
         same way, then one summary line
   json  one UTF-8 document: {"settings": {site, depth, timeout, subdomains, showRepeats, linkText,
-        parallel, resources, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished},
+        parallel, resources, contentCheck, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished},
         "links": [one object per link node, each page followed by the links found on it]}
   csv   the same links, one row each after a header line; UTF-8, RFC 4180 quoting, CRLF line ends
 
@@ -117,7 +122,8 @@ Fields of a link (json keys, csv columns, in this order):
   url          the resolved address
   class        valid, dead, timeout, unprobed or excluded
   status       the same in words: 有效链接, 死链接, 超时链接, 未检测, 已排除
-  statusText   what the server answered ("Not Found", "查询超时"); null/empty when not requested
+  statusText   what the server answered ("Not Found", "查询超时"), or for a content dead link
+               why it is one ("内容死链：跳转到首页"); null/empty when not requested
   queryTimeMs  milliseconds the request took; null/empty when not requested
   depth        0 for the home page, 1 for its links, and so on
   parent       url of the page the link was found on; null/empty for the home page
@@ -125,6 +131,8 @@ Fields of a link (json keys, csv columns, in this order):
   kind         what the link points at: page, image, script, style, frame, media or other
                (a resource of another kind, such as a font or a manifest); always page
                without --resources
+  deadKind     for a dead link, which kind: protocol (the status says so, or no answer
+               came) or content (a content dead link); null/empty for every other link
 
 Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error or a site
 that cannot be checked.
@@ -152,6 +160,8 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             o->settings.linkText = true;
         } else if (a == u"--resources") {
             o->settings.resources = true;
+        } else if (a == u"--no-content-check") {
+            o->settings.contentCheck = false;
         } else if (a == u"--dead-only") {
             o->deadOnly = true;
         } else if (a == u"--txt") {

@@ -28,6 +28,9 @@ struct NodeRecord
     QString anchorText = {};
     // What the link points at; not a field of the record either.
     LinkKind kind = LinkKind::Page;
+    // A dead link whose server answered normally but whose page says it is gone (or that ended at the
+    // page every missing address ends at); not a field of the record.
+    bool contentDead = false;
 
     // A page of the site: read and scanned for links when valid. Resources of the site are only probed.
     bool isSitePage() const { return siteLink && IsPageKind(kind); }
@@ -79,7 +82,7 @@ public:
             const QString& request = {});
     void setStatus(int index, int status);
     // Appends the probe fields (query time, status description) to the record of node `index`.
-    void setProbeFields(int index, qint64 queryTime, const QString& statusText);
+    void setProbeFields(int index, qint64 queryTime, const QString& statusText, bool contentDead = false);
     void setBold(int index, bool bold);
     void setRed(int index, bool red);
     void clear();

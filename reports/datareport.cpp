@@ -79,7 +79,7 @@ QStringList DataReport::linkFields() const
         fields << u"linkText"_s;
     }
     // Last, so that the columns a reader of older files knows keep their places.
-    fields << u"kind"_s;
+    fields << u"kind"_s << u"deadKind"_s;
     return fields;
 }
 
@@ -104,6 +104,8 @@ QJsonObject DataReport::link(int index) const
         o.insert(u"linkText"_s, record.anchorText);
     }
     o.insert(u"kind"_s, KindName(record.kind));
+    const bool dead = node->status == StatusDead;
+    o.insert(u"deadKind"_s, !dead ? QJsonValue() : record.contentDead ? u"content"_s : u"protocol"_s);
     return o;
 }
 
@@ -121,6 +123,7 @@ QJsonObject DataReport::settingsObject() const
             {u"linkText"_s, settings_.linkText},
             {u"parallel"_s, settings_.parallel},
             {u"resources"_s, settings_.resources},
+            {u"contentCheck"_s, settings_.contentCheck},
             {u"exclude"_s, exclusions}};
 }
 
