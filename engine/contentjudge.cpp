@@ -96,9 +96,12 @@ ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& h
     const QString target = fixedPlace(first, pattern.first);
     if (!target.isEmpty() || !fixedPlace(second, pattern.second).isEmpty()) {
         const QString targetPath = QUrl(first.finalUrl).path();
-        // A page below the link's own folder is the page a made-up slug led to, not an error page.
-        const bool below = targetPath.startsWith(pattern.folder) && targetPath.size() > pattern.folder.size();
-        if (target != fixedPlace(second, pattern.second) || below) {
+        // A page beside the link in its own folder may be the page a made-up slug led to (an article
+        // whose address ends in an ignored title), unless it is named as an error page.
+        static const QRegularExpression errorName(u"404|error|not.?found|missing"_s, QRegularExpression::CaseInsensitiveOption);
+        const bool beside = pattern.folder != u"/"_s && targetPath.startsWith(pattern.folder) &&
+                            targetPath.size() > pattern.folder.size() && !errorName.match(targetPath).hasMatch();
+        if (target != fixedPlace(second, pattern.second) || beside) {
             return {};
         }
         Answer a;

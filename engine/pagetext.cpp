@@ -146,8 +146,9 @@ QStringList addressForms(const QStringList& addresses)
     for (const QString& a : addresses) {
         const QUrl u(a);
         for (const QUrl::ComponentFormattingOptions decoding : {QUrl::FullyEncoded, QUrl::FullyDecoded}) {
-            add(u.toString(decoding));
-            add(u.toString(decoding | QUrl::RemoveScheme | QUrl::RemoveAuthority));
+            const QUrl::FormattingOptions whole = decoding == QUrl::FullyEncoded ? QUrl::FullyEncoded : QUrl::PrettyDecoded;
+            add(u.toString(whole));
+            add(u.toString(whole | QUrl::RemoveScheme | QUrl::RemoveAuthority));
             add(u.path(decoding));
             const QString last = u.path(decoding).section(u'/', -1);
             add(last);
