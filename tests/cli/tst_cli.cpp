@@ -118,7 +118,8 @@ private slots:
         QCOMPARE(r.code, 0);
         for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
                                    "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude",
-                                   "--resources", "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
+                                   "--resources", "--no-content-check", "queryTimeMs", "statusText", "parent", "linkText",
+                                   "kind", "deadKind"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -216,6 +217,8 @@ private slots:
         QCOMPARE(links[1][u"kind"_s].toString(), u"page"_s);
         QCOMPARE(links[2][u"parent"_s].toString(), site.url(u"/a.htm"_s));
         QCOMPARE(links[2][u"statusText"_s].toString(), u"Not Found"_s);
+        QCOMPARE(links[2][u"deadKind"_s].toString(), u"protocol"_s);
+        QCOMPARE(links[1][u"deadKind"_s].toString(), QString()); // null in JSON, empty in CSV
     }
 
     void cleanSite()
