@@ -119,6 +119,9 @@ ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& h
 ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first,
                                              const Fetched& second)
 {
+    if (IsScriptShell(first.text) || IsScriptShell(second.text)) {
+        return {};
+    }
     const PagePrint one = MakePagePrint(first.text, {pattern.first, first.finalUrl});
     const PagePrint two = MakePagePrint(second.text, {pattern.second, second.finalUrl});
     Answer a;

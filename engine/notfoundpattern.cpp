@@ -156,7 +156,8 @@ void pathPattern(const QUrl& u, NotFoundPattern& p)
 
 bool IsHomeAlias(const QString& url)
 {
-    static const QRegularExpression alias(u"^(index|default)\\.[a-z0-9]+$"_s, QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression alias(u"^(index|default|home|main|portal)([_-][a-z0-9]+)?(\\.[a-z0-9]+)?$"_s,
+                                          QRegularExpression::CaseInsensitiveOption);
     const QString path = QUrl(url).path();
     return path.isEmpty() || path == u"/"_s || alias.match(path.section(u'/', -1)).hasMatch();
 }

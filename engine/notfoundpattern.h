@@ -24,5 +24,6 @@ struct NotFoundPattern
 // The pattern of `url`, with made-up addresses drawn fresh.
 NotFoundPattern PatternOf(const QString& url);
 
-// True for the home page and its aliases: "/", index.* and default.* (with any query).
+// True for the home page and its aliases: "/", index.*, default.* and the like (home.html, index_cn.htm),
+// with any query.
 bool IsHomeAlias(const QString& url);

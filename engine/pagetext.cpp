@@ -2,6 +2,7 @@
 
 #include "anchors.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
@@ -180,6 +181,14 @@ QString blockKey(const QString& text)
 }
 
 } // namespace
+
+bool IsScriptShell(QStringView html)
+{
+    static const QRegularExpression mount(
+        uR"(<(div|main|section|app-root)\b[^>]*\bid\s*=\s*["']?(app|root|__next|__nuxt|___gatsby|q-app|main-app)\b["']?[^>]*>\s*(<!--[^>]*-->\s*)?</\1\s*>)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    return mount.match(html).hasMatch();
+}
 
 VisibleText ReadVisibleText(QStringView html)
 {

@@ -15,6 +15,10 @@ struct VisibleText
 };
 VisibleText ReadVisibleText(QStringView html);
 
+// True for the empty shell of a page that scripts fill in (an empty <div id="app"> or "root"): every
+// address of such a site gets the same text, whether its page exists or not.
+bool IsScriptShell(QStringView html);
+
 // What a page says, in a form two answers of one server can be compared in: its visible blocks with
 // every form of the address it was asked as taken out (an error page often repeats the missing address),
 // and a key per block in which letter case and the values of numbers no longer count.

@@ -448,7 +448,7 @@ private slots:
 
 private:
     // How a site answers for missing pages, and pages that resemble its answer without being one.
-    enum SiteKind { CatchAll, RedirectHome, RedirectError, GoneId, HomeEverywhere, Proper };
+    enum SiteKind { CatchAll, RedirectHome, RedirectError, GoneId, HomeEverywhere, Proper, ScriptShell };
     static QByteArray templated(const QByteArray& title, const QByteArray& main)
     {
         return "<html><head><meta charset=utf-8><title>" + title + "</title></head><body><div>首页 | 产品中心 | 新闻动态 | 联系我们</div>"
@@ -456,7 +456,8 @@ private:
     }
     static void softSite(TestServer& s, SiteKind kind, const QString& link)
     {
-        const QByteArray home = templated("某某科技", "欢迎访问某某科技，我们提供优质的产品和服务。<a href=\"" + link.toUtf8() + "\">链接</a>");
+        const QByteArray main = kind == ScriptShell ? "<div id=\"app\"></div>" : "欢迎访问某某科技，我们提供优质的产品和服务。";
+        const QByteArray home = templated("某某科技", main + "<a href=\"" + link.toUtf8() + "\">链接</a>");
         s.setPage(u"/"_s, home);
         s.setPage(u"/index.html"_s, home);
         s.setPage(u"/about.html"_s, templated("关于我们", "某某科技成立于2005年，专注于工业软件。"));
@@ -469,7 +470,7 @@ private:
         fallback.body = templated("页面不存在", "<h1>页面不存在</h1><p>您访问的页面 {path} 不存在或已被删除。</p>");
         if (kind == RedirectHome || kind == RedirectError) {
             fallback = {302, "", "", 0, {{"Location", kind == RedirectHome ? "/" : "/404.html"}}, -1, false, {}};
-        } else if (kind == HomeEverywhere) {
+        } else if (kind == HomeEverywhere || kind == ScriptShell) {
             fallback.body = home;
         }
         if (kind != GoneId && kind != Proper) {
@@ -503,6 +504,7 @@ private slots:
         row("existing id", GoneId, "/product.php?id=1", QString());
         row("home page everywhere", HomeEverywhere, "/gone.html", u"内容死链：页面内容与首页相同"_s);
         row("real page beside the home page", HomeEverywhere, "/about.html", QString());
+        row("page filled in by scripts", ScriptShell, "/app/settings", QString());
         row("proper 404", Proper, "/gone.html", u"Not Found"_s);
         row("valid page beside proper 404s", Proper, "/about.html", QString());
     }
