@@ -13,8 +13,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// An error page that shows less text than this (a script's empty shell) tells nothing.
-constexpr int kMinTextChars = 10;
+// An error page that shows less text than this tells nothing; one that adds more than this to what the
+// home page shows is a page of content (an article that ignores a parameter), whatever words it uses.
+constexpr int kMinTextChars = 4;
+constexpr int kMaxOwnChars = 300;
 constexpr int kSummaryChars = 20;
 
 // Where an answer ended, as host and path: a redirect target is the same page whatever query it carries.
@@ -140,10 +142,15 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
     }
     const QSet<QString>& home = homeKeys(host, pattern.host);
     QStringList own; // what the error page shows beyond the home page
+    qsizetype ownChars = 0;
     for (qsizetype i = 0; i < one.texts.size(); ++i) {
         if (a.stable.contains(one.keys[i]) && !home.contains(one.keys[i])) {
             own << one.texts[i];
+            ownChars += one.texts[i].size();
         }
+    }
+    if (ownChars > kMaxOwnChars) {
+        return {};
     }
     a.sameAsHome = own.isEmpty() && countMissing(home, a.all) <= a.noise;
     const auto saying = std::find_if(own.begin(), own.end(), saysMissing);

@@ -59,9 +59,10 @@ bool isSearchName(const QString& name)
     return re.match(name).hasMatch();
 }
 
-bool isSearchPath(const QString& path)
+// Searches, and addresses that send every visitor to the home page by design (a logout).
+bool isNeverMissing(const QString& path)
 {
-    static const QRegularExpression re(u"search|/so(/|\\.|$)|/find(/|\\.|$)|query"_s,
+    static const QRegularExpression re(u"search|sousuo|/so(/|\\.|$)|/find(/|\\.|$)|query|log_?out|sign_?out"_s,
                                        QRegularExpression::CaseInsensitiveOption);
     return re.match(path).hasMatch();
 }
@@ -74,11 +75,25 @@ QString withPath(QUrl u, const QString& path)
     return u.toString(QUrl::FullyEncoded);
 }
 
-// The last query parameter whose value is a number, or -1.
+// A parameter named as an id ("id", "goodsId", "item_no", "sku") with a value that reads as one.
+bool isIdItem(const QPair<QString, QString>& item)
+{
+    static const QRegularExpression name(u"id$|^(no|sn|sku|code|item|goods)$|_(no|sn|code)$"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression value(u"^[A-Za-z0-9_-]{1,64}$"_s);
+    // Ids of the visitor or of the click, not of what the page shows.
+    static const QRegularExpression visitor(
+        u"^(open|union|session|s|u|user|client|device|visitor|trace|request|share|channel|fbcl|gcl|msclk|ycl|dcl)_?id$"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    return name.match(item.first).hasMatch() && !visitor.match(item.first).hasMatch() &&
+           value.match(item.second).hasMatch();
+}
+
+// The last query parameter whose value is a number or that is named as an id, or -1.
 qsizetype idParameter(const QList<QPair<QString, QString>>& items)
 {
     for (qsizetype i = items.size() - 1; i >= 0; --i) {
-        if (isDigits(items[i].second) && !isNonIdName(items[i].first)) {
+        if ((isDigits(items[i].second) && !isNonIdName(items[i].first)) || isIdItem(items[i])) {
             return i;
         }
     }
@@ -106,7 +121,7 @@ void queryPattern(const QUrl& u, NotFoundPattern& p)
         QUrlQuery q;
         for (qsizetype i = 0; i < items.size(); ++i) {
             if (i == id) {
-                p.madeUp << randomNumber(items[i].second);
+                p.madeUp << (isDigits(items[i].second) ? randomNumber(items[i].second) : randomName());
             }
             q.addQueryItem(items[i].first, i == id ? p.madeUp.back() : items[i].second);
         }
@@ -168,7 +183,7 @@ NotFoundPattern PatternOf(const QString& url)
     const QUrl u(url);
     const QString scheme = u.scheme().toLower();
     if (!u.isValid() || (scheme != u"http"_s && scheme != u"https"_s) || u.host().isEmpty() || IsHomeAlias(url) ||
-        isSearchPath(u.path())) {
+        isNeverMissing(u.path())) {
         return p;
     }
     p.host = HostPacer::HostKey(url);
