@@ -78,8 +78,11 @@ ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& h
     }
     ++host.patterns;
     const Fetched first = fetch(pattern.first);
+    // The first made-up path tells for the whole host: one that answers an error needs nothing more.
+    const bool firstPath = path && !host.pathAsked;
+    host.pathAsked = host.pathAsked || path;
     if (!first.valid) {
-        host.pathsSettled = host.pathsSettled || path;
+        host.pathsSettled = host.pathsSettled || firstPath;
         Answer a;
         a.kind = first.answered ? Answer::Kind::Missing : Answer::Kind::Unknown;
         return a;
@@ -164,13 +167,16 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
 
 ContentJudge::Verdict ContentJudge::judge(const QString& request, const ProbeResult& answer, bool pageKept)
 {
-    const NotFoundPattern pattern = PatternOf(request);
+    const NotFoundPattern pattern = PatternOf(request, false);
     if (pattern.form == NotFoundPattern::Form::None) {
         return {};
     }
     Host& host = hosts_[pattern.host];
+    if (pattern.form == NotFoundPattern::Form::Path && host.pathsSettled) {
+        return {};
+    }
     if (!host.answers.contains(pattern.key)) {
-        const Answer learnt = learn(pattern, host);
+        const Answer learnt = learn(PatternOf(request, true), host);
         host.answers.insert(pattern.key, learnt);
     }
     const Answer a = host.answers.value(pattern.key);

@@ -50,7 +50,8 @@ private:
     };
     struct Host
     {
-        bool pathsSettled = false; // made-up paths got an error or no answer: no path needs judging
+        bool pathAsked = false;    // a made-up path was asked
+        bool pathsSettled = false; // the first made-up path got an error or no answer: no path needs judging
         int patterns = 0;
         int pageReads = 0;
         std::optional<QSet<QString>> homeKeys;

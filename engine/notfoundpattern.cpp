@@ -100,7 +100,7 @@ qsizetype idParameter(const QList<QPair<QString, QString>>& items)
     return -1;
 }
 
-void queryPattern(const QUrl& u, NotFoundPattern& p)
+void queryPattern(const QUrl& u, NotFoundPattern& p, bool draw)
 {
     const QUrlQuery query(u);
     const QList<QPair<QString, QString>> items = query.queryItems(QUrl::FullyDecoded);
@@ -132,11 +132,13 @@ void queryPattern(const QUrl& u, NotFoundPattern& p)
     };
     p.form = NotFoundPattern::Form::Id;
     p.key = p.host + u.path() + u'?' + names.join(u'&') + u'#' + items[id].first;
-    p.first = madeUp();
-    p.second = madeUp();
+    if (draw) {
+        p.first = madeUp();
+        p.second = madeUp();
+    }
 }
 
-void pathPattern(const QUrl& u, NotFoundPattern& p)
+void pathPattern(const QUrl& u, NotFoundPattern& p, bool draw)
 {
     QString path = u.path(QUrl::FullyDecoded);
     const bool folderLink = path.endsWith(u'/');
@@ -160,6 +162,9 @@ void pathPattern(const QUrl& u, NotFoundPattern& p)
     const bool number = isDigits(stem);
     p.form = number ? NotFoundPattern::Form::Id : NotFoundPattern::Form::Path;
     p.key = p.host + folder + (number ? u'#' : u'*') + tail;
+    if (!draw) {
+        return;
+    }
     p.madeUp << (number ? randomNumber(stem) : randomName()) << (number ? randomNumber(stem) : randomName());
     p.first = withPath(u, folder + p.madeUp[0] + tail);
     // A number beside the link; a name in a made-up subfolder, so that a folder that ignores the name
@@ -177,7 +182,7 @@ bool IsHomeAlias(const QString& url)
     return path.isEmpty() || path == u"/"_s || alias.match(path.section(u'/', -1)).hasMatch();
 }
 
-NotFoundPattern PatternOf(const QString& url)
+NotFoundPattern PatternOf(const QString& url, bool draw)
 {
     NotFoundPattern p;
     const QUrl u(url);
@@ -189,11 +194,11 @@ NotFoundPattern PatternOf(const QString& url)
     p.host = HostPacer::HostKey(url);
     p.folder = u.path().left(u.path().lastIndexOf(u'/', u.path().endsWith(u'/') ? -2 : -1) + 1);
     if (u.hasQuery()) {
-        queryPattern(u, p);
+        queryPattern(u, p, draw);
         if (p.form != NotFoundPattern::Form::None || p.host.isEmpty()) {
             return p;
         }
     }
-    pathPattern(u, p);
+    pathPattern(u, p, draw);
     return p;
 }

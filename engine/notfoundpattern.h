@@ -21,8 +21,8 @@ struct NotFoundPattern
     QStringList madeUp; // the made-up names or numbers in them
 };
 
-// The pattern of `url`, with made-up addresses drawn fresh.
-NotFoundPattern PatternOf(const QString& url);
+// The pattern of `url`; with `draw`, also made-up addresses drawn fresh.
+NotFoundPattern PatternOf(const QString& url, bool draw);
 
 // True for the home page and its aliases: "/", index.*, default.* and the like (home.html, index_cn.htm),
 // with any query.
