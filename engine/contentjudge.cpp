@@ -91,31 +91,34 @@ ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& h
     if (!second.valid) {
         return {};
     }
-    // Made-up addresses that end at one fixed page elsewhere: a redirect to an error page or the home page.
-    const auto fixedPlace = [&pattern](const Fetched& f, const QString& asked) {
-        const bool moved = placeOf(f.finalUrl) != placeOf(asked);
-        const bool keepsName = std::any_of(pattern.madeUp.begin(), pattern.madeUp.end(),
-                                           [&f](const QString& m) { return f.finalUrl.contains(m); });
-        return moved && !keepsName ? placeOf(f.finalUrl) : QString();
-    };
-    const QString target = fixedPlace(first, pattern.first);
-    if (!target.isEmpty() || !fixedPlace(second, pattern.second).isEmpty()) {
-        const QString targetPath = QUrl(first.finalUrl).path();
-        // A page beside the link in its own folder may be the page a made-up slug led to (an article
-        // whose address ends in an ignored title), unless it is named as an error page.
-        static const QRegularExpression errorName(u"404|error|not.?found|missing"_s, QRegularExpression::CaseInsensitiveOption);
-        const bool beside = pattern.folder != u"/"_s && targetPath.startsWith(pattern.folder) &&
-                            targetPath.size() > pattern.folder.size() && !errorName.match(targetPath).hasMatch();
-        if (target != fixedPlace(second, pattern.second) || beside) {
-            return {};
-        }
-        Answer a;
-        a.kind = Answer::Kind::Redirect;
-        a.target = target;
-        a.targetHome = IsHomeAlias(first.finalUrl);
-        return a;
+    const QString firstPlace = fixedPlace(pattern, first, pattern.first);
+    const QString secondPlace = fixedPlace(pattern, second, pattern.second);
+    if (firstPlace.isEmpty() && secondPlace.isEmpty()) {
+        return learnPage(pattern, host, first, second);
     }
-    return learnPage(pattern, host, first, second);
+    const QString targetPath = QUrl(first.finalUrl).path();
+    // A page beside the link in its own folder may be the page a made-up slug led to (an article whose
+    // address ends in an ignored title), unless it is named as an error page.
+    static const QRegularExpression errorName(u"404|error|not.?found|missing"_s, QRegularExpression::CaseInsensitiveOption);
+    const bool beside = pattern.folder != u"/"_s && targetPath.startsWith(pattern.folder) &&
+                        targetPath.size() > pattern.folder.size() && !errorName.match(targetPath).hasMatch();
+    if (firstPlace != secondPlace || beside) {
+        return {};
+    }
+    Answer a;
+    a.kind = Answer::Kind::Redirect;
+    a.target = firstPlace;
+    a.targetHome = IsHomeAlias(first.finalUrl);
+    return a;
+}
+
+// Where a made-up address ended when that is one fixed page elsewhere (an error page, the home page);
+// empty when it answered in place or at an address that still holds the made-up name.
+QString ContentJudge::fixedPlace(const NotFoundPattern& pattern, const Fetched& f, const QString& asked)
+{
+    const bool keepsName = std::any_of(pattern.madeUp.begin(), pattern.madeUp.end(),
+                                       [&f](const QString& m) { return f.finalUrl.contains(m); });
+    return placeOf(f.finalUrl) != placeOf(asked) && !keepsName ? placeOf(f.finalUrl) : QString();
 }
 
 // Both made-up addresses got a page of their own: it is an error page when the two say the same, say

@@ -67,6 +67,7 @@ private:
 
     Answer learn(const NotFoundPattern& pattern, Host& host);
     Answer learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first, const Fetched& second);
+    static QString fixedPlace(const NotFoundPattern& pattern, const Fetched& f, const QString& asked);
     Fetched fetch(const QString& url);
     const QSet<QString>& homeKeys(Host& host, const QString& hostKey);
     Verdict judgePage(const Answer& a, Host& host, const QString& request, const ProbeResult& answer, bool pageKept);
