@@ -32,6 +32,7 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     }
     const QString url = node->record.url;
     const QString request = node->requestUrl();
+    page_.reset(); // a page read for an earlier probe is not this node's
     if (store.copyVerdict(n, store.checktext(request))) {
         return outcomeOf(store.full().node(n)->status);
     }
