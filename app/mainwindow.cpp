@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "bannerpane.h"
+#include "castore.h"
 #include "configstore.h"
 #include "hoverlink.h"
 #include "maintexts.h"
@@ -322,6 +323,7 @@ void MainWindow::Command5_Click()
 
 void MainWindow::startRun(const QString& site, int timeout)
 {
+    warnOfCertificates();
     setRunControlsEnabled(false);
     command5_->setText(MainText::stop());
     try {
@@ -330,6 +332,21 @@ void MainWindow::startRun(const QString& site, int timeout)
         // The run keeps its results; the window must come back usable whatever went wrong.
         store_.setPanel(1, RunText::paused());
         onRunFinished();
+    }
+}
+
+// Once a session, when the first run starts: with the certificates the user named unreadable, every https
+// link would be dead for a reason of ours.
+void MainWindow::warnOfCertificates()
+{
+    if (certificatesWarned_) {
+        return;
+    }
+    certificatesWarned_ = true;
+    const QStringList unreadable = CaStore::Unreadable();
+    if (!unreadable.isEmpty()) {
+        toolkit_.MsgBox(MainText::unreadableCertificates(unreadable.join(u"、")), MsgButtons::Ok, MsgIcon::Information,
+                        MainText::notice());
     }
 }
 

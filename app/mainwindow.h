@@ -67,6 +67,7 @@ private:
     void setRunControlsEnabled(bool enabled);
     void onRunFinished();
     void startRun(const QString& site, int timeout);
+    void warnOfCertificates();
 
     Toolkit& toolkit_;
     ConfigStore& config_;
@@ -86,4 +87,5 @@ private:
     StatusPanels* stbar_ = nullptr;
     QScrollArea* leftScroll_ = nullptr;
     QList<HoverLinkLabel*> linkLabels_;
+    bool certificatesWarned_ = false;
 };

@@ -19,6 +19,7 @@ struct CliOptions
     QString xlsxReport;
     bool deadOnly = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments (without the program name). On a usage error returns false and fills `error`.

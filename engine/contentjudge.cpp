@@ -2,7 +2,6 @@
 
 #include "pagetext.h"
 #include "prober.h"
-#include "runtexts.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -53,7 +52,7 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
     const ProbeResult r = prober_.CheckUrl(url, tryTime_, true);
     Fetched f;
     f.valid = r.valid;
-    f.answered = r.valid || (!r.statusText.isEmpty() && r.statusText != RunText::timedOut());
+    f.answered = r.httpStatus > 0;
     f.finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
     f.text = prober_.CheckLinks(url, tryTime_); // also lets the prober drop the page it kept
     return f;

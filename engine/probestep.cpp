@@ -118,7 +118,7 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     if (!node || node->record.url != url) {
         return Outcome::Dropped;
     }
-    store.recordProbe(n, status, queryTime, statusText, content.dead);
+    store.recordProbe(n, status, queryTime, statusText, r.httpStatus, content.dead);
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);
     } else if (outcome == Outcome::Dead) {

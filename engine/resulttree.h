@@ -28,6 +28,8 @@ struct NodeRecord
     QString anchorText = {};
     // What the link points at; not a field of the record either.
     LinkKind kind = LinkKind::Page;
+    // The final HTTP status of the probe, 0 when nothing answered; not a field of the record.
+    int httpStatus = 0;
     // A dead link whose server answered normally but whose page says it is gone (or that ended at the
     // page every missing address ends at); not a field of the record.
     bool contentDead = false;
@@ -81,8 +83,10 @@ public:
     int add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record,
             const QString& request = {});
     void setStatus(int index, int status);
-    // Appends the probe fields (query time, status description) to the record of node `index`.
-    void setProbeFields(int index, qint64 queryTime, const QString& statusText, bool contentDead = false);
+    // Appends the probe fields (query time, status description) to the record of node `index`, with the
+    // HTTP status they came from and whether the link is a content dead link.
+    void setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus = 0,
+                        bool contentDead = false);
     void setBold(int index, bool bold);
     void setRed(int index, bool red);
     void clear();
