@@ -12,8 +12,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// An error page that shows less text than this tells nothing; one that adds more than this to what the
-// home page shows is a page of content (an article that ignores a parameter), whatever words it uses.
+// An error page that shows less text than this tells nothing; one for a made-up id that adds more than
+// this to what the home page shows is a page of content (an article that ignores the id), whatever
+// words it uses.
 constexpr int kMinTextChars = 4;
 constexpr int kMaxOwnChars = 300;
 constexpr int kSummaryChars = 20;
@@ -135,7 +136,9 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
     a.stable = one.keySet & two.keySet;
     a.all = one.keySet | two.keySet;
     a.noise = std::max(countMissing(one.keySet, two.keySet), countMissing(two.keySet, one.keySet));
-    if (a.noise > std::max<qsizetype>(1, a.stable.size() / 10)) {
+    // Blocks that change from answer to answer (recommended articles, a clock) are borne as long as most
+    // of the page stays.
+    if (a.noise > std::max<qsizetype>(3, a.stable.size() / 4)) {
         return {};
     }
     int stableChars = 0;
@@ -152,14 +155,27 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
         if (a.stable.contains(one.keys[i]) && !home.contains(one.keys[i])) {
             own << one.texts[i];
             ownChars += one.texts[i].size();
+            if (saysMissing(one.texts[i])) {
+                a.marks.insert(one.keys[i]);
+            }
         }
     }
-    if (ownChars > kMaxOwnChars) {
+    if (one.titleKey == two.titleKey) {
+        a.titleKey = one.titleKey;
+    }
+    // A made-up id may be ignored by a page of content; an error page says little beyond the template.
+    if (pattern.form == NotFoundPattern::Form::Id && ownChars > kMaxOwnChars) {
         return {};
     }
     a.sameAsHome = own.isEmpty() && countMissing(home, a.all) <= a.noise;
+    // A page that differs from the home page only in what changes anyway must change little.
+    if (a.sameAsHome && a.noise > std::max<qsizetype>(1, a.stable.size() / 10)) {
+        return {};
+    }
+    // Beyond the home page, the answer must say that the page is missing, in its text or in a title that
+    // stays the same.
     const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
-    if (!a.sameAsHome && saying == own.end() && !saysMissing(one.title)) {
+    if (!a.sameAsHome && saying == own.end() && !(a.titleKey && saysMissing(one.title))) {
         return {};
     }
     a.kind = Answer::Kind::Page;
@@ -209,7 +225,12 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     const PagePrint print = MakePagePrint(*v.page, {request, answer.finalUrl.toString()});
     const int missing = countMissing(a.stable, print.keySet);
     const int extra = countMissing(print.keySet, a.all);
-    v.dead = !print.keySet.isEmpty() && missing <= a.noise && extra <= a.noise;
+    // What the error page says beyond the home page and its title must be there; the rest may differ as
+    // much as the error page itself does from one answer to the next (two answers show only part of what
+    // changes, hence twice that). A copy of the home page must be closer.
+    const int tolerance = a.sameAsHome ? a.noise : 2 * a.noise;
+    v.dead = !print.keySet.isEmpty() && countMissing(a.marks, print.keySet) == 0 &&
+             (!a.titleKey || *a.titleKey == print.titleKey) && missing <= tolerance && extra <= tolerance;
     if (v.dead) {
         v.statusText = a.sameAsHome ? u"内容死链：页面内容与首页相同"_s : u"内容死链：页面内容为“"_s + a.summary + u"”"_s;
     }

@@ -44,6 +44,8 @@ private:
         bool targetHome = false;
         QSet<QString> stable; // Page: the blocks both answers show
         QSet<QString> all;
+        QSet<QString> marks; // the stable blocks beyond the home page that say the page is missing
+        std::optional<QString> titleKey; // the title, when both answers have the same
         int noise = 0;    // blocks in which the two answers differ
         QString summary;  // what the page says, for the status text
         bool sameAsHome = false;

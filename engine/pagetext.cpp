@@ -199,13 +199,17 @@ PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
 {
     const VisibleText visible = ReadVisibleText(html);
     const QStringList forms = addressForms(addresses);
-    PagePrint print;
-    print.title = visible.title;
-    for (QString block : visible.blocks) {
+    const auto withoutAddress = [&forms](QString text) {
         for (const QString& f : forms) {
-            block.replace(f, QString(), Qt::CaseInsensitive);
+            text.replace(f, QString(), Qt::CaseInsensitive);
         }
-        block = block.simplified();
+        return text.simplified();
+    };
+    PagePrint print;
+    print.title = withoutAddress(visible.title);
+    print.titleKey = blockKey(print.title);
+    for (const QString& text : visible.blocks) {
+        const QString block = withoutAddress(text);
         if (block.isEmpty()) {
             continue;
         }

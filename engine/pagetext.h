@@ -24,7 +24,8 @@ bool IsScriptShell(QStringView html);
 // and a key per block in which letter case and the values of numbers no longer count.
 struct PagePrint
 {
-    QString title;
+    QString title; // address removed, as the blocks
+    QString titleKey;
     QStringList texts;  // the blocks as shown, address removed, empty ones dropped
     QStringList keys;   // one per text
     QSet<QString> keySet;

@@ -12,6 +12,7 @@ work=$(mktemp -d)
 python3 "$here/site.py" "$port" "$work/truth.json" > "$work/site.log" 2>&1 &
 site=$!
 trap 'kill $site 2>/dev/null; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM HUP PIPE
 for _ in $(seq 50); do grep -q serving "$work/site.log" 2>/dev/null && break; sleep 0.1; done
 "$check" --format json --depth 2 "$@" "127.0.0.1:$port" > "$work/result.json" 2> "$work/progress.log" || true
 python3 "$here/evaluate.py" "$work/truth.json" "$work/result.json" && status=0 || status=1

@@ -8,6 +8,7 @@ Port BASE is the site itself; BASE+1..BASE+5 are other hosts it links to. Each p
 missing pages in its own way. Stops after an hour at the latest, or on SIGTERM.
 """
 import json
+import random
 import re
 import sys
 import threading
@@ -100,7 +101,9 @@ class Handler(BaseHTTPRequestHandler):
             return self.send(200, page("搜索结果", f"<p>没有找到与“{query.get('keyword', [''])[0]}”相关的结果</p>"))
         if re.fullmatch(r"/article/5/[^/]+", path):
             return self.send(200, page("数控机床选购指南", "<h1>数控机床选购指南</h1><p>选购时应关注精度与刚性。</p>"))
-        self.send(200, page("页面不存在 - 华瑞精工", f"<h2>抱歉，您访问的页面 {path} 不存在或已被删除</h2><p>请返回首页继续浏览。</p>"))
+        picks = random.sample(["机床保养十问", "五轴加工入门", "刀具选型指南", "数控编程技巧", "车间安全守则", "精度检测方法"], 3)
+        self.send(200, page("页面不存在 - 华瑞精工", f"<h2>抱歉，您访问的页面 {path} 不存在或已被删除</h2><p>请返回首页继续浏览。</p>"
+                                             "<p>猜你喜欢：</p>" + "".join(f"<p>{t}</p>" for t in picks)))
 
     def host1(self, path, query):  # every missing address is sent to the home page
         known = {"/": HOME.replace("华瑞精工 - 首页", "产品站"), "/products/current.html": page("五轴机床", "<p>在售</p>"),
