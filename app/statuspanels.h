@@ -8,7 +8,8 @@ class QLabel;
 class QProgressBar;
 
 // The status bar: the five panels of the link store, and beside them, while a run goes on, a
-// progress bar of links tested out of links parsed.
+// progress bar of links tested out of links parsed (the numbers of panels 3 and 4, shown together with
+// them) and the countdown of a server's wait.
 class StatusPanels : public QStatusBar
 {
     Q_OBJECT
@@ -20,13 +21,14 @@ public:
 
 private:
     void showPanel(int number, const QString& text);
+    void refresh();
     void updateProgress();
 
     LinkStore& store_;
     QLabel* panels_[5] = {};
     QProgressBar* progress_;
     QLabel* waitNote_; // a server asked the run to wait; hidden otherwise
-    QTimer progressTimer_;
+    QTimer refreshTimer_;
 };
 
 // The number inside a counter text such as "累计已检测链接：12个"; 0 when there is none.
