@@ -17,6 +17,7 @@ struct CliOptions
     QString txtReport;
     QString htmlReport;
     QString xlsxReport;
+    QString deadLinkFile;
     bool deadOnly = false;
     bool help = false;
     bool version = false;
