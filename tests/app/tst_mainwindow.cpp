@@ -517,6 +517,12 @@ private slots:
         fresh.open();
         QVERIFY(!fresh.find<QCheckBox>(u"chkResources"_s)->isChecked());
         QCOMPARE(fresh.stored(u"resources"_s), u"yes"_s);
+        // Content dead links are counted unless a 0 is stored.
+        auto* content = fresh.find<QCheckBox>(u"chkContentCheck"_s);
+        QCOMPARE(content->text(), u"检测内容死链"_s);
+        QVERIFY(content->isChecked());
+        content->click();
+        QCOMPARE(fresh.stored(u"contentCheck"_s), u"0"_s);
     }
 
     void titleAndMenus()

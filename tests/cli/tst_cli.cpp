@@ -124,7 +124,7 @@ private slots:
              {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
               "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
               "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus",
-              "--dead-link-file"}) {
+              "--dead-link-file", "--no-content-check", "deadKind"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -225,6 +225,8 @@ private slots:
         QCOMPARE(links[2][u"statusText"_s].toString(), u"404 Not Found（页面不存在）"_s);
         QCOMPARE(links[2][u"httpStatus"_s].toVariant().toString(), u"404"_s);
         QCOMPARE(links[3][u"httpStatus"_s].toVariant().toString(), QString()); // excluded: nothing answered
+        QCOMPARE(links[2][u"deadKind"_s].toString(), u"protocol"_s);
+        QCOMPARE(links[1][u"deadKind"_s].toString(), QString()); // null in JSON, empty in CSV
     }
 
     // A certificate setting that names nothing readable stops the check before any request.
