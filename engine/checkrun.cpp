@@ -230,6 +230,12 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             firstAnchor = anchorStart_;
         }
         anchorStartUsed_ = true;
+        // Stopped while the page was awaited: it was not read, and is probed and read again on resume.
+        if (!run_.running_) {
+            store_.setResume(LinkStore::Badlink2, QString::number(firstAnchor));
+            run_.pause(batch_);
+            return PassEnd::Stopped;
+        }
         const ScanEnd end = scan_.scan(page.text, i, firstAnchor, level_, batch_, page.origin);
         if (end == ScanEnd::Stopped) {
             run_.pause(batch_);
@@ -403,6 +409,9 @@ void CheckRun::stop()
     booked_.reset();
     running_ = false;
     store_.setPanel(1, RunText::stopping());
+    if (prober_) {
+        prober_->interruptWaits();
+    }
 }
 
 void CheckRun::CheckSite(const QString& site, int batchCounter)
@@ -412,7 +421,11 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     prober->setWaitNotifier([this](int seconds) {
         store_.setWaitNote(seconds > 0 ? RunText::serverWait(seconds) : QString());
     });
-    const auto noWait = qScopeGuard([this] { store_.setWaitNote(QString()); });
+    prober_ = prober.get();
+    const auto noWait = qScopeGuard([this] {
+        store_.setWaitNote(QString());
+        prober_ = nullptr;
+    });
     // What the hosts answer for missing pages is learnt once for the whole run.
     ContentJudge judge(*prober, settings_.timeout);
     // A continuation is a further round of this loop rather than a nested call, so the stack stays

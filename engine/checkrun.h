@@ -86,4 +86,5 @@ private:
     int probedThrough_ = 0;
     int crawledThrough_ = 0;
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
+    Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
 };

@@ -5,6 +5,7 @@
 #include "link.h"
 
 #include <QEventLoop>
+#include <QSet>
 
 #include <algorithm>
 
@@ -15,6 +16,7 @@ namespace {
 constexpr int kBufferedPerRequest = 2;
 constexpr qint64 kMaxBufferedBodyBytes = 64 * 1024 * 1024;
 constexpr qint64 kMaxKeptBodyBytes = 64 * 1024 * 1024;
+constexpr int kMaxKept = 4096;
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
@@ -92,7 +94,9 @@ void ConcurrentProber::setPlan(ProbePlan plan)
     // (a crawl pass broken off for a check sweep resumes where it stood). Oldest first out. What was not
     // issued yet is simply forgotten.
     for (std::unique_ptr<Entry>& e : queue_) {
-        if (e->inFlightNow || e->settled) {
+        if (e->settled) {
+            keep(e->url, e->result);
+        } else if (e->inFlightNow) {
             leftovers_.push_back(std::move(e));
         }
     }
@@ -103,6 +107,20 @@ void ConcurrentProber::setPlan(ProbePlan plan)
     }
     plan_ = std::move(plan);
     fill();
+}
+
+// Keeps an answer for one later probe of its URL; the bytes only of a good page.
+void ConcurrentProber::keep(const QString& url, const HttpResult& result)
+{
+    if (kept_.contains(url) || kept_.size() >= kMaxKept) {
+        return;
+    }
+    HttpResult r = result;
+    if (!r.isSuccess() || keptBytes_ + r.body.size() > kMaxKeptBodyBytes) {
+        r.body.clear();
+    }
+    keptBytes_ += r.body.size();
+    kept_.insert(url, r);
 }
 
 qint64 ConcurrentProber::bufferedBytes() const
@@ -139,12 +157,24 @@ void ConcurrentProber::fill()
     }
     filling_ = true;
     const qint64 now = clock_.nsecsElapsed();
+    // A confirmation goes before everything else queued for its server: nothing else goes out to it until
+    // the server is quiet and the confirmation has been sent.
+    QSet<QString> confirming;
+    for (const Entries* list : {&urgent_, &queue_, &leftovers_}) {
+        for (const std::unique_ptr<Entry>& e : *list) {
+            if (e->confirming && !e->inFlightNow && !e->settled) {
+                confirming.insert(e->host);
+            }
+        }
+    }
     for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
         for (std::unique_ptr<Entry>& e : *list) {
             if (inFlight_ >= parallel_) {
                 break;
             }
-            issue(*e, now);
+            if (e->confirming || !confirming.contains(e->host)) {
+                issue(*e, now);
+            }
         }
     }
     // Probes answered already are skipped, but count against one call's look-ahead: the run starts a new
@@ -163,8 +193,18 @@ void ConcurrentProber::fill()
         if (kept_.contains(e->url)) {
             continue; // answered already
         }
+        // Asked already for an earlier plan and still under way: that request serves this one.
+        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), [&e](const std::unique_ptr<Entry>& l) {
+            return l->url == e->url && l->tryTime == e->tryTime && (l->pageWanted || !e->pageWanted);
+        });
+        if (left != leftovers_.end()) {
+            e = std::move(*left);
+            leftovers_.erase(left);
+        }
         queue_.push_back(std::move(e));
-        issue(*queue_.back(), now);
+        if (!confirming.contains(queue_.back()->host)) {
+            issue(*queue_.back(), now);
+        }
     }
     filling_ = false;
     armWake();
@@ -202,7 +242,10 @@ void ConcurrentProber::onAnswer(Entry* e)
     e->reply.reset();
     const bool confirmation = e->confirming;
     e->confirming = false;
-    switch (pacer_.answered(e->ticket, r, clock_.nsecsElapsed(), e->retries, confirmation, e->tryTime)) {
+    const HostPacer::Verdict verdict = pacer_.answered(e->ticket, r, clock_.nsecsElapsed(), e->retries, confirmation, e->tryTime);
+    // Asked again, it is paced as the server that answered (the last hop of its redirects).
+    e->host = HostPacer::ServerOf(e->ticket, r);
+    switch (verdict) {
     case HostPacer::Verdict::Retry:
         ++e->retries;
         if (stats_) {
@@ -266,9 +309,17 @@ void ConcurrentProber::notifyWait()
     }
 }
 
+void ConcurrentProber::interruptWaits()
+{
+    interrupted_ = true;
+    if (waitLoop_) {
+        waitLoop_->quit();
+    }
+}
+
 HttpResult ConcurrentProber::waitFor(Entry& e)
 {
-    if (!e.settled) {
+    if (!e.settled && !interrupted_) {
         QEventLoop loop;
         Entry* const outerAwaited = awaited_;
         QEventLoop* const outerLoop = waitLoop_;
@@ -283,6 +334,15 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
         waitLoop_ = outerLoop;
         notifyWait();
     }
+    if (!e.settled) {
+        // Stopped while waiting: a wait this one interrupted ends too.
+        if (waitLoop_) {
+            waitLoop_->quit();
+        }
+        HttpResult none;
+        none.error = HttpError::Aborted;
+        return none;
+    }
     return e.result;
 }
 
@@ -295,9 +355,13 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QSt
     const auto it = std::find_if(queue_.begin(), queue_.end(), matches);
     if (it != queue_.end()) {
         std::unique_ptr<Entry> found = std::move(*it);
-        // Planned probes the run passed over (their nodes went away) are abandoned.
+        // Planned probes the run passed over are kept for a later probe of their URL, if it comes.
         for (auto skipped = queue_.begin(); skipped != it; ++skipped) {
-            abandon(**skipped);
+            if ((*skipped)->settled) {
+                keep((*skipped)->url, (*skipped)->result);
+            } else if ((*skipped)->inFlightNow) {
+                leftovers_.push_back(std::move(*skipped));
+            }
         }
         queue_.erase(queue_.begin(), it + 1);
         return found;
@@ -314,11 +378,16 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QSt
 HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pageWanted)
 {
     const auto kept = kept_.find(checkUrl);
-    if (kept != kept_.end()) {
+    // An error answer needs no page; a good one serves a probe that wants its page only when it kept it.
+    if (kept != kept_.end() && (!pageWanted || !kept->isSuccess() || !kept->body.isEmpty() || kept->notPage)) {
         HttpResult r = kept.value();
         keptBytes_ -= r.body.size();
         kept_.erase(kept);
         return r;
+    }
+    if (kept != kept_.end()) {
+        keptBytes_ -= kept->body.size();
+        kept_.erase(kept); // the status alone, and the page is wanted: asked again below
     }
     // Not planned: asked now, before the planned ones, under the same pacing.
     std::unique_ptr<Entry> e = takePlanned(checkUrl, tryTime, pageWanted);
@@ -336,16 +405,21 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
     last_ = take(checkUrl, tryTime, pageWanted);
+    if (last_.error == HttpError::Aborted) {
+        lastUrl_.clear();
+        ProbeResult dropped;
+        dropped.dropped = true;
+        return dropped;
+    }
     if (!pageWanted) {
         last_.body.clear();
-    } else if (!kept_.contains(checkUrl) && keptBytes_ + last_.body.size() <= kMaxKeptBodyBytes) {
-        kept_.insert(checkUrl, last_);
-        keptBytes_ += last_.body.size();
+    } else if (last_.isSuccess() && !last_.body.isEmpty()) {
+        keep(checkUrl, last_); // a later crawl pass probes and reads it
     }
     lastUrl_ = checkUrl;
     lastKept_ = pageWanted;
     const Link::Verdict v = Link::Classify(last_);
-    return {v.valid, v.statusText, v.querytimes, last_.finalUrl, Link::PageCharset(last_), v.httpStatus};
+    return {v.valid, v.statusText, v.querytimes, last_.finalUrl, Link::PageCharset(last_), v.httpStatus, v.refused, false};
 }
 
 void ConcurrentProber::forgetCookies()

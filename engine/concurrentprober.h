@@ -34,6 +34,7 @@ public:
     void setPlan(ProbePlan plan) override;
     void setParallel(int requests) override;
     void setWaitNotifier(WaitNotifier notifier) override { notify_ = std::move(notifier); }
+    void interruptWaits() override;
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
     void forgetCookies() override;
@@ -74,6 +75,7 @@ private:
     HttpResult waitFor(Entry& e);
     std::unique_ptr<Entry> makeEntry(const QString& url, int tryTime, bool pageWanted) const;
     void abandon(Entry& e);
+    void keep(const QString& url, const HttpResult& result);
 
     HttpClient* client_;
     ProbeStats* stats_;
@@ -87,10 +89,12 @@ private:
     Entries urgent_;    // probes the run waits for that no plan foresaw (one at a time in practice)
     std::vector<std::unique_ptr<HttpReply>> draining_; // given up by the run, left to end
     int inFlight_ = 0;
-    // Answers that kept their page, by URL, each handed out once more: a page a sweep probed is read
-    // by a later crawl pass, which probes it again first.
+    // Answers by URL, each handed out once more: the good pages a sweep probed, read by a later crawl
+    // pass that probes them again first, and answers fetched for a plan the run left before it took
+    // them. Only good pages keep their bytes.
     QHash<QString, HttpResult> kept_;
     qint64 keptBytes_ = 0;
+    bool interrupted_ = false; // the run was stopped: no wait lasts
     bool filling_ = false;
     Entry* awaited_ = nullptr; // the entry the run waits for, and the loop that waits
     QEventLoop* waitLoop_ = nullptr;

@@ -1,18 +1,23 @@
 #include "hostpacer.h"
 
-#include <QDateTime>
+#include "link.h"
+
 #include <QUrl>
 
+#include <curl/curl.h>
+
 #include <algorithm>
+#include <ctime>
 
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
-// An answer counts as slowed by load when it took this many times the host's best, and this much more.
+// An answer counts as slowed by load when it took this many times its baseline, and this much more.
 constexpr qint64 kSlowFactor = 3;
 constexpr qint64 kSlowMarginNs = 150 * kNsPerMs;
-// The shortest first pause of a host that refuses without saying for how long.
+// The shortest pause of a server that refuses, whatever it asks for: a Retry-After date in the past (it
+// has a resolution of a second) must not make us ask again at once.
 constexpr qint64 kMinBackoffNs = 100 * kNsPerMs;
 
 bool isRefusal(const HttpResult& r)
@@ -20,13 +25,20 @@ bool isRefusal(const HttpResult& r)
     return r.completed && (r.status == 429 || r.status == 503);
 }
 
+int classOf(const HttpResult& r)
+{
+    return r.completed ? std::clamp(r.status / 100, 1, 5) : 0;
+}
+
 } // namespace
 
 QString HostPacer::HostKey(const QString& url)
 {
     const QUrl u(url, QUrl::TolerantMode);
-    return u.scheme().toLower() + QLatin1StringView("://") + u.host().toLower() + u':' +
-           QString::number(u.port(u.scheme().compare(QLatin1StringView("https"), Qt::CaseInsensitive) == 0 ? 443 : 80));
+    const bool https = u.scheme().compare(QLatin1StringView("https"), Qt::CaseInsensitive) == 0;
+    const int port = u.port(https ? 443 : 80);
+    const QString host = u.host().toLower();
+    return port == (https ? 443 : 80) ? host : host + u':' + QString::number(port);
 }
 
 bool HostPacer::IsLoadError(const HttpResult& r)
@@ -94,66 +106,135 @@ void HostPacer::grow(Host& h)
     }
 }
 
+// The least baseline the server has shown, for pauses that scale with how fast it answers.
+qint64 HostPacer::BaselineOf(const Host& h)
+{
+    qint64 least = -1;
+    for (const qint64 base : h.baseNs) {
+        if (base >= 0 && (least < 0 || base < least)) {
+            least = base;
+        }
+    }
+    return std::max<qint64>(least, 0);
+}
+
+HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs, int retries,
+                                      qint32 tryTime)
+{
+    shrink(h, t);
+    h.lastLoadNs = nowNs;
+    ++h.errorRun;
+    // A round is a refusal of a request sent after the previous refusal came, so a pause obeyed.
+    if (t.issuedNs > h.lastRefusalNs) {
+        ++h.refusalRounds;
+    }
+    h.lastRefusalNs = nowNs;
+    if (h.refusing || h.refusalRounds >= kRefusalRounds) {
+        // Waiting longer changes nothing: its links go out one at a time and its refusal is the answer.
+        h.refusing = true;
+        h.limit = 1;
+        h.threshold = 1;
+        return Verdict::Accept;
+    }
+    const qint64 asked = RetryAfterNs(r.retryAfter, tryTime);
+    const qint64 first = std::max(kMinBackoffNs, 2 * BaselineOf(h));
+    const qint64 backoff = std::min<qint64>(first << std::min(h.backoffStep, 16), tryTime * kNsPerSecond);
+    ++h.backoffStep;
+    h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + (asked >= 0 ? std::max(asked, kMinBackoffNs) : backoff));
+    return retries < kMaxRetries ? Verdict::Retry : Verdict::Accept;
+}
+
+// An answer that is no error: the server's baseline for its class of answer, and the limit.
+void HostPacer::onGoodAnswer(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs)
+{
+    h.answeredWell = h.answeredWell || r.status < 400 || r.status == 404 || r.status == 410;
+    h.errorRun = 0;
+    h.backoffStep = 0;
+    h.burstStep = 0;
+    h.refusalRounds = 0;
+    h.refusing = false;
+    const qint64 sample = r.firstByteNs > 0 ? r.firstByteNs : nowNs - t.issuedNs;
+    qint64& base = h.baseNs[classOf(r)];
+    // Only an answer that had company can have been slowed by our pace.
+    const bool slow = base >= 0 && t.inFlightAtIssue > 0 && sample > kSlowFactor * base + kSlowMarginNs;
+    if (slow) {
+        h.lastLoadNs = nowNs;
+        shrink(h, t);
+    } else {
+        grow(h);
+    }
+    // The baseline follows faster answers at once and slower ones only when they were asked nearly alone:
+    // answers slowed by a queue of our own requests must not raise the bar they are judged by.
+    if (base < 0) {
+        base = sample;
+    } else if (sample < base) {
+        base += (sample - base) / 2;
+    } else if (t.inFlightAtIssue <= 1) {
+        base += (sample - base) / 4;
+    }
+}
+
 HostPacer::Verdict HostPacer::answered(const Ticket& t, const HttpResult& r, qint64 nowNs, int retries,
                                        bool confirmation, qint32 tryTime)
 {
-    Host& h = hosts_[t.host];
-    h.inFlight = std::max(0, h.inFlight - 1);
-    if (confirmation) {
-        h.confirming = false;
+    bool hadCompany = t.inFlightAtIssue > 0;
+    {
+        Host& asked = hosts_[t.host];
+        asked.inFlight = std::max(0, asked.inFlight - 1);
+        if (confirmation) {
+            asked.confirming = false;
+        }
+        hadCompany = hadCompany || asked.seq > t.issuedSeq;
     }
-    const qint64 latency = nowNs - t.issuedNs;
-    const bool hadCompany = t.inFlightAtIssue > 0 || h.seq > t.issuedSeq;
+    Host& h = hosts_[ServerOf(t, r)];
+    const qint64 lastAnswerNs = h.lastAnswerNs;
+    if (r.completed) {
+        h.lastAnswerNs = nowNs;
+    }
 
     if (isRefusal(r)) {
-        shrink(h, t);
-        const qint64 asked = RetryAfterNs(r.retryAfter, tryTime);
-        const qint64 first = std::max(kMinBackoffNs, 2 * h.bestNs);
-        const qint64 backoff = std::min<qint64>(first << std::min(h.backoffStep, 16), tryTime * kNsPerSecond);
-        ++h.backoffStep;
-        h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + (asked >= 0 ? asked : backoff));
-        ++h.errorRun;
-        if (retries < kMaxRetries) {
-            return Verdict::Retry;
+        return refused(h, t, r, nowNs, retries, tryTime);
+    }
+    if (!IsLoadError(r)) {
+        if (r.completed) {
+            onGoodAnswer(h, t, r, nowNs);
         }
         return Verdict::Accept;
     }
-    if (IsLoadError(r)) {
-        if (r.timedOut() || !r.completed) {
-            shrink(h, t); // a reset, refusal or timeout: the host may be overwhelmed
-        }
-        ++h.errorRun;
-        // Only a host that has answered well before, and only when other requests to it were under way,
-        // may have failed this one for our pace; a request that was alone already had its quiet try.
-        if (confirmation || !h.answeredWell || !hadCompany) {
-            return Verdict::Accept;
-        }
-        if (r.completed && h.errorRun == kBurst) {
-            // A run of error answers, as from a firewall that bans a busy client for a while: the host
-            // gets a rest (a second, doubling with each burst) and less at once before the second looks.
-            shrink(h, t);
-            const qint64 rest = std::min<qint64>(kNsPerSecond << std::min(h.burstStep, 16), tryTime * kNsPerSecond);
-            ++h.burstStep;
-            h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + rest);
-        }
-        return !r.completed || h.errorRun >= kBurst ? Verdict::Confirm : Verdict::Accept;
+    ++h.errorRun;
+    if (!r.completed) {
+        shrink(h, t); // a reset, refusal or timeout: the server may be overwhelmed
     }
+    // Only a server that has answered well before, and only when other requests to it were under way,
+    // may have failed this one for our pace; a request that was alone already had its quiet try.
+    if (confirmation || !h.answeredWell || !hadCompany) {
+        return Verdict::Accept;
+    }
+    if (r.timedOut()) {
+        // A timeout is asked again alone only when the server showed load while it waited: it slowed
+        // down, refused or reset, or answered nothing at all. One slow page of a server that kept
+        // answering the rest at its pace is simply slow.
+        const bool loadSeen = h.lastLoadNs > t.issuedNs || lastAnswerNs <= t.issuedNs;
+        return loadSeen ? Verdict::Confirm : Verdict::Accept;
+    }
+    if (!r.completed) {
+        h.lastLoadNs = nowNs;
+        return Verdict::Confirm;
+    }
+    if (h.errorRun == kBurst) {
+        // A run of error answers, as from a firewall that bans a busy client for a while: the server gets
+        // a rest (a second, doubling with each burst) and less at once before the second looks.
+        shrink(h, t);
+        const qint64 rest = std::min<qint64>(kNsPerSecond << std::min(h.burstStep, 16), tryTime * kNsPerSecond);
+        ++h.burstStep;
+        h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + rest);
+    }
+    return h.errorRun >= kBurst ? Verdict::Confirm : Verdict::Accept;
+}
 
-    if (r.completed) {
-        h.answeredWell = h.answeredWell || r.status < 400 || r.status == 404 || r.status == 410;
-        h.errorRun = 0;
-        h.backoffStep = 0;
-        h.burstStep = 0;
-        if (h.bestNs < 0 || latency < h.bestNs) {
-            h.bestNs = latency;
-        }
-        if (latency > kSlowFactor * h.bestNs + kSlowMarginNs) {
-            shrink(h, t);
-        } else {
-            grow(h);
-        }
-    }
-    return Verdict::Accept;
+QString HostPacer::ServerOf(const Ticket& t, const HttpResult& r)
+{
+    return r.finalUrl.host().isEmpty() ? t.host : HostKey(r.finalUrl.toString());
 }
 
 bool HostPacer::inErrorBurst(const QString& host) const
@@ -168,7 +249,8 @@ qint64 HostPacer::pausedUntilNs(const QString& host) const
     return it == hosts_.constEnd() ? 0 : it->pausedUntilNs;
 }
 
-// Retry-After in seconds or as an HTTP date, capped at the request timeout; -1 when absent or unreadable.
+// Retry-After in seconds or as an HTTP date in any of its three forms (IMF-fixdate, RFC 850, asctime),
+// capped at the request timeout; -1 when absent or unreadable.
 qint64 HostPacer::RetryAfterNs(const QByteArray& value, qint32 tryTime)
 {
     const QByteArray v = value.trimmed();
@@ -181,10 +263,10 @@ qint64 HostPacer::RetryAfterNs(const QByteArray& value, qint32 tryTime)
     if (ok) {
         return std::clamp<qint64>(seconds, 0, cap / kNsPerSecond) * kNsPerSecond;
     }
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(v), Qt::RFC2822Date);
-    if (!when.isValid()) {
+    const time_t when = curl_getdate(v.constData(), nullptr);
+    if (when == time_t(-1)) {
         return -1;
     }
-    const qint64 ms = QDateTime::currentDateTimeUtc().msecsTo(when);
-    return std::clamp<qint64>(ms * kNsPerMs, 0, cap);
+    const qint64 left = qint64(when) - qint64(std::time(nullptr));
+    return std::clamp<qint64>(left, 0, cap / kNsPerSecond) * kNsPerSecond;
 }

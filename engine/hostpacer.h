@@ -5,17 +5,20 @@
 #include <QHash>
 #include <QString>
 
-// How fast the run may ask each host: its own in-flight limit that adapts to how the host answers, and
-// the pauses the host asks for. A small or guarded server must never make a link look dead or timed
-// out because we asked too much of it at once.
+// How fast the run may ask each server: its own in-flight limit that adapts to how the server answers,
+// and the pauses the server asks for. A small or guarded server must never make a link look dead or
+// timed out because we asked too much of it at once.
 //
-// The limit starts small and grows by one for every answer that comes back at a steady latency (so it
-// doubles every round trip and a fast host reaches the parallel setting within a fraction of a second);
-// it halves, at most once per round of requests, when the latency climbs well above the host's best, or
-// on 429, 503, a reset, a refused connection or a timeout, and from then on grows by only one per round
-// (as TCP does after a loss), so that it stays near what the host can take. 429 and 503 also pause the
-// host: for its Retry-After when it sends one, else for a wait that starts at twice the host's best
-// latency and doubles with each refusal in a row.
+// The load of a server is judged from how long it takes to start answering (time to first byte, not
+// the time its body takes to arrive), against a smoothed recent baseline of answers of the same class
+// (a quick 404 says nothing of how long a page takes). The limit starts small and grows by one for every
+// answer that comes back near its baseline (so it doubles every round trip); it halves, at most once
+// per round of requests, on evidence of load: an answer well above its baseline while others were in
+// flight, 429, 503, a reset, a refused connection or a timeout; from then on it grows by only one per
+// round (as TCP does after a loss). 429 and 503 also pause the server: for its Retry-After when it
+// sends one, else for a wait that starts at twice its baseline and doubles with each refusal in a row.
+// A server that refuses round after round holds the run only so long: from then on its links go out one
+// at a time, and its refusals are taken as they come.
 class HostPacer
 {
 public:
@@ -36,13 +39,17 @@ public:
 
     static constexpr int kInitialLimit = 4;
     static constexpr int kMaxRetries = 3;
+    // Rounds of refusals in a row (each asked after the last refusal came) after which a server is
+    // taken to refuse whatever pace we keep.
+    static constexpr int kRefusalRounds = 3;
     // Consecutive error answers from a host that has answered well before that count as a burst.
     static constexpr int kBurst = 3;
 
     explicit HostPacer(int parallel = 64) : parallel_(parallel) {}
     void setParallel(int parallel) { parallel_ = parallel; }
 
-    // The key of the host of `url`: scheme, host and port.
+    // The pacing key of the server of `url`: its host, with the port when it is not the scheme's own, so
+    // that http and https of a host, which are one server, share one limit.
     static QString HostKey(const QString& url);
 
     // True when a request to `host` may go out now (`nowNs` on the caller's monotonic clock). A
@@ -50,9 +57,12 @@ public:
     // one is in flight.
     bool mayIssue(const QString& host, qint64 nowNs, bool confirmation) const;
     Ticket issued(const QString& host, qint64 nowNs, bool confirmation);
-    // Takes the answer to the request of `ticket`; `retries` is how often it was retried already.
+    // Takes the answer to the request of `ticket`; `retries` is how often it was retried already. The
+    // answer tells of the server that gave it, the last hop of its redirects.
     Verdict answered(const Ticket& ticket, const HttpResult& result, qint64 nowNs, int retries,
                      bool confirmation, qint32 tryTime);
+    // The pacing key of the server that gave the answer `r` to the request of `t`.
+    static QString ServerOf(const Ticket& t, const HttpResult& r);
     // A request that went out and is given up (abandoned by the run).
     void dropped(const Ticket& ticket, bool confirmation);
 
@@ -66,14 +76,20 @@ public:
     static bool IsLoadError(const HttpResult& r);
 
 private:
+    static constexpr int kClasses = 6; // answers by status class (1xx..5xx), and those without a status
     struct Host
     {
         double limit = kInitialLimit;
         double threshold = 1e9; // above it the limit grows by one per round instead of one per answer
         int inFlight = 0;
         quint64 seq = 0;
-        qint64 bestNs = -1;
+        qint64 baseNs[kClasses] = {-1, -1, -1, -1, -1, -1}; // time to first byte, smoothed, per class
         qint64 lastShrinkNs = -1;
+        qint64 lastAnswerNs = -1; // when the last answer with a status came
+        qint64 lastLoadNs = -1;   // when the server last showed load: slowed down, refused or reset
+        qint64 lastRefusalNs = -1;
+        int refusalRounds = 0;
+        bool refusing = false; // it refused round after round: one at a time, no more pauses or retries
         qint64 pausedUntilNs = 0;
         int backoffStep = 0;
         int burstStep = 0;
@@ -84,6 +100,9 @@ private:
 
     void shrink(Host& h, const Ticket& t);
     void grow(Host& h);
+    Verdict refused(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs, int retries, qint32 tryTime);
+    void onGoodAnswer(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs);
+    static qint64 BaselineOf(const Host& h);
     static qint64 RetryAfterNs(const QByteArray& value, qint32 tryTime);
 
     int parallel_;

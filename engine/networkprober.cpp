@@ -19,6 +19,7 @@ public:
         r.valid = link_.CheckUrl();
         r.statusText = link_.statusText();
         r.querytimes = link_.querytimes();
+        r.refused = Link::IsRefusal(link_.lastResponse());
         r.finalUrl = link_.lastResponse().finalUrl;
         r.charset = Link::PageCharset(link_.lastResponse());
         r.httpStatus = link_.httpStatus();

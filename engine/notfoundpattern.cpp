@@ -1,7 +1,5 @@
 #include "notfoundpattern.h"
 
-#include "hostpacer.h"
-
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QUrl>
@@ -191,7 +189,7 @@ NotFoundPattern PatternOf(const QString& url, bool draw)
         isNeverMissing(u.path())) {
         return p;
     }
-    p.host = HostPacer::HostKey(url);
+    p.host = scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
     p.folder = u.path().left(u.path().lastIndexOf(u'/', u.path().endsWith(u'/') ? -2 : -1) + 1);
     if (u.hasQuery()) {
         queryPattern(u, p, draw);

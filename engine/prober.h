@@ -14,6 +14,8 @@ struct ProbeResult
     QUrl finalUrl;         // the address that answered, after redirects; empty when none did
     QString charset;       // the character set its page is decoded in; empty when the probe kept no page
     int httpStatus = 0;    // the final HTTP status; 0 when nothing answered
+    bool refused = false;  // the server refused to be checked: counted with the timed-out links
+    bool dropped = false;  // the run was stopped while it waited: no answer, nothing to record
 };
 
 // What a prober did beyond one request per probe, for the run's summary.
@@ -46,6 +48,9 @@ public:
     // Requests in flight at most.
     virtual void setParallel(int requests) { (void)requests; }
     virtual void setWaitNotifier(WaitNotifier notifier) { (void)notifier; }
+    // The run was stopped: every wait for an answer ends at once, now and from now on, with a dropped
+    // result. (A prober that cannot end its waits finishes them.)
+    virtual void interruptWaits() {}
     // Probes `url` with a timeout of `tryTime` seconds. With `pageWanted` the probe keeps the page it
     // reads, so that a CheckLinks of the same URL that follows needs no download of its own.
     virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;

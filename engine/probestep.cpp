@@ -40,8 +40,14 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     const bool pageWanted = node->record.isSitePage(); // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
+    const QString counted = store.panel(3);
+    const quint64 clears = store.clearCount();
     setCounter(!hadStatus);
-    return probeAndRecord(n, url, request, pageWanted);
+    const Outcome outcome = probeAndRecord(n, url, request, pageWanted);
+    if (outcome == Outcome::Dropped && store.clearCount() == clears) {
+        store.setPanel(3, counted); // stopped before the answer: the probe is made, and counted, on resume
+    }
+    return outcome;
 }
 
 void ProbeStep::sweepForm(int n)
@@ -94,8 +100,9 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
         page_ = std::move(content.page);
     }
     // Results cleared meanwhile: the answer is for a node that is gone, and a start that follows must
-    // not find it in its URL lists or counters.
-    if (store.clearCount() != clears) {
+    // not find it in its URL lists or counters. Stopped while waiting: there is no answer yet, and the
+    // node is probed again when the run resumes.
+    if (store.clearCount() != clears || r.dropped) {
         return Outcome::Dropped;
     }
     finalUrl_ = r.finalUrl.isEmpty() ? request : r.finalUrl.toString();
@@ -112,6 +119,9 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
         outcome = Outcome::TimedOut;
         status = StatusTimedOut;
         queryTime = qint64(r.querytimes) * 1000;
+    } else if (r.refused) {
+        outcome = Outcome::TimedOut;
+        status = StatusTimedOut;
     }
 
     const ResultNode* node = store.full().node(n);

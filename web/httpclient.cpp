@@ -102,6 +102,15 @@ bool HttpClient::run(CURL* easy)
     return multi_->add(easy);
 }
 
+bool HttpClient::holdBody(qint64 n)
+{
+    if (bodyBytes_ + n > kMaxBodyBytesInFlight) {
+        return false;
+    }
+    bodyBytes_ += n;
+    return true;
+}
+
 void HttpClient::clearCookies()
 {
     multi_->clearCookies();

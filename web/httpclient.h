@@ -42,6 +42,8 @@ public:
 
     // Requests started and not yet finished.
     int inFlight() const { return int(live_.size()); }
+    // Body bytes held by the requests that are still reading.
+    qint64 bodyBytesInFlight() const { return bodyBytes_; }
 
 private:
     friend class HttpReply;
@@ -50,9 +52,13 @@ private:
     bool run(CURL* easy);
     void stop(CURL* easy);
     void applyProxy(CURL* easy, const QUrl& url);
+    // Takes `n` more body bytes into the bound of all bodies in flight; false when they do not fit.
+    bool holdBody(qint64 n);
+    void releaseBody(qint64 n) { bodyBytes_ -= n; }
 
     std::unique_ptr<CurlMulti> multi_;
     QSet<HttpReply*> live_;
+    qint64 bodyBytes_ = 0;
     static constexpr qint64 kProxyCacheMs = 5000;
     QHash<QString, QByteArray> proxies_; // by scheme and host: the proxy URL, empty for libcurl's own choice
     QByteArray proxyEnvironment_;        // the proxy variables the entries were asked under

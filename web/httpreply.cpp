@@ -12,6 +12,8 @@
 #include <cerrno>
 #endif
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
@@ -38,6 +40,35 @@ bool isWebScheme(const QUrl& url)
 bool isHead(const HttpRequest& r)
 {
     return r.method.compare("HEAD", Qt::CaseInsensitive) == 0;
+}
+
+// What a Content-Type says of a body: a page to read, something else, or nothing (the body tells).
+enum class BodyKind { Page, Other, Unknown };
+
+BodyKind bodyKindOf(const QByteArray& contentType)
+{
+    const qsizetype semicolon = contentType.indexOf(';');
+    const QByteArray mime = (semicolon < 0 ? contentType : contentType.left(semicolon)).trimmed().toLower();
+    if (mime.isEmpty()) {
+        return BodyKind::Unknown;
+    }
+    return mime == "text/html" || mime == "application/xhtml+xml" ? BodyKind::Page : BodyKind::Other;
+}
+
+// Bytes enough to tell a document from binary data.
+constexpr qsizetype kSniffBytes = 512;
+
+// Binary data as browsers sniff it: control bytes that no text holds, or the signature of a document
+// format that starts as text.
+bool looksBinary(QByteArrayView head)
+{
+    if (head.startsWith("%PDF-") || head.startsWith("%!PS")) {
+        return true;
+    }
+    return std::any_of(head.begin(), head.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b <= 0x08 || b == 0x0B || (b >= 0x0E && b <= 0x1A) || (b >= 0x1C && b <= 0x1F);
+    });
 }
 
 // Failures that a busy or overloaded server causes as well as a dead one.
@@ -122,6 +153,7 @@ HttpReply::HttpReply(const HttpRequest& request, HttpClient* client) : request_(
 
 HttpReply::~HttpReply()
 {
+    releaseBody();
     detach();
     curl_slist_free_all(headers_);
     if (easy_) {
@@ -240,6 +272,14 @@ void HttpReply::onTimer()
         return;
     }
     if (IsTimedOut(clock_.nsecsElapsed(), request_.tryTime)) {
+        // A status that came in time is the answer; a page the timeout cuts is what came of it so far.
+        if (result_.completed) {
+            result_.cutByTimeout = request_.wantBody && !result_.notPage;
+            result_.truncated = result_.truncated || result_.cutByTimeout;
+            endSniffing();
+            finish();
+            return;
+        }
         fail(HttpError::Timeout);
         return;
     }
@@ -330,15 +370,40 @@ bool HttpReply::headDone()
     result_.statusText = reason_.isEmpty() ? StandardReasonPhrase(result_.status) : DecodeReasonPhrase(reason_);
     result_.contentType = contentType_;
     result_.retryAfter = retryAfter_;
+    // From the request sent to its first byte: the connection's own setup (a TLS handshake among many
+    // at once) tells of our side, not of the server's load.
+    curl_off_t firstByteUs = 0;
+    curl_off_t sentUs = 0;
+    curl_easy_getinfo(easy_, CURLINFO_STARTTRANSFER_TIME_T, &firstByteUs);
+    curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &sentUs);
+    result_.firstByteNs = qMax<qint64>(1, qint64(firstByteUs - sentUs)) * 1000;
     if (!request_.wantBody) {
+        // The status is the answer. A short body of known length is still read, so that the connection
+        // stays open for the next request; a long one, or one whose end is not known (a stream), is not.
         curl_off_t length = -1;
         curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (length > kMaxSkippedBytes) {
-            stop_ = Stop::HaveStatus; // not worth reading to keep the connection
+        if (length < 0 || length > kMaxSkippedBytes) {
+            stop_ = Stop::HaveStatus;
             return false;
         }
+        return true;
     }
-    return true;
+    if (isHead(request_)) {
+        return true;
+    }
+    switch (bodyKindOf(contentType_)) {
+    case BodyKind::Page:
+        return true;
+    case BodyKind::Unknown:
+        sniffing_ = true;
+        return true;
+    case BodyKind::Other:
+        break;
+    }
+    // A file, an image, a download: only its status matters, and its bytes may be many.
+    result_.notPage = true;
+    stop_ = Stop::HaveStatus;
+    return false;
 }
 
 size_t HttpReply::body(const char* data, size_t n)
@@ -353,12 +418,29 @@ size_t HttpReply::body(const char* data, size_t n)
     }
     // One byte more than the cap tells a body that is exactly the cap from one that goes on.
     const qint64 room = request_.maxBodyBytes + 1 - result_.body.size();
-    result_.body.append(data, qsizetype(qMin<qint64>(qint64(n), room)));
+    const qint64 take = qMin<qint64>(qint64(n), room);
+    if (client_ && !client_->holdBody(take)) {
+        // The bodies in flight together are at their bound: this page is read as far as it came.
+        result_.truncated = true;
+        stop_ = Stop::BodyFull;
+        endSniffing();
+        return 0;
+    }
+    held_ += take;
+    result_.body.append(data, qsizetype(take));
     if (result_.body.size() > request_.maxBodyBytes) {
         result_.body.truncate(request_.maxBodyBytes);
         result_.truncated = true;
         stop_ = Stop::BodyFull;
+        endSniffing();
         return 0;
+    }
+    if (sniffing_ && result_.body.size() >= kSniffBytes) {
+        endSniffing();
+        if (result_.notPage) {
+            stop_ = Stop::HaveStatus;
+            return 0;
+        }
     }
     return n;
 }
@@ -385,6 +467,7 @@ void HttpReply::onDone(CURLcode code)
         return;
     }
     if (code == CURLE_OK && result_.completed) {
+        endSniffing();
         finish();
         return;
     }
@@ -429,6 +512,9 @@ bool HttpReply::retry(CURLcode code)
     result_.completed = false;
     result_.body.clear();
     result_.truncated = false;
+    result_.notPage = false;
+    sniffing_ = false;
+    releaseBody();
     send(request_);
     return true;
 }
@@ -474,9 +560,31 @@ void HttpReply::fail(HttpError error)
     finish();
 }
 
+// Decides whether a body without Content-Type is a page, from its first bytes; one that is not is dropped.
+void HttpReply::endSniffing()
+{
+    if (!sniffing_) {
+        return;
+    }
+    sniffing_ = false;
+    if (looksBinary(QByteArrayView(result_.body).first(qMin(result_.body.size(), kSniffBytes)))) {
+        result_.notPage = true;
+        result_.body.clear();
+    }
+}
+
+void HttpReply::releaseBody()
+{
+    if (client_ && held_ > 0) {
+        client_->releaseBody(held_);
+    }
+    held_ = 0;
+}
+
 void HttpReply::finish()
 {
     finished_ = true;
+    releaseBody();
     result_.elapsedNs = clock_.nsecsElapsed();
     timer_.stop();
     detach();

@@ -57,6 +57,8 @@ private:
     void followRedirect();
     void fail(HttpError error);
     void finish();
+    void endSniffing();
+    void releaseBody();
 
     HttpRequest request_; // the hop being sent: redirects change its URL and may turn POST into GET
     QPointer<HttpClient> client_;
@@ -83,6 +85,8 @@ private:
     QByteArray* folding_ = nullptr; // the field a folded line continues; null for fields not kept
     bool redirecting_ = false; // the head read is a redirect that will be followed
     qint64 skipped_ = 0;        // body bytes read past and thrown away
+    bool sniffing_ = false;     // a wanted body without Content-Type: is it a page?
+    qint64 held_ = 0;           // body bytes counted in the client's bound of bodies in flight
 
     HttpResult result_;
 };

@@ -8,6 +8,8 @@
 
 // Bodies beyond this size (after decompression) are cut, so that a hostile server cannot exhaust memory.
 inline constexpr qint64 kMaxBodyBytes = 20 * 1024 * 1024;
+// Bodies being read at the same time hold at most this much in all; a body that would go beyond is cut.
+inline constexpr qint64 kMaxBodyBytesInFlight = 128 * 1024 * 1024;
 // Redirects followed before a request ends as failed (a redirect loop ends there).
 inline constexpr int kMaxRedirects = 10;
 // Sent as the User-Agent of every request that names none: many servers refuse requests without one.
@@ -24,7 +26,9 @@ struct HttpRequest
     QByteArray body;
     // Timed out when the elapsed seconds, rounded half to even, exceed this (see timeoutrule.h).
     qint32 tryTime = 10;
-    // Without the body the request stops reading as soon as the final status is known.
+    // Without the body the request stops reading as soon as the final status is known. With it, only an
+    // HTML page is read: any other Content-Type (or, without one, bytes that sniff as binary) ends the
+    // request at its status.
     bool wantBody = true;
     qint64 maxBodyBytes = kMaxBodyBytes;
 };
@@ -46,7 +50,9 @@ struct HttpResult
     QByteArray contentType; // the Content-Type header of the final response
     QByteArray retryAfter;  // its Retry-After header (seconds or an HTTP date), empty when none
     QUrl finalUrl;         // after redirects
-    bool truncated = false; // the body was cut at maxBodyBytes
+    bool truncated = false; // the body was cut at maxBodyBytes, by the client's bound, or by the timeout
+    bool cutByTimeout = false; // the status came in time and the timeout cut the page after it
+    bool notPage = false;      // the body was wanted but is no HTML page (by Content-Type or sniffed): not read
     HttpError error = HttpError::None;
     QString errorText;     // the transport's description, for logs and details
     // Why there was no answer: libcurl's code (0 when there was one) and what refines it, the system's
@@ -58,6 +64,10 @@ struct HttpResult
     // connection refused, reset or closed before the answer. Worth asking again before it counts.
     bool transient = false;
     qint64 elapsedNs = 0;  // from the start of the request to its end
+    // From the final hop's request sent to its first byte (libcurl's start-transfer time less its
+    // pre-transfer time): how long the server took to answer, without the connection's setup and the
+    // time its body took to arrive. 0 when no status came.
+    qint64 firstByteNs = 0;
 
     bool timedOut() const { return error == HttpError::Timeout; }
     bool isSuccess() const { return completed && status >= 200 && status <= 299; }

@@ -66,9 +66,27 @@ Link::Verdict Link::Classify(const HttpResult& r)
         return v;
     }
     v.httpStatus = r.status;
+    if (IsRefusal(r)) {
+        v.refused = true;
+        v.statusText = RefusedText(r.status, r.statusText);
+        return v;
+    }
     v.valid = isValidStatus(r.status);
     v.statusText = v.valid ? r.statusText : HttpErrorText(r.status, r.statusText);
+    if (r.cutByTimeout) {
+        v.statusText += u"（超时，页面未读完）"_s;
+    }
     return v;
+}
+
+bool Link::IsRefusal(const HttpResult& r)
+{
+    return r.completed && (r.status == 429 || (r.status == 503 && !r.retryAfter.trimmed().isEmpty()));
+}
+
+QString Link::RefusedText(int status, const QString& reason)
+{
+    return u"服务器限流，未能确认（"_s + QString::number(status) + u' ' + reason + u"）"_s;
 }
 
 QString Link::PageText(const HttpResult& r)

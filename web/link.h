@@ -28,7 +28,14 @@ public:
         QString statusText;
         qint32 querytimes = 0;
         int httpStatus = 0; // the final status; 0 when nothing answered
+        // The server refused to be checked (429, or 503 with Retry-After): the link is not known to be
+        // dead, and counts with the timed-out ones.
+        bool refused = false;
     };
+    // The status text of a link whose server refused to answer, as in "服务器限流，未能确认（429 Too Many Requests）".
+    static QString RefusedText(int status, const QString& reason);
+    // Whether an answer is a refusal to be checked rather than a verdict on the link.
+    static bool IsRefusal(const HttpResult& response);
     static QString NormalizeCheckUrl(const QString& u);
     static HttpRequest ProbeRequest(const QString& checkUrl, qint32 tryTime, bool wantBody);
     static Verdict Classify(const HttpResult& response);

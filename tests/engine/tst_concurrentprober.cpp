@@ -2,7 +2,10 @@
 #include "testserver.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QTest>
+
+#include <deque>
 
 using namespace Qt::StringLiterals;
 
@@ -32,24 +35,28 @@ private slots:
         QTest::addColumn<QByteArray>("retryAfter");
         QTest::addColumn<bool>("company"); // another request to the host was under way
         QTest::addColumn<int>("errorsBefore"); // the same answer this many times just before
+        QTest::addColumn<bool>("answersMeanwhile"); // the server answered another request at its pace meanwhile
         QTest::addColumn<int>("verdict");
         QTest::addColumn<int>("pauseMs"); // how long the host then rests, within a second's rounding
 
         const int accept = int(HostPacer::Verdict::Accept);
         const int retry = int(HostPacer::Verdict::Retry);
         const int confirm = int(HostPacer::Verdict::Confirm);
-        const QByteArray inThree =
-            QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::RFC2822Date).toLatin1();
-        QTest::newRow("429, Retry-After in seconds") << 429 << QByteArray("2") << true << 0 << retry << 2000;
-        QTest::newRow("503, Retry-After as a date") << 503 << inThree << true << 0 << retry << 3000;
-        QTest::newRow("503 without Retry-After") << 503 << QByteArray() << true << 0 << retry << 200;
-        QTest::newRow("Retry-After beyond the timeout") << 429 << QByteArray("3600") << true << 0 << retry << 10000;
-        QTest::newRow("the fourth refusal counts") << 429 << QByteArray("1") << false << 3 << accept << 1000;
-        QTest::newRow("timeout among others") << 0 << QByteArray() << true << 0 << confirm << 0;
-        QTest::newRow("timeout alone") << 0 << QByteArray() << false << 0 << accept << 0;
-        QTest::newRow("a 403") << 403 << QByteArray() << true << 0 << accept << 0;
-        QTest::newRow("the third 403 in a row") << 403 << QByteArray() << true << 2 << confirm << 1000;
-        QTest::newRow("a 404") << 404 << QByteArray() << true << 2 << accept << 0;
+        const QDateTime inThree = QDateTime::currentDateTimeUtc().addSecs(3);
+        const auto date = [&inThree](const char* format) { return QLocale::c().toString(inThree, QString::fromLatin1(format)).toLatin1(); };
+        QTest::newRow("429, Retry-After in seconds") << 429 << QByteArray("2") << true << 0 << false << retry << 2000;
+        QTest::newRow("503, Retry-After as an HTTP date") << 503 << date("ddd, dd MMM yyyy hh:mm:ss 'GMT'") << true << 0 << false << retry << 3000;
+        QTest::newRow("429, Retry-After in RFC 850 form") << 429 << date("dddd, dd-MMM-yy hh:mm:ss 'GMT'") << true << 0 << false << retry << 3000;
+        QTest::newRow("429, Retry-After in asctime form") << 429 << date("ddd MMM d hh:mm:ss yyyy") << true << 0 << false << retry << 3000;
+        QTest::newRow("503 without Retry-After") << 503 << QByteArray() << true << 0 << false << retry << 200;
+        QTest::newRow("Retry-After beyond the timeout") << 429 << QByteArray("3600") << true << 0 << false << retry << 10000;
+        QTest::newRow("the third round of refusals counts") << 429 << QByteArray("1") << false << 2 << false << accept << 0;
+        QTest::newRow("timeout among others") << 0 << QByteArray() << true << 0 << false << confirm << 0;
+        QTest::newRow("timeout of a server that kept its pace") << 0 << QByteArray() << true << 0 << true << accept << 0;
+        QTest::newRow("timeout alone") << 0 << QByteArray() << false << 0 << false << accept << 0;
+        QTest::newRow("a 403") << 403 << QByteArray() << true << 0 << false << accept << 0;
+        QTest::newRow("the third 403 in a row") << 403 << QByteArray() << true << 2 << false << confirm << 1000;
+        QTest::newRow("a 404") << 404 << QByteArray() << true << 2 << false << accept << 0;
     }
     void pacerDecisions()
     {
@@ -57,6 +64,7 @@ private slots:
         QFETCH(QByteArray, retryAfter);
         QFETCH(bool, company);
         QFETCH(int, errorsBefore);
+        QFETCH(bool, answersMeanwhile);
         QFETCH(int, verdict);
         QFETCH(int, pauseMs);
         constexpr qint64 ms = 1'000'000;
@@ -79,7 +87,11 @@ private slots:
         HostPacer::Verdict got = HostPacer::Verdict::Accept;
         for (int i = 0; i <= errorsBefore; ++i) {
             now += 1000 * ms;
-            got = pacer.answered(pacer.issued(host, now, false), answer, now + 300 * ms, i, false, 10);
+            const HostPacer::Ticket ticket = pacer.issued(host, now, false);
+            if (answersMeanwhile) {
+                pacer.answered(pacer.issued(host, now, false), ok, now + 100 * ms, 0, false, 10);
+            }
+            got = pacer.answered(ticket, answer, now + 300 * ms, i, false, 10);
         }
         QCOMPARE(int(got), verdict);
         const qint64 rest = std::max<qint64>(0, pacer.pausedUntilNs(host) - (now + 300 * ms)) / ms;
@@ -147,6 +159,74 @@ private slots:
         // Once read, the page is not kept: a later probe asks the server again.
         QVERIFY(prober.CheckUrl(site.url(u"/page"_s), 5, true).valid);
         QCOMPARE(site.hits(u"/page"_s), 2);
+    }
+    // Pages that take 300 ms among 404s that answer at once: each is judged against answers of its own
+    // class, so the limit grows to the setting instead of taking every page for a sign of load.
+    void quickErrorsAmongSlowPages()
+    {
+        constexpr qint64 ms = 1'000'000;
+        const QString host = HostPacer::HostKey(u"http://cms.test/"_s);
+        HostPacer pacer(64);
+        std::deque<HostPacer::Ticket> live;
+        qint64 now = 0;
+        int most = 0;
+        for (int answer = 0; answer < 400; ++answer) {
+            while (pacer.mayIssue(host, now, false)) {
+                live.push_back(pacer.issued(host, now, false));
+            }
+            most = std::max(most, int(live.size()));
+            HttpResult r;
+            r.completed = true;
+            r.status = answer % 3 == 0 ? 404 : 200;
+            r.firstByteNs = answer % 3 == 0 ? 1 * ms : 300 * ms;
+            now = std::max(now, live.front().issuedNs + r.firstByteNs);
+            pacer.answered(live.front(), r, now, 0, false, 10);
+            live.pop_front();
+        }
+        QVERIFY2(most == 64, qPrintable(QString::number(most)));
+    }
+
+    // A server that refuses every request with a Retry-After far beyond the timeout holds the run for a
+    // few rounds only; then its links are taken one by one as refused, none dead and none asked again.
+    void serverThatAlwaysRefuses()
+    {
+        TestServer site;
+        TestServer::Response busy;
+        busy.status = 429;
+        busy.headers.append({QByteArray("Retry-After"), QByteArray("999999")});
+        site.setRoute(u"/busy"_s, busy);
+        QStringList urls;
+        for (int i = 0; i < 10; ++i) {
+            urls << site.url(u"/busy?n="_s + QString::number(i));
+        }
+        ConcurrentProber prober(8);
+        for (const QString& url : urls) {
+            const ProbeResult r = prober.CheckUrl(url, 1, false);
+            QVERIFY(!r.valid);
+            QVERIFY(r.refused);
+            QCOMPARE(r.statusText, u"服务器限流，未能确认（429 Too Many Requests）"_s);
+        }
+        QVERIFY2(site.hits(u"/busy"_s) < 2 * urls.size(), qPrintable(QString::number(site.hits(u"/busy"_s))));
+    }
+
+    // A stop ends the wait for a server's pause at once: the probe has no answer and is not asked again.
+    void stopDuringPause()
+    {
+        TestServer site;
+        TestServer::Response busy;
+        busy.status = 503;
+        busy.headers.append({QByteArray("Retry-After"), QByteArray("30")});
+        site.setRoute(u"/busy"_s, busy);
+        ConcurrentProber prober(4);
+        prober.setWaitNotifier([&prober](int seconds) {
+            if (seconds > 0) {
+                prober.interruptWaits();
+            }
+        });
+        const ProbeResult r = prober.CheckUrl(site.url(u"/busy"_s), 30, false);
+        QVERIFY(r.dropped);
+        QCOMPARE(site.hits(u"/busy"_s), 1);
+        QVERIFY(prober.CheckUrl(site.url(u"/busy"_s), 30, false).dropped); // and every later wait
     }
 };
 

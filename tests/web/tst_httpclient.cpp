@@ -196,9 +196,9 @@ private slots:
         QTest::addColumn<qint64>("size");
         QTest::addColumn<bool>("generated");
         QTest::addColumn<qint64>("cap");
-        QTest::newRow("exactly the cap") << QByteArray("text/plain") << qint64(1000) << false << qint64(1000);
-        QTest::newRow("one byte over") << QByteArray("text/plain") << qint64(1001) << false << qint64(1000);
-        QTest::newRow("200 MiB raw") << QByteArray("application/octet-stream") << qint64(200) * 1024 * 1024
+        QTest::newRow("exactly the cap") << QByteArray("text/html") << qint64(1000) << false << qint64(1000);
+        QTest::newRow("one byte over") << QByteArray("text/html") << qint64(1001) << false << qint64(1000);
+        QTest::newRow("200 MiB raw") << QByteArray("text/html; charset=utf-8") << qint64(200) * 1024 * 1024
                                      << true << kMaxBodyBytes;
         QTest::newRow("21 MiB compressed") << QByteArray("text/html") << qint64(21) * 1024 * 1024 << false
                                            << kMaxBodyBytes;
@@ -230,6 +230,40 @@ private slots:
         QVERIFY(result.body.startsWith("0123456789"));
         if (generated) {
             QVERIFY2(big.generatedBytes() < 2 * cap, QByteArray::number(big.generatedBytes()).constData());
+        }
+    }
+
+    // Only pages are read: anything else ends at its status, by its Content-Type or, without one, by
+    // its first bytes.
+    void onlyPagesAreRead_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("start");
+        QTest::addColumn<bool>("page");
+        QTest::newRow("a 30 MB PDF") << QByteArray("application/pdf") << QByteArray("%PDF-1.4 ") << false;
+        QTest::newRow("XHTML") << QByteArray("Application/XHTML+XML") << QByteArray("<html>") << true;
+        QTest::newRow("binary without Content-Type") << QByteArray() << QByteArray("GIF89a\x01\0") << false;
+        QTest::newRow("PDF without Content-Type") << QByteArray() << QByteArray("%PDF-1.7 ") << false;
+        QTest::newRow("HTML without Content-Type") << QByteArray() << QByteArray("<p>") << true;
+    }
+
+    void onlyPagesAreRead()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, start);
+        QFETCH(bool, page);
+        TestServer site;
+        TestServer::Response r;
+        r.contentType = contentType;
+        r.body = start;
+        r.generatedSize = page ? 65'536 : 30'000'000;
+        site.setRoute(u"/file"_s, r);
+        const HttpResult result = client_.fetch(get(site.url(u"/file"_s)));
+        QCOMPARE(result.status, 200);
+        QCOMPARE(result.notPage, !page);
+        QCOMPARE(result.body.isEmpty(), !page);
+        if (!page) {
+            QVERIFY2(site.generatedBytes() < 4 * 1024 * 1024, QByteArray::number(site.generatedBytes()).constData());
         }
     }
 
