@@ -5,6 +5,7 @@
 #include "prober.h"
 #include "probestep.h"
 #include "runenv.h"
+#include "runobserver.h"
 #include "runtexts.h"
 #include "textops.h"
 #include "toolkit.h"
@@ -96,6 +97,9 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
     }
     store_.setPanel(1, RunText::inProgress());
     startValues();
+    if (run_.observer_) {
+        run_.observer_->runStarted(resuming_);
+    }
 
     const CallEnd passes = levelPasses();
     if (passes == CallEnd::Stopped) {
@@ -178,6 +182,9 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     for (int i = crawlStart_; i <= run_.passNodeCount_; ++i) {
         // Saved before the stop point, so that a pause resumes with the first node not yet finished.
         store_.setResume(LinkStore::Badlink1, QString::number(i));
+        if (run_.observer_) {
+            run_.observer_->stopPoint(batch_);
+        }
         if (!run_.running_) {
             run_.pause(batch_);
             return PassEnd::Stopped;
@@ -302,6 +309,9 @@ CheckRun::CallEnd CheckRun::Call::sweep()
     const int n = store_.full().count();
     prober_.setPlan(sweepPlan(n));
     for (int k = 1; k <= n; ++k) {
+        if (run_.observer_) {
+            run_.observer_->stopPoint(batch_ - 1);
+        }
         if (!run_.running_) {
             run_.pause(batch_ - 1);
             return CallEnd::Stopped;
@@ -394,10 +404,27 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     }
 }
 
+CheckRun::ResumeState CheckRun::resumeState() const
+{
+    return {lastSite_, passNodeCount_, savedBatchCounter_, homeAddress_, scanResources_};
+}
+
+void CheckRun::restore(const ResumeState& state)
+{
+    lastSite_ = state.site;
+    passNodeCount_ = state.passNodeCount;
+    savedBatchCounter_ = state.batchCounter;
+    homeAddress_ = state.homeAddress;
+    scanResources_ = state.scanResources;
+}
+
 void CheckRun::pause(int batchCounterToSave)
 {
     savedBatchCounter_ = batchCounterToSave;
     store_.setPanel(1, RunText::paused());
+    if (observer_) {
+        observer_->runPaused();
+    }
 }
 
 void CheckRun::finish()
@@ -405,6 +432,9 @@ void CheckRun::finish()
     savedBatchCounter_ = 0;
     store_.emptyResume();
     store_.setPanel(1, RunText::ready());
+    if (observer_) {
+        observer_->runFinished();
+    }
     if (!booked_) {
         emit runFinished();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resulttree.h"
+#include "runobserver.h"
 
 #include <QString>
 
@@ -13,8 +14,9 @@ struct SheetReportResult
 
 // Writes `list` to `fileName` as an Office Open XML workbook (.xlsx): a bold header row and one row
 // per node in index order. The workbook is built beside the target and moved over it only once it is
-// complete, so a failure leaves neither a half-written workbook nor a damaged old file.
-SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName);
+// complete, so a failure leaves neither a half-written workbook nor a damaged old file. A check compared
+// with an earlier one gets a second sheet with what changed.
+SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName, const RunChange& change = {});
 
 // The text that tells the user why a workbook could not be written, and the title of its box.
 QString SheetFailureMessage(const SheetReportResult& result);
