@@ -103,7 +103,8 @@ void ExportCommands::write(const Format& format, const ResultTree& list, const Q
     }
     // The writers replace the file in one step, so an old file survives a failed write untouched.
     const WriteResult result =
-        WriteTextReport(list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt);
+        WriteTextReport(list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt,
+                        store_.change());
     if (!result.ok) {
         // Without this the user would be told the export finished while nothing was written.
         toolkit_.MsgBox(ExportText::failedLead() + QStringLiteral("\r\n\r\n") + result.error, MsgButtons::Ok,
@@ -114,7 +115,7 @@ void ExportCommands::write(const Format& format, const ResultTree& list, const Q
 void ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileName)
 {
     BusyPointer busy(toolkit_);
-    const SheetReportResult result = WriteSheetReport(list, fileName);
+    const SheetReportResult result = WriteSheetReport(list, fileName, store_.change());
     busy.release(); // the pointer is back before any message asks for a click
     if (!result.ok) {
         toolkit_.MsgBox(SheetFailureMessage(result), MsgButtons::Ok, MsgIcon::Critical, SheetFailureTitle());

@@ -2,10 +2,12 @@
 
 #include "bannerpane.h"
 #include "configstore.h"
+#include "historydb.h"
 #include "hoverlink.h"
 #include "maintexts.h"
 #include "resultspanel.h"
 #include "resultview.h"
+#include "runrecorder.h"
 #include "runtexts.h"
 #include "settingspanel.h"
 #include "sitelist.h"
@@ -28,6 +30,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 #include <exception>
 
 namespace {
@@ -98,6 +101,41 @@ void MainWindow::setWebCommands(WebCommands* commands)
     web_ = commands ? commands : pending_.get();
 }
 
+void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
+{
+    history_ = history;
+    recorder_ = recorder;
+    if (!history_) {
+        return;
+    }
+    if (!history_->isOpen()) {
+        toolkit_.MsgBox(MainText::historyUnavailable() + history_->error(), MsgButtons::Ok, MsgIcon::Information,
+                        MainText::notice());
+        return;
+    }
+    if (recorder_) {
+        connect(recorder_, &RunRecorder::failed, this, [this](const QString& why) { historyFailure_ = why; });
+        recorder_->restore(history_->resumableRun());
+    }
+}
+
+void MainWindow::offerToForget(const QString& site)
+{
+    if (history_ && history_->hasRuns(site) &&
+        toolkit_.MsgBox(MainText::forgetHistory(), MsgButtons::YesNo, MsgIcon::Question, MainText::appTitle()) ==
+            MsgResult::Yes) {
+        history_->forgetSite(site);
+    }
+}
+
+void MainWindow::showHistoryFailure()
+{
+    if (!historyFailure_.isEmpty()) {
+        toolkit_.MsgBox(MainText::historyUnavailable() + std::exchange(historyFailure_, QString()), MsgButtons::Ok,
+                        MsgIcon::Information, MainText::notice());
+    }
+}
+
 QWidget* MainWindow::buildLeftColumn()
 {
     auto* column = new QWidget;
@@ -136,6 +174,7 @@ QGroupBox* MainWindow::buildSiteFrame()
     sites_ = new SiteList(*listView11_, toolkit_, this);
     connect(sites_, &SiteList::saveSitesRequested, this, &MainWindow::SaveSites);
     connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
+    connect(sites_, &SiteList::siteRemoved, this, &MainWindow::offerToForget);
     connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
 
     command3_ = named(new QPushButton(MainText::add()), QStringLiteral("Command3"));
@@ -329,6 +368,7 @@ void MainWindow::startRun(const QString& site, int timeout)
         store_.setPanel(1, RunText::paused());
         onRunFinished();
     }
+    showHistoryFailure();
 }
 
 void MainWindow::onRunFinished()

@@ -1,6 +1,7 @@
 #include "statuspanels.h"
 
 #include "linkstore.h"
+#include "maintexts.h"
 #include "runtexts.h"
 
 #include <QLabel>
@@ -42,7 +43,16 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
     waitNote_ = new QLabel;
     waitNote_->setObjectName(QStringLiteral("waitNote"));
     waitNote_->hide();
+    changeNote_ = new QLabel;
+    changeNote_->setObjectName(QStringLiteral("changeNote"));
+    changeNote_->hide();
+    addPermanentWidget(changeNote_);
     addPermanentWidget(waitNote_);
+    connect(&store, &LinkStore::changeChanged, this, [this] {
+        const RunChange& change = store_.change();
+        changeNote_->setText(change.isEmpty() ? QString() : MainText::changeNote(change.newDead.size(), change.fixed.size()));
+        changeNote_->setVisible(!change.isEmpty());
+    });
     addPermanentWidget(progress_);
     connect(&store, &LinkStore::waitNoteChanged, this, [this](const QString& text) {
         waitNote_->setText(text);

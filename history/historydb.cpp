@@ -151,6 +151,17 @@ qint64 HistoryDb::resumableRun(const QString& site)
     return state == Running || state == Paused ? q.value(0).toLongLong() : 0;
 }
 
+bool HistoryDb::hasRuns(const QString& site)
+{
+    if (!isOpen()) {
+        return false;
+    }
+    QSqlQuery q(database());
+    q.prepare(u"SELECT 1 FROM runs WHERE site_key = ? LIMIT 1"_s);
+    q.addBindValue(siteKey(site));
+    return q.exec() && q.next();
+}
+
 bool HistoryDb::forgetSite(const QString& site)
 {
     if (!isOpen()) {

@@ -34,6 +34,8 @@ public:
     qint64 createRun(const QString& site, const CheckSettings& settings);
     // The newest run of `site` (any site when empty) that can be resumed; 0 when none.
     qint64 resumableRun(const QString& site = {});
+    // Whether any check of `site` is kept.
+    bool hasRuns(const QString& site);
     // Forgets every kept check of `site`.
     bool forgetSite(const QString& site);
     // Drops runs of `site` beyond the newest kKeptRuns.

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 // kelvara-check as a user runs it: arguments, output, exit status.
@@ -84,7 +86,89 @@ class TestCli : public QObject
         return verdicts;
     }
 
+    static QJsonObject jsonSummary(const QStringList& args)
+    {
+        const Result r = run(QStringList{u"--format"_s, u"json"_s} + args);
+        return QJsonDocument::fromJson(r.out.toUtf8()).object()[u"summary"_s].toObject();
+    }
+
+    QTemporaryDir data_; // the data folder of every run: checks are kept there, never in the user's own
+
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(data_.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data_.path()));
+    }
+
+    // A second check names the links that went dead and the ones mended since the first; a check with
+    // other settings has nothing to be compared with.
+    void changeSinceLastCheck()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/gone.htm>g</a>");
+        site.setPage(u"/a.htm"_s, "a");
+        QVERIFY(!jsonSummary({site.baseUrl()}).contains(u"change"_s));
+        site.setPage(u"/gone.htm"_s, "mended");
+        site.setStatus(u"/a.htm"_s, 404);
+        const QJsonObject change = jsonSummary({site.baseUrl()})[u"change"_s].toObject();
+        QCOMPARE(change[u"newDead"_s].toArray(), QJsonArray{site.url(u"/a.htm"_s)});
+        QCOMPARE(change[u"fixed"_s].toArray(), QJsonArray{site.url(u"/gone.htm"_s)});
+        QVERIFY(QDateTime::fromString(change[u"previous"_s].toString(), Qt::ISODate).isValid());
+        QVERIFY(!jsonSummary({u"--depth"_s, u"2"_s, site.baseUrl()}).contains(u"change"_s));
+    }
+
+    // Stopped with Ctrl-C while a page is being read and continued with --resume: the same dead links as
+    // an uninterrupted check, and no page asked for again but the one in flight at the stop.
+    void resumeAfterInterrupt()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/b.htm>b</a><a href=/gone1.htm>g</a>");
+        site.setPage(u"/a.htm"_s, "<a href=/a1.htm>a</a><a href=/slow.htm>s</a><a href=/gone2.htm>g</a>");
+        site.setPage(u"/b.htm"_s, "<a href=/b1.htm>b</a>");
+        site.setPage(u"/a1.htm"_s, "<a href=/gone3.htm>g</a>");
+        site.setPage(u"/b1.htm"_s, "b");
+        TestServer::Response slow;
+        slow.body = "<a href=/s1.htm>s</a><a href=/gone4.htm>g</a>";
+        slow.delayMs = 1500;
+        site.setRoute(u"/slow.htm"_s, slow);
+        site.setPage(u"/s1.htm"_s, "<a href=/gone5.htm>g</a>");
+        const QStringList args{u"--depth"_s, u"5"_s, u"--parallel"_s, u"1"_s, site.baseUrl()};
+        const Result whole = run(QStringList{u"--no-history"_s} + args);
+        const qsizetype wholeRequests = site.requests().size();
+        QString summary;
+        const QMap<QString, QString> expected = textVerdicts(whole.out, &summary);
+        QCOMPARE(expected.size(), 5);
+
+        QProcess first;
+        first.start(QStringLiteral(KELVARA_CHECK), args);
+        QVERIFY(QTest::qWaitFor([&] { return site.pending() > 0; }, 30000));
+        ::kill(static_cast<pid_t>(first.processId()), SIGINT);
+        QVERIFY(first.waitForFinished(30000));
+        QVERIFY(textVerdicts(QString::fromLocal8Bit(first.readAllStandardOutput()), &summary).size() < 5);
+        const Result resumed = run({u"--resume"_s, site.baseUrl()});
+        QCOMPARE(resumed.code, 1);
+        QCOMPARE(textVerdicts(resumed.out, &summary), expected);
+        QVERIFY2(site.requests().size() - wholeRequests <= wholeRequests + 1, qPrintable(resumed.err));
+    }
+
+    // A damaged database keeps no check, but stops none.
+    void damagedHistory()
+    {
+        QFile file(data_.filePath(u"kelvara/history.sqlite"_s));
+        QVERIFY(QDir().mkpath(data_.filePath(u"kelvara"_s)));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(8192, 'x'));
+        file.close();
+        TestServer site;
+        site.setPage(u"/"_s, "<a href=/gone.htm>g</a>");
+        const Result r = run({site.baseUrl()});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(u"checking without history"_s), qPrintable(r.err));
+        QVERIFY(r.out.contains(site.url(u"/gone.htm"_s)));
+        QVERIFY(file.remove());
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
