@@ -1,9 +1,11 @@
 #include "appicon.h"
+#include "historydb.h"
 #include "hoverlink.h"
 #include "linkstore.h"
 #include "maintexts.h"
 #include "resultmodel.h"
 #include "resultview.h"
+#include "runrecorder.h"
 #include "runtexts.h"
 #include "sitelist.h"
 #include "testserver.h"
@@ -178,13 +180,24 @@ private slots:
     }
 
     // A stop through the same command pauses the run; a click while it is stopping does nothing; the
-    // next start resumes and ends with what an uninterrupted run finds.
+    // next start resumes, in the same session or after the program was closed and opened again, and
+    // ends with what an uninterrupted run finds, asking for no page again but the one in flight.
+    void stopAndResume_data()
+    {
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("same session") << false;
+        QTest::newRow("after a restart") << true;
+    }
     void stopAndResume()
     {
+        QFETCH(bool, restart);
         TestServer server;
         serveSite(server);
         WindowFixture f;
         prepare(f, server);
+        HistoryDb history(f.dir.filePath(u"history.sqlite"_s));
+        auto recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+        f.window->setHistory(&history, recorder.get());
         QString stateAfterStop, captionAfterStop;
         QList<bool> controlsAfterStop;
         int requestsBeforeSecondClick = 0;
@@ -209,12 +222,22 @@ private slots:
         QCOMPARE(f.shownTexts(), QStringList{});
         const int kept = store.full().count();
         QVERIFY(kept >= 1);
+        if (restart) {
+            recorder.reset();
+            f.open();
+            recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+            f.window->setHistory(&history, recorder.get());
+            QCOMPARE(f.window->store().panel(1), RunText::paused());
+            QCOMPARE(f.window->store().full().count(), kept);
+        }
 
+        LinkStore& resumed = f.window->store();
         command5(f)->click();
-        QCOMPARE(store.panel(1), RunText::ready());
-        QCOMPARE(store.full().count(), 7);
-        for (int n = 1; n <= store.full().count(); ++n) {
-            QVERIFY2(store.full().node(n)->status != NoStatus, qPrintable(QString::number(n)));
+        QCOMPARE(resumed.panel(1), RunText::ready());
+        QVERIFY(int(server.requests().size()) <= 7 + 1);
+        QCOMPARE(resumed.full().count(), 7);
+        for (int n = 1; n <= resumed.full().count(); ++n) {
+            QVERIFY2(resumed.full().node(n)->status != NoStatus, qPrintable(QString::number(n)));
         }
         QCOMPARE(f.find<QComboBox>(u"Combo2"_s)->count(), 2);
     }
