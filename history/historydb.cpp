@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
@@ -112,6 +113,14 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings)
     if (!isOpen()) {
         return 0;
     }
+    // A new check of the site replaces its unfinished one: that could no longer be resumed here either.
+    while (const qint64 old = resumableRun(site)) {
+        exec(u"DELETE FROM nodes WHERE run = "_s + QString::number(old));
+        exec(u"DELETE FROM urls WHERE run = "_s + QString::number(old));
+        if (!exec(u"UPDATE runs SET state = "_s + QString::number(Dropped) + u" WHERE id = "_s + QString::number(old))) {
+            return 0;
+        }
+    }
     QSqlQuery q(database());
     q.prepare(u"INSERT INTO runs(site, site_key, settings, compare_key, started, state) VALUES(?, ?, ?, ?, ?, ?)"_s);
     q.addBindValue(site);
@@ -134,21 +143,19 @@ qint64 HistoryDb::resumableRun(const QString& site)
     }
     QSqlQuery q(database());
     // A run found "running" was cut short (a crash, a power cut): its last batch is a stop point too.
+    // A site has at most one such run: a new check of it drops the one before.
+    const QString unfinished = u"state IN ("_s + QString::number(Running) + u", "_s + QString::number(Paused) + u')';
     if (site.isEmpty()) {
-        q.prepare(u"SELECT id, state FROM runs ORDER BY id DESC LIMIT 1"_s);
+        q.prepare(u"SELECT id FROM runs WHERE "_s + unfinished + u" ORDER BY id DESC LIMIT 1"_s);
     } else {
-        q.prepare(u"SELECT id, state FROM runs WHERE site_key = ? ORDER BY id DESC LIMIT 1"_s);
+        q.prepare(u"SELECT id FROM runs WHERE site_key = ? AND "_s + unfinished + u" ORDER BY id DESC LIMIT 1"_s);
         q.addBindValue(siteKey(site));
     }
     if (!q.exec()) {
         fail(lastError(q));
         return 0;
     }
-    if (!q.next()) {
-        return 0;
-    }
-    const int state = q.value(1).toInt();
-    return state == Running || state == Paused ? q.value(0).toLongLong() : 0;
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 bool HistoryDb::hasRuns(const QString& site)
@@ -256,5 +263,6 @@ QString HistoryDb::comparisonKey(const CheckSettings& s)
 
 QString HistoryDb::siteKey(const QString& site)
 {
-    return LinkStore::homeUrl(site.trimmed());
+    const QUrl home(LinkStore::homeUrl(site.trimmed()), QUrl::TolerantMode);
+    return home.adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments).toString();
 }
