@@ -112,7 +112,7 @@ void RunRecorder::runStarted(bool resuming)
         runId_ = db_.createRun(site, run_.settings());
         forgetPending();
         if (runId_ == 0) {
-            fail(db_.error());
+            emit failed(db_.error());
             return;
         }
         db_.prune(site);
