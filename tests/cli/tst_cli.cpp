@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -111,10 +112,18 @@ private slots:
         QVERIFY(!jsonSummary({site.baseUrl()}).contains(u"change"_s));
         site.setPage(u"/gone.htm"_s, "mended");
         site.setStatus(u"/a.htm"_s, 404);
-        const QJsonObject change = jsonSummary({site.baseUrl()})[u"change"_s].toObject();
+        QTemporaryDir dir;
+        const QString txt = dir.filePath(u"r.txt"_s);
+        const QJsonObject change = jsonSummary({u"--txt"_s, txt, site.baseUrl()})[u"change"_s].toObject();
         QCOMPARE(change[u"newDead"_s].toArray(), QJsonArray{site.url(u"/a.htm"_s)});
         QCOMPARE(change[u"fixed"_s].toArray(), QJsonArray{site.url(u"/gone.htm"_s)});
         QVERIFY(QDateTime::fromString(change[u"previous"_s].toString(), Qt::ISODate).isValid());
+        QFile report(txt);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QString section = QStringDecoder("GB18030").decode(report.readAll());
+        QVERIFY(section.contains(u"与上次检测相比\r\n"_s + u"上次检测时间："_s + change[u"previous"_s].toString() +
+                                 u"\r\n新增死链接：1个\r\n"_s + site.url(u"/a.htm"_s) + u"\r\n已修复链接：1个\r\n"_s +
+                                 site.url(u"/gone.htm"_s)));
         QVERIFY(!jsonSummary({u"--depth"_s, u"2"_s, site.baseUrl()}).contains(u"change"_s));
     }
 
