@@ -115,7 +115,17 @@ void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
     }
     if (recorder_) {
         connect(recorder_, &RunRecorder::failed, this, [this](const QString& why) { historyFailure_ = why; });
-        recorder_->restore(history_->resumableRun());
+        // Only a check of a site of the list: the window could not continue another one.
+        qint64 newest = 0;
+        QString siteOfNewest;
+        for (const QString& site : sites_->sites()) {
+            if (const qint64 id = history_->resumableRun(site); id > newest) {
+                newest = id;
+                siteOfNewest = site;
+            }
+        }
+        // Named as the list names it, which is what the start command will pass.
+        recorder_->restore(newest, siteOfNewest);
     }
 }
 

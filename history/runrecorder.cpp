@@ -341,7 +341,7 @@ bool RunRecorder::writeRun(int state, int batchCounter)
     return check(q.exec(), q);
 }
 
-bool RunRecorder::restore(qint64 id)
+bool RunRecorder::restore(qint64 id, const QString& siteAs)
 {
     if (!db_.isOpen() || id == 0) {
         return false;
@@ -378,7 +378,7 @@ bool RunRecorder::restore(qint64 id)
     store_.setPanel(1, RunText::paused());
     restoredSettings_ = HistoryDb::parseSettings(q.value(1).toString());
     run_.setSettings(restoredSettings_);
-    run_.restore({q.value(0).toString(), q.value(2).toInt(), q.value(3).toInt(), q.value(4).toString(),
+    run_.restore({siteAs.isEmpty() ? q.value(0).toString() : siteAs, q.value(2).toInt(), q.value(3).toInt(), q.value(4).toString(),
                   q.value(5).toBool()});
     runId_ = id;
     forgetPending();

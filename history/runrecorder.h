@@ -25,8 +25,9 @@ public:
     ~RunRecorder() override;
 
     // Fills the store and the check run with the kept run `id`, paused where it stood, and goes on
-    // recording it. False when it cannot be read; the store is then left empty.
-    bool restore(qint64 id);
+    // recording it; `siteAs` names its site another way (the same site, typed otherwise). False when it
+    // cannot be read; the store is then left empty.
+    bool restore(qint64 id, const QString& siteAs = {});
     // The settings the run restored last was started with.
     const CheckSettings& restoredSettings() const { return restoredSettings_; }
     // The run being recorded; 0 when none.

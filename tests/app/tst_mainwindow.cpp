@@ -4,6 +4,7 @@
 #include "linkstore.h"
 #include "maintexts.h"
 #include "resultmodel.h"
+#include "resultspanel.h"
 #include "resultview.h"
 #include "runrecorder.h"
 #include "runtexts.h"
@@ -240,6 +241,38 @@ private slots:
             QVERIFY2(resumed.full().node(n)->status != NoStatus, qPrintable(QString::number(n)));
         }
         QCOMPARE(f.find<QComboBox>(u"Combo2"_s)->count(), 2);
+    }
+
+    // A second check shows in the status bar what changed since the first and marks the new dead link;
+    // deleting the site offers to forget its kept checks.
+    void keptChecks()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        HistoryDb history(f.dir.filePath(u"history.sqlite"_s));
+        RunRecorder recorder(history, f.window->store(), f.window->run());
+        f.window->setHistory(&history, &recorder);
+        command5(f)->click();
+        QLabel* note = f.find<QLabel>(u"changeNote"_s);
+        QVERIFY(note->isHidden());
+        server.setPage(u"/missing.html"_s, page({}));
+        server.setStatus(u"/c.html"_s, 404);
+        command5(f)->click();
+        QCOMPARE(note->text(), MainText::changeNote(1, 1));
+        const ResultTree& dead = f.window->store().dead();
+        QStringList shown;
+        for (int n = 1; n <= dead.count(); ++n) {
+            const QModelIndex index = f.window->results().deadModel()->indexOfNode(n);
+            shown << index.data().toString();
+        }
+        QCOMPARE(shown, (QStringList{server.baseUrl(), u"新 /c.html"_s, u"/a.html"_s, u"/missing2.html"_s}));
+
+        f.toolkit.queueAnswer(MsgResult::Yes); // delete the site
+        f.toolkit.queueAnswer(MsgResult::Yes); // and its checks
+        f.find<QPushButton>(u"Command4"_s)->click();
+        QVERIFY(!history.hasRuns(siteOf(server)));
     }
 
     // Closing is refused while a run is active; otherwise the exit question decides.
