@@ -1,7 +1,7 @@
 #pragma once
 
 #include "prober.h"
-#include "runobserver.h"
+#include "runchange.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 
 #include "historydb.h"
 #include "linkstore.h"
-#include "runchange.h"
+#include "comparison.h"
 #include "runtexts.h"
 
 #include <QJsonArray>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checkrun.h"
+#include "runchange.h"
 #include "runobserver.h"
 
 #include <QElapsedTimer>

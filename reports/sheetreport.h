@@ -1,7 +1,7 @@
 #pragma once
 
 #include "resulttree.h"
-#include "runobserver.h"
+#include "runchange.h"
 
 #include <QString>
 

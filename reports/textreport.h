@@ -2,7 +2,7 @@
 
 #include "ansifile.h"
 #include "resulttree.h"
-#include "runobserver.h"
+#include "runchange.h"
 
 #include <QString>
 

@@ -211,7 +211,8 @@ private slots:
         QCOMPARE(r.code, 0);
         for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
                                    "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude",
-                                   "--resources", "queryTimeMs", "statusText", "parent", "linkText", "kind"}) {
+                                   "--resources", "--resume", "--no-history", "queryTimeMs", "statusText", "parent",
+                                   "linkText", "kind"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runobserver.h"
+#include "runchange.h"
 
 class ResultTree;
 

@@ -1,4 +1,4 @@
-#include "runchange.h"
+#include "comparison.h"
 
 #include "resulttree.h"
 
