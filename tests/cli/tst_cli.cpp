@@ -128,9 +128,17 @@ private slots:
     }
 
     // Stopped with Ctrl-C while a page is being read and continued with --resume: the same dead links as
-    // an uninterrupted check, and no page asked for again but the one in flight at the stop.
+    // an uninterrupted check, and no page asked for again but the one in flight at the stop. Killed, it
+    // may ask again for what it read in its last second, but still ends the same.
+    void resumeAfterInterrupt_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl-C") << int(SIGINT);
+        QTest::newRow("killed") << int(SIGKILL);
+    }
     void resumeAfterInterrupt()
     {
+        QFETCH(int, signal);
         TestServer site;
         site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/b.htm>b</a><a href=/gone1.htm>g</a>");
         site.setPage(u"/a.htm"_s, "<a href=/a1.htm>a</a><a href=/slow.htm>s</a><a href=/gone2.htm>g</a>");
@@ -152,13 +160,13 @@ private slots:
         QProcess first;
         first.start(QStringLiteral(KELVARA_CHECK), args);
         QVERIFY(QTest::qWaitFor([&] { return site.pending() > 0; }, 30000));
-        ::kill(static_cast<pid_t>(first.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(first.processId()), signal);
         QVERIFY(first.waitForFinished(30000));
         QVERIFY(textVerdicts(QString::fromLocal8Bit(first.readAllStandardOutput()), &summary).size() < 5);
         const Result resumed = run({u"--resume"_s, site.baseUrl()});
         QCOMPARE(resumed.code, 1);
         QCOMPARE(textVerdicts(resumed.out, &summary), expected);
-        QVERIFY2(site.requests().size() - wholeRequests <= wholeRequests + 1, qPrintable(resumed.err));
+        QVERIFY2(signal != SIGINT || site.requests().size() - wholeRequests <= wholeRequests + 1, qPrintable(resumed.err));
     }
 
     // A damaged database keeps no check, but stops none.
