@@ -13,6 +13,11 @@ inline QString start() { return QStringLiteral("开始检测"); }
 inline QString stop() { return QStringLiteral("停止检测"); }
 inline QString chooseSite() { return QStringLiteral("请选择一个网站！"); }
 inline QString timeoutRange() { return QStringLiteral("请输入10到30之间的数字"); }
+// `settings`: the certificate settings of the environment that name nothing readable.
+inline QString unreadableCertificates(const QString& settings)
+{
+    return QStringLiteral("无法读取证书：%1。https 链接将因证书不受信任而显示为死链接。").arg(settings);
+}
 
 // Start-up and shut-down
 inline QString alreadyRunning() { return QStringLiteral("程序已运行。"); }

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "bannerpane.h"
+#include "castore.h"
 #include "configstore.h"
 #include "historydb.h"
 #include "hoverlink.h"
@@ -369,6 +370,7 @@ void MainWindow::Command5_Click()
 
 void MainWindow::startRun(const QString& site, int timeout)
 {
+    warnOfCertificates();
     setRunControlsEnabled(false);
     command5_->setText(MainText::stop());
     try {
@@ -379,6 +381,21 @@ void MainWindow::startRun(const QString& site, int timeout)
         onRunFinished();
     }
     showHistoryFailure();
+}
+
+// Once a session, when the first run starts: with the certificates the user named unreadable, every https
+// link would be dead for a reason of ours.
+void MainWindow::warnOfCertificates()
+{
+    if (certificatesWarned_) {
+        return;
+    }
+    certificatesWarned_ = true;
+    const QStringList unreadable = CaStore::Unreadable();
+    if (!unreadable.isEmpty()) {
+        toolkit_.MsgBox(MainText::unreadableCertificates(unreadable.join(u"、")), MsgButtons::Ok, MsgIcon::Information,
+                        MainText::notice());
+    }
 }
 
 void MainWindow::onRunFinished()

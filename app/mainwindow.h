@@ -75,6 +75,7 @@ private:
     void startRun(const QString& site, int timeout);
     void offerToForget(const QString& site);
     void showHistoryFailure();
+    void warnOfCertificates();
 
     Toolkit& toolkit_;
     ConfigStore& config_;
@@ -97,4 +98,5 @@ private:
     StatusPanels* stbar_ = nullptr;
     QScrollArea* leftScroll_ = nullptr;
     QList<HoverLinkLabel*> linkLabels_;
+    bool certificatesWarned_ = false;
 };

@@ -1,4 +1,5 @@
 // kelvara-check: the check run of the desktop program without a window.
+#include "castore.h"
 #include "checkrun.h"
 #include "historydb.h"
 #include "interrupt.h"
@@ -31,6 +32,18 @@ int main(int argc, char** argv)
     if (options.help) {
         std::fputs(qPrintable(CliUsage()), stdout);
         return 0;
+    }
+    if (options.version) {
+        std::fputs("kelvara-check " KELVARA_VERSION "\n", stdout);
+        return 0;
+    }
+    // Without the certificates asked for, every https link would be dead for a reason of ours.
+    const QStringList unreadable = CaStore::Unreadable();
+    for (const QString& setting : unreadable) {
+        std::fprintf(stderr, "kelvara-check: cannot read the certificates of %s\n", qPrintable(setting));
+    }
+    if (!unreadable.isEmpty()) {
+        return 2;
     }
 
     LinkStore store;

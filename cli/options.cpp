@@ -104,6 +104,7 @@ Options:
                    settings it was started with; without one, check SITE from the start
   --no-history     neither keep this check on disk nor compare it with the last one
   --help           show this help
+  --version        show the program's version
 
 While it runs, progress goes to standard error, so standard output holds only the result.
 Ctrl-C stops the run at its next stop point and prints what was found so far; --resume
@@ -124,7 +125,10 @@ Fields of a link (json keys, csv columns, in this order):
   url          the resolved address
   class        valid, dead, timeout, unprobed or excluded
   status       the same in words: 有效链接, 死链接, 超时链接, 未检测, 已排除
-  statusText   what the server answered ("Not Found", "查询超时"); null/empty when not requested
+  statusText   what became of the request: the server's phrase of a valid link ("OK"); an HTTP
+               error with its code and meaning ("404 Not Found（页面不存在）"); why nothing
+               answered ("无法解析域名", "连接被拒绝", "证书已过期", "重定向次数过多" ...);
+               "查询超时" for a timeout; null/empty when not requested
   queryTimeMs  milliseconds the request took; null/empty when not requested
   depth        0 for the home page, 1 for its links, and so on
   parent       url of the page the link was found on; null/empty for the home page
@@ -132,9 +136,14 @@ Fields of a link (json keys, csv columns, in this order):
   kind         what the link points at: page, image, script, style, frame, media or other
                (a resource of another kind, such as a font or a manifest); always page
                without --resources
+  httpStatus   the final HTTP status code as a number; null/empty when nothing answered
+               (or not requested)
 
-Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error or a site
-that cannot be checked.
+Certificates: https is verified against the system's CA store, or against SSL_CERT_FILE (a PEM
+bundle) and SSL_CERT_DIR (a hashed folder) when set; one that cannot be read stops the check.
+
+Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error, a site
+that cannot be checked or a certificate setting that cannot be read.
 )"_s;
 }
 
@@ -145,6 +154,8 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
         bool ok = true;
         if (a == u"--help" || a == u"-h") {
             o->help = true;
+        } else if (a == u"--version") {
+            o->version = true;
         } else if (a == u"--depth") {
             ok = takeNumber(args, i, 0, 5, &o->settings.depth, error);
         } else if (a == u"--timeout") {
@@ -188,7 +199,7 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             return false;
         }
     }
-    if (o->help) {
+    if (o->help || o->version) {
         return true;
     }
     const QString site = o->site.trimmed();

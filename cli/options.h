@@ -21,6 +21,7 @@ struct CliOptions
     bool resume = false;  // continue the last unfinished check of the site
     bool history = true;  // keep the check on disk (and compare it with the last one)
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments (without the program name). On a usage error returns false and fills `error`.

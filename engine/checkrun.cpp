@@ -85,6 +85,7 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
         store_.clearTrees();
         startList(site);
         resuming_ = false;
+        prober_.forgetCookies();
         // A fresh start owes nothing to an earlier run: no batches handed on, no moved home page.
         batch_ = 0;
         run_.homeAddress_.clear();

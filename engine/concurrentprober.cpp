@@ -340,7 +340,12 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
     lastUrl_ = checkUrl;
     lastKept_ = pageWanted;
     const Link::Verdict v = Link::Classify(last_);
-    return {v.valid, v.statusText, v.querytimes, last_.finalUrl, Link::PageCharset(last_)};
+    return {v.valid, v.statusText, v.querytimes, last_.finalUrl, Link::PageCharset(last_), v.httpStatus};
+}
+
+void ConcurrentProber::forgetCookies()
+{
+    client_->clearCookies();
 }
 
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)

@@ -36,6 +36,7 @@ public:
     void setWaitNotifier(WaitNotifier notifier) override { notify_ = std::move(notifier); }
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
+    void forgetCookies() override;
 
     // Probes known and not handed out yet (for tests and measurements).
     int ahead() const { return static_cast<int>(queue_.size() + leftovers_.size()); }

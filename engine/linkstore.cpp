@@ -108,7 +108,7 @@ int LinkStore::addLinkNode(int page, const QString& text, int depth, const QStri
     return full_.add(page, full_.count() + 1, text, NoStatus, record, request);
 }
 
-void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText)
+void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText, int httpStatus)
 {
     const ResultNode* node = full_.node(n);
     if (!node) {
@@ -116,7 +116,7 @@ void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& 
     }
     full_.setStatus(n, status);
     if (!node->record.probed) {
-        full_.setProbeFields(n, queryTime, statusText);
+        full_.setProbeFields(n, queryTime, statusText, httpStatus);
     }
 }
 
@@ -127,7 +127,7 @@ bool LinkStore::copyVerdict(int n, int from)
         return false;
     }
     const int status = source->status;
-    recordProbe(n, status, source->record.queryTime, source->record.statusText);
+    recordProbe(n, status, source->record.queryTime, source->record.statusText, source->record.httpStatus);
     if (status == StatusDead) {
         addDeadLink(n);
     }

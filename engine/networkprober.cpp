@@ -1,6 +1,7 @@
 #include "networkprober.h"
 
 #include "concurrentprober.h"
+#include "httpclient.h"
 #include "link.h"
 
 namespace {
@@ -20,6 +21,7 @@ public:
         r.querytimes = link_.querytimes();
         r.finalUrl = link_.lastResponse().finalUrl;
         r.charset = Link::PageCharset(link_.lastResponse());
+        r.httpStatus = link_.httpStatus();
         return r;
     }
 
@@ -30,6 +32,8 @@ public:
         link_.CheckLinks();
         return link_.websource();
     }
+
+    void forgetCookies() override { HttpClient::shared()->clearCookies(); }
 
 private:
     Link link_;

@@ -9,10 +9,11 @@
 struct ProbeResult
 {
     bool valid = false;
-    QString statusText; // the server's reason phrase, empty, or "查询超时" after a timeout
+    QString statusText; // the server's phrase, an HTTP error with its meaning, why nothing answered, or "查询超时"
     qint32 querytimes = 0; // milliseconds when answered, whole seconds when timed out
     QUrl finalUrl;         // the address that answered, after redirects; empty when none did
     QString charset;       // the character set its page is decoded in; empty when the probe kept no page
+    int httpStatus = 0;    // the final HTTP status; 0 when nothing answered
 };
 
 // What a prober did beyond one request per probe, for the run's summary.
@@ -50,4 +51,6 @@ public:
     virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;
     // The source of the page at `url`, decoded in its declared character set; empty when it cannot be read.
     virtual QString CheckLinks(const QString& url, int tryTime) = 0;
+    // Forgets the cookies earlier runs were given, so that a new run sees the site as a first visitor.
+    virtual void forgetCookies() {}
 };

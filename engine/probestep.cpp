@@ -106,7 +106,7 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     if (!node || node->record.url != url) {
         return Outcome::Dropped;
     }
-    store.recordProbe(n, status, queryTime, r.statusText);
+    store.recordProbe(n, status, queryTime, r.statusText, r.httpStatus);
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);
     } else if (outcome == Outcome::Dead) {

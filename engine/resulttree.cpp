@@ -113,7 +113,7 @@ void ResultTree::setStatus(int index, int status)
     }
 }
 
-void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& statusText)
+void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus)
 {
     ResultNode* n = mutableNode(index);
     if (!n) {
@@ -122,6 +122,7 @@ void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& stat
     n->record.probed = true;
     n->record.queryTime = queryTime;
     n->record.statusText = statusText;
+    n->record.httpStatus = httpStatus;
     emit nodeChanged(index);
 }
 

@@ -28,6 +28,8 @@ struct NodeRecord
     QString anchorText = {};
     // What the link points at; not a field of the record either.
     LinkKind kind = LinkKind::Page;
+    // The final HTTP status of the probe, 0 when nothing answered; not a field of the record.
+    int httpStatus = 0;
 
     // A page of the site: read and scanned for links when valid. Resources of the site are only probed.
     bool isSitePage() const { return siteLink && IsPageKind(kind); }
@@ -78,8 +80,9 @@ public:
     int add(int parent, int keyNumber, const QString& text, int status, const NodeRecord& record,
             const QString& request = {});
     void setStatus(int index, int status);
-    // Appends the probe fields (query time, status description) to the record of node `index`.
-    void setProbeFields(int index, qint64 queryTime, const QString& statusText);
+    // Appends the probe fields (query time, status description) to the record of node `index`, with the
+    // HTTP status they came from.
+    void setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus = 0);
     void setBold(int index, bool bold);
     void setRed(int index, bool red);
     void clear();

@@ -79,7 +79,7 @@ QStringList DataReport::linkFields() const
         fields << u"linkText"_s;
     }
     // Last, so that the columns a reader of older files knows keep their places.
-    fields << u"kind"_s;
+    fields << u"kind"_s << u"httpStatus"_s;
     return fields;
 }
 
@@ -104,6 +104,7 @@ QJsonObject DataReport::link(int index) const
         o.insert(u"linkText"_s, record.anchorText);
     }
     o.insert(u"kind"_s, KindName(record.kind));
+    o.insert(u"httpStatus"_s, record.probed && record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue());
     return o;
 }
 

@@ -180,7 +180,10 @@ QVariant ResultTreeModel::data(const QModelIndex& index, int role) const
         // Not red: the view's own text colour, which a dark theme keeps readable.
         return n->red ? QVariant(QBrush(QColor(255, 0, 0))) : QVariant();
     case Qt::ToolTipRole:
-        return n->record.url;
+        // Why a link is dead or timed out, without opening its details.
+        return (n->status == StatusDead || n->status == StatusTimedOut) && !n->record.statusText.isEmpty()
+                   ? QString(n->record.url + u'\n' + n->record.statusText)
+                   : n->record.url;
     case NodeIndexRole:
         return nodeOf(index);
     case StatusRole:

@@ -1,5 +1,7 @@
 #include "castore.h"
 
+#include <QFileInfo>
+
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -32,6 +34,26 @@ CaStore::CaStore() : store_(X509_STORE_new())
     if (!dir.isEmpty()) {
         X509_STORE_load_path(store_, dir.constData()); // looked up by hashed name when needed
     }
+}
+
+QStringList CaStore::Unreadable()
+{
+    QStringList unreadable;
+    const QByteArray file = qgetenv("SSL_CERT_FILE");
+    if (!file.isEmpty()) {
+        // A file without a certificate in it trusts no more than a missing one.
+        X509_STORE* store = X509_STORE_new();
+        if (X509_STORE_load_file(store, file.constData()) != 1) {
+            unreadable.append(QStringLiteral("SSL_CERT_FILE=") + QString::fromLocal8Bit(file));
+        }
+        X509_STORE_free(store);
+    }
+    const QByteArray dir = qgetenv("SSL_CERT_DIR");
+    const QFileInfo folder(QString::fromLocal8Bit(dir));
+    if (!dir.isEmpty() && (!folder.isDir() || !folder.isReadable())) {
+        unreadable.append(QStringLiteral("SSL_CERT_DIR=") + QString::fromLocal8Bit(dir));
+    }
+    return unreadable;
 }
 
 CaStore::~CaStore()

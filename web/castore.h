@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <curl/curl.h>
 
@@ -20,6 +21,9 @@ public:
 
     // Makes `easy` verify against this store (and read no CA file of its own).
     void apply(CURL* easy) const;
+    // The SSL_CERT_FILE or SSL_CERT_DIR settings of the environment ("SSL_CERT_FILE=/path") that name
+    // nothing readable: https links then fail for want of a trusted certificate, which the user must hear of.
+    static QStringList Unreadable();
 
 private:
     static CURLcode onSslContext(CURL* easy, void* sslContext, void* self);

@@ -56,6 +56,14 @@ void CurlMulti::share(CURL* easy) const
     curl_easy_setopt(easy, CURLOPT_SHARE, share_);
 }
 
+void CurlMulti::clearCookies() const
+{
+    CURL* easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_SHARE, share_);
+    curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
+    curl_easy_cleanup(easy);
+}
+
 bool CurlMulti::add(CURL* easy)
 {
     // libcurl asks for a timer of 0 ms from inside add, so the transfer starts from the event loop.

@@ -29,6 +29,8 @@ public:
     void setDoneHandler(DoneHandler handler) { done_ = std::move(handler); }
     // Ties `easy` to the shared cookies and caches; the handle must be freed before this object.
     void share(CURL* easy) const;
+    // Empties the cookie jar all transfers share.
+    void clearCookies() const;
     // Starts `easy`; its end comes through the done handler. False when libcurl refuses it.
     bool add(CURL* easy);
     // Stops `easy` (no done call follows). Never call from inside a libcurl callback.

@@ -96,11 +96,15 @@ bool HttpClient::run(CURL* easy)
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, ""); // every decoder libcurl was built with
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");      // cookies on, kept in memory, shared
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     ca_.apply(easy);
     return multi_->add(easy);
+}
+
+void HttpClient::clearCookies()
+{
+    multi_->clearCookies();
 }
 
 void HttpClient::stop(CURL* easy)

@@ -37,6 +37,9 @@ public:
     // the wait. Handlers that run during the wait must not destroy this client.
     HttpResult fetch(const HttpRequest& request);
 
+    // Forgets every cookie: what a site set in one run must not be sent in the next.
+    void clearCookies();
+
     // Requests started and not yet finished.
     int inFlight() const { return int(live_.size()); }
 

@@ -4,6 +4,14 @@
 #include "reasonphrase.h"
 #include "timeoutrule.h"
 
+#include <QStringDecoder>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <cerrno>
+#endif
+
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
@@ -12,6 +20,14 @@ constexpr qint64 kMaxTimerMs = 24LL * 3600 * 1000;
 // A body nobody needs (a redirect's page, the page of a status-only probe) is read to its end when it
 // is small, so that the connection stays open for the next request; a larger one is cut off.
 constexpr qint64 kMaxSkippedBytes = 64 * 1024;
+// A response head larger than this is refused, as browsers refuse it (libcurl's own bound is 300 KB).
+constexpr qint64 kMaxHeadBytes = 256 * 1024;
+// The socket layer's error number of a connection attempt that timed out.
+#ifdef _WIN32
+constexpr long kConnectTimedOut = WSAETIMEDOUT;
+#else
+constexpr long kConnectTimedOut = ETIMEDOUT;
+#endif
 
 bool isWebScheme(const QUrl& url)
 {
@@ -41,6 +57,42 @@ bool isTransient(CURLcode code)
     default:
         return false;
     }
+}
+
+// Whether libcurl can decode every coding `contentEncoding` names. A name nobody knows ("utf-8" is a
+// common misconfiguration) is no coding at all to a browser, which shows the bytes as sent.
+bool isKnownCoding(const QByteArray& contentEncoding)
+{
+    for (const QByteArray& name : contentEncoding.split(',')) {
+        const QByteArray coding = name.trimmed().toLower();
+        if (!coding.isEmpty() && coding != "gzip" && coding != "x-gzip" && coding != "deflate" && coding != "br" &&
+            coding != "zstd" && coding != "identity") {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Location bytes are read as UTF-8. Bytes that are not (a server on a Chinese code page sends its GBK path
+// raw) are percent-encoded one by one, as browsers do, so the server gets back exactly the bytes it sent.
+QString locationText(const QByteArray& location)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(location);
+    if (!utf8.hasError()) {
+        return text;
+    }
+    QByteArray encoded;
+    for (const char c : location) {
+        const auto byte = static_cast<uchar>(c);
+        if (byte < 0x80) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += QByteArray::number(byte, 16).toUpper();
+        }
+    }
+    return QString::fromLatin1(encoded);
 }
 
 } // namespace
@@ -88,12 +140,14 @@ void HttpReply::send(const HttpRequest& hop)
     skipped_ = 0;
     stop_ = Stop::None;
     if (!client_ || !easy_) {
+        result_.curlCode = CURLE_FAILED_INIT;
         fail(HttpError::Transport);
         return;
     }
     configure(hop);
     running_ = client_->run(easy_);
     if (!running_) {
+        result_.curlCode = CURLE_FAILED_INIT;
         fail(HttpError::Transport);
     }
 }
@@ -111,6 +165,14 @@ void HttpReply::configure(const HttpRequest& hop)
     const QByteArray url = result_.finalUrl.toEncoded(); // the host in ASCII (punycode), the rest %-encoded
     curl_easy_setopt(easy_, CURLOPT_URL, url.constData());
     client_->applyProxy(easy_, result_.finalUrl);
+    // A connection must open within the time the request has left, so that a host that drops packets is
+    // timed out rather than failed by the system's own connect retries; libcurl also shares that time
+    // between a host's addresses, so a dead address does not take the live one's turn.
+    const qint64 leftMs = (FirstTimeoutNs(request_.tryTime) - clock_.nsecsElapsed()) / kNsPerMs;
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, long(qBound<qint64>(1, leftMs, kMaxTimerMs)));
+    // "" offers every coding libcurl decodes; a page read again raw asks for none and keeps what is sent.
+    curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, raw_ ? nullptr : "");
+    curl_easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, raw_ ? 0L : 1L);
 
     curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, nullptr);
     if (isHead(hop)) {
@@ -153,6 +215,7 @@ void HttpReply::clientGone()
     client_ = nullptr;
     if (!finished_) {
         result_.errorText = QStringLiteral("The HTTP client was closed");
+        result_.curlCode = CURLE_FAILED_INIT;
         fail(HttpError::Transport);
     }
 }
@@ -197,7 +260,6 @@ size_t HttpReply::onBody(char* data, size_t size, size_t count, void* self)
 // redirects included) and an empty line at its end; trailers of a chunked body come after the body.
 size_t HttpReply::header(QByteArrayView raw)
 {
-    // libcurl bounds the head itself (300 KB, a little above the 256 KB browsers allow).
     const size_t taken = size_t(raw.size());
     QByteArrayView line = raw;
     while (line.endsWith('\n') || line.endsWith('\r')) {
@@ -207,8 +269,10 @@ size_t HttpReply::header(QByteArrayView raw)
         // "HTTP/1.1 404 Not Found", "HTTP/2 200": the phrase follows the code (which libcurl reports).
         inHead_ = true;
         folding_ = nullptr;
+        headBytes_ = qint64(taken);
         location_.clear();
         contentType_.clear();
+        contentEncoding_.clear();
         retryAfter_.clear();
         const qsizetype codeAt = line.indexOf(' ');
         const QByteArrayView rest = codeAt < 0 ? QByteArrayView() : line.sliced(codeAt + 1);
@@ -217,6 +281,10 @@ size_t HttpReply::header(QByteArrayView raw)
     }
     if (!inHead_) {
         return taken; // a trailer
+    }
+    headBytes_ += qint64(taken);
+    if (headBytes_ > kMaxHeadBytes) {
+        return 0; // reported as CURLE_WRITE_ERROR
     }
     if (line.isEmpty()) {
         inHead_ = false;
@@ -233,10 +301,11 @@ size_t HttpReply::header(QByteArrayView raw)
     const qsizetype colon = line.indexOf(':');
     if (colon > 0) {
         const QByteArrayView name = line.first(colon).trimmed();
-        QByteArray* field = name.compare("Location", Qt::CaseInsensitive) == 0       ? &location_
-                            : name.compare("Content-Type", Qt::CaseInsensitive) == 0 ? &contentType_
-                            : name.compare("Retry-After", Qt::CaseInsensitive) == 0  ? &retryAfter_
-                                                                                     : nullptr;
+        QByteArray* field = name.compare("Location", Qt::CaseInsensitive) == 0           ? &location_
+                            : name.compare("Content-Type", Qt::CaseInsensitive) == 0     ? &contentType_
+                            : name.compare("Retry-After", Qt::CaseInsensitive) == 0      ? &retryAfter_
+                            : name.compare("Content-Encoding", Qt::CaseInsensitive) == 0 ? &contentEncoding_
+                                                                                         : nullptr;
         if (field) {
             *field = line.sliced(colon + 1).trimmed().toByteArray();
             folding_ = field;
@@ -324,24 +393,60 @@ void HttpReply::onDone(CURLcode code)
         finish();
         return;
     }
+    if (retry(code)) {
+        return;
+    }
+    // A connection that never opened in time is a timeout, whoever's clock said so.
+    long osError = 0;
+    curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+    if (code == CURLE_OPERATION_TIMEDOUT || (code == CURLE_COULDNT_CONNECT && osError == kConnectTimedOut)) {
+        fail(HttpError::Timeout);
+        return;
+    }
     // A body that was wanted and broke off (reset, or closed before its length) is no answer: its status
     // line alone must not make a page that cannot be read count as valid.
     result_.errorText = QString::fromUtf8(error_[0] ? error_ : curl_easy_strerror(code));
     result_.transient = isTransient(code);
+    result_.curlCode = int(code);
+    result_.curlDetail = osError;
+    if (code == CURLE_PEER_FAILED_VERIFICATION) {
+        curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &result_.curlDetail);
+    }
     fail(HttpError::Transport);
+}
+
+// Sends the hop once more where a browser would: a name lookup also fails when the resolver is swamped
+// by a run's many lookups at once, and a page in a coding nobody knows is read again undecoded.
+bool HttpReply::retry(CURLcode code)
+{
+    if (code == CURLE_COULDNT_RESOLVE_HOST && !lookupRetried_) {
+        lookupRetried_ = true;
+    } else if (code == CURLE_BAD_CONTENT_ENCODING && !raw_ && !isKnownCoding(contentEncoding_)) {
+        raw_ = true;
+    } else {
+        return false;
+    }
+    result_.completed = false;
+    result_.body.clear();
+    result_.truncated = false;
+    send(request_);
+    return true;
 }
 
 void HttpReply::followRedirect()
 {
-    // Location bytes are read as UTF-8 and spaces or other stray characters percent-encoded, as browsers do.
-    const QUrl next = result_.finalUrl.resolved(QUrl(QString::fromUtf8(location_), QUrl::TolerantMode));
+    // Spaces and other stray characters are percent-encoded, as browsers do.
+    const QUrl next = result_.finalUrl.resolved(QUrl(locationText(location_), QUrl::TolerantMode));
     if (++redirects_ > kMaxRedirects) {
         result_.errorText = QLatin1StringView("More than %1 redirects").arg(QString::number(kMaxRedirects));
+        result_.curlCode = CURLE_TOO_MANY_REDIRECTS;
         fail(HttpError::Redirect);
         return;
     }
     if (!isWebScheme(next) || next.host().isEmpty()) {
         result_.errorText = QLatin1StringView("Redirect to a non-web address: ") + next.toString();
+        result_.curlCode = isWebScheme(next) ? CURLE_URL_MALFORMAT : CURLE_UNSUPPORTED_PROTOCOL;
+        result_.refusedRedirect = next.toString();
         fail(HttpError::Redirect);
         return;
     }

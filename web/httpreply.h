@@ -46,6 +46,7 @@ private:
     bool headDone(); // false: stop the transfer
     size_t body(const char* data, size_t n);
     void onDone(CURLcode code); // the client's call when libcurl has ended the transfer
+    bool retry(CURLcode code);
     void clientGone();
 
     void send(const HttpRequest& hop);
@@ -68,6 +69,8 @@ private:
     Stop stop_ = Stop::None;
     bool finished_ = false;
     int redirects_ = 0;
+    bool lookupRetried_ = false; // the host name was looked up a second time
+    bool raw_ = false;           // the body is read as sent, without decoding its content coding
 
     // The response head being read (a hop may see interim 1xx heads before its final one).
     bool inHead_ = false;
@@ -75,6 +78,8 @@ private:
     QByteArray location_;
     QByteArray contentType_;
     QByteArray retryAfter_;
+    QByteArray contentEncoding_;
+    qint64 headBytes_ = 0;
     QByteArray* folding_ = nullptr; // the field a folded line continues; null for fields not kept
     bool redirecting_ = false; // the head read is a redirect that will be followed
     qint64 skipped_ = 0;        // body bytes read past and thrown away

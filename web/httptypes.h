@@ -49,6 +49,11 @@ struct HttpResult
     bool truncated = false; // the body was cut at maxBodyBytes
     HttpError error = HttpError::None;
     QString errorText;     // the transport's description, for logs and details
+    // Why there was no answer: libcurl's code (0 when there was one) and what refines it, the system's
+    // error number of a failed connection or OpenSSL's verdict on a certificate (see FailureText).
+    int curlCode = 0;
+    long curlDetail = 0;
+    QString refusedRedirect; // the address of a redirect that was not followed (another scheme)
     // A transport failure that a busy server or a full network causes as well as a dead one: the
     // connection refused, reset or closed before the answer. Worth asking again before it counts.
     bool transient = false;

@@ -1,6 +1,8 @@
 #include "link.h"
 
 #include "charset.h"
+#include "failuretext.h"
+#include "reasonphrase.h"
 
 #include "httpclient.h"
 #include "httpurl.h"
@@ -60,10 +62,12 @@ Link::Verdict Link::Classify(const HttpResult& r)
     }
     v.querytimes = clampToInt32(RoundHalfEven(r.elapsedNs, 1'000'000));
     if (!r.completed) {
+        v.statusText = FailureText(r);
         return v;
     }
-    v.statusText = r.statusText;
+    v.httpStatus = r.status;
     v.valid = isValidStatus(r.status);
+    v.statusText = v.valid ? r.statusText : HttpErrorText(r.status, r.statusText);
     return v;
 }
 
@@ -89,6 +93,7 @@ bool Link::CheckUrl()
     const Verdict v = Classify(last_);
     statusText_ = v.statusText;
     querytimes_ = v.querytimes;
+    httpStatus_ = v.httpStatus;
     return v.valid;
 }
 

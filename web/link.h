@@ -8,9 +8,10 @@
 class HttpClient;
 
 // Probes one link at a time: a GET whose verdict is valid (final status 200-399, or 0) or not, with the
-// status text and the time taken; and, for pages to be scanned, reads the page source. Probes send no
-// headers of their own; page reads go through the owned CXHtml with its headers. While a request waits
-// the thread's events are processed.
+// status text (the server's phrase; for an HTTP error its code and meaning too; why nothing answered, in
+// a few words; or kTimedOutText) and the time taken; and, for pages to be scanned, reads the page source. Probes send
+// no headers of their own; page reads go through the owned CXHtml with its headers. While a request waits the thread's
+// events are processed.
 class Link
 {
 public:
@@ -26,6 +27,7 @@ public:
         bool valid = false;
         QString statusText;
         qint32 querytimes = 0;
+        int httpStatus = 0; // the final status; 0 when nothing answered
     };
     static QString NormalizeCheckUrl(const QString& u);
     static HttpRequest ProbeRequest(const QString& checkUrl, qint32 tryTime, bool wantBody);
@@ -54,8 +56,10 @@ public:
     // The bare form of `u`: trimmed, without its scheme, host lower-cased, one trailing "/" removed.
     static QString TrimUrl(const QString& u);
 
-    // The server's reason phrase, empty when no status could be read, or kTimedOutText.
+    // The status text of the last probe, as the class comment says.
     QString statusText() const { return statusText_; }
+    // The final HTTP status of the last probe; 0 when nothing answered.
+    int httpStatus() const { return httpStatus_; }
     // Milliseconds when the probe was answered, whole seconds (rounded half to even) when it timed out.
     qint32 querytimes() const { return querytimes_; }
     QString websource() const { return websource_; }
@@ -69,6 +73,7 @@ private:
     qint32 tryTime_ = kDefaultTryTime;
     QString statusText_;
     qint32 querytimes_ = 0;
+    int httpStatus_ = 0;
     QString websource_;
     HttpResult last_;
     bool keepPage_ = false;

@@ -180,6 +180,21 @@ private slots:
         QCOMPARE(store.full().node(node)->record.url, server.url(u"/missing2.html"_s));
     }
 
+    // Certificates the environment names that cannot be read are told once, when the first run starts.
+    void unreadableCertificates()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        qputenv("SSL_CERT_DIR", "/nonexistent/certs");
+        command5(f)->click();
+        command5(f)->click();
+        qunsetenv("SSL_CERT_DIR");
+        QCOMPARE(f.toolkit.messages().size(), 1);
+        QVERIFY(f.toolkit.messages().first().text.contains(u"SSL_CERT_DIR=/nonexistent/certs"_s));
+    }
+
     // A stop through the same command pauses the run; a click while it is stopping does nothing; the
     // next start resumes, in the same session or after the program was closed and opened again, and
     // ends with what an uninterrupted run finds, asking for no page again but the one in flight.

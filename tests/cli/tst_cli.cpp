@@ -215,12 +215,14 @@ private slots:
 
     void help()
     {
+        QVERIFY(run({u"--version"_s}).out.startsWith(u"kelvara-check 1."_s));
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
-        for (const char* option : {"--depth", "--timeout", "--subdomains", "--show-repeats", "--link-text",
-                                   "--parallel", "--txt", "--html", "--xlsx", "--dead-only", "--format", "--exclude",
-                                   "--resources", "--resume", "--no-history", "queryTimeMs", "statusText", "parent",
-                                   "linkText", "kind"}) {
+        for (const char* option :
+             {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
+              "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
+              "--resume",    "--no-history", "queryTimeMs", "statusText",    "parent",      "linkText",    "kind",
+              "httpStatus"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -233,9 +235,10 @@ private slots:
         site.setPage(u"/a.htm"_s, "<a href=/gone2.htm>g</a><a href=/>home</a>");
         const Result r = run({u"--depth"_s, u"2"_s, site.baseUrl()});
         QCOMPARE(r.code, 1);
-        const QString expected = site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  Not Found\n"_s +
-                                 site.url(u"/a.htm"_s) + u"\n    "_s + site.url(u"/gone2.htm"_s) +
-                                 u"  Not Found\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0\n"_s;
+        const QString expected =
+            site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  404 Not Found（页面不存在）\n"_s +
+            site.url(u"/a.htm"_s) + u"\n    "_s + site.url(u"/gone2.htm"_s) +
+            u"  404 Not Found（页面不存在）\nlinks parsed: 4, tested: 4, dead: 2, timed out: 0, retried: 0, confirmed: 0\n"_s;
         QCOMPARE(r.out, expected);
     }
 
@@ -317,7 +320,19 @@ private slots:
         QCOMPARE(links[1][u"linkText"_s].toString(), u"中文, \"q\""_s);
         QCOMPARE(links[1][u"kind"_s].toString(), u"page"_s);
         QCOMPARE(links[2][u"parent"_s].toString(), site.url(u"/a.htm"_s));
-        QCOMPARE(links[2][u"statusText"_s].toString(), u"Not Found"_s);
+        QCOMPARE(links[2][u"statusText"_s].toString(), u"404 Not Found（页面不存在）"_s);
+        QCOMPARE(links[2][u"httpStatus"_s].toVariant().toString(), u"404"_s);
+        QCOMPARE(links[3][u"httpStatus"_s].toVariant().toString(), QString()); // excluded: nothing answered
+    }
+
+    // A certificate setting that names nothing readable stops the check before any request.
+    void unreadableCertificates()
+    {
+        qputenv("SSL_CERT_DIR", "/nonexistent/certs");
+        const Result r = run({u"a.test"_s});
+        qunsetenv("SSL_CERT_DIR");
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(u"SSL_CERT_DIR=/nonexistent/certs"_s), qPrintable(r.err));
     }
 
     void cleanSite()

@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(tree.topLevel().size(), size_t(2));
         QCOMPARE(tree.node(tree.topLevel()[0])->record.url, site.baseUrl());
         QCOMPARE(tree.node(tree.node(tree.topLevel()[1])->children[0])->record.render().section(u'$', 4),
-                 u"Not Found"_s);
+                 u"404 Not Found（页面不存在）"_s);
     }
 
     // A site whose home page cannot be read: one dead node, in both lists.
@@ -337,6 +337,24 @@ private slots:
         QCOMPARE(r.dump(), first);
         QCOMPARE(r.store.deads().count(), 4);
         QCOMPARE(r.store.panel(5), RunText::deadFound(4));
+    }
+
+    // Each run starts as a first visit: the cookie the home page set is sent within its run, not in the next.
+    void cookiesEndWithTheRun()
+    {
+        TestServer site;
+        TestServer::Response home;
+        home.body = links({u"/a.htm"_s});
+        home.headers = {{"Set-Cookie", "session=1"}};
+        site.setRoute(u"/"_s, home);
+        Run r(1);
+        r.run.start(site.baseUrl());
+        r.run.start(site.baseUrl());
+        QStringList cookies;
+        for (const TestServer::Request& request : site.requests()) {
+            cookies << QString::fromLatin1(request.headers.value("cookie"));
+        }
+        QCOMPARE(cookies, (QStringList{QString(), u"session=1"_s, QString(), u"session=1"_s}));
     }
 
     // Repeated pages with repeats shown: every link has a node under every page that holds it, with its

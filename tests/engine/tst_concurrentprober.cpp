@@ -108,7 +108,7 @@ private slots:
             QVERIFY(prober.ahead() <= 8);
             const ProbeResult r = prober.CheckUrl(urls[i], 5, false);
             QCOMPARE(r.valid, i % 3 != 0);
-            QCOMPARE(r.statusText, i % 3 == 0 ? u"Not Found"_s : u"OK"_s);
+            QCOMPARE(r.statusText, i % 3 == 0 ? u"404 Not Found（页面不存在）"_s : u"OK"_s);
         }
         // Every planned probe was asked once, none twice.
         QCOMPARE(site.requests().size(), urls.size());
@@ -140,7 +140,7 @@ private slots:
         site.setPage(u"/page"_s, "<a href=x>x</a>");
         ConcurrentProber prober(4);
         QVERIFY(prober.CheckUrl(site.url(u"/page"_s), 5, true).valid); // the sweep's probe
-        QVERIFY(prober.CheckUrl(site.url(u"/other"_s), 5, false).statusText == u"Not Found"_s);
+        QVERIFY(prober.CheckUrl(site.url(u"/other"_s), 5, false).statusText == u"404 Not Found（页面不存在）"_s);
         QVERIFY(prober.CheckUrl(site.url(u"/page"_s), 5, true).valid); // the crawl pass's probe
         QCOMPARE(prober.CheckLinks(site.url(u"/page"_s), 5), u"<a href=x>x</a>"_s);
         QCOMPARE(site.hits(u"/page"_s), 1);

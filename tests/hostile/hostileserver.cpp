@@ -33,10 +33,10 @@ QByteArray head(const QByteArray& statusLine, const QByteArray& headers)
     return statusLine + "\r\n" + headers + "\r\n";
 }
 
-QByteArray page(const QByteArray& html)
+QByteArray page(const QByteArray& html, const QByteArray& headers = {})
 {
-    return head("HTTP/1.1 200 OK", "Content-Type: text/html\r\nContent-Length: " + QByteArray::number(html.size()) +
-                                       "\r\nConnection: close\r\n") +
+    return head("HTTP/1.1 200 OK", headers + "Content-Type: text/html\r\nContent-Length: " +
+                                       QByteArray::number(html.size()) + "\r\nConnection: close\r\n") +
            html;
 }
 
@@ -136,11 +136,19 @@ private:
             sendAndClose(head("HTTP/1.1 302 Found", "Location: " + next + "\r\nContent-Length: 0\r\n"));
         } else if (path_ == u"/ftp") {
             sendAndClose(head("HTTP/1.1 302 Found", "Location: ftp://" + base_ + "/file.zip\r\nContent-Length: 0\r\n"));
+        } else if (path_ == u"/weixin") {
+            sendAndClose(head("HTTP/1.1 302 Found", "Location: weixin://dl/chat\r\nContent-Length: 0\r\n"));
+        } else if (path_ == u"/gbk") {
+            sendAndClose(head("HTTP/1.1 302 Found", "Location: /\xB2\xE2\xCA\xD4.html\r\nContent-Length: 0\r\n"));
+        } else if (path_ == u"/%B2%E2%CA%D4.html") {
+            sendAndClose(page("<a href=/found-in-gbk.html>x</a>"));
+        } else if (path_ == u"/badcoding") {
+            sendAndClose(page("<a href=/found-in-coding.html>x</a>", "Content-Encoding: utf-8\r\n"));
         } else if (path_ == u"/badstatus") {
             sendAndClose("SMTP/2.0 is-not-http\r\nContent-Length: 2\r\n\r\nok");
-        } else if (path_ == u"/headers") {
+        } else if (path_ == u"/headers" || path_ == u"/bigheaders") {
             QByteArray lines;
-            for (int i = 0; i < kHeaderLines; ++i) {
+            for (int i = 0; i < (path_ == u"/headers" ? kHeaderLines : 2 * kHeaderLines); ++i) {
                 lines += "X-Filler-" + QByteArray::number(i) + ": " + QByteArray(100, 'h') + "\r\n";
             }
             sendAndClose(head("HTTP/1.1 200 OK", lines + "Content-Type: text/html\r\nContent-Length: 2\r\n") + "ok");

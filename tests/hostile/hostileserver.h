@@ -22,7 +22,9 @@ class HostileWorker;
 //   /loop        302 to /loop-b, which redirects back to /loop
 //   /ftp         302 to an ftp:// address
 //   /badstatus   a status line that is not HTTP
-//   /headers     200 with 2,000 header lines
+//   /headers     200 with 2,000 header lines (/bigheaders: 4,000, more than browsers accept)
+//   /weixin      302 to a weixin:// address; /gbk 302 to a path in raw GBK bytes, a page of one link
+//   /badcoding   a page of one link with "Content-Encoding: utf-8", a coding that does not exist
 //   /reset       200 with a Content-Length of 1 MB; the connection is reset after 64 KiB
 // With a certificate, a TLS listener answers the same paths over https; a client that does not trust
 // the self-signed certificate fails the handshake.

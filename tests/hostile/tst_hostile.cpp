@@ -1,7 +1,9 @@
 #include "hostileserver.h"
+#include "silentserver.h"
 
 #include "checkrun.h"
 #include "httpclient.h"
+#include "link.h"
 #include "linkstore.h"
 #include "networkprober.h"
 #include "toolkit.h"
@@ -103,21 +105,40 @@ private slots:
         QVERIFY2(certificate_->ok, qPrintable(certificate_->error));
     }
 
+    // Each failure has its own status text ({base}: the server's host and port); the pages that browsers
+    // show are valid here too, and their links are found.
     void hostileLink_data()
     {
         QTest::addColumn<QString>("link");
         QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("statusText");
+        QTest::addColumn<QString>("foundLink");
         // Bodies cut at the client's cap still came with a 200: the link works, the page is read in part.
-        QTest::newRow("endless body") << u"/endless"_s << int(StatusValid);
-        QTest::newRow("body dripping a byte a second") << u"/drip"_s << int(StatusTimedOut);
-        QTest::newRow("gzip bomb") << u"/gzip"_s << int(StatusValid);
-        QTest::newRow("100 MB page") << u"/big"_s << int(StatusValid);
-        QTest::newRow("redirect loop") << u"/loop"_s << int(StatusDead);
-        QTest::newRow("redirect to ftp") << u"/ftp"_s << int(StatusDead);
-        QTest::newRow("malformed status line") << u"/badstatus"_s << int(StatusDead);
-        QTest::newRow("thousands of headers") << u"/headers"_s << int(StatusValid);
-        QTest::newRow("reset in the middle of the body") << u"/reset"_s << int(StatusDead);
-        QTest::newRow("self-signed certificate") << u"{tls}/"_s << int(StatusDead);
+        QTest::newRow("endless body") << u"/endless"_s << int(StatusValid) << u"OK"_s << QString();
+        QTest::newRow("body dripping a byte a second")
+            << u"/drip"_s << int(StatusTimedOut) << u"查询超时"_s << QString();
+        QTest::newRow("gzip bomb") << u"/gzip"_s << int(StatusValid) << u"OK"_s << QString();
+        QTest::newRow("100 MB page") << u"/big"_s << int(StatusValid) << u"OK"_s << QString();
+        QTest::newRow("redirect loop") << u"/loop"_s << int(StatusDead) << u"重定向次数过多"_s << QString();
+        QTest::newRow("redirect to ftp") << u"/ftp"_s << int(StatusDead)
+                                         << u"重定向到不支持的协议（ftp://{base}/file.zip）"_s << QString();
+        QTest::newRow("redirect to an app")
+            << u"/weixin"_s << int(StatusDead) << u"重定向到不支持的协议（weixin://dl/chat）"_s << QString();
+        QTest::newRow("malformed status line")
+            << u"/badstatus"_s << int(StatusDead) << u"服务器响应无效"_s << QString();
+        QTest::newRow("thousands of headers") << u"/headers"_s << int(StatusValid) << u"OK"_s << QString();
+        QTest::newRow("head beyond browsers' bound")
+            << u"/bigheaders"_s << int(StatusDead) << u"响应头过大"_s << QString();
+        QTest::newRow("reset in the middle of the body")
+            << u"/reset"_s << int(StatusDead) << u"连接被重置"_s << QString();
+        QTest::newRow("self-signed certificate") << u"{tls}/"_s << int(StatusDead) << u"证书不受信任"_s << QString();
+        QTest::newRow("refused port") << u"{closed}/"_s << int(StatusDead) << u"连接被拒绝"_s << QString();
+        QTest::newRow("unknown host") << u"http://nothing.invalid/"_s << int(StatusDead) << u"无法解析域名"_s
+                                      << QString();
+        QTest::newRow("404") << u"/nothing"_s << int(StatusDead) << u"404 Not Found（页面不存在）"_s << QString();
+        QTest::newRow("unknown content coding")
+            << u"/badcoding"_s << int(StatusValid) << u"OK"_s << u"/found-in-coding.html"_s;
+        QTest::newRow("redirect in raw GBK") << u"/gbk"_s << int(StatusValid) << u"OK"_s << u"/found-in-gbk.html"_s;
     }
 
     // One check run per case over a home page that links to the hostile endpoint and a normal page;
@@ -126,8 +147,14 @@ private slots:
     {
         QFETCH(QString, link);
         QFETCH(int, expected);
+        QFETCH(QString, statusText);
+        QFETCH(QString, foundLink);
+        const ClosedPort closed;
+        link.replace(u"{closed}"_s, closed.baseUrl());
         HostileServer server({link}, certificate_->cert, certificate_->key);
-        const QString url = link.startsWith(u"{tls}"_s) ? server.tlsUrl(link.mid(5)) : server.url(link);
+        const QString url = link.startsWith(u"{tls}"_s)  ? server.tlsUrl(link.mid(5))
+                            : link.startsWith(u"http"_s) ? link
+                                                         : server.url(link);
 
         LinkStore store;
         CoreToolkit toolkit;
@@ -158,6 +185,8 @@ private slots:
               server.bodyBytesSent(link));
 
         QCOMPARE(verdict(hostile->status), verdict(expected));
+        QCOMPARE(hostile->record.statusText, statusText.replace(u"{base}"_s, server.url(u""_s).mid(7)));
+        QVERIFY(foundLink.isEmpty() || store.checktext(server.url(foundLink)) != 0);
         // A link ends within its timeout and the half second the rounding rule allows, plus a margin.
         QVERIFY2(probeMs(*hostile) <= (kTryTime + 1) * 1000, qPrintable(QString::number(probeMs(*hostile))));
         QVERIFY2(runMs < 3 * (kTryTime + 2) * 1000, qPrintable(QString::number(runMs)));
@@ -199,6 +228,9 @@ private slots:
         QVERIFY2(r.completed, qPrintable(r.errorText));
         QCOMPARE(r.status, 200);
         QVERIFY(!r.body.isEmpty());
+        // Trusted, but issued for 127.0.0.1 only.
+        request.url.replace(u"127.0.0.1"_s, u"localhost"_s);
+        QCOMPARE(Link::Classify(client.fetch(request)).statusText, u"证书与域名不符"_s);
     }
 
     // kelvara-check over one site that links to every hostile endpoint at once: the run ends, every

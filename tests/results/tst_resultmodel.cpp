@@ -111,6 +111,8 @@ private slots:
         QVERIFY(page.data(Qt::FontRole).value<QFont>().bold());
         QCOMPARE(page.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
         QVERIFY(!(model.flags(page) & Qt::ItemIsEditable));
+        tree.setProbeFields(2, 5, QStringLiteral("连接被拒绝"));
+        QVERIFY(page.data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("\n连接被拒绝"))); // why it is dead
 
         // A resource shows its kind in front of its text.
         NodeRecord image;

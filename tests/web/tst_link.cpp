@@ -38,8 +38,8 @@ private slots:
         server_.setRoute(u"/slow"_s, slow);
     }
 
-    // Final statuses 200-399 are valid, others dead with the server's status text; no status at all is
-    // dead with an empty text.
+    // Final statuses 200-399 are valid with the server's status text, others dead with their code and
+    // meaning too; no status at all is dead with the reason.
     void checkUrl_data()
     {
         QTest::addColumn<QString>("path");
@@ -47,11 +47,11 @@ private slots:
         QTest::addColumn<QString>("statusText");
         QTest::newRow("200") << u"/ok"_s << true << u"OK"_s;
         QTest::newRow("301 to 200") << u"/moved"_s << true << u"OK"_s;
-        QTest::newRow("302 to 404") << u"/gone"_s << false << u"Not Found"_s;
-        QTest::newRow("404 page") << u"/missing"_s << false << u"Not Found"_s;
-        QTest::newRow("403") << u"/forbidden"_s << false << u"Forbidden"_s;
-        QTest::newRow("500") << u"/error"_s << false << u"Internal Server Error"_s;
-        QTest::newRow("redirect loop") << u"/loop"_s << false << QString();
+        QTest::newRow("302 to 404") << u"/gone"_s << false << u"404 Not Found（页面不存在）"_s;
+        QTest::newRow("404 page") << u"/missing"_s << false << u"404 Not Found（页面不存在）"_s;
+        QTest::newRow("403") << u"/forbidden"_s << false << u"403 Forbidden（禁止访问）"_s;
+        QTest::newRow("500") << u"/error"_s << false << u"500 Internal Server Error（服务器内部错误）"_s;
+        QTest::newRow("redirect loop") << u"/loop"_s << false << u"重定向次数过多"_s;
     }
 
     void checkUrl()
@@ -77,7 +77,7 @@ private slots:
         ClosedPort closed;
         Link link = probe(closed.url(u"/"_s));
         QVERIFY(!link.CheckUrl());
-        QCOMPARE(link.statusText(), QString());
+        QCOMPARE(link.statusText(), u"连接被拒绝"_s);
         QVERIFY(link.querytimes() < 2'000);
     }
 
