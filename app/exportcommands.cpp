@@ -102,9 +102,8 @@ void ExportCommands::write(const Format& format, const ResultTree& list, const Q
         return;
     }
     // The writers replace the file in one step, so an old file survives a failed write untouched.
-    const WriteResult result =
-        WriteTextReport(list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt,
-                        store_.change());
+    const WriteResult result = WriteTextReport(
+        list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt, store_.change());
     if (!result.ok) {
         // Without this the user would be told the export finished while nothing was written.
         toolkit_.MsgBox(ExportText::failedLead() + QStringLiteral("\r\n\r\n") + result.error, MsgButtons::Ok,

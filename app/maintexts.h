@@ -40,8 +40,14 @@ inline QString reallyDelete() { return QStringLiteral("确实要删除该网站�
 inline QString noDollar() { return QStringLiteral("网站URL中不能含有“$”字符，请去掉后再输入。"); }
 
 // Kept checks
-inline QString forgetHistory() { return QStringLiteral("是否同时删除该网站的检测历史？"); }
-inline QString historyUnavailable() { return QStringLiteral("检测历史无法使用，检测照常进行，但不保存历史：\r\n\r\n"); }
+inline QString forgetHistory()
+{
+    return QStringLiteral("是否同时删除该网站的检测历史？");
+}
+inline QString historyUnavailable()
+{
+    return QStringLiteral("检测历史无法使用，检测照常进行，但不保存历史：\r\n\r\n");
+}
 inline QString changeNote(qsizetype newDead, qsizetype fixed)
 {
     return QStringLiteral("与上次检测相比：新增死链接") + QString::number(newDead) + QStringLiteral("个，已修复") +

@@ -31,8 +31,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <utility>
 #include <exception>
+#include <utility>
 
 namespace {
 

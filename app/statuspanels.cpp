@@ -50,7 +50,8 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
     addPermanentWidget(waitNote_);
     connect(&store, &LinkStore::changeChanged, this, [this] {
         const RunChange& change = store_.change();
-        changeNote_->setText(change.isEmpty() ? QString() : MainText::changeNote(change.newDead.size(), change.fixed.size()));
+        changeNote_->setText(change.isEmpty() ? QString()
+                                              : MainText::changeNote(change.newDead.size(), change.fixed.size()));
         changeNote_->setVisible(!change.isEmpty());
     });
     addPermanentWidget(progress_);

@@ -117,7 +117,8 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings)
     while (const qint64 old = resumableRun(site)) {
         exec(u"DELETE FROM nodes WHERE run = "_s + QString::number(old));
         exec(u"DELETE FROM urls WHERE run = "_s + QString::number(old));
-        if (!exec(u"UPDATE runs SET state = "_s + QString::number(Dropped) + u" WHERE id = "_s + QString::number(old))) {
+        if (!exec(u"UPDATE runs SET state = "_s + QString::number(Dropped) + u" WHERE id = "_s +
+                  QString::number(old))) {
             return 0;
         }
     }

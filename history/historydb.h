@@ -13,7 +13,13 @@
 class HistoryDb
 {
 public:
-    enum State { Running = 0, Paused = 1, Finished = 2, Dropped = 3 };
+    enum State
+    {
+        Running = 0,
+        Paused = 1,
+        Finished = 2,
+        Dropped = 3
+    };
     static constexpr int kKeptRuns = 20; // per site
 
     // Opens (or creates) the database at `path`; an empty path means the user's data folder.

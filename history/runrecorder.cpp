@@ -1,8 +1,8 @@
 #include "runrecorder.h"
 
+#include "comparison.h"
 #include "historydb.h"
 #include "linkstore.h"
-#include "comparison.h"
 #include "runtexts.h"
 
 #include <QJsonArray>
@@ -216,7 +216,8 @@ bool RunRecorder::write(int state, int batchCounter)
         fail(db.lastError().text());
         return false;
     }
-    const bool ok = writeNodes(Full) && writeNodes(Dead) && writeUrls(0) && writeUrls(1) && writeRun(state, batchCounter);
+    const bool ok =
+        writeNodes(Full) && writeNodes(Dead) && writeUrls(0) && writeUrls(1) && writeRun(state, batchCounter);
     if (!ok || !db.commit()) {
         db.rollback();
         fail(db.lastError().text());
@@ -347,7 +348,8 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
         return false;
     }
     QSqlQuery q(db_.database());
-    q.prepare(u"SELECT site, settings, pass_nodes, batch, home, scan_resources, panels, resume FROM runs WHERE id = ?"_s);
+    q.prepare(
+        u"SELECT site, settings, pass_nodes, batch, home, scan_resources, panels, resume FROM runs WHERE id = ?"_s);
     q.addBindValue(id);
     if (!check(q.exec(), q) || !q.next()) {
         return false;
@@ -378,8 +380,8 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
     store_.setPanel(1, RunText::paused());
     restoredSettings_ = HistoryDb::parseSettings(q.value(1).toString());
     run_.setSettings(restoredSettings_);
-    run_.restore({siteAs.isEmpty() ? q.value(0).toString() : siteAs, q.value(2).toInt(), q.value(3).toInt(), q.value(4).toString(),
-                  q.value(5).toBool()});
+    run_.restore({siteAs.isEmpty() ? q.value(0).toString() : siteAs, q.value(2).toInt(), q.value(3).toInt(),
+                  q.value(4).toString(), q.value(5).toBool()});
     runId_ = id;
     forgetPending();
     urlsWritten_ = {store_.timeouts().count(), store_.deads().count()};

@@ -45,7 +45,11 @@ signals:
     void failed(const QString& why);
 
 private:
-    enum Tree { Full = 0, Dead = 1 };
+    enum Tree
+    {
+        Full = 0,
+        Dead = 1
+    };
 
     void mark(int tree, int index);
     void forgetPending();

@@ -162,11 +162,12 @@ QVariant ResultTreeModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         // A resource's kind in front: an image or a script is told from a page at a glance.
-    {
-        const QString text = n->record.kind == LinkKind::Page ? n->text : QString(KindTag(n->record.kind) + n->text);
-        const bool isNew = n->status == StatusDead && !newDead_.isEmpty() && newDead_.contains(n->record.url);
-        return isNew ? QStringLiteral("新 ") + text : text;
-    }
+        {
+            const QString text =
+                n->record.kind == LinkKind::Page ? n->text : QString(KindTag(n->record.kind) + n->text);
+            const bool isNew = n->status == StatusDead && !newDead_.isEmpty() && newDead_.contains(n->record.url);
+            return isNew ? QStringLiteral("新 ") + text : text;
+        }
     case Qt::DecorationRole:
         return StatusIcons::icon(n->status);
     case Qt::FontRole:

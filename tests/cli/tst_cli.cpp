@@ -166,7 +166,8 @@ private slots:
         const Result resumed = run({u"--resume"_s, site.baseUrl()});
         QCOMPARE(resumed.code, 1);
         QCOMPARE(textVerdicts(resumed.out, &summary), expected);
-        QVERIFY2(signal != SIGINT || site.requests().size() - wholeRequests <= wholeRequests + 1, qPrintable(resumed.err));
+        QVERIFY2(signal != SIGINT || site.requests().size() - wholeRequests <= wholeRequests + 1,
+                 qPrintable(resumed.err));
     }
 
     // A damaged database keeps no check, but stops none.
@@ -219,10 +220,10 @@ private slots:
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
         for (const char* option :
-             {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
-              "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
-              "--resume",    "--no-history", "queryTimeMs", "statusText",    "parent",      "linkText",    "kind",
-              "httpStatus"}) {
+             {"--depth",     "--timeout", "--subdomains", "--show-repeats", "--link-text", "--parallel",
+              "--txt",       "--html",    "--xlsx",       "--dead-only",    "--format",    "--exclude",
+              "--resources", "--version", "--resume",     "--no-history",   "queryTimeMs", "statusText",
+              "parent",      "linkText",  "kind",         "httpStatus"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }

@@ -40,10 +40,16 @@ class TestHistory : public QObject
                     const ResultNode* n = t->node(i);
                     NodeRecord record = n->record;
                     record.queryTime = withTimes ? record.queryTime : 0;
-                    d << QStringList{QString::number(n->keyNumber), n->text, QString::number(n->parent),
-                                     QString::number(n->status), record.render(), n->record.anchorText,
-                                     QString::number(int(n->record.kind)), QString::number(n->bold),
-                                     QString::number(n->red), n->request}
+                    d << QStringList{QString::number(n->keyNumber),
+                                     n->text,
+                                     QString::number(n->parent),
+                                     QString::number(n->status),
+                                     record.render(),
+                                     n->record.anchorText,
+                                     QString::number(int(n->record.kind)),
+                                     QString::number(n->bold),
+                                     QString::number(n->red),
+                                     n->request}
                              .join(u'|');
                 }
             }
