@@ -69,8 +69,10 @@ void ExportCommands::exportReport(WebCommands::Report report, const ResultTree& 
         if (fileName.isEmpty()) {
             return;
         }
-        write(format, list, fileName);
-        offerToOpen(fileName);
+        // After a failure there is nothing of this export to open; a file of that name is an older one.
+        if (write(format, list, fileName)) {
+            offerToOpen(fileName);
+        }
     } catch (const std::exception&) {
     }
 }
@@ -95,11 +97,10 @@ QString ExportCommands::askFileName(const Format& format)
     return fileName;
 }
 
-void ExportCommands::write(const Format& format, const ResultTree& list, const QString& fileName)
+bool ExportCommands::write(const Format& format, const ResultTree& list, const QString& fileName)
 {
     if (format.report == WebCommands::Report::Excel) {
-        writeWorkbook(list, fileName);
-        return;
+        return writeWorkbook(list, fileName);
     }
     // The writers replace the file in one step, so an old file survives a failed write untouched.
     const WriteResult result = WriteTextReport(
@@ -109,9 +110,10 @@ void ExportCommands::write(const Format& format, const ResultTree& list, const Q
         toolkit_.MsgBox(ExportText::failedLead() + QStringLiteral("\r\n\r\n") + result.error, MsgButtons::Ok,
                         MsgIcon::Critical, ExportText::failedTitle());
     }
+    return result.ok;
 }
 
-void ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileName)
+bool ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileName)
 {
     BusyPointer busy(toolkit_);
     const SheetReportResult result = WriteSheetReport(list, fileName, store_.change());
@@ -119,6 +121,7 @@ void ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileNa
     if (!result.ok) {
         toolkit_.MsgBox(SheetFailureMessage(result), MsgButtons::Ok, MsgIcon::Critical, SheetFailureTitle());
     }
+    return result.ok;
 }
 
 void ExportCommands::offerToOpen(const QString& fileName)
@@ -128,9 +131,6 @@ void ExportCommands::offerToOpen(const QString& fileName)
         return;
     }
     // The desktop opens each file in the program it has for the type: a .txt report in its text
-    // editor, the workbook in its spreadsheet program and the Html report in the browser. A failed
-    // write may have left no file; there is nothing to open then.
-    if (QFileInfo::exists(fileName)) {
-        toolkit_.OpenUrl(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString());
-    }
+    // editor, the workbook in its spreadsheet program and the Html report in the browser.
+    toolkit_.OpenUrl(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString());
 }

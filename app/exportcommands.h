@@ -33,8 +33,9 @@ private:
 
     bool runActive() const;
     QString askFileName(const Format& format);
-    void write(const Format& format, const ResultTree& list, const QString& fileName);
-    void writeWorkbook(const ResultTree& list, const QString& fileName);
+    // True when the file was written; a failure has been shown to the user.
+    bool write(const Format& format, const ResultTree& list, const QString& fileName);
+    bool writeWorkbook(const ResultTree& list, const QString& fileName);
     void offerToOpen(const QString& fileName);
 
     Toolkit& toolkit_;

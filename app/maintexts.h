@@ -38,6 +38,10 @@ inline QString chooseToDelete() { return QStringLiteral("请选择要删除的�
 inline QString reallyDelete() { return QStringLiteral("确实要删除该网站吗？"); }
 // The stored site list separates sites with "$", so a site cannot hold one.
 inline QString noDollar() { return QStringLiteral("网站URL中不能含有“$”字符，请去掉后再输入。"); }
+// Addresses that no check could start from.
+inline QString siteBlank() { return QStringLiteral("网站URL不能为空！"); }
+inline QString siteScheme() { return QStringLiteral("网站URL只能使用http或https协议！"); }
+inline QString siteNoHost() { return QStringLiteral("网站URL中缺少域名或IP地址！"); }
 
 // Kept checks
 inline QString forgetHistory()

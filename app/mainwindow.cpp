@@ -18,6 +18,7 @@
 #include "toolkit.h"
 #include "webcommands.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -158,6 +159,9 @@ QWidget* MainWindow::buildLeftColumn()
     connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
     connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
     connect(frame4_, &SettingsPanel::resourcesChanged, this, [this](bool on) { config_.saveResources(on); });
+    connect(frame4_, &SettingsPanel::timeoutRefused, this, [this] {
+        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+    });
     box->addWidget(frame4_);
     box->addWidget(results_->frame());
     box->addWidget(buildExportFrame());
@@ -187,6 +191,15 @@ QGroupBox* MainWindow::buildSiteFrame()
     connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
     connect(sites_, &SiteList::siteRemoved, this, &MainWindow::offerToForget);
     connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
+    // The keys do what the mouse does: Enter ticks the site and starts it, Delete asks and deletes it.
+    connect(listView11_, &SiteListView::startKeyPressed, this, [this](int row) {
+        sites_->click(row);
+        Command5_Click();
+    });
+    connect(listView11_, &SiteListView::deleteKeyPressed, this, [this](int row) {
+        sites_->click(row);
+        sites_->remove();
+    });
 
     command3_ = named(new QPushButton(MainText::add()), QStringLiteral("Command3"));
     command4_ = named(new QPushButton(MainText::remove()), QStringLiteral("Command4"));
@@ -278,6 +291,12 @@ QComboBox* MainWindow::urlPicker(const QString& name, UrlList& list)
     auto* picker = named(new QComboBox, name);
     picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     picker->setMinimumContentsLength(20);
+    // A screenful of entries, then a scroll bar. Styles that open the list over the box as a menu
+    // (Fusion among them) ignore the row limit and fill the screen's height, without a scroll bar; the
+    // plain drop-down list keeps both.
+    picker->setMaxVisibleItems(20);
+    picker->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    picker->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(&list, &UrlList::entryAdded, picker, [picker, &list](int row) {
         picker->addItem(list.entry(row).url, list.entry(row).data);
     });
@@ -354,12 +373,17 @@ void MainWindow::Command5_Click()
         return;
     }
     int timeout = 0;
-    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < 10 || timeout > 30) {
+    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < kMinTimeout || timeout > kMaxTimeout) {
         toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
         frame4_->focusTimeout();
         return;
     }
     if (command5_->text() == MainText::start()) {
+        // A site stored before addresses were checked may be one that no check can start from.
+        if (const QString problem = SiteAddressProblem(site); !problem.isEmpty()) {
+            toolkit_.MsgBox(problem, MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+            return;
+        }
         startRun(site, timeout);
     } else {
         setRunControlsEnabled(true);

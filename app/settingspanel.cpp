@@ -7,13 +7,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
+#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-
-#include <cmath>
 
 namespace {
 
@@ -47,11 +45,11 @@ protected:
 
 } // namespace
 
-bool ReadsAsNumber(const QString& text)
+bool IsTimeoutInRange(const QString& text)
 {
     bool ok = false;
-    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
-    return ok && std::isfinite(v);
+    const int seconds = text.trimmed().toInt(&ok);
+    return ok && seconds >= kMinTimeout && seconds <= kMaxTimeout;
 }
 
 SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFrame(), parent)
@@ -63,6 +61,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     resources_ = named(new QCheckBox(MainText::resources()), QStringLiteral("chkResources"));
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
     text3_->setMaximumWidth(48);
+    // Digits only; the range is told when the box is left.
+    text3_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), text3_));
     slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
     slider1_->setRange(0, 5);
     slider1_->setPageStep(1);
@@ -110,6 +110,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     }
     connect(slider1_, &QSlider::valueChanged, this, &SettingsPanel::onDepthMoved);
     connect(text3_, &QLineEdit::textChanged, this, &SettingsPanel::onTimeoutChanged);
+    connect(text3_, &QLineEdit::editingFinished, this, &SettingsPanel::onTimeoutLeft);
     // A click is the user's; setResources() changes the box without one, so it announces nothing.
     connect(resources_, &QCheckBox::clicked, this, &SettingsPanel::resourcesChanged);
     connect(parallel_, &QSpinBox::valueChanged, this, [this](int value) {
@@ -127,12 +128,23 @@ void SettingsPanel::onDepthMoved(int value)
     }
 }
 
+// Only a timeout a run accepts is stored, so the stored settings always start a run.
 void SettingsPanel::onTimeoutChanged(const QString& text)
 {
-    if (!applying_ && ReadsAsNumber(text)) {
+    if (!applying_ && IsTimeoutInRange(text)) {
         storedTimeout_ = text;
         emit saveRequested();
     }
+}
+
+// Left with a value out of range, the box shows the stored one again, and the user is told the range.
+void SettingsPanel::onTimeoutLeft()
+{
+    if (IsTimeoutInRange(text3_->text())) {
+        return;
+    }
+    text3_->setText(IsTimeoutInRange(storedTimeout_) ? storedTimeout_ : QString::number(kMinTimeout));
+    emit timeoutRefused();
 }
 
 void SettingsPanel::apply(const SettingsRecord& r)

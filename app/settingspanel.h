@@ -22,7 +22,7 @@ public:
     // Applies the fields a stored record holds; announces nothing.
     void apply(const SettingsRecord& record);
     // The five fields of the controls (the checked site is not theirs). The timeout field is the last
-    // text of the box that read as a number: a save for another control must not store "1|2".
+    // text of the box in range: a save for another control must not store "1|2" or "5".
     SettingsRecord record() const;
     // The settings of a run; `timeout` must already be checked.
     CheckSettings checkSettings(int timeout) const;
@@ -40,10 +40,13 @@ signals:
     void saveRequested();
     void parallelChanged(int requests);
     void resourcesChanged(bool on);
+    // The timeout box was left with a value out of range; it shows the stored value again.
+    void timeoutRefused();
 
 private:
     void onDepthMoved(int value);
     void onTimeoutChanged(const QString& text);
+    void onTimeoutLeft();
 
     QCheckBox* check9_;
     QCheckBox* check10_;
@@ -57,5 +60,8 @@ private:
     QString storedTimeout_ = QStringLiteral("10");
 };
 
-// True when the whole text reads as a number (the timeout box saves only then).
-bool ReadsAsNumber(const QString& text);
+// The page query timeout a run accepts, in seconds.
+constexpr int kMinTimeout = 10;
+constexpr int kMaxTimeout = 30;
+// True when the text is a whole number of seconds in that range (the timeout box saves only then).
+bool IsTimeoutInRange(const QString& text);

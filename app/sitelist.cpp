@@ -1,10 +1,31 @@
 #include "sitelist.h"
 
+#include "linkstore.h"
 #include "maintexts.h"
 #include "sitelistview.h"
 #include "textops.h"
 #include "toolkit.h"
 #include "urlops.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+QString SiteAddressProblem(const QString& text)
+{
+    const QString site = TrimSpaces(text);
+    if (site.isEmpty()) {
+        return MainText::siteBlank();
+    }
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    if (scheme.match(site).hasMatch() && !IsHttpUrl(site)) {
+        return MainText::siteScheme();
+    }
+    const QUrl url(LinkStore::homeUrl(site), QUrl::TolerantMode);
+    if (!url.isValid() || url.host().isEmpty()) {
+        return MainText::siteNoHost();
+    }
+    return {};
+}
 
 SiteList::SiteList(SiteListView& view, Toolkit& toolkit, QObject* parent)
     : QObject(parent), view_(view), toolkit_(toolkit)
@@ -53,12 +74,13 @@ bool SiteList::anyChecked() const
     return found;
 }
 
-bool SiteList::holdsDollar(const QString& text)
+bool SiteList::refuses(const QString& text)
 {
-    if (!text.contains(u'$')) {
+    const QString problem = text.contains(u'$') ? MainText::noDollar() : SiteAddressProblem(text);
+    if (problem.isEmpty()) {
         return false;
     }
-    toolkit_.MsgBox(MainText::noDollar(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+    toolkit_.MsgBox(problem, MsgButtons::Ok, MsgIcon::Information, MainText::notice());
     return true;
 }
 
@@ -70,8 +92,8 @@ void SiteList::select(int row)
 void SiteList::add()
 {
     const QString answer = toolkit_.InputBox(MainText::addPrompt(), MainText::addTitle(), QString());
-    // Only spaces would make a site with an empty URL: refused as an edit to one is.
-    if (!TrimSpaces(answer).isEmpty() && !holdsDollar(answer)) {
+    // A cancelled box gives a null text, an empty entry an empty one, which is refused with a reason.
+    if (!answer.isNull() && !refuses(answer)) {
         if (!SiteExists(answer, sites())) {
             view_.appendSite(TrimSpaces(answer));
             select(view_.count() - 1);
@@ -117,7 +139,7 @@ bool SiteList::edit(int row, const QString& newText)
     if (newText == view_.siteText(row)) {
         return false; // nothing changed: no duplicate to report, nothing to store
     }
-    if (TrimSpaces(newText).isEmpty() || holdsDollar(newText)) {
+    if (refuses(newText)) {
         return false;
     }
     if (SiteExists(newText, sites())) {

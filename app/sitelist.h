@@ -6,6 +6,10 @@
 class SiteListView;
 class Toolkit;
 
+// Why `text` cannot be the address of a site to check, as the message that says so; empty when it can.
+// A site is a host, with a port and a path or not, and with "http://" or "https://" in front or not.
+QString SiteAddressProblem(const QString& text);
+
 // The user's sites: add, delete, edit in place, check and click, with the messages of each, and the
 // position of the checked site. Whatever must be stored is asked for through the two signals.
 class SiteList : public QObject
@@ -36,7 +40,8 @@ signals:
 
 private:
     bool anyChecked() const;
-    bool holdsDollar(const QString& text);
+    // Shows why `text` cannot be a site's address, if it cannot.
+    bool refuses(const QString& text);
     void select(int row);
 
     SiteListView& view_;

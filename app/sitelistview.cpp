@@ -3,6 +3,7 @@
 #include "maintexts.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -110,4 +111,21 @@ void SiteListView::mouseReleaseEvent(QMouseEvent* event)
     toggledInRelease_ = false;
     QTreeWidget::mouseReleaseEvent(event);
     toggledInRelease_ = false;
+}
+
+void SiteListView::keyPressEvent(QKeyEvent* event)
+{
+    const int row = indexOfTopLevelItem(currentItem());
+    const int key = event->key();
+    const bool start = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (row < 0 || state() == EditingState || (!start && key != Qt::Key_Delete)) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (start) {
+        emit startKeyPressed(row);
+    } else {
+        emit deleteKeyPressed(row);
+    }
 }

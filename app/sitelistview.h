@@ -31,9 +31,14 @@ signals:
     void checkToggled(int row);
     // The user clicked `row` elsewhere than on its check box.
     void rowClicked(int row);
+    // Enter or Return on `row`, outside an edit.
+    void startKeyPressed(int row);
+    // Delete on `row`.
+    void deleteKeyPressed(int row);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void onItemChanged(QTreeWidgetItem* item);

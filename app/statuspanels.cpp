@@ -3,9 +3,29 @@
 #include "linkstore.h"
 #include "maintexts.h"
 #include "runtexts.h"
+#include "waitcountdown.h"
 
 #include <QLabel>
 #include <QProgressBar>
+
+namespace {
+
+constexpr int kRefreshMs = 100;
+
+// Links tested out of links parsed, as panels 3 and 4 count them. Its own "%v/%m" text would repaint
+// the bar at once for every link; this text is painted with the rest of the window instead.
+class CountBar : public QProgressBar
+{
+public:
+    CountBar()
+    {
+        setFormat(QString());
+        setTextVisible(true);
+    }
+    QString text() const override { return QString::number(value()) + u'/' + QString::number(maximum()); }
+};
+
+} // namespace
 
 qint64 CounterValue(const QString& panelText)
 {
@@ -35,10 +55,9 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
         panels_[i]->setMinimumWidth(60);
         addWidget(panels_[i], stretches[i]);
     }
-    progress_ = new QProgressBar;
+    progress_ = new CountBar;
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setMaximumWidth(180);
-    progress_->setFormat(QStringLiteral("%v/%m"));
     progress_->hide();
     waitNote_ = new QLabel;
     waitNote_->setObjectName(QStringLiteral("waitNote"));
@@ -55,14 +74,11 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
         changeNote_->setVisible(!change.isEmpty());
     });
     addPermanentWidget(progress_);
-    connect(&store, &LinkStore::waitNoteChanged, this, [this](const QString& text) {
-        waitNote_->setText(text);
-        waitNote_->setVisible(!text.isEmpty());
-    });
-
-    progressTimer_.setSingleShot(true);
-    progressTimer_.setInterval(200);
-    connect(&progressTimer_, &QTimer::timeout, this, &StatusPanels::updateProgress);
+    auto* countdown = new WaitCountdown(waitNote_);
+    connect(&store, &LinkStore::waitNoteChanged, countdown, &WaitCountdown::show);
+    refreshTimer_.setSingleShot(true);
+    refreshTimer_.setInterval(kRefreshMs);
+    connect(&refreshTimer_, &QTimer::timeout, this, &StatusPanels::refresh);
     connect(&store, &LinkStore::panelChanged, this, &StatusPanels::showPanel);
 }
 
@@ -71,16 +87,25 @@ QLabel* StatusPanels::panelLabel(int number) const
     return number >= 1 && number <= 5 ? panels_[number - 1] : nullptr;
 }
 
+// The state shows at once. The counters change for every link, hundreds of times a second: they are
+// shown a few times a second, all together with the bar, so that what is on screen always agrees.
 void StatusPanels::showPanel(int number, const QString& text)
 {
-    if (QLabel* label = panelLabel(number)) {
-        label->setText(text);
-    }
     if (number == 1) {
-        updateProgress();
-    } else if (!progressTimer_.isActive()) {
-        progressTimer_.start();
+        panels_[0]->setText(text);
+        refresh();
+    } else if (!refreshTimer_.isActive()) {
+        refreshTimer_.start();
     }
+}
+
+void StatusPanels::refresh()
+{
+    refreshTimer_.stop();
+    for (int number = 2; number <= 5; ++number) {
+        panels_[number - 1]->setText(store_.panel(number));
+    }
+    updateProgress();
 }
 
 void StatusPanels::updateProgress()
@@ -92,7 +117,8 @@ void StatusPanels::updateProgress()
         return;
     }
     const qint64 tested = CounterValue(store_.panel(3));
-    const qint64 parsed = qMax<qint64>(store_.full().count(), tested);
-    progress_->setRange(0, static_cast<int>(qMax<qint64>(parsed, 1)));
+    const qint64 parsed = qMax(CounterValue(store_.panel(4)), tested);
+    progress_->setRange(0, static_cast<int>(parsed));
     progress_->setValue(static_cast<int>(tested));
+    progress_->update();
 }

@@ -8,7 +8,8 @@ class QLabel;
 class QProgressBar;
 
 // The status bar: the five panels of the link store, and beside them, while a run goes on, a
-// progress bar of links tested out of links parsed.
+// progress bar of links tested out of links parsed (the numbers of panels 3 and 4, shown together with
+// them) and the countdown of a server's wait.
 class StatusPanels : public QStatusBar
 {
     Q_OBJECT
@@ -21,6 +22,7 @@ public:
 
 private:
     void showPanel(int number, const QString& text);
+    void refresh();
     void updateProgress();
 
     LinkStore& store_;
@@ -28,7 +30,7 @@ private:
     QProgressBar* progress_;
     QLabel* waitNote_; // a server asked the run to wait; hidden otherwise
     QLabel* changeNote_; // what the last finished check changed; hidden when it had nothing to compare with
-    QTimer progressTimer_;
+    QTimer refreshTimer_;
 };
 
 // The number inside a counter text such as "累计已检测链接：12个"; 0 when there is none.

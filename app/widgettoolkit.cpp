@@ -99,7 +99,11 @@ QString WidgetToolkit::InputBox(const QString& prompt, const QString& title, con
     bool ok = false;
     const QString text =
         QInputDialog::getText(QApplication::activeWindow(), title, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    if (!ok) {
+        return QString();
+    }
+    // An empty entry is told apart from a cancel: it is an empty text, not a null one.
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
 QString WidgetToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt)

@@ -83,6 +83,10 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
         resuming_ = true;
     } else {
         store_.clearTrees();
+        // A fresh run counts from zero: dead and timed-out links of an earlier run would be counted
+        // and listed twice.
+        store_.deads().clear();
+        store_.timeouts().clear();
         startList(site);
         resuming_ = false;
         prober_.forgetCookies();

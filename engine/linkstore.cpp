@@ -15,7 +15,10 @@ void UrlList::clear()
     emit cleared();
 }
 
-LinkStore::LinkStore(QObject* parent) : QObject(parent) {}
+LinkStore::LinkStore(QObject* parent) : QObject(parent)
+{
+    dead_.setOrigin(&full_);
+}
 
 QString LinkStore::panel(int number) const
 {

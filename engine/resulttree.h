@@ -92,6 +92,11 @@ public:
     // Index of the first node with that key number, or 0.
     int findKey(int keyNumber) const;
 
+    // The list whose nodes this one copies (the dead-link list copies the full result list), where a
+    // node's key names the node it copies; null for a list of its own.
+    const ResultTree* origin() const { return origin_; }
+    void setOrigin(const ResultTree* origin) { origin_ = origin; }
+
     // NodeLookup
     int nodeCount() const override { return count(); }
     QString nodeText(int index) const override;
@@ -111,4 +116,5 @@ private:
     std::vector<int> topLevel_;
     QHash<QString, int> byUrl_;
     QHash<int, int> byKey_;
+    const ResultTree* origin_ = nullptr;
 };

@@ -21,7 +21,8 @@ public:
     virtual double Timer() const = 0;
 
     virtual MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) = 0;
-    // Returns the text entered, or the empty text when the user cancels.
+    // Returns the text entered (an empty, not null, text for an empty entry), or a null text when the
+    // user cancels.
     virtual QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
     // Returns the chosen path, or the empty text when the user cancels.
     virtual QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt) = 0;

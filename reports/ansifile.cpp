@@ -1,6 +1,5 @@
 #include "ansifile.h"
 
-#include <QSaveFile>
 #include <QStringEncoder>
 
 namespace {
@@ -19,18 +18,5 @@ QByteArray EncodeAnsi(const QString& text)
 
 WriteResult WriteAnsiLine(const QString& fileName, const QString& text)
 {
-    const QByteArray bytes = EncodeAnsi(text + QStringLiteral("\r\n"));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {false, file.errorString()};
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return {false, reason};
-    }
-    if (!file.commit()) {
-        return {false, file.errorString()};
-    }
-    return {true, {}};
+    return WriteReportFile(fileName, EncodeAnsi(text + QStringLiteral("\r\n")));
 }

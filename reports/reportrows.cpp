@@ -11,6 +11,12 @@ QString ParentLink(const ResultTree& list, int index)
     if (!node) {
         return {};
     }
+    // A page at the top of a list of copies has its parent in the list it was copied from.
+    if (node->parent == 0 && list.origin()) {
+        if (const int copied = list.origin()->findKey(node->keyNumber)) {
+            return ParentLink(*list.origin(), copied);
+        }
+    }
     if (index == 1) {
         return node->text;
     }

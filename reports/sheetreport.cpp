@@ -1,18 +1,15 @@
 #include "sheetreport.h"
 
+#include "reportfile.h"
 #include "reportrows.h"
 #include "sheetcolumns.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
 #include <array>
-#include <filesystem>
-#include <system_error>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -26,7 +23,11 @@ const QString kDead = u"死链接"_s;
 const QString kTimedOut = u"超时链接"_s;
 const QString kUnchecked = u"尚未检测"_s;
 const QString kExcluded = u"已排除"_s; // only kelvara-check excludes links
-const QString kMilliseconds = u"毫秒"_s;
+// Query times are numbers, so that a reader can sort by them, shown as the other reports show them.
+const char* const kMillisecondsFormat = "0\"毫秒\"";
+// The most characters a cell holds; a longer text is cut, ending in kCut.
+constexpr qsizetype kCellLimit = 32767;
+const QString kCut = u"…"_s;
 const QString kFailureLead = u"导出失败，原因如下："_s;
 const QString kFailureNumberEnd = u":   "_s;
 const QString kFailureTitle = u"导出失败"_s;
@@ -69,6 +70,8 @@ public:
         valid_ = FontFormat(book, kBlue);
         dead_ = FontFormat(book, kRed);
         timedOut_ = FontFormat(book, kMagenta);
+        milliseconds_ = workbook_add_format(book);
+        format_set_num_format(milliseconds_, kMillisecondsFormat);
     }
 
     lxw_error error() const { return error_; }
@@ -88,12 +91,15 @@ public:
         const auto row = static_cast<lxw_row_t>(index);
         put(row, ColUrl, record.field(1));
         writeStatus(row, node.status);
-        put(row, ColDepth, record.field(0));
+        putNumber(row, ColDepth, record.depth, record.field(0));
         put(row, ColParent, ParentLink(list, index));
         // Only a record with both probe fields has a description and a time to show.
         const bool probed = record.fieldCount() > 4;
         put(row, ColDescription, ReportDescription(record, probed ? record.field(4) : QString()));
-        put(row, ColTime, probed ? record.field(3) + kMilliseconds : QString());
+        if (probed) {
+            const QString shown = record.field(3) + u"毫秒";
+            putNumber(row, ColTime, static_cast<double>(record.queryTime), shown, milliseconds_);
+        }
     }
 
     void sizeColumns()
@@ -128,9 +134,33 @@ private:
         if (error_ != LXW_NO_ERROR || (text.isEmpty() && !format)) {
             return;
         }
-        const QByteArray utf8 = text.toUtf8();
+        const QString cell = FitCell(text);
+        const QByteArray utf8 = cell.toUtf8();
         keep(worksheet_write_string(sheet_, row, static_cast<lxw_col_t>(column), utf8.constData(), format));
-        fit_.fit(column, text);
+        fit_.fit(column, cell);
+    }
+
+    // `shown` is the text the cell displays, for the column's width.
+    void putNumber(lxw_row_t row, int column, double value, const QString& shown, lxw_format* format = nullptr)
+    {
+        if (error_ != LXW_NO_ERROR) {
+            return;
+        }
+        keep(worksheet_write_number(sheet_, row, static_cast<lxw_col_t>(column), value, format));
+        fit_.fit(column, shown);
+    }
+
+    // A text longer than a cell holds would lose the whole workbook; the cell shows its start instead.
+    static QString FitCell(const QString& text)
+    {
+        if (text.size() <= kCellLimit) {
+            return text;
+        }
+        qsizetype keep = kCellLimit - kCut.size();
+        if (text.at(keep - 1).isHighSurrogate()) {
+            --keep; // never half a character
+        }
+        return text.left(keep) + kCut;
     }
 
     void keep(lxw_error error)
@@ -145,6 +175,7 @@ private:
     lxw_format* valid_ = nullptr;
     lxw_format* dead_ = nullptr;
     lxw_format* timedOut_ = nullptr;
+    lxw_format* milliseconds_ = nullptr;
     ColumnFit fit_{ColumnCount};
     lxw_error error_ = LXW_NO_ERROR;
 };
@@ -179,7 +210,7 @@ lxw_error WriteChangeSheet(lxw_workbook* book, const RunChange& change)
 }
 
 // Builds the whole workbook into `path`. The library writes the file only when the workbook is
-// closed, and closing also frees it, so a failed build still closes; the caller removes that file.
+// closed, and closing also frees it, so a failed build still closes.
 lxw_error BuildWorkbook(const ResultTree& list, const QString& path, const RunChange& change)
 {
     lxw_workbook* book = workbook_new(QFile::encodeName(path).constData());
@@ -205,23 +236,6 @@ lxw_error BuildWorkbook(const ResultTree& list, const QString& path, const RunCh
     return error != LXW_NO_ERROR ? error : closed;
 }
 
-// A name in the target's folder, so that the finished workbook can be renamed over the target.
-QString PartFileName(const QString& target)
-{
-    const QDir folder = QFileInfo(target).absoluteDir();
-    QString name;
-    do {
-        const QString tag = QString::number(QRandomGenerator::global()->generate(), 16);
-        name = folder.filePath(u".kelvara-"_s + tag + u".xlsx.part"_s);
-    } while (QFileInfo::exists(name));
-    return name;
-}
-
-std::filesystem::path FsPath(const QString& name)
-{
-    return std::filesystem::path(name.toStdU16String());
-}
-
 SheetReportResult LibraryFailure(lxw_error error)
 {
     return {false, static_cast<int>(error), QString::fromUtf8(lxw_strerror(error))};
@@ -231,18 +245,23 @@ SheetReportResult LibraryFailure(lxw_error error)
 
 SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName, const RunChange& change)
 {
-    const QString part = PartFileName(fileName);
-    if (const lxw_error error = BuildWorkbook(list, part, change); error != LXW_NO_ERROR) {
-        QFile::remove(part);
+    // The workbook is built where a file can always be made and then written as the other reports
+    // are: a failure leaves an old file as it was, and a name or folder that leaves no room for a
+    // copy beside the target is still written.
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        return {false, static_cast<int>(QFileDevice::OpenError), work.errorString()};
+    }
+    const QString built = work.filePath(u"report.xlsx"_s);
+    if (const lxw_error error = BuildWorkbook(list, built, change); error != LXW_NO_ERROR) {
         return LibraryFailure(error);
     }
-    std::error_code moved;
-    std::filesystem::rename(FsPath(part), FsPath(fileName), moved);
-    if (moved) {
-        QFile::remove(part);
-        return {false, moved.value(), QString::fromLocal8Bit(moved.message())};
+    QFile workbook(built);
+    if (!workbook.open(QIODevice::ReadOnly)) {
+        return {false, static_cast<int>(workbook.error()), workbook.errorString()};
     }
-    return {true, 0, {}};
+    const WriteResult written = WriteReportFile(fileName, workbook.readAll());
+    return {written.ok, written.errorNumber, written.error};
 }
 
 QString SheetFailureMessage(const SheetReportResult& result)

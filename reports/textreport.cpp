@@ -39,18 +39,12 @@ const QString kHtmlTimedOut = u"<td style='color:#990000'>超时链接</td>"_s;
 const QString kHtmlUnchecked = u"<td>未检测</td>"_s;
 const QString kHtmlExcluded = u"<td>已排除</td>"_s;
 
-// Units of the query time: a one-character time (0, or empty) reads as seconds.
+// Every stored query time is in milliseconds, a timed-out probe's included.
 const QString kMilliseconds = u"毫秒"_s;
-const QString kSeconds = u"秒"_s;
 
 bool IsProbed(const NodeRecord& record)
 {
     return record.fieldCount() > 3;
-}
-
-const QString& TimeUnit(const QString& queryTime)
-{
-    return queryTime.size() > 1 ? kMilliseconds : kSeconds;
 }
 
 const QString& TxtStatusWord(int status)
@@ -124,8 +118,7 @@ void AppendTxtRow(QString& text, const ResultTree& list, int index)
     text += ReportDescription(record, IsProbed(record) ? record.field(4) : u"-"_s) + spaces8;
     text += record.field(0) + spaces8;
     if (IsProbed(record)) {
-        const QString time = record.field(3);
-        text += time + TimeUnit(time) + spaces8;
+        text += record.field(3) + kMilliseconds + spaces8;
     } else {
         text += u"-         "_s;
     }
@@ -142,8 +135,7 @@ void AppendHtmlRow(QString& text, const ResultTree& list, int index)
     text += u"<td>" + Escaped(ReportDescription(record, IsProbed(record) ? record.field(4) : QString())) + u"</td>";
     text += u"<td>" + record.field(0) + u"</td>";
     if (IsProbed(record)) {
-        const QString time = record.field(3);
-        text += u"<td>" + time + TimeUnit(time) + u"</td>";
+        text += u"<td>" + record.field(3) + kMilliseconds + u"</td>";
     } else {
         text += u"<td></td>"_s;
     }

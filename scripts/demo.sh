@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)"
+cmake --build build -j "$(nproc)" --target kelvara
 cmake -S tools/demo-site -B build/demo-site -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/demo-site
 build/demo-site/kelvara-demo-site --port "${DEMO_PORT:-8077}" &

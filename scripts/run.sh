@@ -4,8 +4,6 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)"
-if [ -x build/app/kelvara ]; then
-    exec build/app/kelvara "$@"
-fi
-echo "Built. The desktop window is not part of this build yet; the headless checker is build/cli/kelvara-check."
+# Only the window and kelvara-check: the tests and benchmarks are built by the test command.
+cmake --build build -j "$(nproc)" --target kelvara kelvara-check
+exec build/app/kelvara "$@"

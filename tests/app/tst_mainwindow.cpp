@@ -9,6 +9,7 @@
 #include "runrecorder.h"
 #include "runtexts.h"
 #include "sitelist.h"
+#include "statuspanels.h"
 #include "testserver.h"
 #include "widgettoolkit.h"
 #include "windowfixture.h"
@@ -104,6 +105,7 @@ private slots:
         QTest::newRow("nothing") << 1 << QString() << MainText::timeoutRange();
         QTest::newRow("10") << 1 << u"10"_s << QString();
         QTest::newRow("30") << 1 << u"30"_s << QString();
+        QTest::newRow("stored site of another scheme") << 2 << u"10"_s << MainText::siteScheme();
     }
 
     void startChecksItsInputs()
@@ -115,7 +117,7 @@ private slots:
         serveSite(server);
         WindowFixture f;
         f.store(u"setting"_s, u"0|0|1|0|%1|%2"_s.arg(timeout).arg(checked));
-        f.store(u"sites"_s, u"$"_s + siteOf(server));
+        f.store(u"sites"_s, u"$"_s + siteOf(server) + u"$ftp://x"_s);
         f.open();
         f.window->show();
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
@@ -156,7 +158,18 @@ private slots:
             captionDuring = command5(f)->text();
             progressDuring = !f.find<QProgressBar>(u"progress"_s)->isHidden();
         });
+        // The bar shows what panels 3 and 4 show, at every moment.
+        QStringList disagreements;
+        f.toolkit.onEveryYield([&] {
+            const qint64 tested = CounterValue(f.find<QLabel>(u"panel3"_s)->text());
+            const qint64 parsed = qMax(tested, CounterValue(f.find<QLabel>(u"panel4"_s)->text()));
+            const QString counted = u"%1/%2"_s.arg(tested).arg(parsed);
+            if (f.find<QProgressBar>(u"progress"_s)->text() != counted) {
+                disagreements << counted;
+            }
+        });
         command5(f)->click();
+        QCOMPARE(disagreements, QStringList{});
 
         QCOMPARE(during, kAllDisabled);
         QCOMPARE(captionDuring, MainText::stop());

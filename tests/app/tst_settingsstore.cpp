@@ -1,4 +1,5 @@
 #include "checksettings.h"
+#include "maintexts.h"
 #include "settingsrecord.h"
 #include "singleinstance.h"
 #include "windowfixture.h"
@@ -180,16 +181,22 @@ private slots:
         QCOMPARE(f.find<QLabel>(u"lblnum"_s)->text(), u"0"_s);
         QCOMPARE(f.stored(u"setting"_s), u"0|0|1|0|10|0"_s);
 
+        // The timeout box takes digits only and stores a value in range; one out of range, left, is told
+        // and replaced by the stored one.
         auto* text3 = f.find<QLineEdit>(u"Text3"_s);
         text3->clear();
         QTest::keyClick(text3, Qt::Key_1);
-        QCOMPARE(f.storedField(5), u"1"_s);
+        QCOMPARE(f.storedField(5), u"10"_s);
         QTest::keyClick(text3, Qt::Key_5);
         QCOMPARE(f.storedField(5), u"15"_s);
+        QTest::keyClick(text3, Qt::Key_Backspace);
         QTest::keyClick(text3, Qt::Key_X);
-        QCOMPARE(f.storedField(5), u"15"_s);
+        QCOMPARE(text3->text(), u"1"_s);
+        QTest::keyClick(text3, Qt::Key_Return);
+        QCOMPARE(text3->text(), u"15"_s);
+        QCOMPARE(f.shownTexts(), QStringList{MainText::timeoutRange()});
 
-        // Another control's save keeps the last timeout that was a number, never the text "15x".
+        // Another control's save keeps the last timeout in range, never the text "1".
         f.find<QCheckBox>(u"Check9"_s)->click();
         QCOMPARE(f.stored(u"setting"_s), u"0|1|1|0|15|0"_s);
         f.find<QCheckBox>(u"Check10"_s)->click();

@@ -53,7 +53,7 @@ class TstSiteList : public QObject
 private slots:
     void add_data()
     {
-        QTest::addColumn<QString>("input"); // "" = the user cancels
+        QTest::addColumn<QString>("input"); // null = the user cancels
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<QString>("message");
         const QStringList two{u"a.com"_s, u"http://b.com"_s};
@@ -62,8 +62,15 @@ private slots:
         QTest::newRow("other letter case is another site")
             << u"A.COM"_s << (two + QStringList{u"A.COM"_s}) << QString();
         QTest::newRow("cancel") << QString() << two << QString();
-        QTest::newRow("only spaces") << u"   "_s << two << QString();
+        QTest::newRow("only spaces") << u"   "_s << two << MainText::siteBlank();
+        QTest::newRow("empty") << u""_s << two << MainText::siteBlank();
         QTest::newRow("dollar refused") << u"c.com/$x"_s << two << MainText::noDollar();
+        QTest::newRow("other scheme") << u"htp://x"_s << two << MainText::siteScheme();
+        QTest::newRow("no host") << u"http://"_s << two << MainText::siteNoHost();
+        QTest::newRow("https, port and path")
+            << u"HTTPS://c.com:8443/x"_s << (two + QStringList{u"HTTPS://c.com:8443/x"_s}) << QString();
+        QTest::newRow("address and port")
+            << u"127.0.0.1:8077"_s << (two + QStringList{u"127.0.0.1:8077"_s}) << QString();
     }
 
     // The list is written back after every add, whatever its outcome.
@@ -146,6 +153,7 @@ private slots:
         QTest::newRow("new text kept untrimmed") << u" d "_s << QStringList{u"a"_s, u" d "_s, u"c"_s} << QString();
         QTest::newRow("unchanged: nothing to say") << u"b"_s << QStringList{u"a"_s, u"b"_s, u"c"_s} << QString();
         QTest::newRow("dollar refused") << u"d$"_s << QStringList{u"a"_s, u"b"_s, u"c"_s} << MainText::noDollar();
+        QTest::newRow("other scheme") << u"ftp://d"_s << QStringList{u"a"_s, u"b"_s, u"c"_s} << MainText::siteScheme();
     }
 
     void edit()

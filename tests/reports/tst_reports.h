@@ -9,8 +9,8 @@ private slots:
     void writesReportBytes_data();
     void writesReportBytes();
     void encodesInGb18030();
-    void failedWriteKeepsOldFile_data();
-    void failedWriteKeepsOldFile();
+    void writesInPlaceWhereNoCopyFits_data();
+    void writesInPlaceWhereNoCopyFits();
 };
 
 class TestSheetReport : public QObject
@@ -23,5 +23,6 @@ private slots:
     void columnsFitTheirTexts();
     void failureLeavesNoFile_data();
     void failureLeavesNoFile();
+    void cutsTextLongerThanACell();
     void failureMessage();
 };

@@ -72,8 +72,12 @@ void WorkbookReader::readStyles(const QByteArray& xml)
             fonts_.last().size = a.value(u"val"_s).toDouble();
         } else if (inFonts && name == u"color" && !fonts_.isEmpty()) {
             fonts_.last().colour = a.value(u"rgb"_s).toString();
+        } else if (name == u"numFmt") {
+            formatCodes_.insert(a.value(u"numFmtId"_s).toInt(), a.value(u"formatCode"_s).toString());
         } else if (inCellXfs && name == u"xf") {
             cellFonts_.append(a.value(u"fontId"_s).toInt());
+            const QString code = formatCodes_.value(a.value(u"numFmtId"_s).toInt());
+            cellSuffixes_.append(code.startsWith(u"0\""_s) ? code.mid(2).chopped(1) : QString());
         }
     }
 }
@@ -100,9 +104,13 @@ void WorkbookReader::readSheet(const QByteArray& xml)
             cell.font = font < fonts_.size() ? fonts_[font] : Font();
             const bool shared = a.value(u"t"_s) == u"s";
             const QString ref = a.value(u"r"_s).toString();
+            cell.number = !a.hasAttribute(u"t"_s);
             while (reader.readNextStartElement()) {
                 const QString value = reader.readElementText();
                 cell.text = shared ? strings_.value(value.toInt(), u"<missing string>"_s) : value;
+            }
+            if (cell.number) {
+                cell.text += cellSuffixes_.value(format);
             }
             cells_.insert(ref, cell);
         }

@@ -18,7 +18,8 @@ public:
     struct Cell
     {
         bool present = false;
-        QString text;
+        QString text; // a number as its format shows it (General, or digits followed by a quoted text)
+        bool number = false;
         Font font;
     };
 
@@ -39,7 +40,9 @@ private:
     QString error_;
     QStringList strings_;
     QList<Font> fonts_;
-    QList<int> cellFonts_; // font of each cell format
+    QList<int> cellFonts_;            // font of each cell format
+    QList<QString> cellSuffixes_;     // the quoted text that the number format of each cell format adds
+    QHash<int, QString> formatCodes_; // number formats of the workbook by id
     QHash<QString, Cell> cells_;
     QHash<int, double> widths_;
     int lastRow_ = 0;
