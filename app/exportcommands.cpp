@@ -1,5 +1,6 @@
 #include "exportcommands.h"
 
+#include "deadlinkfile.h"
 #include "exporttexts.h"
 #include "linkstore.h"
 #include "maintexts.h"
@@ -46,6 +47,8 @@ ExportCommands::Format ExportCommands::formatOf(WebCommands::Report report)
         return {report, ExportText::excelFilter(), ExportText::excelExtension()};
     case WebCommands::Report::Html:
         return {report, ExportText::htmlFilter(), ExportText::htmlExtension()};
+    case WebCommands::Report::DeadLinkFile:
+        return {report, ExportText::deadLinkFilter(), ExportText::deadLinkExtension(), ExportText::deadLinkName()};
     case WebCommands::Report::Txt:
         break;
     }
@@ -60,20 +63,32 @@ void ExportCommands::exportReport(WebCommands::Report report, const ResultTree& 
         if (runActive()) {
             return;
         }
-        if (list.count() == 0) {
-            toolkit_.MsgBox(ExportText::noData(), MsgButtons::Ok, MsgIcon::Information, ExportText::noDataTitle());
-            return;
-        }
         const Format format = formatOf(report);
-        const QString fileName = askFileName(format);
-        if (fileName.isEmpty()) {
+        if (report == WebCommands::Report::DeadLinkFile) {
+            // The engines want every dead address of the site, whichever list is on show.
+            const QStringList urls = DeadLinkUrls(store_.full());
+            run(format, urls.isEmpty(), [&](const QString& fileName) { return writeDeadLinkFile(urls, fileName); });
             return;
         }
-        // After a failure there is nothing of this export to open; a file of that name is an older one.
-        if (write(format, list, fileName)) {
-            offerToOpen(fileName);
-        }
+        run(format, list.count() == 0, [&](const QString& fileName) { return write(format, list, fileName) ? 1 : 0; });
     } catch (const std::exception&) {
+    }
+}
+
+void ExportCommands::run(const Format& format, bool empty, const Writer& writer)
+{
+    if (empty) {
+        toolkit_.MsgBox(ExportText::noData(), MsgButtons::Ok, MsgIcon::Information, ExportText::noDataTitle());
+        return;
+    }
+    const QString fileName = askFileName(format);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    // After a failure there is nothing of this export to open; a file of that name is an older one.
+    const int files = writer(fileName);
+    if (files > 0) {
+        offerToOpen(fileName, files);
     }
 }
 
@@ -85,7 +100,8 @@ bool ExportCommands::runActive() const
 
 QString ExportCommands::askFileName(const Format& format)
 {
-    const QString fileName = toolkit_.SaveFileName(ExportText::dialogTitle(), format.filter, format.defaultExt);
+    const QString fileName =
+        toolkit_.SaveFileName(ExportText::dialogTitle(), format.filter, format.defaultExt, format.defaultName);
     if (fileName.isEmpty()) {
         return {};
     }
@@ -106,11 +122,25 @@ bool ExportCommands::write(const Format& format, const ResultTree& list, const Q
     const WriteResult result = WriteTextReport(
         list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt, store_.change());
     if (!result.ok) {
-        // Without this the user would be told the export finished while nothing was written.
-        toolkit_.MsgBox(ExportText::failedLead() + QStringLiteral("\r\n\r\n") + result.error, MsgButtons::Ok,
-                        MsgIcon::Critical, ExportText::failedTitle());
+        showFailure(result.error);
     }
     return result.ok;
+}
+
+int ExportCommands::writeDeadLinkFile(const QStringList& urls, const QString& fileName)
+{
+    const DeadLinkFileResult result = WriteDeadLinkFile(urls, fileName);
+    if (!result.write.ok) {
+        showFailure(result.write.error);
+    }
+    return result.write.ok ? result.files : 0;
+}
+
+void ExportCommands::showFailure(const QString& reason)
+{
+    // Without this the user would be told the export finished while nothing was written.
+    toolkit_.MsgBox(ExportText::failedLead() + QStringLiteral("\r\n\r\n") + reason, MsgButtons::Ok, MsgIcon::Critical,
+                    ExportText::failedTitle());
 }
 
 bool ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileName)
@@ -124,10 +154,10 @@ bool ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileNa
     return result.ok;
 }
 
-void ExportCommands::offerToOpen(const QString& fileName)
+void ExportCommands::offerToOpen(const QString& fileName, int files)
 {
-    if (toolkit_.MsgBox(ExportText::finished(), MsgButtons::OkCancel, MsgIcon::None, MainText::appTitle()) !=
-        MsgResult::Ok) {
+    const QString question = files > 1 ? ExportText::finishedFiles(files) : ExportText::finished();
+    if (toolkit_.MsgBox(question, MsgButtons::OkCancel, MsgIcon::None, MainText::appTitle()) != MsgResult::Ok) {
         return;
     }
     // The desktop opens each file in the program it has for the type: a .txt report in its text

@@ -3,14 +3,18 @@
 #include "webcommands.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class LinkStore;
 class ResultTree;
 class Toolkit;
 
-// The export buttons of the window: Command28 (Txt), Command21 (Excel) and Command27 (Html). Each
-// asks for a file through the toolkit, writes the report of the list it is given with its writer and
-// offers to open the file. The dialogs all go through the toolkit, so a script can answer them.
+// The export buttons of the window: Command28 (Txt), Command21 (Excel) and Command27 (Html), and the
+// dead-link file for the search engines. Each asks for a file through the toolkit, writes the report
+// of the list it is given (the dead-link file: of the whole run) with its writer and offers to open
+// the file. The dialogs all go through the toolkit, so a script can answer them.
 class ExportCommands
 {
 public:
@@ -28,15 +32,22 @@ private:
         WebCommands::Report report;
         QString filter;
         QString defaultExt;
+        QString defaultName = {};
     };
+    // Writes to the file it is given and says how many files it wrote.
+    using Writer = std::function<int(const QString& fileName)>;
     static Format formatOf(WebCommands::Report report);
 
     bool runActive() const;
+    // The steps every export shares once it knows whether it has anything to write.
+    void run(const Format& format, bool empty, const Writer& writer);
     QString askFileName(const Format& format);
     // True when the file was written; a failure has been shown to the user.
     bool write(const Format& format, const ResultTree& list, const QString& fileName);
+    int writeDeadLinkFile(const QStringList& urls, const QString& fileName);
     bool writeWorkbook(const ResultTree& list, const QString& fileName);
-    void offerToOpen(const QString& fileName);
+    void showFailure(const QString& reason);
+    void offerToOpen(const QString& fileName, int files);
 
     Toolkit& toolkit_;
     const LinkStore& store_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "checksettings.h"
+
 #include <QString>
 
 // Texts of the main window, exactly as they are shown.
@@ -68,6 +70,11 @@ inline QString timeoutCaption() { return QStringLiteral("网页查询超时：")
 inline QString seconds() { return QStringLiteral("秒(10-20)"); }
 inline QString parallelCaption() { return QStringLiteral("并发请求数："); }
 inline QString depthCaption() { return QStringLiteral("检测深度："); }
+// The read-out beside the depth slider: the top of the range checks the whole site.
+inline QString depthReading(int depth)
+{
+    return depth >= kWholeSiteDepth ? QString::number(depth) + QStringLiteral("（整站）") : QString::number(depth);
+}
 
 // Results
 inline QString deadPicker() { return QStringLiteral("死链接列表："); }
@@ -78,6 +85,7 @@ inline QString exportFrame() { return QStringLiteral("数据导出"); }
 inline QString exportTxt() { return QStringLiteral("导出Txt"); }
 inline QString exportExcel() { return QStringLiteral("导出Excel"); }
 inline QString exportHtml() { return QStringLiteral("导出Html"); }
+inline QString exportDeadLinkFile() { return QStringLiteral("导出死链文件"); }
 
 // Instructions, read in this order as one sentence
 inline QString instructionsFrame() { return QStringLiteral("使用说明"); }

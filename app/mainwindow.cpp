@@ -221,16 +221,20 @@ QGroupBox* MainWindow::buildSiteFrame()
 QGroupBox* MainWindow::buildExportFrame()
 {
     frame1_ = named(new QGroupBox(MainText::exportFrame()), QStringLiteral("Frame1"));
-    auto* row = new QHBoxLayout(frame1_);
-    const auto button = [&](const QString& name, const QString& caption, WebCommands::Report report) {
+    auto* grid = new QGridLayout(frame1_);
+    const auto button = [&](const QString& name, const QString& caption, WebCommands::Report report, int row,
+                            int column, int columns) {
         auto* b = named(new QPushButton(caption), name);
         connect(b, &QPushButton::clicked, this,
                 [this, report] { web_->exportReport(report, results_->selectedList()); });
-        row->addWidget(b);
+        grid->addWidget(b, row, column, 1, columns);
     };
-    button(QStringLiteral("Command28"), MainText::exportTxt(), WebCommands::Report::Txt);
-    button(QStringLiteral("Command21"), MainText::exportExcel(), WebCommands::Report::Excel);
-    button(QStringLiteral("Command27"), MainText::exportHtml(), WebCommands::Report::Html);
+    button(QStringLiteral("Command28"), MainText::exportTxt(), WebCommands::Report::Txt, 0, 0, 1);
+    button(QStringLiteral("Command21"), MainText::exportExcel(), WebCommands::Report::Excel, 0, 1, 1);
+    button(QStringLiteral("Command27"), MainText::exportHtml(), WebCommands::Report::Html, 0, 2, 1);
+    // A row of its own: the left column keeps its width.
+    button(QStringLiteral("cmdDeadLinkFile"), MainText::exportDeadLinkFile(), WebCommands::Report::DeadLinkFile, 1, 0,
+           3);
     return frame1_;
 }
 

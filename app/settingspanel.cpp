@@ -64,12 +64,13 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     // Digits only; the range is told when the box is left.
     text3_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,2}")), text3_));
     slider1_ = named(new QSlider(Qt::Horizontal), QStringLiteral("Slider1"));
-    slider1_->setRange(0, 5);
+    slider1_->setRange(0, kWholeSiteDepth);
     slider1_->setPageStep(1);
     slider1_->setTickPosition(QSlider::TicksBelow);
     slider1_->setValue(1);
     lblnum_ = named(new QLabel(QStringLiteral("1")), QStringLiteral("lblnum"));
-    lblnum_->setMinimumWidth(16);
+    // As wide as the widest reading, so that the slider keeps its length whatever it reads.
+    lblnum_->setMinimumWidth(lblnum_->fontMetrics().horizontalAdvance(MainText::depthReading(kWholeSiteDepth)));
     check10_->setChecked(true);
     parallel_ = named(new QSpinBox, QStringLiteral("spinParallel"));
     parallel_->setRange(1, kMaxParallel);
@@ -122,7 +123,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
 
 void SettingsPanel::onDepthMoved(int value)
 {
-    lblnum_->setText(QString::number(value));
+    lblnum_->setText(MainText::depthReading(value));
     if (!applying_) {
         emit saveRequested();
     }
@@ -152,7 +153,7 @@ void SettingsPanel::apply(const SettingsRecord& r)
     applying_ = true;
     if (r.depth) {
         slider1_->setValue(*r.depth);
-        lblnum_->setText(QString::number(*r.depth));
+        lblnum_->setText(MainText::depthReading(*r.depth));
     }
     if (r.subdomains) {
         check9_->setChecked(*r.subdomains);

@@ -21,7 +21,7 @@ public:
         Sitemap,    // Label8
         Ranking,    // Label9
     };
-    enum class Report { Txt, Excel, Html };
+    enum class Report { Txt, Excel, Html, DeadLinkFile };
 
     virtual ~WebCommands() = default;
     virtual void openPage(Page page) = 0;
@@ -29,7 +29,8 @@ public:
     virtual void showAbout(QWidget* owner) = 0;
     // A clicked link of the detail window.
     virtual void openAddress(const QString& address) = 0;
-    // Command28, Command21, Command27 with the selected result list.
+    // Command28, Command21, Command27 with the selected result list; the dead-link file reads the whole
+    // run and ignores the list.
     virtual void exportReport(Report report, const ResultTree& list) = 0;
 };
 

@@ -106,12 +106,21 @@ QString WidgetToolkit::InputBox(const QString& prompt, const QString& title, con
     return text.isNull() ? QStringLiteral("") : text;
 }
 
-QString WidgetToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt)
+QString WidgetToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                                    const QString& defaultName)
 {
     // The filter comes as "description|pattern" pairs and the extension as "*.ext".
     QFileDialog dialog(QApplication::activeWindow(), title, QString(), QtNameFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(SuffixOf(defaultExt));
+    if (!defaultName.isEmpty()) {
+        dialog.selectFile(defaultName);
+    }
+    // Where several formats are offered, the one chosen gives a name typed without extension its own.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& nameFilter) {
+        const QString pattern = nameFilter.section(u'(', -1).section(u')', 0, 0).section(u' ', 0, 0);
+        dialog.setDefaultSuffix(SuffixOf(pattern));
+    });
     // The callers ask their own overwrite question; the dialog must not ask it a second time.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

@@ -18,7 +18,8 @@ public:
     double Timer() const override;
     MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
-    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& defaultName) override;
     void OpenUrl(const QString& address) override;
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;

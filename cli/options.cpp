@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "deadlinkfile.h"
 #include "textops.h"
 #include "urlops.h"
 
@@ -24,6 +25,22 @@ bool takeNumber(const QStringList& args, qsizetype& i, int low, int high, int* v
     return true;
 }
 
+// The depth setting: a number, or "all" for the whole site, which the top of the range means.
+bool takeDepth(const QStringList& args, qsizetype& i, int* depth, QString* error)
+{
+    if (i + 1 < args.size() && args[i + 1] == u"all") {
+        *depth = kWholeSiteDepth;
+        ++i;
+        return true;
+    }
+    int number = 0;
+    if (i + 1 < args.size() && !ParseInt(args[i + 1], &number)) {
+        *error = args[i] + u" takes a whole number from 0 to 5 or all, not \""_s + args[i + 1] + u'"';
+        return false;
+    }
+    return takeNumber(args, i, 0, kWholeSiteDepth, depth, error);
+}
+
 bool takePath(const QStringList& args, qsizetype& i, QString* value, QString* error)
 {
     if (i + 1 >= args.size() || args[i + 1].isEmpty()) {
@@ -31,6 +48,18 @@ bool takePath(const QStringList& args, qsizetype& i, QString* value, QString* er
         return false;
     }
     *value = args[++i];
+    return true;
+}
+
+bool takeDeadLinkFile(const QStringList& args, qsizetype& i, QString* value, QString* error)
+{
+    if (!takePath(args, i, value, error)) {
+        return false;
+    }
+    if (!DeadLinkFormatOf(*value)) {
+        *error = u"--dead-link-file takes a file name ending in .txt or .xml, not \""_s + *value + u'"';
+        return false;
+    }
     return true;
 }
 
@@ -84,7 +113,8 @@ https://www.example.com), crawling it level by level from its home page, and pri
 links grouped under the page they were found on.
 
 Options:
-  --depth N        check depth 0 to 5; 5 checks the whole site (default 1)
+  --depth N        check depth 0 to 5 (default 1): 0 the home page alone, 1 its links, and
+                   so on; 5 or all checks the whole site, however many levels deep it is
   --timeout S      seconds allowed for one request (default 10)
   --subdomains     count pages on subdomains as pages of the site
   --show-repeats   add a node for every repeated link, not only the first
@@ -97,6 +127,14 @@ Options:
   --html FILE      also write the result list as an Html report
   --xlsx FILE      also write the result list as a spreadsheet
   --dead-only      reports hold the dead-link list instead of the full list
+  --dead-link-file FILE
+                   also write the dead links of the site's own hosts (its subdomains too with
+                   --subdomains, never an external link) for the search engines' dead-link
+                   submission (死链提交): FILE.txt holds one URL a line, FILE.xml a sitemap
+                   <urlset>; UTF-8, each URL once, as a browser requests it. Over 50,000 URLs
+                   or 10 MB the list goes on in dead_2.txt, dead_3.txt … beside dead.txt. Put
+                   the files at the site's root and submit their addresses on the engine's
+                   webmaster platform.
   --format F       what goes to standard output: text (default), json or csv
   --exclude REGEX  never request a link whose resolved URL matches REGEX (anywhere in it, Perl
                    syntax); it is listed as excluded ("已排除"). May be given several times.
@@ -157,7 +195,7 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
         } else if (a == u"--version") {
             o->version = true;
         } else if (a == u"--depth") {
-            ok = takeNumber(args, i, 0, 5, &o->settings.depth, error);
+            ok = takeDepth(args, i, &o->settings.depth, error);
         } else if (a == u"--timeout") {
             ok = takeNumber(args, i, 1, 3600, &o->settings.timeout, error);
         } else if (a == u"--parallel") {
@@ -182,6 +220,8 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             ok = takePath(args, i, &o->htmlReport, error);
         } else if (a == u"--xlsx") {
             ok = takePath(args, i, &o->xlsxReport, error);
+        } else if (a == u"--dead-link-file") {
+            ok = takeDeadLinkFile(args, i, &o->deadLinkFile, error);
         } else if (a == u"--format") {
             ok = takeFormat(args, i, &o->format, error);
         } else if (a == u"--exclude") {

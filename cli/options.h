@@ -17,6 +17,7 @@ struct CliOptions
     QString txtReport;
     QString htmlReport;
     QString xlsxReport;
+    QString deadLinkFile;
     bool deadOnly = false;
     bool resume = false; // continue the last unfinished check of the site
     bool history = true; // keep the check on disk (and compare it with the last one)

@@ -1,6 +1,7 @@
 #include "resultprinter.h"
 
 #include "datareport.h"
+#include "deadlinkfile.h"
 #include "linkstore.h"
 #include "options.h"
 #include "progress.h"
@@ -127,6 +128,15 @@ bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* 
         const WriteResult r = WriteTextReport(list, options.htmlReport, ReportHtml, store.change());
         if (!r.ok) {
             fail(options.htmlReport, r.error);
+        }
+    }
+    if (!options.deadLinkFile.isEmpty()) {
+        const DeadLinkFileResult r = WriteDeadLinkFile(DeadLinkUrls(store.full()), options.deadLinkFile);
+        if (!r.write.ok) {
+            fail(DeadLinkPartName(options.deadLinkFile, r.files + 1), r.write.error);
+        } else if (r.files > 1) {
+            std::fprintf(err, "kelvara-check: the dead links fill %d files: %s to %s\n", r.files,
+                         qPrintable(options.deadLinkFile), qPrintable(DeadLinkPartName(options.deadLinkFile, r.files)));
         }
     }
     if (!options.xlsxReport.isEmpty()) {

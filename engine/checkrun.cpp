@@ -13,6 +13,7 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -32,7 +33,8 @@ class CheckRun::Call
 public:
     Call(CheckRun& run, Prober& prober, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober), prober_(prober), scan_(env_), batch_(batchCounter)
+          probe_(env_, prober), prober_(prober), scan_(env_), batch_(batchCounter),
+          nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
 
@@ -53,10 +55,13 @@ private:
     };
     Page readPage(int n);
     ProbePlan crawlPlan() const;
-    ProbePlan sweepPlan(int nodeCount) const;
+    ProbePlan sweepPlan(int first, int nodeCount) const;
     CallEnd levelPasses();
     CallEnd sweep();
     int depthSetting() const { return run_.settings_.depth; }
+    // Whether the depth setting lets the run go on to the level after the level counter.
+    bool levelsLeft() const { return depthSetting() >= kWholeSiteDepth || level_ < depthSetting(); }
+    bool progressed() const;
 
     CheckRun& run_;
     LinkStore& store_;
@@ -68,9 +73,13 @@ private:
     int batch_ = 0;
     bool resuming_ = false;
     int crawlStart_ = 1;
+    int passStart_ = 1; // first node of the pass under way: crawl start, then the first node of a new level
     int anchorStart_ = 1;
     bool anchorStartUsed_ = false;
     int level_ = 0;
+    bool handedOn_ = false; // a crawl pass broke off at the batch limit, leaving the rest to a further call
+    int nodesAtStart_ = 0;
+    qint64 testedAtStart_ = 0;
 };
 
 CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
@@ -140,6 +149,7 @@ void CheckRun::Call::startList(const QString& site)
 void CheckRun::Call::startValues()
 {
     crawlStart_ = resuming_ ? resumeNumber(store_, LinkStore::Badlink1, 1) : 1;
+    passStart_ = crawlStart_;
     anchorStart_ = resuming_ ? resumeNumber(store_, LinkStore::Badlink2, 1) : 1;
     // The saved position counts the links as the page was scanned; with resources switched meanwhile it
     // would point elsewhere, so the page starts over (its links met again are repeats).
@@ -162,17 +172,21 @@ CheckRun::CallEnd CheckRun::Call::levelPasses()
             return CallEnd::Stopped;
         }
         if (end == PassEnd::ToSweep) {
+            handedOn_ = true;
             return CallEnd::Done;
         }
         if (store_.full().count() <= run_.passNodeCount_) {
             return CallEnd::Done;
         }
+        // A finished pass leaves every node it walked crawled or too deep for good, so the next one walks
+        // only the level this one added: a site hundreds of levels deep costs no pass over all its nodes.
+        passStart_ = run_.passNodeCount_ + 1;
         if (!resuming_) {
             const QString dep = store_.resume(LinkStore::Badlinkdep);
             level_ = dep.isEmpty() ? 1 : resumeNumber(store_, LinkStore::Badlinkdep, 0) + 1;
         }
         store_.setResume(LinkStore::Badlinkdep, QString::number(level_));
-        if (!(depthSetting() == 5 || level_ < depthSetting())) {
+        if (!levelsLeft()) {
             return CallEnd::Done;
         }
     }
@@ -184,7 +198,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
         run_.passNodeCount_ = store_.full().count();
     }
     prober_.setPlan(crawlPlan());
-    for (int i = crawlStart_; i <= run_.passNodeCount_; ++i) {
+    for (int i = passStart_; i <= run_.passNodeCount_; ++i) {
         // Saved before the stop point, so that a pause resumes with the first node not yet finished.
         store_.setResume(LinkStore::Badlink1, QString::number(i));
         if (run_.observer_) {
@@ -197,7 +211,8 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
         resuming_ = false;
 
         const ResultNode* node = store_.full().node(i);
-        if (!node || !(node->status == NoStatus || !node->bold) || node->record.depth >= depthSetting()) {
+        if (!node || !(node->status == NoStatus || !node->bold) ||
+            !run_.settings_.readsPagesAt(node->record.depth)) {
             continue;
         }
         const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
@@ -269,7 +284,7 @@ ProbePlan CheckRun::Call::crawlPlan() const
     const LinkStore& store = store_;
     const int passEnd = run_.passNodeCount_;
     const CheckSettings& settings = run_.settings_;
-    int j = crawlStart_ - 1;
+    int j = passStart_ - 1;
     return [&store, &settings, passEnd, j](PlannedProbe& p) mutable {
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
@@ -279,7 +294,7 @@ ProbePlan CheckRun::Call::crawlPlan() const
             const bool selected = node->status == NoStatus || !node->bold;
             const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
             const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
-            if (selected && node->record.depth < settings.depth && toScan && first) {
+            if (selected && settings.readsPagesAt(node->record.depth) && toScan && first) {
                 p = {node->requestUrl(), node->record.isSitePage(), settings.timeout};
                 return true;
             }
@@ -288,12 +303,12 @@ ProbePlan CheckRun::Call::crawlPlan() const
     };
 }
 
-// The probes of a check sweep: every node without a status, in index order.
-ProbePlan CheckRun::Call::sweepPlan(int nodeCount) const
+// The probes of a check sweep: every node from `first` on without a status, in index order.
+ProbePlan CheckRun::Call::sweepPlan(int first, int nodeCount) const
 {
     const LinkStore& store = store_;
     const CheckSettings& settings = run_.settings_;
-    int k = 0;
+    int k = first - 1;
     return [&store, &settings, nodeCount, k](PlannedProbe& p) mutable {
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
@@ -307,13 +322,19 @@ ProbePlan CheckRun::Call::sweepPlan(int nodeCount) const
     };
 }
 
-// Probes every node still without a status, then decides whether the run continues itself.
+// Probes every node still without a status, then decides whether the run continues itself. The nodes
+// before the first without a status have nothing to probe, and probing is the only way a stop is
+// noticed between them, so the walk starts there.
 CheckRun::CallEnd CheckRun::Call::sweep()
 {
-    bool uncrawledSeen = false;
     const int n = store_.full().count();
-    prober_.setPlan(sweepPlan(n));
-    for (int k = 1; k <= n; ++k) {
+    if (n > 0 && !run_.running_) {
+        run_.pause(batch_ - 1);
+        return CallEnd::Stopped;
+    }
+    const int first = run_.advanceProbed() + 1;
+    prober_.setPlan(sweepPlan(first, n));
+    for (int k = first; k <= n; ++k) {
         if (run_.observer_) {
             run_.observer_->stopPoint(batch_ - 1);
         }
@@ -323,18 +344,14 @@ CheckRun::CallEnd CheckRun::Call::sweep()
         }
         store_.setResume(LinkStore::Badlink3, QString::number(k));
         const ResultNode* node = store_.full().node(k);
-        if (!node) {
-            continue;
-        }
-        // At depth 5 the deepest level is never crawled; counting it would restart the run forever.
-        if (!node->bold && (depthSetting() != 5 || node->record.depth < 5)) {
-            uncrawledSeen = true;
-        }
-        if (node->status == NoStatus) {
+        if (node && node->status == NoStatus) {
             probe_.sweepForm(k);
         }
     }
-    if (uncrawledSeen && (depthSetting() == 5 || level_ < depthSetting())) {
+    // Below the whole-site setting the pages too deep to read stay uncrawled; the level counter ends
+    // the run then.
+    const bool uncrawledSeen = run_.advanceCrawled() < n;
+    if (uncrawledSeen && levelsLeft() && progressed()) {
         store_.setResume(LinkStore::Badlink3, QString());
         store_.setPanel(1, RunText::paused());
         return CallEnd::Continue;
@@ -342,9 +359,21 @@ CheckRun::CallEnd CheckRun::Call::sweep()
     return CallEnd::Done;
 }
 
+// A call that handed no batch on, added no node and probed nothing leaves uncrawled only nodes that no
+// pass reaches (before the resume position of a run whose depth was raised while it was paused): a
+// further call would do the same again, for ever.
+bool CheckRun::Call::progressed() const
+{
+    return handedOn_ || store_.full().count() != nodesAtStart_ || store_.testedCount() != testedAtStart_;
+}
+
 CheckRun::CheckRun(LinkStore& store, Toolkit& toolkit, ProberFactory proberFactory, QObject* parent)
     : QObject(parent), store_(store), toolkit_(toolkit), proberFactory_(std::move(proberFactory))
 {
+    connect(&store_.full(), &ResultTree::cleared, this, [this] {
+        probedThrough_ = 0;
+        crawledThrough_ = 0;
+    });
 }
 
 CheckRun::~CheckRun() = default;
@@ -414,6 +443,7 @@ CheckRun::ResumeState CheckRun::resumeState() const
     return {lastSite_, passNodeCount_, savedBatchCounter_, homeAddress_, scanResources_};
 }
 
+// The walk positions are not restored: the store was cleared before it was filled, which set them back.
 void CheckRun::restore(const ResumeState& state)
 {
     lastSite_ = state.site;
@@ -421,6 +451,26 @@ void CheckRun::restore(const ResumeState& state)
     savedBatchCounter_ = state.batchCounter;
     homeAddress_ = state.homeAddress;
     scanResources_ = state.scanResources;
+}
+
+int CheckRun::advanceProbed()
+{
+    const ResultTree& full = store_.full();
+    probedThrough_ = std::min(probedThrough_, full.count());
+    while (probedThrough_ < full.count() && full.node(probedThrough_ + 1)->status != NoStatus) {
+        ++probedThrough_;
+    }
+    return probedThrough_;
+}
+
+int CheckRun::advanceCrawled()
+{
+    const ResultTree& full = store_.full();
+    crawledThrough_ = std::min(crawledThrough_, full.count());
+    while (crawledThrough_ < full.count() && full.node(crawledThrough_ + 1)->bold) {
+        ++crawledThrough_;
+    }
+    return crawledThrough_;
 }
 
 void CheckRun::pause(int batchCounterToSave)

@@ -75,6 +75,8 @@ private:
 
     void pause(int batchCounterToSave);
     void finish();
+    int advanceProbed();
+    int advanceCrawled();
 
     LinkStore& store_;
     Toolkit& toolkit_;
@@ -95,5 +97,10 @@ private:
     int passNodeCount_ = 0;
     int savedBatchCounter_ = 0;
     QString homeAddress_; // the final address of the home page of this run; empty until it is read
+    // Nodes 1 to these have a status, and are marked crawled. Neither ever goes back, so a sweep starts
+    // after the first and the test for uncrawled nodes after the second: a run of many batches walks
+    // its list once, not once a batch. Both go back to 0 when the list is cleared.
+    int probedThrough_ = 0;
+    int crawledThrough_ = 0;
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
 };

@@ -8,11 +8,13 @@
 // slower under load or asks us to slow down.
 inline constexpr int kMaxParallel = 128;
 inline constexpr int kDefaultParallel = 64;
+// The top of the depth setting, which lifts the depth limit: the whole site is crawled.
+inline constexpr int kWholeSiteDepth = 5;
 
 // The check settings a run reads; the window keeps them unchangeable while a run is active.
 struct CheckSettings
 {
-    int depth = 1;          // 0 to 5; 5 means the whole site
+    int depth = 1;          // 0 to 5; 5 (kWholeSiteDepth) means the whole site, however deep
     bool subdomains = false; // pages of subdomains count as pages of the site
     bool noRepeats = true;  // a URL already in the list gets no second node
     bool linkText = false;  // node text shows the anchor text after the link
@@ -22,6 +24,9 @@ struct CheckSettings
     // Links whose resolved URL any of these matches (anywhere in it) are listed as excluded and never
     // requested: logout links, calendars, hosts that refuse robots. The window sets none.
     QList<QRegularExpression> exclusions;
+
+    // Whether a page found at `nodeDepth` is read for further links.
+    bool readsPagesAt(int nodeDepth) const { return depth >= kWholeSiteDepth || nodeDepth < depth; }
 
     bool excludes(const QString& url) const
     {

@@ -147,13 +147,18 @@ void ConcurrentProber::fill()
             issue(*e, now);
         }
     }
+    // Probes answered already are skipped, but count against one call's look-ahead: the run starts a new
+    // plan at every batch, and a plan may begin with a long stretch of pages a sweep kept for the pass
+    // that reads them; walking all of it every time would make a large site quadratic.
+    int pulled = 0;
     while (plan_ && inFlight_ < parallel_ && static_cast<int>(queue_.size()) < parallel_ * kBufferedPerRequest &&
-           bufferedBytes() < kMaxBufferedBodyBytes) {
+           pulled < parallel_ * kBufferedPerRequest && bufferedBytes() < kMaxBufferedBodyBytes) {
         PlannedProbe next;
         if (!plan_(next)) {
             plan_ = nullptr;
             break;
         }
+        ++pulled;
         std::unique_ptr<Entry> e = makeEntry(next.url, next.tryTime, next.pageWanted);
         if (kept_.contains(e->url)) {
             continue; // answered already

@@ -7,7 +7,7 @@
 
 bool PageWantedLater(const ResultNode& node, const CheckSettings& settings)
 {
-    return node.record.isSitePage() && node.record.depth < settings.depth;
+    return node.record.isSitePage() && settings.readsPagesAt(node.record.depth);
 }
 
 namespace {

@@ -33,7 +33,7 @@ QString CoreToolkit::InputBox(const QString&, const QString&, const QString&)
     return {};
 }
 
-QString CoreToolkit::SaveFileName(const QString&, const QString&, const QString&)
+QString CoreToolkit::SaveFileName(const QString&, const QString&, const QString&, const QString&)
 {
     return {};
 }

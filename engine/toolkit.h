@@ -24,8 +24,10 @@ public:
     // Returns the text entered (an empty, not null, text for an empty entry), or a null text when the
     // user cancels.
     virtual QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
-    // Returns the chosen path, or the empty text when the user cancels.
-    virtual QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt) = 0;
+    // Returns the chosen path, or the empty text when the user cancels. `defaultName` is the file name the
+    // dialog proposes (empty: none).
+    virtual QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                                 const QString& defaultName) = 0;
     // Opens a web address or a document in the desktop's default program.
     virtual void OpenUrl(const QString& address) = 0;
     // Starts a program without waiting for it.
@@ -43,7 +45,8 @@ public:
     double Timer() const override;
     MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
-    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& defaultName) override;
     void OpenUrl(const QString& address) override;
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;

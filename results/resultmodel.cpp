@@ -37,6 +37,7 @@ ResultTreeModel::ResultTreeModel(const ResultTree& tree, QObject* parent)
 void ResultTreeModel::onNodeAdded(int node)
 {
     published_.resize(static_cast<size_t>(tree_.count()) + 1, 0);
+    onShow_.resize(published_.size(), 0);
     const ResultNode* n = tree_.node(node);
     if (!n) {
         return;
@@ -84,17 +85,24 @@ void ResultTreeModel::onCleared()
     timer_.stop();
     pending_.clear();
     published_.assign(1, 0);
+    onShow_.assign(1, 0);
     endResetModel();
 }
 
 bool ResultTreeModel::isPublished(int node) const
 {
-    while (node != 0) {
-        const ResultNode* n = tree_.node(node);
-        if (!n || n->row >= published_[static_cast<size_t>(n->parent)]) {
+    const auto known = [this](int n) {
+        return n == 0 || (static_cast<size_t>(n) < onShow_.size() && onShow_[static_cast<size_t>(n)] != 0);
+    };
+    for (int n = node; !known(n);) {
+        const ResultNode* r = tree_.node(n);
+        if (!r || r->row >= published_[static_cast<size_t>(r->parent)]) {
             return false;
         }
-        node = n->parent;
+        n = r->parent;
+    }
+    for (int n = node; !known(n); n = tree_.node(n)->parent) {
+        onShow_[static_cast<size_t>(n)] = 1;
     }
     return true;
 }

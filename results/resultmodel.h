@@ -50,6 +50,9 @@ private:
 
     const ResultTree& tree_;
     std::vector<int> published_; // [0]: top-level rows; [n]: children of node n on show
+    // [n]: node n is known to be on show. Only a reset takes a node off, so the answer is kept: a change
+    // deep in a site of many levels costs no walk up to the top.
+    mutable std::vector<char> onShow_;
     std::set<int> pending_;      // nodes (0 = root) with children not yet published
     QTimer timer_;
     QSet<QString> newDead_;

@@ -1,3 +1,4 @@
+#include "deadlinkfile.h"
 #include "exportcommands.h"
 #include "linkstore.h"
 #include "runtexts.h"
@@ -42,6 +43,8 @@ QByteArray leadOf(Report report)
         return "PK"; // a zip archive: the workbook
     case Report::Html:
         return "<html><title>";
+    case Report::DeadLinkFile:
+        return "http://www.example.com/%E6%97%A7%E9%A1%B5%E9%9D%A2.html\n";
     }
     return {};
 }
@@ -74,17 +77,21 @@ struct Exporter
     ExportCommands commands{toolkit, store};
 };
 
+const QList<Report> kReports{Report::Txt, Report::Excel, Report::Html, Report::DeadLinkFile};
+
 void addReportRows()
 {
     QTest::addColumn<Report>("report");
     QTest::newRow("Command28 Txt") << Report::Txt;
     QTest::newRow("Command21 Excel") << Report::Excel;
     QTest::newRow("Command27 Html") << Report::Html;
+    QTest::newRow("dead-link file") << Report::DeadLinkFile;
 }
 
 QString fileNameFor(Report report)
 {
-    return report == Report::Txt ? u"报告.txt"_s : report == Report::Excel ? u"报告.xlsx"_s : u"报告.htm"_s;
+    return report == Report::Txt ? u"报告.txt"_s : report == Report::Excel ? u"报告.xlsx"_s
+                                 : report == Report::Html ? u"报告.htm"_s : u"silian.txt"_s;
 }
 
 } // namespace
@@ -108,7 +115,7 @@ private slots:
     {
         QFETCH(QString, state);
         QFETCH(bool, proceeds);
-        for (Report report : {Report::Txt, Report::Excel, Report::Html}) {
+        for (Report report : kReports) {
             Exporter e;
             e.store.setPanel(1, state);
             const QString file = e.path(fileNameFor(report));
@@ -126,6 +133,7 @@ private slots:
     {
         QFETCH(Report, report);
         Exporter e;
+        e.store.full().setStatus(2, StatusValid); // the dead-link file reads the whole run
         e.toolkit.queueSaveName(e.path(fileNameFor(report)));
         e.commands.exportReport(report, e.store.dead());
         QCOMPARE(e.toolkit.messages().size(), 1);
@@ -147,6 +155,8 @@ private slots:
         QTest::newRow("Command28 Txt") << Report::Txt << u"Txt   (*.txt)|*.txt"_s << u"*.txt"_s;
         QTest::newRow("Command21 Excel") << Report::Excel << u"Excel   (*.xlsx)|*.xlsx"_s << u"*.xlsx"_s;
         QTest::newRow("Command27 Html") << Report::Html << u"Html   (*.htm)|*.htm"_s << u"*.htm"_s;
+        QTest::newRow("dead-link file") << Report::DeadLinkFile << u"Txt   (*.txt)|*.txt|Xml   (*.xml)|*.xml"_s
+                                        << u"*.txt"_s;
     }
     void dialogAndCancel()
     {
@@ -158,6 +168,7 @@ private slots:
         QCOMPARE(e.toolkit.lastSaveTitle, u"Save   Export   File"_s);
         QCOMPARE(e.toolkit.lastSaveFilter, filter);
         QCOMPARE(e.toolkit.lastSaveDefaultExt, extension);
+        QCOMPARE(e.toolkit.lastSaveDefaultName, report == Report::DeadLinkFile ? u"silian.txt"_s : QString());
         QVERIFY(e.toolkit.messages().isEmpty());
         QCOMPARE(e.toolkit.busyChanges(), 0);
         QVERIFY(QDir(e.dir.path()).isEmpty());
@@ -168,7 +179,7 @@ private slots:
     {
         QTest::addColumn<Report>("report");
         QTest::addColumn<bool>("confirm");
-        for (Report r : {Report::Txt, Report::Excel, Report::Html}) {
+        for (Report r : kReports) {
             const QByteArray name = fileNameFor(r).toUtf8();
             QTest::addRow("%s Cancel", name.constData()) << r << false;
             QTest::addRow("%s OK", name.constData()) << r << true;
@@ -227,7 +238,7 @@ private slots:
     {
         QTest::addColumn<Report>("report");
         QTest::addColumn<bool>("open");
-        for (Report r : {Report::Txt, Report::Excel, Report::Html}) {
+        for (Report r : kReports) {
             const QByteArray name = fileNameFor(r).toUtf8();
             QTest::addRow("%s OK", name.constData()) << r << true;
             QTest::addRow("%s Cancel", name.constData()) << r << false;
@@ -269,6 +280,19 @@ private slots:
         e.run(report);
         QCOMPARE(e.toolkit.busyChanges(), report == Report::Excel ? 2 : 0);
         QVERIFY(!e.toolkit.busy());
+    }
+
+    // A dead-link file too long for one file: the completion question says how many were written.
+    void deadLinkFileParts()
+    {
+        Exporter e;
+        for (int i = 3; i <= kDeadLinkFileMaxUrls + 2; ++i) {
+            const QString url = kHome + u"/p"_s + QString::number(i);
+            e.store.full().add(1, i, url, StatusDead, {1, url, true, true, 9, u"Not Found"_s});
+        }
+        e.toolkit.queueSaveName(e.path(u"silian.txt"_s));
+        e.run(Report::DeadLinkFile);
+        QCOMPARE(e.texts(), QStringList{u"导出完成，共写入2个文件，是否打开第一个文件?"_s});
     }
 
     // The list handed over is the one written: the dead link's own row, not the whole site, with the

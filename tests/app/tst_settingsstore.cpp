@@ -138,6 +138,7 @@ private slots:
         QTest::addColumn<QString>("shown"); // depth lblnum check9 check10 check13 timeout checkedRow
         QTest::newRow("first start") << QString() << QString() << u"1 1 0 1 0 10 -"_s;
         QTest::newRow("three sites, second checked") << u"3|1|0|1|15|2"_s << u"$a$b$c"_s << u"3 3 1 0 1 15 1"_s;
+        QTest::newRow("whole site") << u"5|0|1|0|10|1"_s << u"$a"_s << u"5 5（整站） 0 1 0 10 0"_s;
         QTest::newRow("three fields") << u"2|0|1"_s << u"$a"_s << u"2 2 0 1 0 10 -"_s;
         QTest::newRow("checked site past the end") << u"1|0|1|0|10|5"_s << u"$a$b"_s << u"1 1 0 1 0 10 -"_s;
     }

@@ -193,6 +193,8 @@ private slots:
         QTest::addColumn<QString>("names"); // what the message must point at
         QTest::newRow("no site") << QStringList{} << u"SITE"_s;
         QTest::newRow("depth out of range") << QStringList{u"--depth"_s, u"6"_s, u"a.test"_s} << u"6"_s;
+        QTest::newRow("depth neither a number nor all")
+            << QStringList{u"--depth"_s, u"whole"_s, u"a.test"_s} << u"or all"_s;
         QTest::newRow("timeout not a number") << QStringList{u"--timeout"_s, u"abc"_s, u"a.test"_s} << u"abc"_s;
         QTest::newRow("unknown option") << QStringList{u"--fast"_s, u"a.test"_s} << u"--fast"_s;
         QTest::newRow("two sites") << QStringList{u"a.test"_s, u"b.test"_s} << u"SITE"_s;
@@ -201,6 +203,7 @@ private slots:
         QTest::newRow("unknown format") << QStringList{u"--format"_s, u"xml"_s, u"a.test"_s} << u"xml"_s;
         QTest::newRow("invalid pattern")
             << QStringList{u"--exclude"_s, u"/ok/"_s, u"--exclude"_s, u"/gone/(["_s, u"a.test"_s} << u"/gone/(["_s;
+        QTest::newRow("dead-link file not .txt or .xml") << QStringList{u"--dead-link-file"_s, u"a.csv"_s} << u"a.csv"_s;
         QTest::newRow("empty pattern") << QStringList{u"--exclude"_s, u""_s, u"a.test"_s} << u"--exclude"_s;
     }
     void usageErrors()
@@ -220,10 +223,10 @@ private slots:
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
         for (const char* option :
-             {"--depth",     "--timeout", "--subdomains", "--show-repeats", "--link-text", "--parallel",
-              "--txt",       "--html",    "--xlsx",       "--dead-only",    "--format",    "--exclude",
-              "--resources", "--version", "--resume",     "--no-history",   "queryTimeMs", "statusText",
-              "parent",      "linkText",  "kind",         "httpStatus"}) {
+             {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
+              "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
+              "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus",
+              "--dead-link-file", "--resume", "--no-history"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
@@ -234,7 +237,7 @@ private slots:
         TestServer site;
         site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/gone1.htm>g</a>");
         site.setPage(u"/a.htm"_s, "<a href=/gone2.htm>g</a><a href=/>home</a>");
-        const Result r = run({u"--depth"_s, u"2"_s, site.baseUrl()});
+        const Result r = run({u"--depth"_s, u"all"_s, site.baseUrl()});
         QCOMPARE(r.code, 1);
         const QString expected =
             site.baseUrl() + u"\n    "_s + site.url(u"/gone1.htm"_s) + u"  404 Not Found（页面不存在）\n"_s +

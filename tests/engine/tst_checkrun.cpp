@@ -37,6 +37,19 @@ class TestCheckRun : public QObject
         s.setPage(u"/a3.htm"_s, links({}));
     }
 
+    // A paginated list hung off the home page: each page links to the next one and to a dead link.
+    static void pagination(TestServer& s, const QString& outside, int pages)
+    {
+        s.setPage(u"/"_s, links({u"/a.htm"_s, u"b.htm"_s, u"/dead1.htm"_s, outside, u"/a.htm"_s, u"/list/1.htm"_s}));
+        for (int k = 1; k <= pages; ++k) {
+            QStringList hrefs{u"gone"_s + QString::number(k) + u".htm"_s};
+            if (k < pages) {
+                hrefs << QString::number(k + 1) + u".htm"_s;
+            }
+            s.setPage(u"/list/"_s + QString::number(k) + u".htm"_s, links(hrefs));
+        }
+    }
+
     // More than 200 links: the run hands batches to check sweeps and continues itself.
     static void manyLinks(TestServer& site)
     {
@@ -108,21 +121,28 @@ private slots:
         QTest::addColumn<QStringList>("readPages"); // fetched beyond the probe
         QTest::addColumn<QStringList>("exclude");
         QTest::addColumn<int>("excluded");
-        QTest::newRow("0: the home page alone") << 0 << 1 << QStringList{} << QStringList{} << 0;
-        QTest::newRow("1: the home page's links") << 1 << 5 << QStringList{u"/"_s} << QStringList{} << 0;
+        QTest::addColumn<int>("chain"); // pages of a paginated list linked from the home page
+        QTest::addColumn<int>("dead");
+        QTest::newRow("0: the home page alone") << 0 << 1 << QStringList{} << QStringList{} << 0 << 0 << 0;
+        QTest::newRow("1: the home page's links") << 1 << 5 << QStringList{u"/"_s} << QStringList{} << 0 << 0 << 1;
         QTest::newRow("2: one level of pages")
-            << 2 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s} << QStringList{} << 0;
+            << 2 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s} << QStringList{} << 0 << 0 << 2;
         QTest::newRow("5: the whole site") << 5 << 10
                                            << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/a1.htm"_s,
                                                           u"/b1.htm"_s, u"/a2.htm"_s, u"/a3.htm"_s}
-                                           << QStringList{} << 0;
+                                           << QStringList{} << 0 << 0 << 2;
         QTest::newRow("2: a page excluded, its links unseen")
-            << 2 << 6 << QStringList{u"/"_s, u"/b.htm"_s} << QStringList{u"/a\\.htm$"_s} << 1;
+            << 2 << 6 << QStringList{u"/"_s, u"/b.htm"_s} << QStringList{u"/a\\.htm$"_s} << 1 << 0 << 1;
         QTest::newRow("5: any pattern may match, case as written")
             << 5 << 8 << QStringList{u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/b1.htm"_s}
-            << QStringList{u"dead"_s, u"/A1"_s, u"(?i)/a1\\."_s} << 3;
+            << QStringList{u"dead"_s, u"/A1"_s, u"(?i)/a1\\."_s} << 3 << 0 << 0;
         QTest::newRow("5: the home page excluded")
-            << 5 << 1 << QStringList{} << QStringList{u"127\\.0\\.0\\.1:\\d+$"_s} << 1;
+            << 5 << 1 << QStringList{} << QStringList{u"127\\.0\\.0\\.1:\\d+$"_s} << 1 << 0 << 0;
+        QTest::newRow("5: thirty pages of a list, one level each")
+            << 5 << 10 + 1 + 30 + 29 << QStringList{u"/list/1.htm"_s, u"/list/29.htm"_s, u"/list/30.htm"_s}
+            << QStringList{} << 0 << 30 << 2 + 30;
+        QTest::newRow("2: the list's first page") << 2 << 8 + 1 + 2 << QStringList{u"/list/1.htm"_s} << QStringList{}
+                                                  << 0 << 30 << 2 + 1;
     }
     void depths()
     {
@@ -131,10 +151,15 @@ private slots:
         QFETCH(QStringList, readPages);
         QFETCH(QStringList, exclude);
         QFETCH(int, excluded);
+        QFETCH(int, chain);
+        QFETCH(int, dead);
         TestServer site;
         TestServer other;
         other.setPage(u"/"_s, "<html></html>");
         smallSite(site, other.url(u"/"_s));
+        if (chain > 0) {
+            pagination(site, other.url(u"/"_s), chain);
+        }
         Run r(depth);
         CheckSettings s = r.run.settings();
         for (const QString& pattern : exclude) {
@@ -147,6 +172,7 @@ private slots:
         QCOMPARE(r.store.full().count(), nodes);
         QCOMPARE(r.unprobed(), 0);
         QCOMPARE(r.withStatus(StatusExcluded), excluded);
+        QCOMPARE(r.store.deads().count(), dead);
         QCOMPARE(r.tested(), nodes - excluded);
         // Every page is downloaded once: a page read for links is decoded from its probe's response.
         for (const QString& page : {u"/"_s, u"/a.htm"_s, u"/b.htm"_s, u"/a1.htm"_s, u"/a2.htm"_s}) {

@@ -27,7 +27,7 @@ void Fill(ResultTree& tree, const TreeSpec& spec)
 {
     int keyNumber = 1;
     for (const NodeSpec& n : spec) {
-        tree.add(n.parent, keyNumber++, n.text, n.status, n.record);
+        tree.add(n.parent, keyNumber++, n.text, n.status, n.record, n.request);
     }
 }
 

@@ -14,6 +14,7 @@ struct NodeSpec
     QString text;
     int status = NoStatus;
     NodeRecord record;
+    QString request = {}; // what a browser requests, when it differs from record.url
 };
 using TreeSpec = QList<NodeSpec>;
 Q_DECLARE_METATYPE(TreeSpec)

@@ -11,6 +11,9 @@ private slots:
     void encodesInGb18030();
     void writesInPlaceWhereNoCopyFits_data();
     void writesInPlaceWhereNoCopyFits();
+    void deadLinkUrls_data(); // the dead-link file for the search engines
+    void deadLinkUrls();
+    void deadLinkFiles();
 };
 
 class TestSheetReport : public QObject

@@ -35,8 +35,10 @@ QString ScriptedToolkit::InputBox(const QString& prompt, const QString& title, c
     return inputs_.isEmpty() ? QString() : inputs_.takeFirst();
 }
 
-QString ScriptedToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt)
+QString ScriptedToolkit::SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                                      const QString& defaultName)
 {
+    lastSaveDefaultName = defaultName;
     lastSaveTitle = title;
     lastSaveFilter = filter;
     lastSaveDefaultExt = defaultExt;

@@ -46,12 +46,13 @@ public:
     double Timer() const override { return time_; }
     MsgResult MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
-    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& defaultName) override;
     void OpenUrl(const QString& address) override { opened_.append(address); }
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;
 
-    QString lastSaveTitle, lastSaveFilter, lastSaveDefaultExt;
+    QString lastSaveTitle, lastSaveFilter, lastSaveDefaultExt, lastSaveDefaultName;
     QString lastInputPrompt, lastInputTitle;
 
 private:
