@@ -223,10 +223,10 @@ private slots:
         const Result r = run({u"--help"_s});
         QCOMPARE(r.code, 0);
         for (const char* option :
-             {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
-              "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
-              "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus",
-              "--dead-link-file", "--resume", "--no-history"}) {
+             {"--depth",     "--timeout",  "--subdomains",     "--show-repeats", "--link-text", "--parallel",
+              "--txt",       "--html",     "--xlsx",           "--dead-only",    "--format",    "--exclude",
+              "--resources", "--version",  "queryTimeMs",      "statusText",     "parent",      "linkText",
+              "kind",        "httpStatus", "--dead-link-file", "--resume",       "--no-history"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
