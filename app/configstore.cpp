@@ -7,6 +7,7 @@ const QString kSetting = QStringLiteral("setting");
 const QString kSites = QStringLiteral("sites");
 const QString kParallel = QStringLiteral("parallel");
 const QString kResources = QStringLiteral("resources");
+const QString kContentCheck = QStringLiteral("contentCheck");
 } // namespace
 
 QString ConfigStore::loadSettingText()
@@ -58,4 +59,17 @@ bool ConfigStore::loadResources() const
 void ConfigStore::saveResources(bool on)
 {
     WriteRegValue(hive_, keyPath(), kResources, on ? 1 : 0, RegDword);
+}
+
+bool ConfigStore::loadContentCheck() const
+{
+    // On unless a 0 is stored: a missing page in disguise is a dead link to the site's owner.
+    bool ok = false;
+    const int value = ReadRegValue(hive_, keyPath(), kContentCheck).toInt(&ok);
+    return !(ok && value == 0);
+}
+
+void ConfigStore::saveContentCheck(bool on)
+{
+    WriteRegValue(hive_, keyPath(), kContentCheck, on ? 1 : 0, RegDword);
 }

@@ -25,6 +25,9 @@ public:
     // Whether runs check images, scripts and the like too ("resources", 0 or 1); off when none is stored.
     bool loadResources() const;
     void saveResources(bool on);
+    // Whether runs count missing pages in disguise as dead ("contentCheck", 0 or 1); on unless 0 is stored.
+    bool loadContentCheck() const;
+    void saveContentCheck(bool on);
 
     static constexpr int kDefaultParallel = ::kDefaultParallel;
 

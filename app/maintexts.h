@@ -66,6 +66,7 @@ inline QString subdomains() { return QStringLiteral("检测子域名下的网页
 inline QString noRepeats() { return QStringLiteral("不显示重复的域名"); }
 inline QString linkText() { return QStringLiteral("显示链接文本"); }
 inline QString resources() { return QStringLiteral("检查图片、脚本等资源链接"); }
+inline QString contentCheck() { return QStringLiteral("检测内容死链"); }
 inline QString timeoutCaption() { return QStringLiteral("网页查询超时："); }
 inline QString seconds() { return QStringLiteral("秒(10-20)"); }
 inline QString parallelCaption() { return QStringLiteral("并发请求数："); }

@@ -159,6 +159,7 @@ QWidget* MainWindow::buildLeftColumn()
     connect(frame4_, &SettingsPanel::saveRequested, this, &MainWindow::SaveSettings);
     connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
     connect(frame4_, &SettingsPanel::resourcesChanged, this, [this](bool on) { config_.saveResources(on); });
+    connect(frame4_, &SettingsPanel::contentCheckChanged, this, [this](bool on) { config_.saveContentCheck(on); });
     connect(frame4_, &SettingsPanel::timeoutRefused, this, [this] {
         toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
     });
@@ -347,6 +348,7 @@ void MainWindow::load()
     frame4_->apply(record);
     frame4_->setParallel(config_.loadParallel());
     frame4_->setResources(config_.loadResources());
+    frame4_->setContentCheck(config_.loadContentCheck());
     if (record.checkedSite) {
         sites_->setCheckedSiteIndex(*record.checkedSite);
     }

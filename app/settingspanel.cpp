@@ -59,6 +59,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     check10_ = named(new QCheckBox(MainText::noRepeats()), QStringLiteral("Check10"));
     check13_ = named(new QCheckBox(MainText::linkText()), QStringLiteral("Check13"));
     resources_ = named(new QCheckBox(MainText::resources()), QStringLiteral("chkResources"));
+    contentCheck_ = named(new QCheckBox(MainText::contentCheck()), QStringLiteral("chkContentCheck"));
+    contentCheck_->setChecked(true);
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
     text3_->setMaximumWidth(48);
     // Digits only; the range is told when the box is left.
@@ -86,6 +88,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     auto* boxesRow = new QHBoxLayout;
     boxesRow->addWidget(check10_);
     boxesRow->addWidget(check13_);
+    boxesRow->addWidget(contentCheck_);
     boxesRow->addStretch();
     auto* timeoutRow = new QHBoxLayout;
     timeoutRow->addWidget(named(new QLabel(MainText::timeoutCaption()), QStringLiteral("Label14")));
@@ -114,6 +117,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     connect(text3_, &QLineEdit::editingFinished, this, &SettingsPanel::onTimeoutLeft);
     // A click is the user's; setResources() changes the box without one, so it announces nothing.
     connect(resources_, &QCheckBox::clicked, this, &SettingsPanel::resourcesChanged);
+    connect(contentCheck_, &QCheckBox::clicked, this, &SettingsPanel::contentCheckChanged);
     connect(parallel_, &QSpinBox::valueChanged, this, [this](int value) {
         if (!applying_) {
             emit parallelChanged(value);
@@ -192,6 +196,7 @@ CheckSettings SettingsPanel::checkSettings(int timeout) const
     s.timeout = timeout;
     s.parallel = parallel_->value();
     s.resources = resources_->isChecked();
+    s.contentCheck = contentCheck_->isChecked();
     return s;
 }
 
@@ -215,6 +220,16 @@ bool SettingsPanel::resources() const
 void SettingsPanel::setResources(bool on)
 {
     resources_->setChecked(on);
+}
+
+bool SettingsPanel::contentCheck() const
+{
+    return contentCheck_->isChecked();
+}
+
+void SettingsPanel::setContentCheck(bool on)
+{
+    contentCheck_->setChecked(on);
 }
 
 QString SettingsPanel::timeoutText() const

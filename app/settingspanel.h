@@ -35,11 +35,15 @@ public:
     // Whether images, scripts, style sheets, frames and media are checked too; not part of the record.
     bool resources() const;
     void setResources(bool on); // announces nothing
+    // Whether pages that answer normally but say they are missing count as dead; not part of the record.
+    bool contentCheck() const;
+    void setContentCheck(bool on); // announces nothing
 
 signals:
     void saveRequested();
     void parallelChanged(int requests);
     void resourcesChanged(bool on);
+    void contentCheckChanged(bool on);
     // The timeout box was left with a value out of range; it shows the stored value again.
     void timeoutRefused();
 
@@ -52,6 +56,7 @@ private:
     QCheckBox* check10_;
     QCheckBox* check13_;
     QCheckBox* resources_;
+    QCheckBox* contentCheck_;
     QLineEdit* text3_;
     QSlider* slider1_;
     QLabel* lblnum_;

@@ -121,6 +121,11 @@ Options:
   --link-text      show the anchor text after each link
   --resources      also check images, scripts, style sheets, frames and media; each such
                    link is marked with its kind (【图片】, 【脚本】, 【样式】, 【框架】, 【媒体】, 【资源】)
+  --no-content-check
+                   count a page that answers normally as valid even when it is a missing
+                   page in disguise (a content dead link, 内容死链: its text is the host's
+                   "page not found" text, or it ends where every missing address of the host
+                   is sent, such as the home page); without this option such pages are dead
   --parallel N     requests in flight at most, 1 to 128 (default 64); fewer go to a host
                    that answers slower under load or asks us to slow down
   --txt FILE       also write the result list as a text report
@@ -154,8 +159,8 @@ Formats:
   text  the dead links grouped under the page they were found on, then the excluded links the
         same way, then one summary line
   json  one UTF-8 document: {"settings": {site, depth, timeout, subdomains, showRepeats, linkText,
-        parallel, resources, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished,
-        change: {previous, newDead, fixed} when an earlier check was kept},
+        parallel, resources, contentCheck, exclude}, "summary": {links, tested, dead, timedOut, excluded,
+        finished, change: {previous, newDead, fixed} when an earlier check was kept},
         "links": [one object per link node, each page followed by the links found on it]}
   csv   the same links, one row each after a header line; UTF-8, RFC 4180 quoting, CRLF line ends
 
@@ -166,7 +171,8 @@ Fields of a link (json keys, csv columns, in this order):
   statusText   what became of the request: the server's phrase of a valid link ("OK"); an HTTP
                error with its code and meaning ("404 Not Found（页面不存在）"); why nothing
                answered ("无法解析域名", "连接被拒绝", "证书已过期", "重定向次数过多" ...);
-               "查询超时" for a timeout; null/empty when not requested
+               "查询超时" for a timeout; for a content dead link, why it is one
+               ("内容死链：跳转到首页"); null/empty when not requested
   queryTimeMs  milliseconds the request took; null/empty when not requested
   depth        0 for the home page, 1 for its links, and so on
   parent       url of the page the link was found on; null/empty for the home page
@@ -176,6 +182,8 @@ Fields of a link (json keys, csv columns, in this order):
                without --resources
   httpStatus   the final HTTP status code as a number; null/empty when nothing answered
                (or not requested)
+  deadKind     for a dead link, which kind: protocol (the status says so, or no answer
+               came) or content (a content dead link); null/empty for every other link
 
 Certificates: https is verified against the system's CA store, or against SSL_CERT_FILE (a PEM
 bundle) and SSL_CERT_DIR (a hashed folder) when set; one that cannot be read stops the check.
@@ -208,6 +216,8 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             o->settings.linkText = true;
         } else if (a == u"--resources") {
             o->settings.resources = true;
+        } else if (a == u"--no-content-check") {
+            o->settings.contentCheck = false;
         } else if (a == u"--resume") {
             o->resume = true;
         } else if (a == u"--no-history") {

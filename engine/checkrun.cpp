@@ -1,5 +1,6 @@
 #include "checkrun.h"
 
+#include "contentjudge.h"
 #include "linkstore.h"
 #include "pagescan.h"
 #include "prober.h"
@@ -31,9 +32,9 @@ int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
 class CheckRun::Call
 {
 public:
-    Call(CheckRun& run, Prober& prober, int batchCounter)
+    Call(CheckRun& run, Prober& prober, ContentJudge& judge, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober), prober_(prober), scan_(env_), batch_(batchCounter),
+          probe_(env_, prober, &judge), prober_(prober), scan_(env_), batch_(batchCounter),
           nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
@@ -274,7 +275,9 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
     if (!scan_.isSiteUrl(pageUrl)) {
         return {};
     }
-    return {prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout), {pageUrl, charset}};
+    std::optional<QString> judged = probe_.takePage();
+    QString text = judged ? std::move(*judged) : prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout);
+    return {std::move(text), {pageUrl, charset}};
 }
 
 // The probes a crawl pass will make, as far as they can be known before it starts: the nodes it selects
@@ -420,10 +423,12 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
         store_.setWaitNote(seconds > 0 ? RunText::serverWait(seconds) : QString());
     });
     const auto noWait = qScopeGuard([this] { store_.setWaitNote(QString()); });
+    // What the hosts answer for missing pages is learnt once for the whole run.
+    ContentJudge judge(*prober, settings_.timeout);
     // A continuation is a further round of this loop rather than a nested call, so the stack stays
     // flat however large the site is.
     while (true) {
-        Call call(*this, *prober, batchCounter);
+        Call call(*this, *prober, judge, batchCounter);
         const CallEnd end = call.execute(site);
         if (end == CallEnd::Stopped) {
             return;

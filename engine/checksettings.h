@@ -21,6 +21,8 @@ struct CheckSettings
     int timeout = 10;       // seconds allowed for one request
     int parallel = kDefaultParallel; // requests in flight at most
     bool resources = false;          // images, scripts, style sheets, frames and media are checked as links too
+    // Pages that answer normally but are missing pages in disguise count as dead (content dead links).
+    bool contentCheck = true;
     // Links whose resolved URL any of these matches (anywhere in it) are listed as excluded and never
     // requested: logout links, calendars, hosts that refuse robots. The window sets none.
     QList<QRegularExpression> exclusions;

@@ -111,7 +111,8 @@ int LinkStore::addLinkNode(int page, const QString& text, int depth, const QStri
     return full_.add(page, full_.count() + 1, text, NoStatus, record, request);
 }
 
-void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText, int httpStatus)
+void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& statusText, int httpStatus,
+                            bool contentDead)
 {
     const ResultNode* node = full_.node(n);
     if (!node) {
@@ -119,7 +120,7 @@ void LinkStore::recordProbe(int n, int status, qint64 queryTime, const QString& 
     }
     full_.setStatus(n, status);
     if (!node->record.probed) {
-        full_.setProbeFields(n, queryTime, statusText, httpStatus);
+        full_.setProbeFields(n, queryTime, statusText, httpStatus, contentDead);
     }
 }
 
@@ -130,7 +131,8 @@ bool LinkStore::copyVerdict(int n, int from)
         return false;
     }
     const int status = source->status;
-    recordProbe(n, status, source->record.queryTime, source->record.statusText, source->record.httpStatus);
+    recordProbe(n, status, source->record.queryTime, source->record.statusText, source->record.httpStatus,
+                source->record.contentDead);
     if (status == StatusDead) {
         addDeadLink(n);
     }

@@ -83,7 +83,8 @@ public:
     int addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,
                     const QString& anchorText = {}, const QString& request = {}, LinkKind kind = LinkKind::Page);
     // 3. Records a probe outcome on node `n`: status code, and the probe fields unless it has them.
-    void recordProbe(int n, int status, qint64 queryTime, const QString& statusText, int httpStatus = 0);
+    void recordProbe(int n, int status, qint64 queryTime, const QString& statusText, int httpStatus = 0,
+                     bool contentDead = false);
     // Gives node `n` the verdict node `from` already has (status, probe fields, dead-link entry), so that
     // a repeated URL is not probed again; false when `from` has none.
     bool copyVerdict(int n, int from);

@@ -1,5 +1,6 @@
 #include "probestep.h"
 
+#include "contentjudge.h"
 #include "linkstore.h"
 #include "prober.h"
 #include "runtexts.h"
@@ -31,6 +32,7 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     }
     const QString url = node->record.url;
     const QString request = node->requestUrl();
+    page_.reset(); // a page read for an earlier probe is not this node's
     if (store.copyVerdict(n, store.checktext(request))) {
         return outcomeOf(store.full().node(n)->status);
     }
@@ -80,8 +82,17 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
 {
     LinkStore& store = env_.store;
     const quint64 clears = store.clearCount();
+    const ResultNode* asked = store.full().node(n);
+    // Resources are judged by their status alone; the home page is never a missing page.
+    const bool judged = judge_ && env_.settings.contentCheck && asked && IsPageKind(asked->record.kind) && n != 1;
+    page_.reset();
     env_.toolkit.DoEvents();
     const ProbeResult r = prober_.CheckUrl(request, env_.settings.timeout, pageWanted);
+    ContentJudge::Verdict content;
+    if (r.valid && judged && store.clearCount() == clears) {
+        content = judge_->judge(request, r, pageWanted);
+        page_ = std::move(content.page);
+    }
     // Results cleared meanwhile: the answer is for a node that is gone, and a start that follows must
     // not find it in its URL lists or counters.
     if (store.clearCount() != clears) {
@@ -93,7 +104,8 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;
     qint64 queryTime = r.querytimes;
-    if (r.valid) {
+    const QString statusText = content.dead ? content.statusText : r.statusText;
+    if (r.valid && !content.dead) {
         outcome = Outcome::Valid;
         status = StatusValid;
     } else if (r.statusText == RunText::timedOut()) {
@@ -106,7 +118,7 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     if (!node || node->record.url != url) {
         return Outcome::Dropped;
     }
-    store.recordProbe(n, status, queryTime, r.statusText, r.httpStatus);
+    store.recordProbe(n, status, queryTime, statusText, r.httpStatus, content.dead);
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);
     } else if (outcome == Outcome::Dead) {

@@ -4,6 +4,11 @@
 
 #include <QString>
 
+#include <utility>
+
+#include <optional>
+
+class ContentJudge;
 class Prober;
 struct ResultNode;
 
@@ -19,7 +24,11 @@ public:
     // Dropped: the results were cleared while the answer was awaited; nothing was recorded.
     enum class Outcome { Valid, TimedOut, Dead, Dropped };
 
-    ProbeStep(const RunEnv& env, Prober& prober) : env_(env), prober_(prober) {}
+    // With a `judge`, a valid page whose content says it is missing is recorded as dead.
+    ProbeStep(const RunEnv& env, Prober& prober, ContentJudge* judge = nullptr)
+        : env_(env), prober_(prober), judge_(judge)
+    {
+    }
 
     // For a node that a crawl pass is about to scan: re-probing a node that has a status leaves the
     // probe counter as it is.
@@ -32,6 +41,8 @@ public:
     const QString& finalUrl() const { return finalUrl_; }
     // The character set the page of the last probe is decoded in (empty when it kept no page).
     const QString& pageCharset() const { return pageCharset_; }
+    // The page text of the last probe when judging its content read it already; taken once.
+    std::optional<QString> takePage() { return std::exchange(page_, std::nullopt); }
 
 private:
     Outcome probeAndRecord(int n, const QString& url, const QString& request, bool pageWanted);
@@ -39,6 +50,8 @@ private:
 
     RunEnv env_;
     Prober& prober_;
+    ContentJudge* judge_;
+    std::optional<QString> page_;
     QString finalUrl_;
     QString pageCharset_;
 };

@@ -113,7 +113,8 @@ void ResultTree::setStatus(int index, int status)
     }
 }
 
-void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus)
+void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus,
+                                bool contentDead)
 {
     ResultNode* n = mutableNode(index);
     if (!n) {
@@ -123,6 +124,7 @@ void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& stat
     n->record.queryTime = queryTime;
     n->record.statusText = statusText;
     n->record.httpStatus = httpStatus;
+    n->record.contentDead = contentDead;
     emit nodeChanged(index);
 }
 

@@ -30,6 +30,9 @@ struct NodeRecord
     LinkKind kind = LinkKind::Page;
     // The final HTTP status of the probe, 0 when nothing answered; not a field of the record.
     int httpStatus = 0;
+    // A dead link whose server answered normally but whose page says it is gone (or that ended at the
+    // page every missing address ends at); not a field of the record.
+    bool contentDead = false;
 
     // A page of the site: read and scanned for links when valid. Resources of the site are only probed.
     bool isSitePage() const { return siteLink && IsPageKind(kind); }
@@ -81,8 +84,9 @@ public:
             const QString& request = {});
     void setStatus(int index, int status);
     // Appends the probe fields (query time, status description) to the record of node `index`, with the
-    // HTTP status they came from.
-    void setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus = 0);
+    // HTTP status they came from and whether the link is a content dead link.
+    void setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus = 0,
+                        bool contentDead = false);
     void setBold(int index, bool bold);
     void setRed(int index, bool red);
     void clear();

@@ -1,11 +1,13 @@
-// A fetched page is whatever the server sent: anchor extraction and the page scan must take any text,
-// and a scan split by batch limits must still give every link one node when repeats are off.
+// A fetched page is whatever the server sent: anchor extraction, the page scan and the reading of its
+// visible text must take any text, and a scan split by batch limits must still give every link one node
+// when repeats are off.
 #include "fuzzinput.h"
 
 #include "checksettings.h"
 #include "linkelements.h"
 #include "linkstore.h"
 #include "pagescan.h"
+#include "pagetext.h"
 #include "toolkit.h"
 
 namespace {
@@ -49,6 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString page = in.rest();
 
     checkAnchors(page, settings.resources);
+    // The visible text of any page, with any address taken out of it, is read to its end.
+    const PagePrint print = MakePagePrint(page, {site});
+    FUZZ_CHECK(print.texts.size() == print.keys.size() && print.textChars <= page.size());
 
     LinkStore store;
     CoreToolkit toolkit;

@@ -101,7 +101,7 @@ void HistoryDb::createSchema()
         exec(u"CREATE TABLE IF NOT EXISTS nodes(run INTEGER NOT NULL, tree INTEGER NOT NULL, idx INTEGER NOT NULL,"
              " key INTEGER, parent INTEGER, text TEXT, status INTEGER, depth INTEGER, url TEXT, site INTEGER,"
              " probed INTEGER, qtime INTEGER, stext TEXT, anchor TEXT, kind INTEGER, bold INTEGER, red INTEGER,"
-             " request TEXT, PRIMARY KEY(run, tree, idx)) WITHOUT ROWID"_s) &&
+             " request TEXT, http_status INTEGER, content_dead INTEGER, PRIMARY KEY(run, tree, idx)) WITHOUT ROWID"_s) &&
         exec(u"CREATE TABLE IF NOT EXISTS urls(run INTEGER NOT NULL, list INTEGER NOT NULL, row INTEGER NOT NULL,"
              " url TEXT, data INTEGER, PRIMARY KEY(run, list, row)) WITHOUT ROWID"_s) &&
         exec(u"CREATE TABLE IF NOT EXISTS dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)"_s) &&
@@ -232,7 +232,7 @@ QString HistoryDb::settingsText(const CheckSettings& s)
     }
     const QJsonObject o{{u"depth"_s, s.depth},         {u"subdomains"_s, s.subdomains}, {u"noRepeats"_s, s.noRepeats},
                         {u"linkText"_s, s.linkText},   {u"timeout"_s, s.timeout},       {u"parallel"_s, s.parallel},
-                        {u"resources"_s, s.resources}, {u"exclusions"_s, exclusions}};
+                        {u"resources"_s, s.resources}, {u"contentCheck"_s, s.contentCheck}, {u"exclusions"_s, exclusions}};
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
@@ -247,6 +247,7 @@ CheckSettings HistoryDb::parseSettings(const QString& text)
     s.timeout = o.value(u"timeout"_s).toInt(s.timeout);
     s.parallel = o.value(u"parallel"_s).toInt(s.parallel);
     s.resources = o.value(u"resources"_s).toBool(s.resources);
+    s.contentCheck = o.value(u"contentCheck"_s).toBool(s.contentCheck);
     for (const QJsonValue& v : o.value(u"exclusions"_s).toArray()) {
         s.exclusions << QRegularExpression(v.toString());
     }

@@ -235,8 +235,8 @@ bool RunRecorder::writeNodes(int which)
     if (nodeQuery_.lastQuery().isEmpty()) {
         nodeQuery_ = QSqlQuery(db_.database());
         if (!check(nodeQuery_.prepare(u"INSERT OR REPLACE INTO nodes(run, tree, idx, key, parent, text, status, depth,"
-                                      u" url, site, probed, qtime, stext, anchor, kind, bold, red, request)"
-                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s),
+                                      u" url, site, probed, qtime, stext, anchor, kind, bold, red, request, http_status, content_dead)"
+                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s),
                    nodeQuery_)) {
             return false;
         }
@@ -268,6 +268,8 @@ bool RunRecorder::writeNodes(int which)
         q.bindValue(15, int(n->bold));
         q.bindValue(16, int(n->red));
         q.bindValue(17, n->request);
+        q.bindValue(18, r.httpStatus);
+        q.bindValue(19, int(r.contentDead));
         if (!check(q.exec(), q)) {
             return false;
         }
@@ -393,7 +395,7 @@ bool RunRecorder::readNodes(qint64 id)
     QSqlQuery q(db_.database());
     q.setForwardOnly(true);
     q.prepare(u"SELECT tree, idx, key, parent, text, status, depth, url, site, probed, qtime, stext, anchor, kind,"
-              u" bold, red, request FROM nodes WHERE run = ? ORDER BY tree, idx"_s);
+              u" bold, red, request, http_status, content_dead FROM nodes WHERE run = ? ORDER BY tree, idx"_s);
     q.addBindValue(id);
     if (!check(q.exec(), q)) {
         return false;
@@ -417,6 +419,8 @@ bool RunRecorder::readNodes(qint64 id)
         r.statusText = q.value(11).toString();
         r.anchorText = q.value(12).toString();
         r.kind = static_cast<LinkKind>(q.value(13).toInt());
+        r.httpStatus = q.value(17).toInt();
+        r.contentDead = q.value(18).toBool();
         const int index = t.add(q.value(3).toInt(), q.value(2).toInt(), q.value(4).toString(), q.value(5).toInt(), r,
                                 q.value(16).toString());
         if (index == 0) {

@@ -79,7 +79,7 @@ QStringList DataReport::linkFields() const
         fields << u"linkText"_s;
     }
     // Last, so that the columns a reader of older files knows keep their places.
-    fields << u"kind"_s << u"httpStatus"_s;
+    fields << u"kind"_s << u"httpStatus"_s << u"deadKind"_s;
     return fields;
 }
 
@@ -105,6 +105,8 @@ QJsonObject DataReport::link(int index) const
     }
     o.insert(u"kind"_s, KindName(record.kind));
     o.insert(u"httpStatus"_s, record.probed && record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue());
+    const bool dead = node->status == StatusDead;
+    o.insert(u"deadKind"_s, !dead ? QJsonValue() : record.contentDead ? u"content"_s : u"protocol"_s);
     return o;
 }
 
@@ -122,6 +124,7 @@ QJsonObject DataReport::settingsObject() const
             {u"linkText"_s, settings_.linkText},
             {u"parallel"_s, settings_.parallel},
             {u"resources"_s, settings_.resources},
+            {u"contentCheck"_s, settings_.contentCheck},
             {u"exclude"_s, exclusions}};
 }
 

@@ -227,6 +227,8 @@ private slots:
         HistoryDb history(f.dir.filePath(u"history.sqlite"_s));
         auto recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
         f.window->setHistory(&history, recorder.get());
+        // Off: each continued run would probe a missing address again to learn what the site answers.
+        f.find<QCheckBox>(u"chkContentCheck"_s)->click();
         QString stateAfterStop, captionAfterStop;
         QList<bool> controlsAfterStop;
         int requestsBeforeSecondClick = 0;
@@ -573,6 +575,12 @@ private slots:
         fresh.open();
         QVERIFY(!fresh.find<QCheckBox>(u"chkResources"_s)->isChecked());
         QCOMPARE(fresh.stored(u"resources"_s), u"yes"_s);
+        // Content dead links are counted unless a 0 is stored.
+        auto* content = fresh.find<QCheckBox>(u"chkContentCheck"_s);
+        QCOMPARE(content->text(), u"检测内容死链"_s);
+        QVERIFY(content->isChecked());
+        content->click();
+        QCOMPARE(fresh.stored(u"contentCheck"_s), u"0"_s);
     }
 
     void titleAndMenus()

@@ -490,6 +490,95 @@ private slots:
         QCOMPARE(site.hits(u"/never.htm"_s), 0);
     }
 
+private:
+    // How a site answers for missing pages, and pages that resemble its answer without being one.
+    enum SiteKind { CatchAll, RedirectHome, RedirectError, GoneId, HomeEverywhere, Proper, ScriptShell };
+    static QByteArray templated(const QByteArray& title, const QByteArray& main)
+    {
+        return "<html><head><meta charset=utf-8><title>" + title + "</title></head><body><div>首页 | 产品中心 | 新闻动态 | 联系我们</div>"
+               "<div class=main>" + main + "</div><div>版权所有 © 2024 某某科技有限公司 京ICP备12345678号</div></body></html>";
+    }
+    static void softSite(TestServer& s, SiteKind kind, const QString& link)
+    {
+        const QByteArray main = kind == ScriptShell ? "<div id=\"app\"></div>" : "欢迎访问某某科技，我们提供优质的产品和服务。";
+        const QByteArray home = templated("某某科技", main + "<a href=\"" + link.toUtf8() + "\">链接</a>");
+        s.setPage(u"/"_s, home);
+        s.setPage(u"/index.html"_s, home);
+        s.setPage(u"/about.html"_s, templated("关于我们", "某某科技成立于2005年，专注于工业软件。"));
+        s.setPage(u"/short.html"_s, "<meta charset=utf-8><p>电话：010-12345678</p>");
+        s.setPage(u"/search.php"_s, templated("搜索", "没有找到与“abc”相关的结果"));
+        s.setPage(u"/product.php?id=1"_s, templated("数控机床", "<h1>数控机床 XK-200</h1><p>价格：面议</p>"));
+        s.setPage(u"/product.php"_s, templated("商品", "<p>该商品不存在或已下架</p>"));
+        s.setPage(u"/404.html"_s, templated("出错了", "<h1>页面不存在</h1>"));
+        TestServer::Response fallback;
+        fallback.body = templated("页面不存在", "<h1>页面不存在</h1><p>您访问的页面 {path} 不存在或已被删除。</p>");
+        if (kind == RedirectHome || kind == RedirectError) {
+            fallback = {302, "", "", 0, {{"Location", kind == RedirectHome ? "/" : "/404.html"}}, -1, false, {}};
+        } else if (kind == HomeEverywhere || kind == ScriptShell) {
+            fallback.body = home;
+        }
+        if (kind != GoneId && kind != Proper) {
+            s.setRoute(u"*"_s, fallback);
+        }
+    }
+
+private slots:
+    // A page that answers normally but is the host's answer for missing pages is dead, with the reason;
+    // its look-alikes stay valid. Read as a page of the site (depth 2) or probed only (depth 1), it is
+    // judged the same, and a host that answers 404 properly is asked one made-up address at most.
+    void contentDead_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("check");
+        QTest::addColumn<QString>("statusText"); // empty: valid
+        const auto row = [](const char* name, SiteKind kind, const char* link, const QString& text, bool check = true) {
+            QTest::newRow(name) << int(kind) << QString::fromUtf8(link) << check << text;
+        };
+        row("200 catch-all", CatchAll, "/news/old.html", u"内容死链：页面内容为“页面不存在”"_s);
+        row("switched off", CatchAll, "/news/old.html", QString(), false);
+        row("page sharing the template", CatchAll, "/about.html", QString());
+        row("very short page", CatchAll, "/short.html", QString());
+        row("search without results", CatchAll, "/search.php?keyword=abc", QString());
+        row("index.html", CatchAll, "/index.html", QString());
+        row("redirect to home", RedirectHome, "/gone.html", u"内容死链：跳转到首页"_s);
+        row("real page beside redirects", RedirectHome, "/about.html", QString());
+        row("redirect to an error page", RedirectError, "/gone.html", u"内容死链：跳转到“/404.html”"_s);
+        row("gone id", GoneId, "/product.php?id=999", u"内容死链：页面内容为“该商品不存在或已下架”"_s);
+        row("existing id", GoneId, "/product.php?id=1", QString());
+        row("home page everywhere", HomeEverywhere, "/gone.html", u"内容死链：页面内容与首页相同"_s);
+        row("real page beside the home page", HomeEverywhere, "/about.html", QString());
+        row("page filled in by scripts", ScriptShell, "/app/settings", QString());
+        row("proper 404", Proper, "/gone.html", u"404 Not Found（页面不存在）"_s);
+        row("valid page beside proper 404s", Proper, "/about.html", QString());
+    }
+    void contentDead()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, link);
+        QFETCH(bool, check);
+        QFETCH(QString, statusText);
+        for (const int depth : {1, 2}) {
+            TestServer site;
+            softSite(site, SiteKind(kind), link);
+            Run r(depth);
+            CheckSettings s = r.run.settings();
+            s.contentCheck = check;
+            r.run.setSettings(s);
+            r.run.start(site.baseUrl());
+            const ResultNode* node = r.store.full().node(2);
+            QVERIFY(node && node->record.url == site.url(link));
+            QCOMPARE(node->status, statusText.isEmpty() ? int(StatusValid) : int(StatusDead));
+            QCOMPARE(node->record.statusText, statusText.isEmpty() ? u"OK"_s : statusText);
+            QCOMPARE(node->record.contentDead, statusText.startsWith(u"内容死链"_s));
+            const auto madeUp = [](const TestServer::Request& q) { return q.path.contains(u"/kz"_s); };
+            if (kind == Proper) {
+                const QList<TestServer::Request> asked = site.requests();
+                QCOMPARE(std::count_if(asked.begin(), asked.end(), madeUp), statusText.isEmpty() ? 1 : 0);
+            }
+        }
+    }
+
     // A page's links resolve against the address that answered; a page that moved off the site is only
     // probed, its links neither shown nor requested.
     void redirects()

@@ -47,6 +47,8 @@ class TestHistory : public QObject
                                      record.render(),
                                      n->record.anchorText,
                                      QString::number(int(n->record.kind)),
+                                     QString::number(n->record.httpStatus),
+                                     QString::number(n->record.contentDead),
                                      QString::number(n->bold),
                                      QString::number(n->red),
                                      n->request}

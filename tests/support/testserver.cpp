@@ -169,8 +169,17 @@ TestServer::Response TestServer::Impl::lookup(const QString& path, const std::st
     const auto it = routes.constFind(path);
     const size_t q = target.find('?');
     const QByteArray query = q == std::string::npos ? QByteArray() : toBytes(target.substr(q + 1));
+    const auto withQuery = routes.constFind(path + u'?' + QString::fromUtf8(query));
+    if (!query.isEmpty() && withQuery != routes.constEnd()) {
+        return *withQuery;
+    }
     if (it != routes.constEnd() && (it->onlyQuery.isEmpty() || it->onlyQuery == query)) {
         return *it;
+    }
+    if (routes.contains(u"*"_s)) {
+        Response fallback = routes.value(u"*"_s);
+        fallback.body.replace("{path}", path.toUtf8());
+        return fallback;
     }
     Response notFound;
     notFound.status = 404;

@@ -1,0 +1,222 @@
+#include "pagetext.h"
+
+#include "anchors.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Elements whose content is never shown as text.
+bool isHiddenContent(QStringView name)
+{
+    static const QStringView hidden[] = {u"script", u"style", u"noscript", u"template", u"textarea",
+                                         u"svg",    u"math",  u"select",   u"iframe",   u"object"};
+    return std::any_of(std::begin(hidden), std::end(hidden),
+                       [name](QStringView h) { return name.compare(h, Qt::CaseInsensitive) == 0; });
+}
+
+// Elements that sit inside a line of text: they do not end the block they are in.
+bool isInline(QStringView name)
+{
+    static const QStringView inlineNames[] = {u"a",    u"b",     u"i",     u"u",    u"s",      u"em",  u"strong",
+                                              u"span", u"font",  u"small", u"big",  u"sub",    u"sup", u"code",
+                                              u"abbr", u"label", u"mark",  u"cite", u"strike", u"tt",  u"q",
+                                              u"time", u"kbd",   u"var",   u"del",  u"ins",    u"wbr", u"nobr"};
+    return std::any_of(std::begin(inlineNames), std::end(inlineNames),
+                       [name](QStringView n) { return name.compare(n, Qt::CaseInsensitive) == 0; });
+}
+
+QString collapsed(QStringView text)
+{
+    return DecodeCharacterReferences(text).simplified();
+}
+
+// Where the element `name` whose start tag ends at `from` closes (just after its end tag), or the end.
+qsizetype afterEndTag(QStringView html, qsizetype from, QStringView name)
+{
+    const QString endTag = u"</"_s + name.toString();
+    const qsizetype close = html.indexOf(endTag, from, Qt::CaseInsensitive);
+    if (close < 0) {
+        return html.size();
+    }
+    const qsizetype gt = html.indexOf(u'>', close);
+    return gt < 0 ? html.size() : gt + 1;
+}
+
+class BlockReader
+{
+public:
+    explicit BlockReader(QStringView html) : html_(html) {}
+
+    VisibleText read()
+    {
+        qsizetype i = 0;
+        const qsizetype n = html_.size();
+        while (i < n) {
+            const qsizetype lt = html_.indexOf(u'<', i);
+            if (lt < 0) {
+                run_ += html_.mid(i);
+                break;
+            }
+            run_ += html_.mid(i, lt - i);
+            i = tag(lt);
+        }
+        flush();
+        return std::move(text_);
+    }
+
+private:
+    // Reads the markup at `lt`; returns where the text goes on.
+    qsizetype tag(qsizetype lt)
+    {
+        const qsizetype n = html_.size();
+        if (html_.mid(lt).startsWith(u"<!--")) {
+            const qsizetype end = html_.indexOf(u"-->", lt + 4);
+            return end < 0 ? n : end + 3;
+        }
+        qsizetype p = lt + 1;
+        const bool closing = p < n && html_[p] == u'/';
+        if (closing) {
+            ++p;
+        }
+        const qsizetype nameStart = p;
+        while (p < n && (html_[p].isLetterOrNumber() || html_[p] == u'-' || html_[p] == u':')) {
+            ++p;
+        }
+        const QStringView name = html_.mid(nameStart, p - nameStart);
+        if (name.isEmpty()) {
+            if (closing || (p < n && (html_[p] == u'!' || html_[p] == u'?'))) {
+                const qsizetype gt = html_.indexOf(u'>', p);
+                return gt < 0 ? n : gt + 1;
+            }
+            run_ += u'<'; // a lone "<" is text
+            return lt + 1;
+        }
+        qsizetype end = p;
+        if (closing) {
+            const qsizetype gt = html_.indexOf(u'>', p);
+            end = gt < 0 ? n : gt + 1;
+        } else {
+            const StartTag start = ReadStartTag(html_, p);
+            end = start.end < 0 ? n : start.end;
+        }
+        if (!closing && name.compare(u"title", Qt::CaseInsensitive) == 0) {
+            const qsizetype after = afterEndTag(html_, end, name);
+            const qsizetype close = html_.lastIndexOf(u"</", after);
+            text_.title = collapsed(html_.mid(end, std::max<qsizetype>(close, end) - end));
+            return after;
+        }
+        if (!closing && isHiddenContent(name)) {
+            return afterEndTag(html_, end, name);
+        }
+        if (!isInline(name)) {
+            flush();
+        }
+        return end;
+    }
+
+    void flush()
+    {
+        const QString block = collapsed(run_);
+        if (!block.isEmpty()) {
+            text_.blocks << block;
+        }
+        run_.clear();
+    }
+
+    QStringView html_;
+    QString run_;
+    VisibleText text_;
+};
+
+// The forms in which a page may repeat the address it answered for, longest first, each at least three
+// characters long, so that a short value does not take other text with it.
+QStringList addressForms(const QStringList& addresses)
+{
+    QStringList forms;
+    const auto add = [&forms](const QString& f) {
+        if (f.size() >= 3 && !forms.contains(f)) {
+            forms << f;
+        }
+    };
+    for (const QString& a : addresses) {
+        const QUrl u(a);
+        for (const QUrl::ComponentFormattingOptions decoding : {QUrl::FullyEncoded, QUrl::FullyDecoded}) {
+            const QUrl::FormattingOptions whole = decoding == QUrl::FullyEncoded ? QUrl::FullyEncoded : QUrl::PrettyDecoded;
+            add(u.toString(whole));
+            add(u.toString(whole | QUrl::RemoveScheme | QUrl::RemoveAuthority));
+            add(u.path(decoding));
+            const QString last = u.path(decoding).section(u'/', -1);
+            add(last);
+            add(last.section(u'.', 0, 0));
+            add(u.query(decoding));
+            for (const QString& item : u.query(decoding).split(u'&')) {
+                add(item.section(u'=', 1));
+            }
+        }
+    }
+    std::sort(forms.begin(), forms.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    return forms;
+}
+
+// Letter case and the values of numbers (dates, counters, the id asked for) do not tell pages apart.
+QString blockKey(const QString& text)
+{
+    QString key;
+    key.reserve(text.size());
+    bool inNumber = false;
+    for (const QChar c : text) {
+        const bool digit = c.isDigit();
+        if (!digit || !inNumber) {
+            key += digit ? u'0' : c.toLower();
+        }
+        inNumber = digit;
+    }
+    return key;
+}
+
+} // namespace
+
+bool IsScriptShell(QStringView html)
+{
+    static const QRegularExpression mount(
+        uR"(<(div|main|section|app-root)\b[^>]*\bid\s*=\s*["']?(app|root|__next|__nuxt|___gatsby|q-app|main-app)\b["']?[^>]*>\s*(<!--[^>]*-->\s*)?</\1\s*>)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    return mount.match(html).hasMatch();
+}
+
+VisibleText ReadVisibleText(QStringView html)
+{
+    return BlockReader(html).read();
+}
+
+PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
+{
+    const VisibleText visible = ReadVisibleText(html);
+    const QStringList forms = addressForms(addresses);
+    const auto withoutAddress = [&forms](QString text) {
+        for (const QString& f : forms) {
+            text.replace(f, QString(), Qt::CaseInsensitive);
+        }
+        return text.simplified();
+    };
+    PagePrint print;
+    print.title = withoutAddress(visible.title);
+    print.titleKey = blockKey(print.title);
+    for (const QString& text : visible.blocks) {
+        const QString block = withoutAddress(text);
+        if (block.isEmpty()) {
+            continue;
+        }
+        print.textChars += static_cast<int>(block.size());
+        print.keys << blockKey(block);
+        print.keySet.insert(print.keys.back());
+        print.texts << block;
+    }
+    return print;
+}
