@@ -119,8 +119,8 @@ bool ExportCommands::write(const Format& format, const ResultTree& list, const Q
         return writeWorkbook(list, fileName);
     }
     // The writers replace the file in one step, so an old file survives a failed write untouched.
-    const WriteResult result =
-        WriteTextReport(list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt);
+    const WriteResult result = WriteTextReport(
+        list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt, store_.change());
     if (!result.ok) {
         showFailure(result.error);
     }
@@ -146,7 +146,7 @@ void ExportCommands::showFailure(const QString& reason)
 bool ExportCommands::writeWorkbook(const ResultTree& list, const QString& fileName)
 {
     BusyPointer busy(toolkit_);
-    const SheetReportResult result = WriteSheetReport(list, fileName);
+    const SheetReportResult result = WriteSheetReport(list, fileName, store_.change());
     busy.release(); // the pointer is back before any message asks for a click
     if (!result.ok) {
         toolkit_.MsgBox(SheetFailureMessage(result), MsgButtons::Ok, MsgIcon::Critical, SheetFailureTitle());

@@ -1,9 +1,11 @@
 #include "appicon.h"
 #include "configstore.h"
 #include "desktopcommands.h"
+#include "historydb.h"
 #include "maintexts.h"
 #include "mainwindow.h"
 #include "networkprober.h"
+#include "runrecorder.h"
 #include "singleinstance.h"
 #include "widgettoolkit.h"
 
@@ -29,6 +31,10 @@ int main(int argc, char* argv[])
     DesktopCommands commands(toolkit, window.store());
     window.setWebCommands(&commands);
     window.load();
+    // Declared after the window: the recorder reads its store and must go first.
+    HistoryDb history;
+    RunRecorder recorder(history, window.store(), window.run());
+    window.setHistory(&history, &recorder);
     window.show();
     return QApplication::exec();
 }

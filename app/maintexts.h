@@ -45,6 +45,21 @@ inline QString siteBlank() { return QStringLiteral("网站URL不能为空！"); 
 inline QString siteScheme() { return QStringLiteral("网站URL只能使用http或https协议！"); }
 inline QString siteNoHost() { return QStringLiteral("网站URL中缺少域名或IP地址！"); }
 
+// Kept checks
+inline QString forgetHistory()
+{
+    return QStringLiteral("是否同时删除该网站的检测历史？");
+}
+inline QString historyUnavailable()
+{
+    return QStringLiteral("检测历史无法使用，检测照常进行，但不保存历史：\r\n\r\n");
+}
+inline QString changeNote(qsizetype newDead, qsizetype fixed)
+{
+    return QStringLiteral("与上次检测相比：新增死链接") + QString::number(newDead) + QStringLiteral("个，已修复") +
+           QString::number(fixed) + QStringLiteral("个");
+}
+
 // Check settings
 inline QString settingsFrame() { return QStringLiteral("检测设置"); }
 inline QString subdomains() { return QStringLiteral("检测子域名下的网页死链接"); }

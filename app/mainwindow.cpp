@@ -3,10 +3,12 @@
 #include "bannerpane.h"
 #include "castore.h"
 #include "configstore.h"
+#include "historydb.h"
 #include "hoverlink.h"
 #include "maintexts.h"
 #include "resultspanel.h"
 #include "resultview.h"
+#include "runrecorder.h"
 #include "runtexts.h"
 #include "settingspanel.h"
 #include "sitelist.h"
@@ -31,6 +33,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -100,6 +103,51 @@ void MainWindow::setWebCommands(WebCommands* commands)
     web_ = commands ? commands : pending_.get();
 }
 
+void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
+{
+    history_ = history;
+    recorder_ = recorder;
+    if (!history_) {
+        return;
+    }
+    if (!history_->isOpen()) {
+        toolkit_.MsgBox(MainText::historyUnavailable() + history_->error(), MsgButtons::Ok, MsgIcon::Information,
+                        MainText::notice());
+        return;
+    }
+    if (recorder_) {
+        connect(recorder_, &RunRecorder::failed, this, [this](const QString& why) { historyFailure_ = why; });
+        // Only a check of a site of the list: the window could not continue another one.
+        qint64 newest = 0;
+        QString siteOfNewest;
+        for (const QString& site : sites_->sites()) {
+            if (const qint64 id = history_->resumableRun(site); id > newest) {
+                newest = id;
+                siteOfNewest = site;
+            }
+        }
+        // Named as the list names it, which is what the start command will pass.
+        recorder_->restore(newest, siteOfNewest);
+    }
+}
+
+void MainWindow::offerToForget(const QString& site)
+{
+    if (history_ && history_->hasRuns(site) &&
+        toolkit_.MsgBox(MainText::forgetHistory(), MsgButtons::YesNo, MsgIcon::Question, MainText::appTitle()) ==
+            MsgResult::Yes) {
+        history_->forgetSite(site);
+    }
+}
+
+void MainWindow::showHistoryFailure()
+{
+    if (!historyFailure_.isEmpty()) {
+        toolkit_.MsgBox(MainText::historyUnavailable() + std::exchange(historyFailure_, QString()), MsgButtons::Ok,
+                        MsgIcon::Information, MainText::notice());
+    }
+}
+
 QWidget* MainWindow::buildLeftColumn()
 {
     auto* column = new QWidget;
@@ -142,6 +190,7 @@ QGroupBox* MainWindow::buildSiteFrame()
     sites_ = new SiteList(*listView11_, toolkit_, this);
     connect(sites_, &SiteList::saveSitesRequested, this, &MainWindow::SaveSites);
     connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
+    connect(sites_, &SiteList::siteRemoved, this, &MainWindow::offerToForget);
     connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
     // The keys do what the mouse does: Enter ticks the site and starts it, Delete asks and deletes it.
     connect(listView11_, &SiteListView::startKeyPressed, this, [this](int row) {
@@ -361,6 +410,7 @@ void MainWindow::startRun(const QString& site, int timeout)
         store_.setPanel(1, RunText::paused());
         onRunFinished();
     }
+    showHistoryFailure();
 }
 
 // Once a session, when the first run starts: with the certificates the user named unreadable, every https

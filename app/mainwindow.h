@@ -9,6 +9,8 @@
 
 class BannerPane;
 class ConfigStore;
+class HistoryDb;
+class RunRecorder;
 class HoverLinkLabel;
 class QComboBox;
 class QGroupBox;
@@ -39,6 +41,10 @@ public:
     void load();
     // Hands over the web-page, about and export commands (kept by the caller).
     void setWebCommands(WebCommands* commands);
+    // Hands over the kept checks (kept by the caller; the recorder records this window's run). A check
+    // left unfinished when the program last closed is taken up again, paused where it stood, so the
+    // start command continues it as it would have in that session.
+    void setHistory(HistoryDb* history, RunRecorder* recorder);
 
     LinkStore& store() { return store_; }
     CheckRun& run() { return run_; }
@@ -67,12 +73,17 @@ private:
     void setRunControlsEnabled(bool enabled);
     void onRunFinished();
     void startRun(const QString& site, int timeout);
+    void offerToForget(const QString& site);
+    void showHistoryFailure();
     void warnOfCertificates();
 
     Toolkit& toolkit_;
     ConfigStore& config_;
     std::unique_ptr<WebCommands> pending_;
     WebCommands* web_;
+    HistoryDb* history_ = nullptr;
+    RunRecorder* recorder_ = nullptr;
+    QString historyFailure_; // shown once the run that met it has returned
     LinkStore store_;
     CheckRun run_;
 

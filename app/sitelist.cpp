@@ -116,8 +116,10 @@ void SiteList::remove()
         if (view_.isChecked(row) &&
             toolkit_.MsgBox(MainText::reallyDelete(), MsgButtons::YesNoCancel, MsgIcon::None, MainText::appTitle()) ==
                 MsgResult::Yes) {
+            const QString site = view_.siteText(row);
             delete view_.takeTopLevelItem(row);
             removed = true;
+            emit siteRemoved(site);
             row = 0;
             continue;
         }

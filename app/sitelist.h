@@ -35,6 +35,8 @@ public:
 signals:
     void saveSitesRequested();
     void saveSettingsRequested();
+    // Site `site` was deleted from the list.
+    void siteRemoved(const QString& site);
 
 private:
     bool anyChecked() const;

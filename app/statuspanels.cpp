@@ -1,6 +1,7 @@
 #include "statuspanels.h"
 
 #include "linkstore.h"
+#include "maintexts.h"
 #include "runtexts.h"
 #include "waitcountdown.h"
 
@@ -61,7 +62,17 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
     waitNote_ = new QLabel;
     waitNote_->setObjectName(QStringLiteral("waitNote"));
     waitNote_->hide();
+    changeNote_ = new QLabel;
+    changeNote_->setObjectName(QStringLiteral("changeNote"));
+    changeNote_->hide();
+    addPermanentWidget(changeNote_);
     addPermanentWidget(waitNote_);
+    connect(&store, &LinkStore::changeChanged, this, [this] {
+        const RunChange& change = store_.change();
+        changeNote_->setText(change.isEmpty() ? QString()
+                                              : MainText::changeNote(change.newDead.size(), change.fixed.size()));
+        changeNote_->setVisible(!change.isEmpty());
+    });
     addPermanentWidget(progress_);
     auto* countdown = new WaitCountdown(waitNote_);
     connect(&store, &LinkStore::waitNoteChanged, countdown, &WaitCountdown::show);

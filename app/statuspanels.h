@@ -17,6 +17,7 @@ public:
     explicit StatusPanels(LinkStore& store, QWidget* parent = nullptr);
 
     QLabel* panelLabel(int number) const;
+    QLabel* changeNote() const { return changeNote_; }
     QProgressBar* progress() const { return progress_; }
 
 private:
@@ -28,6 +29,7 @@ private:
     QLabel* panels_[5] = {};
     QProgressBar* progress_;
     QLabel* waitNote_; // a server asked the run to wait; hidden otherwise
+    QLabel* changeNote_; // what the last finished check changed; hidden when it had nothing to compare with
     QTimer refreshTimer_;
 };
 

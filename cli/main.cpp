@@ -1,17 +1,20 @@
 // kelvara-check: the check run of the desktop program without a window.
 #include "castore.h"
 #include "checkrun.h"
+#include "historydb.h"
 #include "interrupt.h"
 #include "linkstore.h"
 #include "networkprober.h"
 #include "options.h"
 #include "progress.h"
 #include "resultprinter.h"
+#include "runrecorder.h"
 #include "toolkit.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -49,11 +52,40 @@ int main(int argc, char** argv)
     CheckRun run(store, toolkit, [&stats] { return MakeNetworkProber(&stats); });
     run.setSettings(options.settings);
 
+    // The history is a convenience: when it cannot be used the check goes on without it.
+    std::unique_ptr<HistoryDb> history;
+    std::unique_ptr<RunRecorder> recorder;
+    if (options.history) {
+        history = std::make_unique<HistoryDb>();
+        if (!history->isOpen()) {
+            std::fprintf(stderr, "kelvara-check: checking without history: %s\n", qPrintable(history->error()));
+        } else {
+            recorder = std::make_unique<RunRecorder>(*history, store, run);
+            QObject::connect(recorder.get(), &RunRecorder::failed, [](const QString& why) {
+                std::fprintf(stderr, "\nkelvara-check: history no longer written: %s\n", qPrintable(why));
+            });
+        }
+    }
+    bool resumed = false;
+    if (options.resume) {
+        const qint64 id = recorder ? history->resumableRun(options.site) : 0;
+        resumed = id != 0 && recorder->restore(id);
+        if (resumed) {
+            // The site as that run named it: another spelling would start it afresh.
+            options.site = run.resumeState().site;
+            options.settings = recorder->restoredSettings();
+        } else {
+            std::fprintf(stderr, "kelvara-check: no unfinished check of %s to resume: checking from the start\n",
+                         qPrintable(options.site.trimmed()));
+            run.setSettings(options.settings);
+        }
+    }
+
     Progress progress(store, stderr, isatty(fileno(stderr)) != 0);
     Interrupt interrupt;
     QObject::connect(&interrupt, &Interrupt::interrupted, &run, [&run] { run.stop(); });
 
-    run.start(options.site.trimmed());
+    run.start(resumed ? options.site : options.site.trimmed());
     progress.finish();
 
     PrintResult(store, options, stats, stdout);

@@ -143,17 +143,24 @@ Options:
   --format F       what goes to standard output: text (default), json or csv
   --exclude REGEX  never request a link whose resolved URL matches REGEX (anywhere in it, Perl
                    syntax); it is listed as excluded ("已排除"). May be given several times.
+  --resume         continue the last unfinished check of SITE where it stood, with the
+                   settings it was started with; without one, check SITE from the start
+  --no-history     neither keep this check on disk nor compare it with the last one
   --help           show this help
   --version        show the program's version
 
 While it runs, progress goes to standard error, so standard output holds only the result.
-Ctrl-C stops the run at its next stop point and prints what was found so far.
+Ctrl-C stops the run at its next stop point and prints what was found so far; --resume
+continues it later. Checks are kept in ~/.local/share/kelvara/history.sqlite (the last 20 of
+each site); a finished check is compared with the last finished one of the same site and
+settings, and the dead links that are new and those mended since are reported.
 
 Formats:
   text  the dead links grouped under the page they were found on, then the excluded links the
         same way, then one summary line
   json  one UTF-8 document: {"settings": {site, depth, timeout, subdomains, showRepeats, linkText,
-        parallel, resources, contentCheck, exclude}, "summary": {links, tested, dead, timedOut, excluded, finished},
+        parallel, resources, contentCheck, exclude}, "summary": {links, tested, dead, timedOut, excluded,
+        finished, change: {previous, newDead, fixed} when an earlier check was kept},
         "links": [one object per link node, each page followed by the links found on it]}
   csv   the same links, one row each after a header line; UTF-8, RFC 4180 quoting, CRLF line ends
 
@@ -211,6 +218,10 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             o->settings.resources = true;
         } else if (a == u"--no-content-check") {
             o->settings.contentCheck = false;
+        } else if (a == u"--resume") {
+            o->resume = true;
+        } else if (a == u"--no-history") {
+            o->history = false;
         } else if (a == u"--dead-only") {
             o->deadOnly = true;
         } else if (a == u"--txt") {

@@ -77,6 +77,22 @@ void PrintSummary(const LinkStore& store, const ProbeStats& stats, bool withExcl
     std::fprintf(out, "\n");
 }
 
+void PrintChange(const RunChange& change, std::FILE* out)
+{
+    if (change.isEmpty()) {
+        return;
+    }
+    printLine(out, u"compared with the check of "_s + change.previous + u": "_s +
+                       QString::number(change.newDead.size()) + u" new dead, "_s +
+                       QString::number(change.fixed.size()) + u" fixed"_s);
+    for (const QString& url : change.newDead) {
+        printLine(out, u"    new dead  "_s + url);
+    }
+    for (const QString& url : change.fixed) {
+        printLine(out, u"    fixed     "_s + url);
+    }
+}
+
 void PrintResult(const LinkStore& store, const CliOptions& options, const ProbeStats& stats, std::FILE* out)
 {
     if (options.format == OutputFormat::Text) {
@@ -86,6 +102,7 @@ void PrintResult(const LinkStore& store, const CliOptions& options, const ProbeS
             PrintExcludedLinks(store, out);
         }
         PrintSummary(store, stats, withExcluded, out);
+        PrintChange(store.change(), out);
         return;
     }
     const DataReport data(store, options.site.trimmed(), options.settings);
@@ -102,13 +119,13 @@ bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* 
         ok = false;
     };
     if (!options.txtReport.isEmpty()) {
-        const WriteResult r = WriteTextReport(list, options.txtReport, ReportTxt);
+        const WriteResult r = WriteTextReport(list, options.txtReport, ReportTxt, store.change());
         if (!r.ok) {
             fail(options.txtReport, r.error);
         }
     }
     if (!options.htmlReport.isEmpty()) {
-        const WriteResult r = WriteTextReport(list, options.htmlReport, ReportHtml);
+        const WriteResult r = WriteTextReport(list, options.htmlReport, ReportHtml, store.change());
         if (!r.ok) {
             fail(options.htmlReport, r.error);
         }
@@ -123,7 +140,7 @@ bool WriteReports(const LinkStore& store, const CliOptions& options, std::FILE* 
         }
     }
     if (!options.xlsxReport.isEmpty()) {
-        const SheetReportResult r = WriteSheetReport(list, options.xlsxReport);
+        const SheetReportResult r = WriteSheetReport(list, options.xlsxReport, store.change());
         if (!r.ok) {
             fail(options.xlsxReport, QString::number(r.errorNumber) + u": "_s + r.description);
         }

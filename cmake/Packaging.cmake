@@ -17,11 +17,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.maroven.example/kelvara/)
 # The libraries the binaries link come from dpkg-shlibdeps. What they load at run time does not show
-# there: Qt's platform plugins (no window without them, and Qt only recommends them), the CA
+# there: Qt's platform plugins (no window without them, and Qt only recommends them), the SQLite
+# driver of Qt's SQL module (a plugin: without it no check is kept on disk), the CA
 # certificates for https sites, a font with Chinese glyphs for the interface and xdg-open, which opens
 # pages and reports in the desktop's programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, qt6-translations-l10n, xdg-utils")
 
 include(CPack)

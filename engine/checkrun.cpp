@@ -6,6 +6,7 @@
 #include "prober.h"
 #include "probestep.h"
 #include "runenv.h"
+#include "runobserver.h"
 #include "runtexts.h"
 #include "textops.h"
 #include "toolkit.h"
@@ -111,6 +112,9 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
     }
     store_.setPanel(1, RunText::inProgress());
     startValues();
+    if (run_.observer_) {
+        run_.observer_->runStarted(resuming_);
+    }
 
     const CallEnd passes = levelPasses();
     if (passes == CallEnd::Stopped) {
@@ -198,6 +202,9 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     for (int i = passStart_; i <= run_.passNodeCount_; ++i) {
         // Saved before the stop point, so that a pause resumes with the first node not yet finished.
         store_.setResume(LinkStore::Badlink1, QString::number(i));
+        if (run_.observer_) {
+            run_.observer_->stopPoint(batch_);
+        }
         if (!run_.running_) {
             run_.pause(batch_);
             return PassEnd::Stopped;
@@ -337,6 +344,9 @@ CheckRun::CallEnd CheckRun::Call::sweep()
     const int first = run_.advanceProbed() + 1;
     prober_.setPlan(sweepPlan(first, n));
     for (int k = first; k <= n; ++k) {
+        if (run_.observer_) {
+            run_.observer_->stopPoint(batch_ - 1);
+        }
         if (!run_.running_) {
             run_.pause(batch_ - 1);
             return CallEnd::Stopped;
@@ -446,6 +456,21 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     }
 }
 
+CheckRun::ResumeState CheckRun::resumeState() const
+{
+    return {lastSite_, passNodeCount_, savedBatchCounter_, homeAddress_, scanResources_};
+}
+
+// The walk positions are not restored: the store was cleared before it was filled, which set them back.
+void CheckRun::restore(const ResumeState& state)
+{
+    lastSite_ = state.site;
+    passNodeCount_ = state.passNodeCount;
+    savedBatchCounter_ = state.batchCounter;
+    homeAddress_ = state.homeAddress;
+    scanResources_ = state.scanResources;
+}
+
 int CheckRun::advanceProbed()
 {
     const ResultTree& full = store_.full();
@@ -470,6 +495,9 @@ void CheckRun::pause(int batchCounterToSave)
 {
     savedBatchCounter_ = batchCounterToSave;
     store_.setPanel(1, RunText::paused());
+    if (observer_) {
+        observer_->runPaused();
+    }
 }
 
 void CheckRun::finish()
@@ -477,6 +505,9 @@ void CheckRun::finish()
     savedBatchCounter_ = 0;
     store_.emptyResume();
     store_.setPanel(1, RunText::ready());
+    if (observer_) {
+        observer_->runFinished();
+    }
     if (!booked_) {
         emit runFinished();
     }

@@ -11,6 +11,7 @@
 
 class LinkStore;
 class Prober;
+class RunObserver;
 class Toolkit;
 
 // The check run of one site: crawl passes level by level, 200-node batches handed to check sweeps,
@@ -46,6 +47,21 @@ public:
     const QString& lastSite() const { return lastSite_; }
     int savedBatchCounter() const { return savedBatchCounter_; }
 
+    // Where a stopped run stands beside what the store holds: enough to continue it in another process.
+    struct ResumeState
+    {
+        QString site;
+        int passNodeCount = 0;
+        int batchCounter = 0;
+        QString homeAddress;
+        bool scanResources = false;
+    };
+    ResumeState resumeState() const;
+    // Takes over a stopped run whose store was filled from disk; the store's panel 1 reads "已暂停".
+    void restore(const ResumeState& state);
+    // Told of starts, stop points, pauses and ends; null for none.
+    void setObserver(RunObserver* observer) { observer_ = observer; }
+
     // One call of the run; continues itself after each check sweep that left uncrawled pages behind.
     void CheckSite(const QString& site, int batchCounter);
 
@@ -64,6 +80,7 @@ private:
 
     LinkStore& store_;
     Toolkit& toolkit_;
+    RunObserver* observer_ = nullptr;
     ProberFactory proberFactory_;
     CheckSettings settings_;
 

@@ -172,6 +172,15 @@ void LinkStore::clearTrees()
 {
     full_.clear();
     dead_.clear();
+    if (!change_.isEmpty()) {
+        setChange({});
+    }
+}
+
+void LinkStore::setChange(const RunChange& change)
+{
+    change_ = change;
+    emit changeChanged();
 }
 
 void LinkStore::clearResults()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resulttree.h"
+#include "runchange.h"
 
 #include <QObject>
 #include <QString>
@@ -99,6 +100,11 @@ public:
     // to results that are gone.
     quint64 clearCount() const { return clearCount_; }
 
+    // What the finished run changed since the last check of the site; empty until a run has finished
+    // with an earlier one to compare with, and again once the trees are cleared.
+    const RunChange& change() const { return change_; }
+    void setChange(const RunChange& change);
+
     // "http://" + site, unless the site text already names its scheme.
     static QString homeUrl(const QString& site);
 
@@ -106,6 +112,7 @@ signals:
     void panelChanged(int number, const QString& text);
     void resumeChanged();
     void waitNoteChanged(const QString& text);
+    void changeChanged();
 
 private:
     ResultTree full_;
@@ -116,4 +123,5 @@ private:
     QString waitNote_;
     std::array<QString, 4> resume_;
     quint64 clearCount_ = 0;
+    RunChange change_;
 };

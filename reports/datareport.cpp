@@ -139,13 +139,20 @@ int DataReport::excludedCount(const ResultTree& list)
 
 QJsonObject DataReport::summaryObject() const
 {
-    return {{u"links"_s, store_.full().count()},
-            {u"tested"_s, store_.testedCount()},
-            {u"dead"_s, store_.deads().count()},
-            {u"timedOut"_s, store_.timeouts().count()},
-            {u"excluded"_s, excludedCount(store_.full())},
-            // False when the run was interrupted: the lists hold what was found until then.
-            {u"finished"_s, store_.panel(1) == RunText::ready()}};
+    QJsonObject summary{{u"links"_s, store_.full().count()},
+                        {u"tested"_s, store_.testedCount()},
+                        {u"dead"_s, store_.deads().count()},
+                        {u"timedOut"_s, store_.timeouts().count()},
+                        {u"excluded"_s, excludedCount(store_.full())},
+                        // False when the run was interrupted: the lists hold what was found until then.
+                        {u"finished"_s, store_.panel(1) == RunText::ready()}};
+    const RunChange& change = store_.change();
+    if (!change.isEmpty()) {
+        summary.insert(u"change"_s, QJsonObject{{u"previous"_s, change.previous},
+                                                {u"newDead"_s, QJsonArray::fromStringList(change.newDead)},
+                                                {u"fixed"_s, QJsonArray::fromStringList(change.fixed)}});
+    }
+    return summary;
 }
 
 std::vector<int> DataReport::treeOrder() const

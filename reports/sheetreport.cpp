@@ -180,9 +180,38 @@ private:
     lxw_error error_ = LXW_NO_ERROR;
 };
 
+// A second sheet: when the check it is compared with ran, then the new dead links and the mended ones,
+// one column each.
+lxw_error WriteChangeSheet(lxw_workbook* book, const RunChange& change)
+{
+    lxw_worksheet* sheet = workbook_add_worksheet(book, u"与上次检测相比"_s.toUtf8().constData());
+    if (!sheet) {
+        return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    }
+    lxw_error error = LXW_NO_ERROR;
+    const auto put = [&](lxw_row_t row, lxw_col_t col, const QString& text) {
+        if (error == LXW_NO_ERROR) {
+            error = worksheet_write_string(sheet, row, col, text.toUtf8().constData(), nullptr);
+        }
+    };
+    put(0, 0, u"上次检测时间："_s + change.previous);
+    put(1, 0, u"新增死链接："_s + QString::number(change.newDead.size()) + u'个');
+    put(1, 1, u"已修复链接："_s + QString::number(change.fixed.size()) + u'个');
+    for (int col = 0; col < 2; ++col) {
+        const QStringList& urls = col == 0 ? change.newDead : change.fixed;
+        for (qsizetype i = 0; i < urls.size(); ++i) {
+            put(static_cast<lxw_row_t>(i + 2), static_cast<lxw_col_t>(col), urls[i]);
+        }
+        if (error == LXW_NO_ERROR) {
+            error = worksheet_set_column(sheet, static_cast<lxw_col_t>(col), static_cast<lxw_col_t>(col), 60, nullptr);
+        }
+    }
+    return error;
+}
+
 // Builds the whole workbook into `path`. The library writes the file only when the workbook is
 // closed, and closing also frees it, so a failed build still closes.
-lxw_error BuildWorkbook(const ResultTree& list, const QString& path)
+lxw_error BuildWorkbook(const ResultTree& list, const QString& path, const RunChange& change)
 {
     lxw_workbook* book = workbook_new(QFile::encodeName(path).constData());
     if (!book) {
@@ -199,8 +228,12 @@ lxw_error BuildWorkbook(const ResultTree& list, const QString& path)
         builder.writeNode(list, i);
     }
     builder.sizeColumns();
+    lxw_error error = builder.error();
+    if (error == LXW_NO_ERROR && !change.isEmpty()) {
+        error = WriteChangeSheet(book, change);
+    }
     const lxw_error closed = workbook_close(book);
-    return builder.error() != LXW_NO_ERROR ? builder.error() : closed;
+    return error != LXW_NO_ERROR ? error : closed;
 }
 
 SheetReportResult LibraryFailure(lxw_error error)
@@ -210,7 +243,7 @@ SheetReportResult LibraryFailure(lxw_error error)
 
 } // namespace
 
-SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName)
+SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName, const RunChange& change)
 {
     // The workbook is built where a file can always be made and then written as the other reports
     // are: a failure leaves an old file as it was, and a name or folder that leaves no room for a
@@ -220,7 +253,7 @@ SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileNa
         return {false, static_cast<int>(QFileDevice::OpenError), work.errorString()};
     }
     const QString built = work.filePath(u"report.xlsx"_s);
-    if (const lxw_error error = BuildWorkbook(list, built); error != LXW_NO_ERROR) {
+    if (const lxw_error error = BuildWorkbook(list, built, change); error != LXW_NO_ERROR) {
         return LibraryFailure(error);
     }
     QFile workbook(built);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resulttree.h"
+#include "runchange.h"
 
 #include <QString>
 
@@ -14,8 +15,9 @@ struct SheetReportResult
 // Writes `list` to `fileName` as an Office Open XML workbook (.xlsx): a bold header row and one row
 // per node in index order; depths and query times are numbers. A text longer than a cell holds is cut.
 // The workbook is complete before the target is touched, and is written as WriteReportFile writes, so a
-// failure leaves neither a half-written workbook nor a damaged old file.
-SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName);
+// failure leaves neither a half-written workbook nor a damaged old file. A check compared with an earlier
+// one gets a second sheet with what changed.
+SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileName, const RunChange& change = {});
 
 // The text that tells the user why a workbook could not be written, and the title of its box.
 QString SheetFailureMessage(const SheetReportResult& result);

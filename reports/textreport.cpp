@@ -26,6 +26,13 @@ const QString kHtmlHead = u"<html><title>网页死链接检测报告</title>"
                           u"<td width='12%'>状态描述</td><td width='8%'>链接深度</td>"
                           u"<td width='11%'>查询耗时</td><td width='26%'>上级链接（导入链接）</td></tr>"_s;
 const QString kHtmlTail = u"</table></body></html>"_s;
+
+// Texts of the comparison with the last check.
+const QString kChangeTitle = u"与上次检测相比"_s;
+const QString kChangePrevious = u"上次检测时间："_s;
+const QString kChangeNewDead = u"新增死链接："_s;
+const QString kChangeFixed = u"已修复链接："_s;
+const QString kCountUnit = u"个"_s;
 const QString kHtmlValid = u"<td style='color:#0000FF'>有效链接</td>"_s;
 const QString kHtmlDead = u"<td style='color:#FF0000'>死链接</td>"_s;
 const QString kHtmlTimedOut = u"<td style='color:#990000'>超时链接</td>"_s;
@@ -135,32 +142,64 @@ void AppendHtmlRow(QString& text, const ResultTree& list, int index)
     text += (index == 1 ? u"<td>"_s : u"<td> "_s) + Escaped(ParentLink(list, index)) + u"</td></tr>";
 }
 
-QString TxtReport(const ResultTree& list)
+void AppendTxtChange(QString& text, const RunChange& change)
+{
+    text += kLineBreak + kLineBreak + kChangeTitle + kLineBreak + kChangePrevious + change.previous;
+    for (const auto& [title, urls] : {std::pair{kChangeNewDead, &change.newDead}, {kChangeFixed, &change.fixed}}) {
+        text += kLineBreak + title + QString::number(urls->size()) + kCountUnit;
+        for (const QString& url : *urls) {
+            text += kLineBreak + url;
+        }
+    }
+}
+
+void AppendHtmlChange(QString& text, const RunChange& change)
+{
+    text += u"<h3>"_s + kChangeTitle + u"</h3><p>"_s + kChangePrevious + Escaped(change.previous) + u"</p>"_s;
+    for (const auto& [title, urls] : {std::pair{kChangeNewDead, &change.newDead}, {kChangeFixed, &change.fixed}}) {
+        text += u"<p>"_s + title + QString::number(urls->size()) + kCountUnit + u"</p><ul>"_s;
+        for (const QString& url : *urls) {
+            const QString u = Escaped(url);
+            text += u"<li><a href=\""_s + u + u"\" target='_blank'>"_s + u + u"</a></li>"_s;
+        }
+        text += u"</ul>"_s;
+    }
+}
+
+QString TxtReport(const ResultTree& list, const RunChange& change)
 {
     QString text = kTxtBanner + kLineBreak + kLineBreak + kTxtHeader;
     for (int i = 1; i <= list.count(); ++i) {
         AppendTxtRow(text, list, i);
     }
+    if (!change.isEmpty()) {
+        AppendTxtChange(text, change);
+    }
     return text;
 }
 
-QString HtmlReport(const ResultTree& list)
+QString HtmlReport(const ResultTree& list, const RunChange& change)
 {
     QString text = kHtmlHead;
     for (int i = 1; i <= list.count(); ++i) {
         AppendHtmlRow(text, list, i);
     }
-    return text + kHtmlTail;
+    if (change.isEmpty()) {
+        return text + kHtmlTail;
+    }
+    text += u"</table>"_s;
+    AppendHtmlChange(text, change);
+    return text + u"</body></html>"_s;
 }
 
 } // namespace
 
-QString TextReportText(const ResultTree& list, int format)
+QString TextReportText(const ResultTree& list, int format, const RunChange& change)
 {
-    return format == ReportHtml ? HtmlReport(list) : TxtReport(list);
+    return format == ReportHtml ? HtmlReport(list, change) : TxtReport(list, change);
 }
 
-WriteResult WriteTextReport(const ResultTree& list, const QString& fileName, int format)
+WriteResult WriteTextReport(const ResultTree& list, const QString& fileName, int format, const RunChange& change)
 {
-    return WriteAnsiLine(fileName, TextReportText(list, format));
+    return WriteAnsiLine(fileName, TextReportText(list, format, change));
 }

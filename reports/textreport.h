@@ -2,6 +2,7 @@
 
 #include "ansifile.h"
 #include "resulttree.h"
+#include "runchange.h"
 
 #include <QString>
 
@@ -13,9 +14,10 @@ enum TextReportFormat : int
 };
 
 // The whole report of `list` as one text, one row per node in index order, without the line ending
-// that the file gets after it.
-QString TextReportText(const ResultTree& list, int format);
+// that the file gets after it; then, when the check could be compared with an earlier one, the dead
+// links that are new and the ones mended since.
+QString TextReportText(const ResultTree& list, int format, const RunChange& change = {});
 
 // Writes the report of `list` to `fileName`, replacing a file of that name. On failure an existing
 // file stays as it was.
-WriteResult WriteTextReport(const ResultTree& list, const QString& fileName, int format);
+WriteResult WriteTextReport(const ResultTree& list, const QString& fileName, int format, const RunChange& change = {});

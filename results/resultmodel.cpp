@@ -6,6 +6,17 @@
 #include <QBrush>
 #include <QFont>
 
+void ResultTreeModel::setNewDead(const QSet<QString>& urls)
+{
+    if (urls == newDead_) {
+        return;
+    }
+    // Only texts change: the views keep their expansion and selection.
+    emit layoutAboutToBeChanged();
+    newDead_ = urls;
+    emit layoutChanged();
+}
+
 ResultTreeModel::ResultTreeModel(const ResultTree& tree, QObject* parent)
     : QAbstractItemModel(parent), tree_(tree), published_(1, 0)
 {
@@ -159,7 +170,12 @@ QVariant ResultTreeModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         // A resource's kind in front: an image or a script is told from a page at a glance.
-        return n->record.kind == LinkKind::Page ? n->text : QString(KindTag(n->record.kind) + n->text);
+        {
+            const QString text =
+                n->record.kind == LinkKind::Page ? n->text : QString(KindTag(n->record.kind) + n->text);
+            const bool isNew = n->status == StatusDead && !newDead_.isEmpty() && newDead_.contains(n->record.url);
+            return isNew ? QStringLiteral("新 ") + text : text;
+        }
     case Qt::DecorationRole:
         return StatusIcons::icon(n->status);
     case Qt::FontRole:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QSet>
 #include <QTimer>
 
 #include <set>
@@ -21,6 +22,8 @@ public:
     explicit ResultTreeModel(const ResultTree& tree, QObject* parent = nullptr);
 
     const ResultTree& tree() const { return tree_; }
+    // Dead links at these URLs are shown with "新" in front: dead now, not in the last check.
+    void setNewDead(const QSet<QString>& urls);
     void setBatchInterval(int ms) { timer_.setInterval(ms); }
     // Publishes every node added so far.
     void flush();
@@ -52,4 +55,5 @@ private:
     mutable std::vector<char> onShow_;
     std::set<int> pending_;      // nodes (0 = root) with children not yet published
     QTimer timer_;
+    QSet<QString> newDead_;
 };

@@ -54,6 +54,12 @@ ResultsPanel::ResultsPanel(LinkStore& store, QObject* parent) : QObject(parent),
     frame_ = buildFrame();
     keepDeadRed(store.full());
     keepDeadRed(store.dead());
+    connect(&store, &LinkStore::changeChanged, this, [this] {
+        const QStringList& urls = store_.change().newDead;
+        const QSet<QString> newDead(urls.begin(), urls.end());
+        fullModel()->setNewDead(newDead);
+        deadModel()->setNewDead(newDead);
+    });
 }
 
 // While "dead links in red" is ticked, a link found dead later turns red as it is marked.

@@ -1,9 +1,12 @@
 #include "appicon.h"
+#include "historydb.h"
 #include "hoverlink.h"
 #include "linkstore.h"
 #include "maintexts.h"
 #include "resultmodel.h"
+#include "resultspanel.h"
 #include "resultview.h"
+#include "runrecorder.h"
 #include "runtexts.h"
 #include "sitelist.h"
 #include "statuspanels.h"
@@ -206,13 +209,26 @@ private slots:
     }
 
     // A stop through the same command pauses the run; a click while it is stopping does nothing; the
-    // next start resumes and ends with what an uninterrupted run finds.
+    // next start resumes, in the same session or after the program was closed and opened again, and
+    // ends with what an uninterrupted run finds, asking for no page again but the one in flight.
+    void stopAndResume_data()
+    {
+        QTest::addColumn<bool>("restart");
+        QTest::newRow("same session") << false;
+        QTest::newRow("after a restart") << true;
+    }
     void stopAndResume()
     {
+        QFETCH(bool, restart);
         TestServer server;
         serveSite(server);
         WindowFixture f;
         prepare(f, server);
+        HistoryDb history(f.dir.filePath(u"history.sqlite"_s));
+        auto recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+        f.window->setHistory(&history, recorder.get());
+        // Off: each continued run would probe a missing address again to learn what the site answers.
+        f.find<QCheckBox>(u"chkContentCheck"_s)->click();
         QString stateAfterStop, captionAfterStop;
         QList<bool> controlsAfterStop;
         int requestsBeforeSecondClick = 0;
@@ -237,14 +253,56 @@ private slots:
         QCOMPARE(f.shownTexts(), QStringList{});
         const int kept = store.full().count();
         QVERIFY(kept >= 1);
+        if (restart) {
+            recorder.reset();
+            f.open();
+            recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+            f.window->setHistory(&history, recorder.get());
+            QCOMPARE(f.window->store().panel(1), RunText::paused());
+            QCOMPARE(f.window->store().full().count(), kept);
+        }
 
+        LinkStore& resumed = f.window->store();
         command5(f)->click();
-        QCOMPARE(store.panel(1), RunText::ready());
-        QCOMPARE(store.full().count(), 7);
-        for (int n = 1; n <= store.full().count(); ++n) {
-            QVERIFY2(store.full().node(n)->status != NoStatus, qPrintable(QString::number(n)));
+        QCOMPARE(resumed.panel(1), RunText::ready());
+        QVERIFY(int(server.requests().size()) <= 7 + 1);
+        QCOMPARE(resumed.full().count(), 7);
+        for (int n = 1; n <= resumed.full().count(); ++n) {
+            QVERIFY2(resumed.full().node(n)->status != NoStatus, qPrintable(QString::number(n)));
         }
         QCOMPARE(f.find<QComboBox>(u"Combo2"_s)->count(), 2);
+    }
+
+    // A second check shows in the status bar what changed since the first and marks the new dead link;
+    // deleting the site offers to forget its kept checks.
+    void keptChecks()
+    {
+        TestServer server;
+        serveSite(server);
+        WindowFixture f;
+        prepare(f, server);
+        HistoryDb history(f.dir.filePath(u"history.sqlite"_s));
+        RunRecorder recorder(history, f.window->store(), f.window->run());
+        f.window->setHistory(&history, &recorder);
+        command5(f)->click();
+        QLabel* note = f.find<QLabel>(u"changeNote"_s);
+        QVERIFY(note->isHidden());
+        server.setPage(u"/missing.html"_s, page({}));
+        server.setStatus(u"/c.html"_s, 404);
+        command5(f)->click();
+        QCOMPARE(note->text(), MainText::changeNote(1, 1));
+        const ResultTree& dead = f.window->store().dead();
+        QStringList shown;
+        for (int n = 1; n <= dead.count(); ++n) {
+            const QModelIndex index = f.window->results().deadModel()->indexOfNode(n);
+            shown << index.data().toString();
+        }
+        QCOMPARE(shown, (QStringList{server.baseUrl(), u"新 /c.html"_s, u"/a.html"_s, u"/missing2.html"_s}));
+
+        f.toolkit.queueAnswer(MsgResult::Yes); // delete the site
+        f.toolkit.queueAnswer(MsgResult::Yes); // and its checks
+        f.find<QPushButton>(u"Command4"_s)->click();
+        QVERIFY(!history.hasRuns(siteOf(server)));
     }
 
     // Closing is refused while a run is active; otherwise the exit question decides.

@@ -4,8 +4,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -84,7 +87,107 @@ class TestCli : public QObject
         return verdicts;
     }
 
+    static QJsonObject jsonSummary(const QStringList& args)
+    {
+        const Result r = run(QStringList{u"--format"_s, u"json"_s} + args);
+        return QJsonDocument::fromJson(r.out.toUtf8()).object()[u"summary"_s].toObject();
+    }
+
+    QTemporaryDir data_; // the data folder of every run: checks are kept there, never in the user's own
+
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(data_.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data_.path()));
+    }
+
+    // A second check names the links that went dead and the ones mended since the first; a check with
+    // other settings has nothing to be compared with.
+    void changeSinceLastCheck()
+    {
+        TestServer site;
+        site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/gone.htm>g</a>");
+        site.setPage(u"/a.htm"_s, "a");
+        QVERIFY(!jsonSummary({site.baseUrl()}).contains(u"change"_s));
+        site.setPage(u"/gone.htm"_s, "mended");
+        site.setStatus(u"/a.htm"_s, 404);
+        QTemporaryDir dir;
+        const QString txt = dir.filePath(u"r.txt"_s);
+        const QJsonObject change = jsonSummary({u"--txt"_s, txt, site.baseUrl()})[u"change"_s].toObject();
+        QCOMPARE(change[u"newDead"_s].toArray(), QJsonArray{site.url(u"/a.htm"_s)});
+        QCOMPARE(change[u"fixed"_s].toArray(), QJsonArray{site.url(u"/gone.htm"_s)});
+        QVERIFY(QDateTime::fromString(change[u"previous"_s].toString(), Qt::ISODate).isValid());
+        QFile report(txt);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QString section = QStringDecoder("GB18030").decode(report.readAll());
+        QVERIFY(section.contains(u"与上次检测相比\r\n"_s + u"上次检测时间："_s + change[u"previous"_s].toString() +
+                                 u"\r\n新增死链接：1个\r\n"_s + site.url(u"/a.htm"_s) + u"\r\n已修复链接：1个\r\n"_s +
+                                 site.url(u"/gone.htm"_s)));
+        QVERIFY(!jsonSummary({u"--depth"_s, u"2"_s, site.baseUrl()}).contains(u"change"_s));
+    }
+
+    // Stopped with Ctrl-C while a page is being read and continued with --resume: the same dead links as
+    // an uninterrupted check, and no page asked for again but the one in flight at the stop. Killed, it
+    // may ask again for what it read in its last second, but still ends the same.
+    void resumeAfterInterrupt_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl-C") << int(SIGINT);
+        QTest::newRow("killed") << int(SIGKILL);
+    }
+    void resumeAfterInterrupt()
+    {
+        QFETCH(int, signal);
+        TestServer site;
+        site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/b.htm>b</a><a href=/gone1.htm>g</a>");
+        site.setPage(u"/a.htm"_s, "<a href=/a1.htm>a</a><a href=/slow.htm>s</a><a href=/gone2.htm>g</a>");
+        site.setPage(u"/b.htm"_s, "<a href=/b1.htm>b</a>");
+        site.setPage(u"/a1.htm"_s, "<a href=/gone3.htm>g</a>");
+        site.setPage(u"/b1.htm"_s, "b");
+        TestServer::Response slow;
+        slow.body = "<a href=/s1.htm>s</a><a href=/gone4.htm>g</a>";
+        slow.delayMs = 1500;
+        site.setRoute(u"/slow.htm"_s, slow);
+        site.setPage(u"/s1.htm"_s, "<a href=/gone5.htm>g</a>");
+        // Without the content check, whose probe of a missing address each continued run makes again.
+        const QStringList args{u"--depth"_s, u"5"_s, u"--parallel"_s, u"1"_s, u"--no-content-check"_s, site.baseUrl()};
+        const Result whole = run(QStringList{u"--no-history"_s} + args);
+        const qsizetype wholeRequests = site.requests().size();
+        QString summary;
+        const QMap<QString, QString> expected = textVerdicts(whole.out, &summary);
+        QCOMPARE(expected.size(), 5);
+
+        QProcess first;
+        first.start(QStringLiteral(KELVARA_CHECK), args);
+        QVERIFY(QTest::qWaitFor([&] { return site.pending() > 0; }, 30000));
+        ::kill(static_cast<pid_t>(first.processId()), signal);
+        QVERIFY(first.waitForFinished(30000));
+        QVERIFY(textVerdicts(QString::fromLocal8Bit(first.readAllStandardOutput()), &summary).size() < 5);
+        const Result resumed = run({u"--resume"_s, site.baseUrl()});
+        QCOMPARE(resumed.code, 1);
+        QCOMPARE(textVerdicts(resumed.out, &summary), expected);
+        QVERIFY2(signal != SIGINT || site.requests().size() - wholeRequests <= wholeRequests + 1,
+                 qPrintable(resumed.err));
+    }
+
+    // A damaged database keeps no check, but stops none.
+    void damagedHistory()
+    {
+        QFile file(data_.filePath(u"kelvara/history.sqlite"_s));
+        QVERIFY(QDir().mkpath(data_.filePath(u"kelvara"_s)));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(8192, 'x'));
+        file.close();
+        TestServer site;
+        site.setPage(u"/"_s, "<a href=/gone.htm>g</a>");
+        const Result r = run({site.baseUrl()});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(u"checking without history"_s), qPrintable(r.err));
+        QVERIFY(r.out.contains(site.url(u"/gone.htm"_s)));
+        QVERIFY(file.remove());
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -124,7 +227,7 @@ private slots:
              {"--depth",     "--timeout",  "--subdomains", "--show-repeats", "--link-text", "--parallel",  "--txt",
               "--html",      "--xlsx",     "--dead-only",  "--format",       "--exclude",   "--resources", "--version",
               "queryTimeMs", "statusText", "parent",       "linkText",       "kind",        "httpStatus",
-              "--dead-link-file", "--no-content-check", "deadKind"}) {
+              "--dead-link-file", "--no-content-check", "deadKind", "--resume", "--no-history"}) {
             QVERIFY2(r.out.contains(QLatin1StringView(option)), option);
         }
     }
