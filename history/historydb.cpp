@@ -91,7 +91,7 @@ bool HistoryDb::exec(const QString& statement)
 void HistoryDb::createSchema()
 {
     // A damaged file fails on the first statement that reads it: that is where it is found out.
-    exec(u"PRAGMA journal_mode=WAL"_s) && exec(u"PRAGMA synchronous=NORMAL"_s) &&
+    exec(u"PRAGMA journal_mode=WAL"_s) && exec(u"PRAGMA synchronous=NORMAL"_s) && checkVersion() &&
         exec(u"CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, site TEXT NOT NULL, site_key TEXT NOT NULL,"
              " settings TEXT NOT NULL, compare_key TEXT NOT NULL, started TEXT NOT NULL, finished TEXT,"
              " state INTEGER NOT NULL, pass_nodes INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0,"
@@ -106,6 +106,28 @@ void HistoryDb::createSchema()
              " url TEXT, data INTEGER, PRIMARY KEY(run, list, row)) WITHOUT ROWID"_s) &&
         exec(u"CREATE TABLE IF NOT EXISTS dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)"_s) &&
         exec(u"CREATE INDEX IF NOT EXISTS dead_urls_run ON dead_urls(run)"_s);
+}
+
+bool HistoryDb::checkVersion()
+{
+    // The file's layout is marked, so that a later layout is never written to with this one's
+    // statements: such a file is left as it is and the check goes on without history.
+    constexpr int kLayout = 1;
+    QSqlQuery q(database());
+    if (!q.exec(u"PRAGMA user_version"_s) || !q.next()) {
+        fail(lastError(q));
+        return false;
+    }
+    const int version = q.value(0).toInt();
+    if (version == 0) {
+        return exec(u"PRAGMA user_version = "_s + QString::number(kLayout));
+    }
+    if (version != kLayout) {
+        fail(u"the history file was written by another version of Kelvara (layout "_s + QString::number(version) +
+             u")"_s);
+        return false;
+    }
+    return true;
 }
 
 qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings)

@@ -58,6 +58,7 @@ public:
 private:
     bool exec(const QString& statement);
     void createSchema();
+    bool checkVersion();
 
     QString connection_;
     QString error_;

@@ -171,20 +171,40 @@ private slots:
                  qPrintable(resumed.err));
     }
 
-    // A damaged database keeps no check, but stops none.
-    void damagedHistory()
+    // A damaged database, or one of a later layout, keeps no check but stops none; the file is left as it was.
+    void unusableHistory_data()
     {
-        QFile file(data_.filePath(u"kelvara/history.sqlite"_s));
-        QVERIFY(QDir().mkpath(data_.filePath(u"kelvara"_s)));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QByteArray(8192, 'x'));
-        file.close();
+        QTest::addColumn<bool>("laterLayout");
+        QTest::newRow("damaged") << false;
+        QTest::newRow("later layout") << true;
+    }
+
+    void unusableHistory()
+    {
+        QFETCH(bool, laterLayout);
         TestServer site;
         site.setPage(u"/"_s, "<a href=/gone.htm>g</a>");
+        QFile file(data_.filePath(u"kelvara/history.sqlite"_s));
+        QByteArray bytes(8192, 'x');
+        if (laterLayout) {
+            QCOMPARE(run({site.baseUrl()}).code, 1);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            bytes = file.readAll();
+            file.close();
+            QVERIFY(bytes.startsWith("SQLite format 3"));
+            bytes[63] = 7; // the header's user version, big-endian at offset 60
+        }
+        QVERIFY(QDir().mkpath(data_.filePath(u"kelvara"_s)));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
         const Result r = run({site.baseUrl()});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(u"checking without history"_s), qPrintable(r.err));
         QVERIFY(r.out.contains(site.url(u"/gone.htm"_s)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+        file.close();
         QVERIFY(file.remove());
     }
 
