@@ -161,6 +161,7 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
         }
     }
     if (one.titleKey == two.titleKey) {
+        a.sameTitle = true;
         a.titleKey = one.titleKey;
     }
     // A made-up id may be ignored by a page of content; an error page says little beyond the template.
@@ -175,7 +176,7 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
     // Beyond the home page, the answer must say that the page is missing, in its text or in a title that
     // stays the same.
     const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
-    if (!a.sameAsHome && saying == own.end() && !(a.titleKey && saysMissing(one.title))) {
+    if (!a.sameAsHome && saying == own.end() && !(a.sameTitle && saysMissing(one.title))) {
         return {};
     }
     a.kind = Answer::Kind::Page;
@@ -230,7 +231,7 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     // changes, hence twice that). A copy of the home page must be closer.
     const int tolerance = a.sameAsHome ? a.noise : 2 * a.noise;
     v.dead = !print.keySet.isEmpty() && countMissing(a.marks, print.keySet) == 0 &&
-             (!a.titleKey || *a.titleKey == print.titleKey) && missing <= tolerance && extra <= tolerance;
+             (!a.sameTitle || a.titleKey == print.titleKey) && missing <= tolerance && extra <= tolerance;
     if (v.dead) {
         v.statusText = a.sameAsHome ? u"内容死链：页面内容与首页相同"_s : u"内容死链：页面内容为“"_s + a.summary + u"”"_s;
     }

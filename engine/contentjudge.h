@@ -45,7 +45,8 @@ private:
         QSet<QString> stable; // Page: the blocks both answers show
         QSet<QString> all;
         QSet<QString> marks; // the stable blocks beyond the home page that say the page is missing
-        std::optional<QString> titleKey; // the title, when both answers have the same
+        bool sameTitle = false; // both answers have the same title,
+        QString titleKey;       // this one
         int noise = 0;    // blocks in which the two answers differ
         QString summary;  // what the page says, for the status text
         bool sameAsHome = false;
