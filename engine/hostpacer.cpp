@@ -1,6 +1,7 @@
 #include "hostpacer.h"
 
 #include "link.h"
+#include "urlops.h"
 
 #include <QUrl>
 
@@ -34,11 +35,7 @@ int classOf(const HttpResult& r)
 
 QString HostPacer::HostKey(const QString& url)
 {
-    const QUrl u(url, QUrl::TolerantMode);
-    const bool https = u.scheme().compare(QLatin1StringView("https"), Qt::CaseInsensitive) == 0;
-    const int port = u.port(https ? 443 : 80);
-    const QString host = u.host().toLower();
-    return port == (https ? 443 : 80) ? host : host + u':' + QString::number(port);
+    return ServerKey(url);
 }
 
 bool HostPacer::IsLoadError(const HttpResult& r)

@@ -16,29 +16,18 @@ const QByteArray kXmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                             "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n";
 const QByteArray kXmlTail = "</urlset>\n";
 
-// The host of `url` with its port when that is not the scheme's own, so that another server on the
-// same machine is another site while the http and https forms of one site are the same.
-QString HostKey(const QString& url)
-{
-    const QUrl u(url, QUrl::TolerantMode);
-    const int port = u.port();
-    const QString scheme = u.scheme().toLower();
-    const bool standard = port < 0 || (port == 80 && scheme == u"http") || (port == 443 && scheme == u"https");
-    return HostOf(url) + (standard ? QString() : u':' + QString::number(port));
-}
-
 // Which links are the site's own. The run's site flag alone is not enough: a relative link counts for
 // the site even when a page's <base href> points it at another domain, and a site given with a path
 // leaves the rest of its host out.
 class OwnHosts
 {
 public:
-    explicit OwnHosts(const QString& homeUrl) : home_(HostKey(homeUrl)), domain_(GetParentDomain(StripHttp(homeUrl))) {}
+    explicit OwnHosts(const QString& homeUrl) : home_(ServerKey(homeUrl)), domain_(GetParentDomain(StripHttp(homeUrl))) {}
 
     bool contains(const ResultNode& node) const
     {
         const QString& url = node.requestUrl();
-        return HostKey(url) == home_ || (node.record.siteLink && IsSubdomainOf(url, domain_));
+        return ServerKey(url) == home_ || (node.record.siteLink && IsSubdomainOf(url, domain_));
     }
 
 private:

@@ -223,6 +223,16 @@ QString HostOf(QStringView url)
     return QUrl(url.toString(), QUrl::TolerantMode).host(QUrl::EncodeUnicode).toLower();
 }
 
+QString ServerKey(QStringView url)
+{
+    const QUrl u(url.toString(), QUrl::TolerantMode);
+    const bool https = u.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+    const int standard = https ? 443 : 80;
+    const int port = u.port(standard);
+    const QString host = u.host(QUrl::EncodeUnicode).toLower();
+    return port == standard ? host : host + u':' + QString::number(port);
+}
+
 bool SiteExists(QStringView url, const QStringList& sites)
 {
     const QString wanted = TrimSpaces(url);

@@ -41,4 +41,7 @@ QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode);
 QString ResolveLink(QStringView link, QStringView base);
 // The host of an absolute URL, lower-cased, international names in their ASCII form; empty when none.
 QString HostOf(QStringView url);
+// One server: the host (ACE form) with its port when that is not the scheme's own, so that another
+// server on the same machine is another server while the http and https forms of one site are one.
+QString ServerKey(QStringView url);
 bool SiteExists(QStringView url, const QStringList& sites);
