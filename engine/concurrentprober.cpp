@@ -17,6 +17,7 @@ constexpr int kBufferedPerRequest = 2;
 constexpr qint64 kMaxBufferedBodyBytes = 64 * 1024 * 1024;
 constexpr qint64 kMaxKeptBodyBytes = 64 * 1024 * 1024;
 constexpr int kMaxKept = 4096;
+constexpr size_t kMaxAskedEarly = 256;
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
@@ -58,7 +59,15 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QStri
     return e;
 }
 
-// Gives up an entry's request in flight, if any.
+// A test for entries whose request answers `wanted` as well: the same URL and timeout, and the page
+// read when `wanted` reads it.
+std::function<bool(const std::unique_ptr<ConcurrentProber::Entry>&)> ConcurrentProber::Serves(const Entry& wanted)
+{
+    return [&wanted](const std::unique_ptr<Entry>& e) {
+        return e->url == wanted.url && e->tryTime == wanted.tryTime && (e->pageWanted || !wanted.pageWanted);
+    };
+}
+
 // Gives up an entry's request. One still in flight is not cut off but left to end, and counts in flight
 // until it does: the server is still working on it, and the parallel setting is a bound on what the
 // server sees, not only on what we wait for.
@@ -101,6 +110,7 @@ void ConcurrentProber::setPlan(ProbePlan plan)
         }
     }
     queue_.clear();
+    askedEarly_.clear();
     while (static_cast<int>(leftovers_.size()) > parallel_) {
         abandon(*leftovers_.front());
         leftovers_.pop_front();
@@ -193,10 +203,14 @@ void ConcurrentProber::fill()
         if (kept_.contains(e->url)) {
             continue; // answered already
         }
+        // The run asked for it before the plan came to it: that request was its probe.
+        const auto early = std::find_if(askedEarly_.begin(), askedEarly_.end(), Serves(*e));
+        if (early != askedEarly_.end()) {
+            askedEarly_.erase(early);
+            continue;
+        }
         // Asked already for an earlier plan and still under way: that request serves this one.
-        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), [&e](const std::unique_ptr<Entry>& l) {
-            return l->url == e->url && l->tryTime == e->tryTime && (l->pageWanted || !e->pageWanted);
-        });
+        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), Serves(*e));
         if (left != leftovers_.end()) {
             e = std::move(*left);
             leftovers_.erase(left);
@@ -349,9 +363,11 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
 std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QString& checkUrl, int tryTime,
                                                                        bool pageWanted)
 {
-    const auto matches = [&](const std::unique_ptr<Entry>& e) {
-        return e->url == checkUrl && e->tryTime == tryTime && (e->pageWanted || !pageWanted);
-    };
+    Entry wanted;
+    wanted.url = checkUrl;
+    wanted.tryTime = tryTime;
+    wanted.pageWanted = pageWanted;
+    const auto matches = Serves(wanted);
     const auto it = std::find_if(queue_.begin(), queue_.end(), matches);
     if (it != queue_.end()) {
         std::unique_ptr<Entry> found = std::move(*it);
@@ -391,7 +407,14 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
     }
     // Not planned: asked now, before the planned ones, under the same pacing.
     std::unique_ptr<Entry> e = takePlanned(checkUrl, tryTime, pageWanted);
-    urgent_.push_back(e ? std::move(e) : makeEntry(checkUrl, tryTime, pageWanted));
+    if (!e) {
+        e = makeEntry(checkUrl, tryTime, pageWanted);
+        askedEarly_.push_back(makeEntry(checkUrl, tryTime, pageWanted));
+        if (askedEarly_.size() > kMaxAskedEarly) {
+            askedEarly_.pop_front(); // probes no plan holds, such as the made-up addresses of a content check
+        }
+    }
+    urgent_.push_back(std::move(e));
     Entry* const mine = urgent_.back().get();
     const HttpResult r = waitFor(*mine);
     const auto it = std::find_if(urgent_.begin(), urgent_.end(), [mine](const auto& u) { return u.get() == mine; });

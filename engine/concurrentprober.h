@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 #include <vector>
 #include <memory>
 
@@ -62,6 +63,7 @@ private:
     };
     using Entries = std::deque<std::unique_ptr<Entry>>;
 
+    static std::function<bool(const std::unique_ptr<Entry>&)> Serves(const Entry& wanted);
     void fill();
     bool issue(Entry& e, qint64 now);
     void onAnswer(Entry* e);
@@ -87,6 +89,7 @@ private:
     Entries queue_;     // known for the current plan, in its order
     Entries leftovers_; // issued for earlier plans and not handed out yet
     Entries urgent_;    // probes the run waits for that no plan foresaw (one at a time in practice)
+    Entries askedEarly_; // probes the run asked for before the plan came to them: not issued again
     std::vector<std::unique_ptr<HttpReply>> draining_; // given up by the run, left to end
     int inFlight_ = 0;
     // Answers by URL, each handed out once more: the good pages a sweep probed, read by a later crawl

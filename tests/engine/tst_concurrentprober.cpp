@@ -133,14 +133,24 @@ private slots:
         site.setPage(u"/a"_s, "a");
         site.setPage(u"/b"_s, "b");
         site.setPage(u"/other"_s, "o");
+        QStringList later;
+        for (int i = 0; i < 8; ++i) {
+            later << site.url(u"/c"_s + QString::number(i));
+        }
         ConcurrentProber prober(2);
-        prober.setPlan(planOf({site.url(u"/a"_s), site.url(u"/b"_s)}, true));
+        prober.setPlan(planOf(QStringList{site.url(u"/a"_s), site.url(u"/b"_s)} + later, true));
         QVERIFY(prober.CheckUrl(site.url(u"/other"_s), 5, false).valid);
+        // Asked before the plan comes to it (the run passed over what lies between): not asked twice.
+        QCOMPARE(prober.CheckUrl(later.last(), 5, true).valid, false);
         QVERIFY(prober.CheckUrl(site.url(u"/a"_s), 5, true).valid);
         QCOMPARE(prober.CheckLinks(site.url(u"/a"_s), 5), u"a"_s);
         QVERIFY(prober.CheckUrl(site.url(u"/b"_s), 5, true).valid);
         QCOMPARE(prober.CheckLinks(site.url(u"/b"_s), 5), u"b"_s);
-        for (const QString& path : {u"/a"_s, u"/b"_s, u"/other"_s}) {
+        for (int i = 0; i + 1 < later.size(); ++i) {
+            QCOMPARE(prober.CheckUrl(later[i], 5, true).valid, false);
+        }
+        QCOMPARE(prober.ahead(), 0); // the plan is done and nothing is left to ask
+        for (const QString& path : {u"/a"_s, u"/b"_s, u"/other"_s, u"/c7"_s}) {
             QCOMPARE(site.hits(path), 1); // each page read from its probe, not fetched again
         }
     }
