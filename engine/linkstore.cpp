@@ -1,5 +1,6 @@
 #include "linkstore.h"
 
+#include "browserform.h"
 #include "textops.h"
 #include "urlops.h"
 
@@ -93,7 +94,8 @@ void LinkStore::startList(const QString& site)
     record.depth = 0;
     record.url = homeUrl(site);
     record.siteLink = true;
-    full_.add(0, 1, record.url, NoStatus, record);
+    // Requested as a link to it would be, so that a link back to the home page is a repeat of it.
+    full_.add(0, 1, record.url, NoStatus, record, RequestForm(record.url, record.url, u"utf-8"));
 }
 
 int LinkStore::addLinkNode(int page, const QString& text, int depth, const QString& url, bool siteLink,

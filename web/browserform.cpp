@@ -100,6 +100,10 @@ QString RequestForm(QStringView link, QStringView base, QStringView charset)
     if (!url.isValid()) {
         return resolved;
     }
+    // "http://host" and "http://host/" are one request: the path a browser sends is never empty.
+    if (url.path().isEmpty() && !url.host().isEmpty()) {
+        url.setPath(QStringLiteral("/"));
+    }
     if (mark < 0) {
         return url.toString(QUrl::FullyEncoded);
     }

@@ -184,6 +184,7 @@ private slots:
         QTest::newRow("already encoded") << u"s.php?q=%d6%d0&x=%E4"_s << u"utf-8"_s << d + u"s.php?q=%d6%d0&x=%E4";
         QTest::newRow("outside GBK") << u"s.php?q=中😀"_s << u"gb2312"_s << d + u"s.php?q=%D6%D0%26%23128512%3B";
         QTest::newRow("query set") << u"s.php?a=b c\"<>'"_s << u"gb2312"_s << d + u"s.php?a=b%20c%22%3C%3E%27";
+        QTest::newRow("host alone: the root path") << u"HTTP://Other.test"_s << QString() << u"http://other.test/"_s;
         QTest::newRow("absolute, international host")
             << u"http://例子.test/a?q=中"_s << u"gb2312"_s << u"http://xn--fsqu00a.test/a?q=%D6%D0"_s;
     }
