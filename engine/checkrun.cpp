@@ -28,13 +28,23 @@ int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
 
 } // namespace
 
+// A page read whose scan the batch limit broke off: the call that continues the scan takes it from here
+// instead of requesting it again.
+struct CheckRun::HeldPage
+{
+    int node = 0; // 0: none
+    quint64 clears = 0;
+    QString text;
+    PageOrigin origin;
+};
+
 // The locals of one call of CheckSite and its steps.
 class CheckRun::Call
 {
 public:
-    Call(CheckRun& run, Prober& prober, ContentJudge& judge, int batchCounter)
+    Call(CheckRun& run, Prober& prober, ContentJudge& judge, HeldPage& held, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober, &judge), prober_(prober), scan_(env_), batch_(batchCounter),
+          probe_(env_, prober, &judge), prober_(prober), scan_(env_), held_(held), batch_(batchCounter),
           nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
@@ -55,6 +65,7 @@ private:
         PageOrigin origin;
     };
     Page readPage(int n);
+    Page heldOrRead(int n);
     ProbePlan crawlPlan() const;
     ProbePlan sweepPlan(int first, int nodeCount) const;
     CallEnd levelPasses();
@@ -70,6 +81,7 @@ private:
     ProbeStep probe_;
     Prober& prober_;
     PageScan scan_;
+    HeldPage& held_;
 
     int batch_ = 0;
     bool resuming_ = false;
@@ -230,7 +242,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             return PassEnd::ToSweep;
         }
 
-        const Page page = readPage(i);
+        Page page = heldOrRead(i);
         // A resumed page continues at the anchor where it was left; every other page starts at 1.
         int firstAnchor = 1;
         if (i == crawlStart_ && !anchorStartUsed_) {
@@ -249,6 +261,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             return PassEnd::Stopped;
         }
         if (end == ScanEnd::BatchLimit) {
+            held_ = {i, store_.clearCount(), std::move(page.text), std::move(page.origin)};
             return PassEnd::ToSweep;
         }
         store_.markCrawled(i);
@@ -286,6 +299,16 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
     return {std::move(text), {pageUrl, charset}};
 }
 
+// The page of node `n`: the one held for it when its scan was broken off, else read now.
+CheckRun::Call::Page CheckRun::Call::heldOrRead(int n)
+{
+    HeldPage held = std::exchange(held_, HeldPage());
+    if (held.node == n && held.clears == store_.clearCount()) {
+        return {std::move(held.text), std::move(held.origin)};
+    }
+    return readPage(n);
+}
+
 // The probes a crawl pass will make, as far as they can be known before it starts: the nodes it selects
 // and will scan. A batch limit or a stop ends the pass earlier; the prober then drops the rest.
 ProbePlan CheckRun::Call::crawlPlan() const
@@ -293,11 +316,12 @@ ProbePlan CheckRun::Call::crawlPlan() const
     const LinkStore& store = store_;
     const int passEnd = run_.passNodeCount_;
     const CheckSettings& settings = run_.settings_;
+    const int held = held_.node;
     int j = passStart_ - 1;
-    return [&store, &settings, passEnd, j](PlannedProbe& p) mutable {
+    return [&store, &settings, passEnd, held, j](PlannedProbe& p) mutable {
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
-            if (!node) {
+            if (!node || j == held) {
                 continue;
             }
             const bool selected = node->status == NoStatus || !node->bold;
@@ -440,8 +464,9 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     ContentJudge judge(*prober, settings_.timeout);
     // A continuation is a further round of this loop rather than a nested call, so the stack stays
     // flat however large the site is.
+    HeldPage held;
     while (true) {
-        Call call(*this, *prober, judge, batchCounter);
+        Call call(*this, *prober, judge, held, batchCounter);
         const CallEnd end = call.execute(site);
         if (end == CallEnd::Stopped) {
             return;

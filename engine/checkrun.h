@@ -72,6 +72,7 @@ signals:
 private:
     enum class CallEnd { Stopped, Continue, Done };
     class Call;
+    struct HeldPage;
 
     void pause(int batchCounterToSave);
     void finish();

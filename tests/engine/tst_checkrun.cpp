@@ -249,12 +249,17 @@ private slots:
     {
         TestServer site;
         manyLinks(site);
+        site.setPage(u"/deep.htm"_s, links({u"/deeper.htm"_s, u"/"_s})); // "/" is the typed home page
         Run r(5);
         r.run.start(site.baseUrl());
         QCOMPARE(r.store.panel(1), RunText::ready());
         QCOMPARE(r.unprobed(), 0);
-        QCOMPARE(r.store.full().count(), 1 + 151 + 81 + 1 + 1); // leaf.htm once; deeper.htm is dead
+        // leaf.htm once; deeper.htm is dead; the link home is a repeat of the home page
+        QCOMPARE(r.store.full().count(), 1 + 151 + 81 + 1 + 1);
         QCOMPARE(r.tested(), r.store.full().count());
+        // Neither the page whose scan met the batch limit nor the home page is requested twice.
+        QCOMPARE(site.hits(u"/more.htm"_s), 1);
+        QCOMPARE(site.hits(u"/"_s), 1);
         // The page that met the batch limit is continued where it stood, not re-added from its start.
         QStringList urls = r.urls();
         QCOMPARE(urls.removeDuplicates(), 0);
