@@ -249,7 +249,7 @@ private slots:
     {
         TestServer site;
         manyLinks(site);
-        site.setPage(u"/deep.htm"_s, links({u"/deeper.htm"_s, u"/"_s})); // "/" is the typed home page
+        site.setPage(u"/deep.htm"_s, links({u"/deeper.htm"_s, site.url(u"/"_s)})); // the typed home page
         Run r(5);
         r.run.start(site.baseUrl());
         QCOMPARE(r.store.panel(1), RunText::ready());
