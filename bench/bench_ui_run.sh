@@ -8,14 +8,9 @@ BUILD="${BUILD_DIR:-build}"
 PORT="${PORT:-18091}"
 mkdir -p bench/out
 cmake --build "$BUILD" --target bench_ui_run kelvara-sitegen >/dev/null
-"$BUILD/bench/kelvara-sitegen" --pages "$PAGES" --links "$LINKS" --port "$PORT" --truth bench/out/ui-truth.txt \
-    --max-seconds 1800 >bench/out/ui-server.log 2>&1 &
-SERVER=$!
-trap 'kill $SERVER 2>/dev/null || true' EXIT INT TERM
-for _ in $(seq 50); do
-    grep -q serving bench/out/ui-server.log 2>/dev/null && break
-    sleep 0.1
-done
+. bench/serve.sh
+start_server bench/out/ui-server.log "$BUILD/bench/kelvara-sitegen" --pages "$PAGES" --links "$LINKS" --port "$PORT" \
+    --truth bench/out/ui-truth.txt --max-seconds 1800
 if command -v xvfb-run >/dev/null; then
     xvfb-run -a -s "-screen 0 1366x768x24" "$BUILD/bench/bench_ui_run" "127.0.0.1:$PORT" 5
 else

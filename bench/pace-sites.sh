@@ -15,14 +15,9 @@ OUT="bench/out/pace-$SCENARIO"
 mkdir -p "$OUT"
 [ -n "${SKIP_BUILD:-}" ] || cmake --build "$BUILD" --target kelvara-check kelvara-pacesites >/dev/null
 
-"$BUILD/bench/kelvara-pacesites" "$SCENARIO" --port "$PORT" --truth "$OUT/truth.txt" --max-seconds 900 \
-    >"$OUT/server.log" 2>&1 &
-SERVER=$!
-trap 'kill $SERVER 2>/dev/null || true' EXIT INT TERM
-for _ in $(seq 50); do
-    grep -q serving "$OUT/server.log" 2>/dev/null && break
-    sleep 0.1
-done
+. bench/serve.sh
+start_server "$OUT/server.log" "$BUILD/bench/kelvara-pacesites" "$SCENARIO" --port "$PORT" --truth "$OUT/truth.txt" \
+    --max-seconds 900
 
 START=$(date +%s.%N)
 set +e

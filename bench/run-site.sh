@@ -12,14 +12,9 @@ OUT="bench/out"
 mkdir -p "$OUT"
 [ -n "${SKIP_BUILD:-}" ] || cmake --build "$BUILD" --target kelvara-check kelvara-sitegen >/dev/null
 
-"$BUILD/bench/kelvara-sitegen" --pages "$PAGES" --links "$LINKS" --latency "$LATENCY" --port "$PORT" \
-    --truth "$OUT/truth.txt" --max-seconds 1800 >"$OUT/server.log" 2>&1 &
-SERVER=$!
-trap 'kill $SERVER 2>/dev/null || true' EXIT INT TERM
-for _ in $(seq 50); do
-    grep -q serving "$OUT/server.log" 2>/dev/null && break
-    sleep 0.1
-done
+. bench/serve.sh
+start_server "$OUT/server.log" "$BUILD/bench/kelvara-sitegen" --pages "$PAGES" --links "$LINKS" --latency "$LATENCY" \
+    --port "$PORT" --truth "$OUT/truth.txt" --max-seconds 1800
 
 set +e
 /usr/bin/time -v "$BUILD/cli/kelvara-check" --depth 5 "$@" "http://127.0.0.1:$PORT/" >"$OUT/result.txt" 2>"$OUT/time.txt"

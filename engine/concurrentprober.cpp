@@ -59,13 +59,11 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QStri
     return e;
 }
 
-// A test for entries whose request answers `wanted` as well: the same URL and timeout, and the page
-// read when `wanted` reads it.
-std::function<bool(const std::unique_ptr<ConcurrentProber::Entry>&)> ConcurrentProber::Serves(const Entry& wanted)
+// Whether `have`'s request answers a probe of `url` as well: the same timeout, and the page read when
+// that probe reads it.
+bool ConcurrentProber::Serves(const Entry& have, const QString& url, int tryTime, bool pageWanted)
 {
-    return [&wanted](const std::unique_ptr<Entry>& e) {
-        return e->url == wanted.url && e->tryTime == wanted.tryTime && (e->pageWanted || !wanted.pageWanted);
-    };
+    return have.url == url && have.tryTime == tryTime && (have.pageWanted || !pageWanted);
 }
 
 // Gives up an entry's request. One still in flight is not cut off but left to end, and counts in flight
@@ -203,14 +201,17 @@ void ConcurrentProber::fill()
         if (kept_.contains(e->url)) {
             continue; // answered already
         }
+        const auto servesThis = [&e](const std::unique_ptr<Entry>& have) {
+            return Serves(*have, e->url, e->tryTime, e->pageWanted);
+        };
         // The run asked for it before the plan came to it: that request was its probe.
-        const auto early = std::find_if(askedEarly_.begin(), askedEarly_.end(), Serves(*e));
+        const auto early = std::find_if(askedEarly_.begin(), askedEarly_.end(), servesThis);
         if (early != askedEarly_.end()) {
             askedEarly_.erase(early);
             continue;
         }
         // Asked already for an earlier plan and still under way: that request serves this one.
-        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), Serves(*e));
+        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), servesThis);
         if (left != leftovers_.end()) {
             e = std::move(*left);
             leftovers_.erase(left);
@@ -363,11 +364,7 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
 std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QString& checkUrl, int tryTime,
                                                                        bool pageWanted)
 {
-    Entry wanted;
-    wanted.url = checkUrl;
-    wanted.tryTime = tryTime;
-    wanted.pageWanted = pageWanted;
-    const auto matches = Serves(wanted);
+    const auto matches = [&](const std::unique_ptr<Entry>& have) { return Serves(*have, checkUrl, tryTime, pageWanted); };
     const auto it = std::find_if(queue_.begin(), queue_.end(), matches);
     if (it != queue_.end()) {
         std::unique_ptr<Entry> found = std::move(*it);

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <deque>
-#include <functional>
 #include <vector>
 #include <memory>
 
@@ -63,7 +62,7 @@ private:
     };
     using Entries = std::deque<std::unique_ptr<Entry>>;
 
-    static std::function<bool(const std::unique_ptr<Entry>&)> Serves(const Entry& wanted);
+    static bool Serves(const Entry& have, const QString& url, int tryTime, bool pageWanted);
     void fill();
     bool issue(Entry& e, qint64 now);
     void onAnswer(Entry* e);

@@ -26,6 +26,15 @@ class TestConcurrentProber : public QObject
         };
     }
 
+    // "/busy" answers every request with `status` and this Retry-After.
+    static void busyRoute(TestServer& site, int status, const QByteArray& retryAfter)
+    {
+        TestServer::Response busy;
+        busy.status = status;
+        busy.headers.append({QByteArray("Retry-After"), retryAfter});
+        site.setRoute(u"/busy"_s, busy);
+    }
+
 private slots:
     // What the pacing makes of one answer of a host that has answered well before (in 100 ms): asked
     // again after the pause the host asks for, asked again alone, or taken as it is.
@@ -201,10 +210,7 @@ private slots:
     void serverThatAlwaysRefuses()
     {
         TestServer site;
-        TestServer::Response busy;
-        busy.status = 429;
-        busy.headers.append({QByteArray("Retry-After"), QByteArray("999999")});
-        site.setRoute(u"/busy"_s, busy);
+        busyRoute(site, 429, "999999");
         QStringList urls;
         for (int i = 0; i < 10; ++i) {
             urls << site.url(u"/busy?n="_s + QString::number(i));
@@ -223,10 +229,7 @@ private slots:
     void stopDuringPause()
     {
         TestServer site;
-        TestServer::Response busy;
-        busy.status = 503;
-        busy.headers.append({QByteArray("Retry-After"), QByteArray("30")});
-        site.setRoute(u"/busy"_s, busy);
+        busyRoute(site, 503, "30");
         ConcurrentProber prober(4);
         prober.setWaitNotifier([&prober](int seconds) {
             if (seconds > 0) {
