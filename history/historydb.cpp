@@ -37,8 +37,9 @@ HistoryDb::HistoryDb(const QString& path) : connection_(u"kelvara-history-"_s + 
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection_);
     db.setDatabaseName(file);
-    // Another copy of the program writing at the same moment waits briefly rather than failing.
-    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=2000"_s);
+    // Another copy of the program (a site of a group run among them) writing at the same moment is waited
+    // for rather than failed on.
+    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=10000"_s);
     if (!db.open()) {
         error_ = db.lastError().text();
         return;
