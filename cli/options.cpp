@@ -286,6 +286,14 @@ summary line; json gives JSON Lines, the document above for each site as it fini
 {"sitesSummary": {sites, withDead, unreachable, failed, dead, newDead, fixed, elapsedMs, finished}}.
 A site whose home page cannot be read is a row with the reason, never the end of the run.
 
+Schedule: the package installs a systemd user service and timer template that check a sites
+file once a week: list the sites in ~/.config/kelvara/NAME.sites, put further options in
+~/.config/kelvara/NAME.env as KELVARA_OPTIONS=... (say --depth all --notify URL), then
+  systemctl --user enable --now kelvara-check@NAME.timer
+  loginctl enable-linger $USER      (so that it runs while you are not logged in)
+The overview goes to ~/.local/share/kelvara/overview/NAME/index.html; the log is in
+journalctl --user -u kelvara-check@NAME; systemctl --user start kelvara-check@NAME checks now.
+
 Exit status: 0 when no dead link was found, 1 when some were (with --sites: on any site, or a
 site could not be checked), 2 for a usage error, a sites file that cannot be read or a
 certificate setting that cannot be read.
