@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QUrl;
+
 // The database of kept checks. Each run is a row of `runs`; while it can still be resumed its nodes and
 // URL lists are rows too, written in batches; a finished run keeps its dead URLs for the comparison
 // with the next one. The database is a convenience: when it cannot be opened or written, checks go on
@@ -22,13 +24,15 @@ public:
     };
     static constexpr int kKeptRuns = 20; // per site
 
-    // Opens (or creates) the database at `path`; an empty path means the user's data folder.
+    // Opens (or creates) the SQLite database at `path`, or the PostgreSQL database that a postgresql://
+    // address names; an empty path means the SQLite file in the user's data folder.
     explicit HistoryDb(const QString& path = {});
     ~HistoryDb();
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
 
     static QString defaultPath();
+    static bool isPostgresAddress(const QString& location);
 
     bool isOpen() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
@@ -56,10 +60,14 @@ public:
     static QString siteKey(const QString& site);
 
 private:
+    void openSqlite(const QString& file);
+    void openPostgres(const QUrl& address);
+    QStringList schema() const;
     bool exec(const QString& statement);
     void createSchema();
     bool checkVersion();
 
     QString connection_;
     QString error_;
+    bool postgres_ = false;
 };

@@ -234,9 +234,16 @@ bool RunRecorder::writeNodes(int which)
     }
     if (nodeQuery_.lastQuery().isEmpty()) {
         nodeQuery_ = QSqlQuery(db_.database());
-        if (!check(nodeQuery_.prepare(u"INSERT OR REPLACE INTO nodes(run, tree, idx, key, parent, text, status, depth,"
+        if (!check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth,"
                                       u" url, site, probed, qtime, stext, anchor, kind, bold, red, request, http_status, content_dead)"
-                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s),
+                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                                      u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key,"
+                                      u" parent = excluded.parent, text = excluded.text, status = excluded.status,"
+                                      u" depth = excluded.depth, url = excluded.url, site = excluded.site,"
+                                      u" probed = excluded.probed, qtime = excluded.qtime, stext = excluded.stext,"
+                                      u" anchor = excluded.anchor, kind = excluded.kind, bold = excluded.bold,"
+                                      u" red = excluded.red, request = excluded.request,"
+                                      u" http_status = excluded.http_status, content_dead = excluded.content_dead"_s),
                    nodeQuery_)) {
             return false;
         }
@@ -298,7 +305,8 @@ bool RunRecorder::writeUrls(int list)
     }
     if (urlQuery_.lastQuery().isEmpty()) {
         urlQuery_ = QSqlQuery(db);
-        if (!check(urlQuery_.prepare(u"INSERT OR REPLACE INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"_s),
+        if (!check(urlQuery_.prepare(u"INSERT INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"
+                                       u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s),
                    urlQuery_)) {
             return false;
         }

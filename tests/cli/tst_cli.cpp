@@ -5,10 +5,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -518,6 +521,76 @@ private slots:
         QCOMPARE(changed.err.contains(u"could not post the notice to 127.0.0.1: refused with errcode 310000"_s),
                  answer.contains("310000"));
         QVERIFY(!changed.err.contains(u"secret"_s));
+    }
+
+    // Two machines' shards of one sites file sharing one PostgreSQL history, twice, with links changed
+    // between: the second round names exactly what changed on every site, and each check is kept once.
+    void sharedHistory()
+    {
+        QFile address(QStringLiteral(KELVARA_PG_STATE ".url"));
+        if (!address.open(QIODevice::ReadOnly)) {
+            QSKIP("no throwaway PostgreSQL cluster (ctest starts one)");
+        }
+        const QString history = QString::fromUtf8(address.readAll().trimmed());
+        std::array<TestServer, 5> sites;
+        QTemporaryDir dir;
+        QFile list(dir.filePath(u"sites.txt"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        for (TestServer& site : sites) {
+            site.setPage(u"/"_s, "<a href=/a.htm>a</a><a href=/b.htm>b</a>");
+            site.setPage(u"/a.htm"_s, "a");
+            list.write((site.baseUrl() + u'\n').toUtf8());
+        }
+        list.close();
+        const auto round = [&] {
+            QMap<QString, QJsonObject> changes;
+            std::array<QProcess, 2> shards;
+            for (int i = 0; i < 2; ++i) {
+                shards[i].start(QStringLiteral(KELVARA_CHECK),
+                                {u"--sites"_s, list.fileName(), u"--shard"_s, QString::number(i) + u"/2"_s,
+                                 u"--history"_s, history, u"--format"_s, u"json"_s});
+            }
+            for (QProcess& shard : shards) {
+                shard.waitForFinished(60000);
+                for (const QByteArray& line : shard.readAllStandardOutput().split('\n')) {
+                    const QJsonObject doc = QJsonDocument::fromJson(line).object();
+                    if (doc.contains(u"settings"_s)) {
+                        changes[doc[u"settings"_s][u"site"_s].toString()] = doc[u"summary"_s][u"change"_s].toObject();
+                    }
+                }
+            }
+            return changes;
+        };
+        QCOMPARE(round().size(), 5);
+        for (TestServer& site : sites) {
+            site.setStatus(u"/a.htm"_s, 404);
+            site.setPage(u"/b.htm"_s, "mended");
+        }
+        const QMap<QString, QJsonObject> changes = round();
+        QCOMPARE(changes.size(), 5);
+        for (TestServer& site : sites) {
+            QCOMPARE(changes[site.baseUrl()][u"newDead"_s].toArray(), QJsonArray{site.url(u"/a.htm"_s)});
+            QCOMPARE(changes[site.baseUrl()][u"fixed"_s].toArray(), QJsonArray{site.url(u"/b.htm"_s)});
+        }
+        const QUrl url(history);
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, u"check"_s);
+        db.setHostName(url.host());
+        db.setPort(url.port());
+        db.setUserName(url.userName());
+        db.setDatabaseName(url.path().mid(1));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(u"SELECT site, count(*), min(state), max(state) FROM runs GROUP BY site"_s));
+        int kept = 0;
+        while (q.next()) {
+            if (q.value(0).toString().startsWith(u"http://127.0.0.1:"_s) && changes.contains(q.value(0).toString())) {
+                ++kept;
+                QCOMPARE(q.value(1).toInt(), 2);
+                QCOMPARE(q.value(2).toInt(), 2); // finished, both
+                QCOMPARE(q.value(3).toInt(), 2);
+            }
+        }
+        QCOMPARE(kept, 5);
     }
 
     // Reports go through the same writers; one that cannot be written is an error.
