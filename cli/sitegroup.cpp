@@ -158,10 +158,9 @@ void SiteGroupRun::passOnErrors(int index, bool all)
 void SiteGroupRun::onChildFinished(int index)
 {
     Child& c = children_[size_t(index)];
-    if (!c.process || c.process->property("done").toBool()) {
-        return;
+    if (!c.process) {
+        return; // a process that failed to start reports it twice
     }
-    c.process->setProperty("done", true);
     outcomes_[index].elapsedMs = c.clock.elapsed();
     passOnErrors(index, true);
     const bool normal =

@@ -13,7 +13,11 @@ bool ReadSitesFile(const QString& fileName, QStringList* sites, QString* error)
         *error = u"cannot read the sites file "_s + fileName + u": "_s + file.errorString();
         return false;
     }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar::ByteOrderMark)) {
+        text.remove(0, 1); // as editors on Windows write UTF-8
+    }
+    const QStringList lines = text.split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         QString site = lines[n];
         if (const qsizetype comment = site.indexOf(u" #"_s); comment >= 0) {
