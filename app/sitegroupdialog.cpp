@@ -42,7 +42,10 @@ SiteGroupDialog::SiteGroupDialog(const QStringList& sites, CheckRun& run, LinkSt
     table_->setHorizontalHeaderLabels(GroupText::columns());
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
+    // The site and its state are the long texts; the numbers take what they need.
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(6, QHeaderView::Stretch);
     for (int row = 0; row < sites.size(); ++row) {
         SiteOutcome o;
         o.site = sites[row];
@@ -85,7 +88,9 @@ void SiteGroupDialog::showRow(int row)
                             ran ? QString::number(double(o.elapsedMs) / 1000.0, 'f', 1) + u" 秒"_s : QString(),
                             ran ? OverviewStateText(o) : QString()};
     for (int c = 0; c < cells.size(); ++c) {
-        table_->setItem(row, c + 1, new QTableWidgetItem(cells[c]));
+        auto* item = new QTableWidgetItem(cells[c]);
+        item->setToolTip(cells[c]);
+        table_->setItem(row, c + 1, item);
     }
 }
 
