@@ -101,6 +101,7 @@ private slots:
     {
         QVERIFY(data_.isValid());
         qputenv("XDG_DATA_HOME", QFile::encodeName(data_.path()));
+        qputenv("TZ", "Asia/Shanghai");
     }
 
     // A second check names the links that went dead and the ones mended since the first; a check with
@@ -122,7 +123,11 @@ private slots:
         QFile report(txt);
         QVERIFY(report.open(QIODevice::ReadOnly));
         const QString section = QStringDecoder("GB18030").decode(report.readAll());
-        QVERIFY(section.contains(u"与上次检测相比\r\n"_s + u"上次检测时间："_s + change[u"previous"_s].toString() +
+        // Shown in the user's time zone (Beijing time here), kept in UTC.
+        const QString shown = QDateTime::fromString(change[u"previous"_s].toString(), Qt::ISODate)
+                                  .toOffsetFromUtc(8 * 3600)
+                                  .toString(u"yyyy-MM-dd HH:mm:ss"_s);
+        QVERIFY(section.contains(u"与上次检测相比\r\n"_s + u"上次检测时间："_s + shown +
                                  u"\r\n新增死链接：1个\r\n"_s + site.url(u"/a.htm"_s) + u"\r\n已修复链接：1个\r\n"_s +
                                  site.url(u"/gone.htm"_s)));
         QVERIFY(!jsonSummary({u"--depth"_s, u"2"_s, site.baseUrl()}).contains(u"change"_s));
