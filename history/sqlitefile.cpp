@@ -216,10 +216,14 @@ bool Configure(QSqlDatabase& db, QString* error)
         autoVacuum = q.value(0).toInt();
     }
     // Incremental auto-vacuum takes effect on a file without tables; one made before is rebuilt once.
+    // Set before the log is switched on: a file whose layout is not ours never gets here.
     constexpr int kIncremental = 2;
-    const bool ok = autoVacuum >= 0 && (autoVacuum == kIncremental || q.exec(u"PRAGMA auto_vacuum = INCREMENTAL"_s)) &&
-                    (autoVacuum == kIncremental || !HasTables(db) || q.exec(u"VACUUM"_s)) &&
-                    q.exec(u"PRAGMA journal_mode=WAL"_s) && q.exec(u"PRAGMA synchronous=NORMAL"_s);
+    bool ok = autoVacuum >= 0 && (autoVacuum == kIncremental || q.exec(u"PRAGMA auto_vacuum = INCREMENTAL"_s));
+    if (ok && autoVacuum != kIncremental && HasTables(db)) {
+        // Another program reading the file keeps it from being rebuilt now: then at the next start.
+        QSqlQuery(db).exec(u"VACUUM"_s);
+    }
+    ok = ok && q.exec(u"PRAGMA journal_mode=WAL"_s) && q.exec(u"PRAGMA synchronous=NORMAL"_s);
     if (!ok) {
         *error = Explain(q.lastError().isValid() ? q.lastError() : db.lastError(), db.databaseName());
     }
