@@ -157,7 +157,8 @@ bool HistoryDb::migrate(int from)
         return false;
     }
     bool ok = true;
-    for (const char* column : {"owner TEXT", "owner_host TEXT", "owner_pid INTEGER", "heartbeat INTEGER", "held BLOB"}) {
+    for (const char* column :
+         {"owner TEXT", "owner_host TEXT", "owner_pid INTEGER", "heartbeat INTEGER", "held BLOB"}) {
         ok = ok && exec(u"ALTER TABLE runs ADD COLUMN "_s + QLatin1StringView(column));
     }
     ok = ok && rekey();
@@ -222,10 +223,10 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     QSqlQuery q(database());
     q.prepare(u"INSERT INTO runs(site, site_key, settings, compare_key, started, state, "_s + kHolderColumns +
               u") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
-    for (const QVariant& v : {QVariant(site), QVariant(siteKey(site)), QVariant(settingsText(settings)),
-                              QVariant(comparisonKey(settings)),
-                              QVariant(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)), QVariant(int(Running)),
-                              QVariant(me.owner), QVariant(me.host), QVariant(me.pid), QVariant(RunLease::now())}) {
+    for (const QVariant& v :
+         {QVariant(site), QVariant(siteKey(site)), QVariant(settingsText(settings)), QVariant(comparisonKey(settings)),
+          QVariant(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)), QVariant(int(Running)), QVariant(me.owner),
+          QVariant(me.host), QVariant(me.pid), QVariant(RunLease::now())}) {
         q.addBindValue(v);
     }
     if (!q.exec()) {

@@ -20,8 +20,9 @@ QByteArray KeptAnswers::pack(const HttpResult& a)
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_4);
     out << kPackVersion << a.completed << qint32(a.status) << a.statusText << a.body << a.contentType << a.retryAfter
-        << a.finalUrl << a.truncated << a.cutByTimeout << a.notPage << qint32(a.error) << a.errorText << qint32(a.curlCode)
-        << qint64(a.curlDetail) << a.refusedRedirect << a.transient << a.elapsedNs << a.firstByteNs;
+        << a.finalUrl << a.truncated << a.cutByTimeout << a.notPage << qint32(a.error) << a.errorText
+        << qint32(a.curlCode) << qint64(a.curlDetail) << a.refusedRedirect << a.transient << a.elapsedNs
+        << a.firstByteNs;
     return qCompress(bytes);
 }
 

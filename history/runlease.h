@@ -37,7 +37,13 @@ public:
     const LeaseHolder& me() const { return me_; }
     qint64 run() const { return run_; }
 
-    enum class Take { Taken, Busy, Gone, Failed };
+    enum class Take
+    {
+        Taken,
+        Busy,
+        Gone,
+        Failed
+    };
     // Takes `run` when nobody alive holds it and it can still be resumed; `busy` is told who holds it.
     Take take(qint64 run, LeaseHolder* busy = nullptr);
     // A run this process has just inserted with its own hold.

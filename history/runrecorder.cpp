@@ -20,8 +20,8 @@ namespace {
 // ms of work a crash may lose: what was asked more than a second before a kill is on disk, its
 // answer in the nodes or among the answers on hand.
 constexpr int kWriteInterval = 500;
-constexpr int kBusyPause = 10000;    // ms before a write that met another program's lock is tried again
-constexpr int kTries = 5;            // writes of a pause or an end tried while a lock is in the way
+constexpr int kBusyPause = 10000; // ms before a write that met another program's lock is tried again
+constexpr int kTries = 5;         // writes of a pause or an end tried while a lock is in the way
 
 QString takenOver(HistoryDb& db, qint64 run)
 {
@@ -387,7 +387,8 @@ void RunRecorder::writeAnswers()
 {
     const Prober::Answers onHand = run_.answersOnHand();
     const QSet<QString> written = answers_.written();
-    if (std::all_of(onHand.keyBegin(), onHand.keyEnd(), [&written](const QString& url) { return written.contains(url); })) {
+    if (std::all_of(onHand.keyBegin(), onHand.keyEnd(),
+                    [&written](const QString& url) { return written.contains(url); })) {
         return;
     }
     QSqlDatabase db = db_.database();
@@ -417,10 +418,12 @@ bool RunRecorder::writeNodes(int which)
     }
     if (nodeQuery_.lastQuery().isEmpty()) {
         nodeQuery_ = QSqlQuery(db_.database());
-        if (!check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, probed, qtime, stext,"
+        if (!check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, "
+                                      u"probed, qtime, stext,"
                                       u" anchor, kind, bold, red, request, http_status, content_dead)"
                                       u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                                      u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = excluded.parent, text = excluded.text,"
+                                      u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = "
+                                      u"excluded.parent, text = excluded.text,"
                                       u" status = excluded.status, depth = excluded.depth, url = excluded.url,"
                                       u" site = excluded.site, probed = excluded.probed, qtime = excluded.qtime,"
                                       u" stext = excluded.stext, anchor = excluded.anchor, kind = excluded.kind,"
@@ -487,8 +490,9 @@ bool RunRecorder::writeUrls(int list)
     }
     if (urlQuery_.lastQuery().isEmpty()) {
         urlQuery_ = QSqlQuery(db);
-        if (!check(urlQuery_.prepare(u"INSERT INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"
-                                     u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s),
+        if (!check(urlQuery_.prepare(
+                       u"INSERT INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"
+                       u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s),
                    urlQuery_)) {
             return false;
         }

@@ -59,7 +59,13 @@ private:
         Full = 0,
         Dead = 1
     };
-    enum class Written { Ok, Busy, Lost, Failed };
+    enum class Written
+    {
+        Ok,
+        Busy,
+        Lost,
+        Failed
+    };
 
     void mark(int tree, int index);
     void markAll();

@@ -8,8 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
-#include <QUuid>
 #include <QtEndian>
+#include <QUuid>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -84,7 +84,8 @@ QStringList lockHolders(const QString& file)
             continue;
         }
         QFile comm(u"/proc/"_s + f[4] + u"/comm"_s);
-        const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+        const QString name =
+            comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
         const QString holder = (name.isEmpty() ? u"a program"_s : name) + u" (pid "_s + QString::number(pid) + u')';
         if (!holders.contains(holder)) {
             holders << holder;

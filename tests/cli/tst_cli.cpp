@@ -1,8 +1,8 @@
 #include "testserver.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringDecoder>
@@ -127,9 +127,8 @@ private slots:
         const QString shown = QDateTime::fromString(change[u"previous"_s].toString(), Qt::ISODate)
                                   .toOffsetFromUtc(8 * 3600)
                                   .toString(u"yyyy-MM-dd HH:mm:ss"_s);
-        QVERIFY(section.contains(u"与上次检测相比\r\n"_s + u"上次检测时间："_s + shown +
-                                 u"\r\n新增死链接：1个\r\n"_s + site.url(u"/a.htm"_s) + u"\r\n已修复链接：1个\r\n"_s +
-                                 site.url(u"/gone.htm"_s)));
+        QVERIFY(section.contains(u"与上次检测相比\r\n"_s + u"上次检测时间："_s + shown + u"\r\n新增死链接：1个\r\n"_s +
+                                 site.url(u"/a.htm"_s) + u"\r\n已修复链接：1个\r\n"_s + site.url(u"/gone.htm"_s)));
         QVERIFY(!jsonSummary({u"--depth"_s, u"2"_s, site.baseUrl()}).contains(u"change"_s));
     }
 
@@ -185,10 +184,12 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QList<std::pair<qint64, qsizetype>> seen; // requests by then
-        QVERIFY(QTest::qWaitFor([&] {
-            seen.append({clock.elapsed(), site.requests().size() - before});
-            return seen.last().second >= after;
-        }, 30000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                seen.append({clock.elapsed(), site.requests().size() - before});
+                return seen.last().second >= after;
+            },
+            30000));
         const int inFlight = site.pending();
         const qsizetype atStop = site.requests().size();
         const qint64 stoppedAt = clock.elapsed();
@@ -237,7 +238,8 @@ private slots:
 
         const Result busy = run({u"--resume"_s, site.baseUrl() + u'/'});
         QCOMPARE(busy.code, 2);
-        QVERIFY2(busy.err.contains(u"another program (pid "_s + QString::number(first.processId())), qPrintable(busy.err));
+        QVERIFY2(busy.err.contains(u"another program (pid "_s + QString::number(first.processId())),
+                 qPrintable(busy.err));
         QVERIFY(busy.out.isEmpty());
         const Result beside = run(args + QStringList{site.baseUrl()});
         QCOMPARE(beside.code, 1);
@@ -278,7 +280,8 @@ private slots:
             bytes = file.readAll();
             file.close();
             QVERIFY(bytes.startsWith("SQLite format 3"));
-            QCOMPARE(QFileInfo(file).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+            QCOMPARE(QFileInfo(file).permissions() &
+                         ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
                      QFile::Permissions());
             bytes[63] = char(userVersion); // the header's user version, big-endian at offset 60
         }

@@ -187,7 +187,8 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("as");
         QTest::addColumn<bool>("same");
-        for (const QString& typed : {u"host/"_s, u"http://host/"_s, u"host:80"_s, u"https://host:443/"_s, u"HTTP://Host"_s}) {
+        for (const QString& typed :
+             {u"host/"_s, u"http://host/"_s, u"host:80"_s, u"https://host:443/"_s, u"HTTP://Host"_s}) {
             QTest::newRow(qPrintable(typed)) << typed << u"host"_s << true;
         }
         QTest::newRow("IDN") << u"bücher.example"_s << u"http://xn--bcher-kva.example/"_s << true;
