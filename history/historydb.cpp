@@ -161,12 +161,12 @@ bool HistoryDb::migrate(int from)
          {"owner TEXT", "owner_host TEXT", "owner_pid INTEGER", "heartbeat INTEGER", "held BLOB"}) {
         ok = ok && exec(u"ALTER TABLE runs ADD COLUMN "_s + QLatin1StringView(column));
     }
-    ok = ok && rekey();
+    ok = ok && createTables() && rekey();
     for (const QString& table : kRowTables) {
         ok = ok && exec(u"DELETE FROM "_s + table + u" WHERE run IN (SELECT id FROM runs WHERE state = "_s +
                         QString::number(Dropped) + u')');
     }
-    ok = ok && exec(u"DELETE FROM runs WHERE state = "_s + QString::number(Dropped)) && createTables() &&
+    ok = ok && exec(u"DELETE FROM runs WHERE state = "_s + QString::number(Dropped)) &&
          SqliteFile::SetLayout(db, SqliteFile::kLayout);
     if (!ok || !db.commit()) {
         const QSqlError error = db.lastError();

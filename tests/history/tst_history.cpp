@@ -8,6 +8,7 @@
 #include "testserver.h"
 
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -202,6 +203,47 @@ private slots:
         QFETCH(QString, as);
         QFETCH(bool, same);
         QCOMPARE(HistoryDb::siteKey(typed) == HistoryDb::siteKey(as), same);
+    }
+
+    // A file of the first layout is taken over: its runs found under every spelling of their site, its
+    // dropped rows gone.
+    void firstLayout()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"h.sqlite"_s);
+        {
+            QSqlDatabase old = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old"_s);
+            old.setDatabaseName(path);
+            QVERIFY(old.open());
+            QSqlQuery q(old);
+            for (const char* statement :
+                 {"PRAGMA user_version = 1",
+                  "CREATE TABLE runs(id INTEGER PRIMARY KEY, site TEXT NOT NULL, site_key TEXT NOT NULL, settings TEXT"
+                  " NOT NULL, compare_key TEXT NOT NULL, started TEXT NOT NULL, finished TEXT, state INTEGER NOT NULL,"
+                  " pass_nodes INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0, home TEXT, scan_resources"
+                  " INTEGER NOT NULL DEFAULT 0, panels TEXT, resume TEXT)",
+                  "CREATE TABLE nodes(run INTEGER NOT NULL, tree INTEGER NOT NULL, idx INTEGER NOT NULL, PRIMARY KEY(run,"
+                  " tree, idx)) WITHOUT ROWID",
+                  "CREATE TABLE urls(run INTEGER NOT NULL, list INTEGER NOT NULL, row INTEGER NOT NULL, PRIMARY KEY(run,"
+                  " list, row)) WITHOUT ROWID",
+                  "CREATE TABLE dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)",
+                  "INSERT INTO runs(site, site_key, settings, compare_key, started, state) VALUES('Host:80/',"
+                  " 'http://Host:80', '{}', '', '', 2)",
+                  "INSERT INTO runs(site, site_key, settings, compare_key, started, state) VALUES('host', 'http://host',"
+                  " '{}', '', '', 3)"}) {
+                QVERIFY2(q.exec(QString::fromLatin1(statement)), statement);
+            }
+        }
+        QSqlDatabase::removeDatabase(u"old"_s);
+        HistoryDb history(path);
+        QVERIFY2(history.isOpen(), qPrintable(history.error()));
+        QSqlQuery q(history.database());
+        QVERIFY(q.exec(u"SELECT id FROM runs"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QVERIFY(!q.next());
+        QVERIFY(history.forgetSite(u"https://HOST:443"_s));
+        QVERIFY(!history.hasRuns(u"host"_s));
     }
 
     // A check that kelvara-check is running is neither taken up nor forgotten by another program, and one
