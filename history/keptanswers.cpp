@@ -11,6 +11,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr quint8 kPackVersion = 1;
+// Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
+constexpr int kCompression = 1;
 
 } // namespace
 
@@ -23,7 +25,7 @@ QByteArray KeptAnswers::pack(const HttpResult& a)
         << a.finalUrl << a.truncated << a.cutByTimeout << a.notPage << qint32(a.error) << a.errorText
         << qint32(a.curlCode) << qint64(a.curlDetail) << a.refusedRedirect << a.transient << a.elapsedNs
         << a.firstByteNs;
-    return qCompress(bytes);
+    return qCompress(bytes, kCompression);
 }
 
 bool KeptAnswers::unpack(const QByteArray& blob, HttpResult* a)

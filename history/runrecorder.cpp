@@ -22,6 +22,8 @@ namespace {
 constexpr int kWriteInterval = 500;
 constexpr int kBusyPause = 10000; // ms before a write that met another program's lock is tried again
 constexpr int kTries = 5;         // writes of a pause or an end tried while a lock is in the way
+// Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
+constexpr int kCompression = 1;
 
 QString takenOver(HistoryDb& db, qint64 run)
 {
@@ -35,7 +37,7 @@ QByteArray packHeld(const CheckRun::ResumeState& s)
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << qint32(s.heldNode) << s.heldText << s.heldUrl << s.heldCharset;
-    return qCompress(bytes);
+    return qCompress(bytes, kCompression);
 }
 
 bool unpackHeld(const QByteArray& blob, CheckRun::ResumeState* s)
