@@ -63,10 +63,14 @@ QStringList SiteGroupRun::childArguments(const CliOptions& o, const QString& sit
                      u"--depth"_s,    QString::number(s.depth),
                      u"--timeout"_s,  QString::number(s.timeout),
                      u"--parallel"_s, QString::number(parallel)};
-    const std::pair<bool, QString> flags[] = {
-        {s.subdomains, u"--subdomains"_s}, {!s.noRepeats, u"--show-repeats"_s},        {s.linkText, u"--link-text"_s},
-        {s.resources, u"--resources"_s},   {!s.contentCheck, u"--no-content-check"_s}, {o.resume, u"--resume"_s},
-        {!o.history, u"--no-history"_s}};
+    const std::pair<bool, QString> flags[] = {{s.subdomains, u"--subdomains"_s},
+                                              {!s.noRepeats, u"--show-repeats"_s},
+                                              {s.linkText, u"--link-text"_s},
+                                              {s.resources, u"--resources"_s},
+                                              {!s.contentCheck, u"--no-content-check"_s},
+                                              {o.resume && !o.resumeOrStart, u"--resume"_s},
+                                              {o.resumeOrStart, u"--resume-or-start"_s},
+                                              {!o.history, u"--no-history"_s}};
     for (const auto& [on, flag] : flags) {
         if (on) {
             args << flag;
