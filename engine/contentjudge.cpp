@@ -112,16 +112,19 @@ bool ContentJudge::isHome(const QString& url) const
 
 void ContentJudge::noteGoodPage(const QString& url, const QString& html)
 {
-    const NotFoundPattern pattern = PatternOf(url, false);
-    if (pattern.host.isEmpty() || IsScriptBuilt(html)) {
+    if (IsScriptBuilt(html)) {
         return;
     }
-    Host& host = hosts_[pattern.host];
+    Host& host = hosts_[HostKeyOf(url)];
+    const PagePrint print = MakePagePrint(html, {url});
+    if (IsHomeAlias(url) && !host.homeKeys) {
+        host.homeKeys = print.keySet; // read for the crawl: no need to ask for it again
+    }
     if (host.goodKeys.size() >= kMaxGoodKeys) {
         return;
     }
-    const PagePrint print = MakePagePrint(html, {url});
     host.goodKeys.unite(print.keySet);
+    const NotFoundPattern pattern = PatternOf(url, false);
     if (pattern.form != NotFoundPattern::Form::None) {
         host.patternGood[pattern.key].unite(print.keySet);
     }
@@ -143,10 +146,11 @@ bool ContentJudge::wantsPage(const QString& url) const
 // a host that answers made-up addresses with an error, only such a page gets its folder asked.
 bool ContentJudge::looksMissing(Host& host, const QString& hostKey, const QString& html, const QStringList& addresses)
 {
+    // The home page is among the good pages when the run read it; asked for only when a page says so.
     const PagePrint print = MakePagePrint(html, addresses);
-    const QSet<QString>& home = homeKeys(host, hostKey);
+    const auto own = [&](qsizetype i) { return !host.goodKeys.contains(print.keys[i]) && saysMissing(print.texts[i]); };
     for (qsizetype i = 0; i < print.texts.size(); ++i) {
-        if (!home.contains(print.keys[i]) && !host.goodKeys.contains(print.keys[i]) && saysMissing(print.texts[i])) {
+        if (own(i) && !homeKeys(host, hostKey).contains(print.keys[i])) {
             return true;
         }
     }

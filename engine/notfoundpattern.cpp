@@ -220,6 +220,13 @@ bool IsHomeAlias(const QString& url)
     return path.isEmpty() || path == u"/"_s || (path.count(u'/') == 1 && alias.match(path.mid(1)).hasMatch());
 }
 
+QString HostKeyOf(const QString& url)
+{
+    const QUrl u(url);
+    const QString scheme = u.scheme().toLower();
+    return scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
+}
+
 NotFoundPattern PatternOf(const QString& url, bool draw)
 {
     NotFoundPattern p;
@@ -229,7 +236,7 @@ NotFoundPattern PatternOf(const QString& url, bool draw)
         isNeverMissing(u.path())) {
         return p;
     }
-    p.host = scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
+    p.host = HostKeyOf(url);
     p.folder = u.path().left(u.path().lastIndexOf(u'/', u.path().endsWith(u'/') ? -2 : -1) + 1);
     if (u.hasQuery()) {
         queryPattern(u, p, draw);

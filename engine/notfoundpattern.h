@@ -21,6 +21,9 @@ struct NotFoundPattern
     QStringList madeUp; // the made-up names or numbers in them
 };
 
+// Scheme, host and port of `url`, as patterns name their host.
+QString HostKeyOf(const QString& url);
+
 // The pattern of `url`; with `draw`, also made-up addresses drawn fresh.
 NotFoundPattern PatternOf(const QString& url, bool draw);
 
