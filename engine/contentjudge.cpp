@@ -35,7 +35,7 @@ bool saysMissing(const QString& text)
 {
     static const QRegularExpression words(
         u"不存在|已删除|被删除|删除了|下架|找不到|未找到|没有找到|无法找到|不见了|丢失|已移除|被移除|走丢|迷路|飞走|失踪|"
-        u"已失效|已过期|无法访问|页面出错|暂无此|404|not found|can[’']?t be found|cannot be found|could not be found|"
+        u"已失效|已过期|无法访问|页面出错|暂无此|什么也没有|什么都没有|空空如也|404|not found|can[’']?t be found|cannot be found|could not be found|"
         u"nothing (was )?found|does ?n[o’']t exist|no longer|been removed|been deleted|unavailable"_s,
         QRegularExpression::CaseInsensitiveOption);
     return words.match(text).hasMatch();
@@ -58,6 +58,17 @@ QString clipped(const QString& text)
 int countMissing(const QSet<QString>& from, const QSet<QString>& in)
 {
     return static_cast<int>(std::count_if(from.begin(), from.end(), [&in](const QString& k) { return !in.contains(k); }));
+}
+
+// What a good page shows is template for the pages of its host or pattern, except what says "missing":
+// a page found good only in doubt may be a not-found page after all.
+void noteSibling(QSet<QString>& keys, const PagePrint& print)
+{
+    for (qsizetype i = 0; i < print.texts.size(); ++i) {
+        if (!saysMissing(print.texts[i])) {
+            keys.insert(print.keys[i]);
+        }
+    }
 }
 
 ContentJudge::Verdict deadFor(const QString& reason)
@@ -123,10 +134,11 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html)
     if (host.goodKeys.size() >= kMaxGoodKeys) {
         return;
     }
-    host.goodKeys.unite(print.keySet);
+    // A page found good only in doubt may be a not-found page after all: what says so is never template.
+    noteSibling(host.goodKeys, print);
     const NotFoundPattern pattern = PatternOf(url, false);
     if (pattern.form != NotFoundPattern::Form::None) {
-        host.patternGood[pattern.key].unite(print.keySet);
+        noteSibling(host.patternGood[pattern.key], print);
     }
 }
 
@@ -159,10 +171,13 @@ bool ContentJudge::looksMissing(Host& host, const QString& hostKey, const QStrin
 
 ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& host, bool siteHost)
 {
-    if (host.patterns >= (siteHost ? kMaxPatternsPerHost : 1)) {
+    // An outside host is asked one made-up address a pattern, two in all: a host of the site, two a pattern.
+    const int asks = siteHost ? 2 : 1;
+    if (host.patterns >= kMaxPatternsPerHost || (!siteHost && host.madeUp + asks > kMaxMadeUpOutside)) {
         return {};
     }
     ++host.patterns;
+    host.madeUp += asks;
     const Fetched first = fetch(pattern.first);
     if (pattern.form == NotFoundPattern::Form::Path && !host.pathAsked) {
         host.pathAsked = true;
@@ -173,16 +188,12 @@ ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& h
         a.kind = first.answered ? Answer::Kind::Missing : Answer::Kind::Unknown;
         return a;
     }
-    // An outside host is judged by where its missing pages go only: reading its pages costs requests.
-    if (!siteHost && placeOf(first.finalUrl) == placeOf(pattern.first)) {
-        return {};
-    }
-    const Fetched second = fetch(pattern.second);
+    const Fetched second = siteHost ? fetch(pattern.second) : first;
     if (!second.valid) {
         return {};
     }
     const bool inPlace = placeOf(first.finalUrl) == placeOf(pattern.first) &&
-                         placeOf(second.finalUrl) == placeOf(pattern.second);
+                         placeOf(second.finalUrl) == placeOf(siteHost ? pattern.second : pattern.first);
     return inPlace ? learnPage(pattern, host, first, second) : learnRedirect(pattern, first, second);
 }
 
@@ -226,7 +237,7 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
         return {};
     }
     const PagePrint one = MakePagePrint(first.text, {pattern.first, first.finalUrl});
-    const PagePrint two = MakePagePrint(second.text, {pattern.second, second.finalUrl});
+    const PagePrint two = &first == &second ? one : MakePagePrint(second.text, {pattern.second, second.finalUrl});
     Answer a;
     a.all = one.keySet | two.keySet;
     a.noise = std::max(countMissing(one.keySet, two.keySet), countMissing(two.keySet, one.keySet));
@@ -261,8 +272,9 @@ const ContentJudge::Answer* ContentJudge::answerFor(const NotFoundPattern& patte
 {
     if (!host.answers.contains(pattern.key)) {
         // On a host that answers made-up addresses with an error, a folder is asked only when one of its
-        // pages reads as missing: a clean site costs one question, not one a folder.
-        if (host.settled && pattern.form == NotFoundPattern::Form::Path &&
+        // pages reads as missing or was sent elsewhere: a clean site costs one question, not one a folder.
+        const bool away = placeOf(s.answer->finalUrl.toString()) != placeOf(s.request);
+        if (host.settled && pattern.form == NotFoundPattern::Form::Path && !(away && !s.answer->finalUrl.isEmpty()) &&
             !(page && looksMissing(host, pattern.host, *page, {s.request, s.answer->finalUrl.toString()}))) {
             return nullptr;
         }
@@ -306,7 +318,7 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
     }
     Verdict v;
     if (!page && !away) {
-        if (!s.siteHost || host.pageReads >= kMaxPageReadsPerHost) {
+        if (host.pageReads >= kMaxPageReadsPerHost) {
             return v;
         }
         ++host.pageReads;
@@ -359,27 +371,40 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     QSet<QString>& patternGood = host.patternGood[pattern.key];
     const auto isTemplate = [&](const QString& k) { return home.contains(k) || host.goodKeys.contains(k) || patternGood.contains(k); };
     QStringList own; // the not-found page's own text
-    QSet<QString> ownKeys;
+    QStringList blockKeys;
     int ownChars = 0;
     for (qsizetype i = 0; i < a.keys.size(); ++i) {
         if (!isTemplate(a.keys[i])) {
             own << a.texts[i];
-            ownKeys.insert(a.keys[i]);
+            blockKeys << a.keys[i];
             ownChars += static_cast<int>(a.texts[i].size());
         }
     }
     if (own.isEmpty() || ownChars > kMaxOwnChars) {
         return {};
     }
-    if (countMissing(ownKeys, print.keySet) > 0) {
-        patternGood.unite(print.keySet); // a good sibling: what it shares with the error page is template
+    // What says the page is missing must all be there. The rest of the not-found page's own text may lack
+    // what a box drawn afresh showed in both made-up answers by chance (two answers show only part of
+    // what changes, hence twice the difference seen), unless nothing in it says "missing": then the only
+    // evidence is a good sibling's difference, and all of it must be there.
+    const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
+    int lacking = 0;
+    bool lacksMark = false;
+    for (qsizetype i = 0; i < own.size(); ++i) {
+        const bool lacks = !print.keySet.contains(blockKeys[i]);
+        lacking += lacks ? 1 : 0;
+        lacksMark = lacksMark || (lacks && saysMissing(own[i]));
+    }
+    const bool marked = saying != own.end() || (!a.title.isEmpty() && saysMissing(a.title));
+    if (lacksMark || lacking > (marked ? 2 * a.noise : 0) || lacking == own.size()) {
+        noteSibling(patternGood, print);
         return {};
     }
+    // Beyond the not-found page, a box drawn afresh on every answer may show items neither made-up answer
+    // showed; a page of content adds more than that.
     const int extra = static_cast<int>(std::count_if(print.keySet.begin(), print.keySet.end(),
                                                      [&](const QString& k) { return !a.all.contains(k) && !isTemplate(k); }));
-    const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
-    const bool evidence = saying != own.end() || (!a.title.isEmpty() && saysMissing(a.title)) || !patternGood.isEmpty();
-    if (!evidence || extra > std::max(1, 2 * a.noise)) {
+    if (!(marked || !patternGood.isEmpty()) || extra > std::max(3, 2 * a.noise)) {
         return {};
     }
     return deadFor(RunText::contentNotFound(clipped(saying != own.end() ? *saying : own.front())));

@@ -22,7 +22,8 @@ struct ProbeResult;
 //
 // It asks each folder pattern of a host two made-up addresses at most (one host-wide question settles a
 // host that answers them with an error status; another is asked only when a page of a folder reads as
-// missing), an outside host two at most, through the run's prober and so its pacing.
+// missing or was sent elsewhere), an outside host two in all (one a pattern, so its not-found page must
+// say that it is one), through the run's prober and so its pacing.
 class ContentJudge
 {
 public:
@@ -57,8 +58,10 @@ public:
     // Whether the probe of `url` should keep its page because judging it will read it anyway.
     bool wantsPage(const QString& url) const;
 
-    // Made-up patterns a host is asked at most (an outside host: one), and pages read only to judge them.
+    // Made-up patterns a host is asked at most, made-up addresses an outside host is asked at most, and
+    // pages read only to judge them.
     static constexpr int kMaxPatternsPerHost = 24;
+    static constexpr int kMaxMadeUpOutside = 2;
     static constexpr int kMaxPageReadsPerHost = 2000;
 
 private:
@@ -81,6 +84,7 @@ private:
         bool pathAsked = false; // a made-up path was asked
         bool settled = false;   // it answered with an error: other folders are asked only on suspicion
         int patterns = 0;
+        int madeUp = 0; // made-up addresses asked
         int pageReads = 0;
         std::optional<QSet<QString>> homeKeys;
         QSet<QString> goodKeys; // blocks of pages found good

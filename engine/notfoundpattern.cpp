@@ -172,6 +172,23 @@ void pathPattern(const QUrl& u, NotFoundPattern& p, bool draw)
     const QString extension = hasExtension ? last.mid(dot) : QString();
     const QString tail = extension + (folderLink ? u"/"_s : QString());
     const bool number = isDigits(stem);
+    // A slug after an id ("/article/5/how-to-fix-404"): a router may read the id alone, so the id is
+    // what is varied, and the slug kept.
+    const QString parent = folder.chopped(1).section(u'/', -1);
+    if (!number && isDigits(parent)) {
+        const QString above = folder.left(folder.size() - parent.size() - 1);
+        p.form = NotFoundPattern::Form::Id;
+        p.key = p.host + above + u"#/*"_s + tail;
+        for (int nth = 0; draw && nth < 2; ++nth) {
+            p.madeUp << randomNumber(parent, nth);
+            if (nth == 0) {
+                p.first = withPath(u, above + p.madeUp[0] + u'/' + last + tail);
+            } else {
+                p.second = withPath(u, above + p.madeUp[1] + u'/' + last + tail);
+            }
+        }
+        return;
+    }
     p.form = number ? NotFoundPattern::Form::Id : NotFoundPattern::Form::Path;
     p.key = p.host + folder + (number ? u'#' : u'*') + tail;
     if (!draw) {

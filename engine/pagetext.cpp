@@ -154,6 +154,9 @@ QStringList addressForms(const QStringList& addresses)
             const QString last = u.path(decoding).section(u'/', -1);
             add(last);
             add(last.section(u'.', 0, 0));
+            // The words of a slug, as an error page may echo them ("old-report-2019" as "old report 2019").
+            static const QRegularExpression separators(u"[-_+ ]"_s);
+            add(last.section(u'.', 0, 0).split(separators, Qt::SkipEmptyParts).join(u' '));
             add(u.query(decoding));
             for (const QString& item : u.query(decoding).split(u'&')) {
                 add(item.section(u'=', 1));
