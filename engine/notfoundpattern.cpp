@@ -26,12 +26,13 @@ QString randomName()
     return s;
 }
 
-// A number of the same length as `like`, high in its range: a router that takes ids of that length only
-// must look it up rather than refuse it as malformed, and high numbers are the ones a shop has not reached.
-// `nth` makes the two numbers of one pattern differ even when they are a single digit.
+// A number about as long as `like` and high in its range: a router that takes ids of a few digits only must
+// look it up rather than refuse it as malformed, and high numbers are the ones a shop has not reached. A
+// short id gets a few more digits (up to six), so that the number is not one of the site's own ids.
+// `nth` makes the two numbers of one pattern differ.
 QString randomNumber(QStringView like, int nth)
 {
-    const qsizetype length = std::max<qsizetype>(like.size(), 1);
+    const qsizetype length = std::max<qsizetype>(like.size(), std::min<qsizetype>(6, like.size() + 3));
     QString s = QString(QChar(u'9' - nth));
     while (s.size() < length) {
         s += QChar(u'0' + QRandomGenerator::global()->bounded(10));
