@@ -26,6 +26,13 @@ int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
     return ParseInt(store.resume(which), &value) ? value : fallback;
 }
 
+// Whether judging the content of the node's answer may read its page: then its probe reads it too, and
+// judging costs no download of its own.
+bool judgeReads(const ResultNode& node, const CheckSettings& settings, const ContentJudge& judge)
+{
+    return settings.contentCheck && IsPageKind(node.record.kind) && judge.wantsPage(node.requestUrl(), node.record.siteLink);
+}
+
 } // namespace
 
 // A page read whose scan the batch limit broke off: the call that continues the scan takes it from here
@@ -320,9 +327,10 @@ ProbePlan CheckRun::Call::crawlPlan() const
     const LinkStore& store = store_;
     const int passEnd = run_.passNodeCount_;
     const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
     const int held = held_.node;
     int j = passStart_ - 1;
-    return [&store, &settings, passEnd, held, j](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, passEnd, held, j](PlannedProbe& p) mutable {
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
             if (!node || j == held) {
@@ -332,7 +340,7 @@ ProbePlan CheckRun::Call::crawlPlan() const
             const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
             const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
             if (selected && settings.readsPagesAt(node->record.depth) && toScan && first) {
-                p = {node->requestUrl(), node->record.isSitePage(), settings.timeout};
+                p = {node->requestUrl(), node->record.isSitePage() || judgeReads(*node, settings, judge), settings.timeout};
                 return true;
             }
         }
@@ -352,8 +360,8 @@ ProbePlan CheckRun::Call::sweepPlan(int first, int nodeCount) const
             const ResultNode* node = store.full().node(k);
             // A repeat takes over the verdict of its URL's first node, which the sweep meets first.
             if (node && node->status == NoStatus && store.checktext(node->requestUrl()) == k) {
-                const bool judgeReads = settings.contentCheck && IsPageKind(node->record.kind) && judge.wantsPage(node->requestUrl());
-                p = {node->requestUrl(), PageWantedLater(*node, settings) || judgeReads, settings.timeout};
+                p = {node->requestUrl(), PageWantedLater(*node, settings) || judgeReads(*node, settings, judge),
+                     settings.timeout};
                 return true;
             }
         }

@@ -142,16 +142,22 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html)
     }
 }
 
-bool ContentJudge::wantsPage(const QString& url) const
+bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
 {
     const NotFoundPattern pattern = PatternOf(url, false);
-    const auto host = hosts_.constFind(pattern.host);
-    if (pattern.form == NotFoundPattern::Form::None || host == hosts_.constEnd()) {
+    if (pattern.form == NotFoundPattern::Form::None) {
         return false;
     }
+    const auto host = hosts_.constFind(pattern.host);
+    if (host == hosts_.constEnd()) {
+        return true; // nothing known of the host yet: its answer may need the page
+    }
     const auto a = host->answers.constFind(pattern.key);
-    return a != host->answers.constEnd() &&
-           (a->kind == Answer::Kind::Page || (a->kind == Answer::Kind::Redirect && a->viaPage));
+    if (a == host->answers.constEnd()) {
+        const bool askable = siteHost ? host->patterns < kMaxPatternsPerHost : host->madeUp < kMaxMadeUpOutside;
+        return askable && !(host->settled && pattern.form == NotFoundPattern::Form::Path);
+    }
+    return a->kind == Answer::Kind::Page || (a->kind == Answer::Kind::Redirect && a->viaPage);
 }
 
 // Whether a page's own text (beyond the home page and the good pages of its host) says it is missing: on

@@ -55,8 +55,9 @@ public:
     void setHomeAddress(const QString& url) { homeAddress_ = url; }
     // A page the run read and found good: what it shows is no evidence against its siblings.
     void noteGoodPage(const QString& url, const QString& html);
-    // Whether the probe of `url` should keep its page because judging it will read it anyway.
-    bool wantsPage(const QString& url) const;
+    // Whether the probe of `url` should read its page because judging it may: a host that answers made-up
+    // addresses with an error needs none, and reading a page with its probe costs no request of its own.
+    bool wantsPage(const QString& url, bool siteHost) const;
 
     // Made-up patterns a host is asked at most, made-up addresses an outside host is asked at most, and
     // pages read only to judge them.
