@@ -223,6 +223,19 @@ def kinds():
     k.append(Kind("mobile folder", ["/m/news/1.html", "/m/"], ["/m/news/99.html"],
                   {"/m/": home, "/m/news/1.html": article("手机新闻", "内容。")},
                   lambda p, q: (200, NOT_FOUND("新闻不存在"), {}) if p.startswith("/m/news/") else (404, "Not Found", {})))
+    zh = Kind("home moved to a language folder", ["/zh", "/zh/about.html", "/en/"], ["/zh/news/gone.html"])
+    zh.pages = {"/": moved("/zh/"), "/zh": moved("/zh/", 301), "/zh/": lambda kd=zh: kd.home(),
+                "/en/": page("Home", "<h1>Welcome</h1>"), "/zh/about.html": article("關於我們", "成立於2004年。")}
+    zh.fallback = soft200("页面不存在")
+    k.append(zh)
+    k.append(Kind("gone ids sent to a notice page", ["/goods.php?id=11", "/goods.php?id=12"], ["/goods.php?id=999"],
+                  {"/tips.html": page("提示信息", "<p>您访问的商品已下架</p>")},
+                  lambda p, q: (200, goods(q["id"][0]), {}) if q.get("id") in (["11"], ["12"]) else moved("/tips.html?msg=1")))
+    k.append(Kind("dated blog folders", ["/2024/01/new-post.html", "/2023/11/other-post.html"],
+                  ["/2019/05/old-post.html", "/2024/01/removed.html"],
+                  {"/2024/01/new-post.html": article("新文章", "正文。", box=True),
+                   "/2023/11/other-post.html": article("另一篇", "正文。", box=True)},
+                  soft200("抱歉，文章已被删除", box=True)))
     k.append(Kind("proper 404", ["/a.html", "/b/c.html"], [],
                   {"/a.html": article("甲", "内容。"), "/b/c.html": article("乙", "内容。")}))
     return k
