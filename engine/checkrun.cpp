@@ -30,7 +30,8 @@ int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
 // judging costs no download of its own.
 bool judgeReads(const ResultNode& node, const CheckSettings& settings, const ContentJudge& judge)
 {
-    return settings.contentCheck && IsPageKind(node.record.kind) && judge.wantsPage(node.requestUrl(), node.record.siteLink);
+    return settings.contentCheck && IsPageKind(node.record.kind) &&
+           judge.wantsPage(node.requestUrl(), node.record.siteLink);
 }
 
 } // namespace
@@ -340,7 +341,8 @@ ProbePlan CheckRun::Call::crawlPlan() const
             const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
             const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
             if (selected && settings.readsPagesAt(node->record.depth) && toScan && first) {
-                p = {node->requestUrl(), node->record.isSitePage() || judgeReads(*node, settings, judge), settings.timeout};
+                p = {node->requestUrl(), node->record.isSitePage() || judgeReads(*node, settings, judge),
+                     settings.timeout};
                 return true;
             }
         }

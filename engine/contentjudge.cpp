@@ -34,9 +34,10 @@ QString placeOf(const QString& url)
 bool saysMissing(const QString& text)
 {
     static const QRegularExpression words(
-        u"不存在|已删除|被删除|删除了|下架|找不到|未找到|没有找到|无法找到|不见了|丢失|已移除|被移除|走丢|迷路|飞走|失踪|"
-        u"已失效|已过期|无法访问|页面出错|暂无此|什么也没有|什么都没有|空空如也|404|not found|can[’']?t be found|cannot be found|could not be found|"
-        u"nothing (was )?found|does ?n[o’']t exist|no longer|been removed|been deleted|unavailable"_s,
+        u"不存在|已删除|被删除|删除了|下架|找不到|未找到|没有找到|无法找到|不见了|丢失|已移除|被移除|走丢|迷路|"
+        u"飞走|失踪|已失效|已过期|无法访问|页面出错|暂无此|什么也没有|什么都没有|空空如也|404|not found|"
+        u"can[’']?t be found|cannot be found|could not be found|nothing (was )?found|does ?n[o’']t exist|"
+        u"no longer|been removed|been deleted|unavailable"_s,
         QRegularExpression::CaseInsensitiveOption);
     return words.match(text).hasMatch();
 }
@@ -44,8 +45,9 @@ bool saysMissing(const QString& text)
 // A list or index by its own name: an old address of a list that now redirects to the list.
 bool isListName(const QString& url)
 {
-    static const QRegularExpression name(u"^(list|lists|index|default|more|all|archive|archives)([_-]\\w+)?(\\.\\w+)?$"_s,
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression name(
+        u"^(list|lists|index|default|more|all|archive|archives)([_-]\\w+)?(\\.\\w+)?$"_s,
+        QRegularExpression::CaseInsensitiveOption);
     const QString path = QUrl(url).path();
     return path.endsWith(u'/') || name.match(path.section(u'/', -1)).hasMatch();
 }
@@ -263,7 +265,8 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
         a.titleKey = one.titleKey;
     }
     const QSet<QString>& home = homeKeys(host, pattern.host);
-    const bool ownText = std::any_of(a.keys.begin(), a.keys.end(), [&home](const QString& k) { return !home.contains(k); });
+    const bool ownText =
+        std::any_of(a.keys.begin(), a.keys.end(), [&home](const QString& k) { return !home.contains(k); });
     a.sameAsHome = !ownText && countMissing(home, a.all) <= a.noise;
     // A page that differs from the home page only in what changes anyway must change little.
     if (a.sameAsHome && a.noise > std::max<qsizetype>(1, a.keys.size() / 10)) {
@@ -344,7 +347,8 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
     return p;
 }
 
-ContentJudge::Verdict ContentJudge::judgeRedirect(const Answer& a, const QString& request, const QString& finalUrl) const
+ContentJudge::Verdict ContentJudge::judgeRedirect(const Answer& a, const QString& request,
+                                                  const QString& finalUrl) const
 {
     // A link that is a list by name may have moved to the list on purpose; one that is a home or
     // language variant goes home on purpose.
@@ -375,7 +379,9 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     }
     const QSet<QString>& home = homeKeys(host, pattern.host);
     QSet<QString>& patternGood = host.patternGood[pattern.key];
-    const auto isTemplate = [&](const QString& k) { return home.contains(k) || host.goodKeys.contains(k) || patternGood.contains(k); };
+    const auto isTemplate = [&](const QString& k) {
+        return home.contains(k) || host.goodKeys.contains(k) || patternGood.contains(k);
+    };
     QStringList own; // the not-found page's own text
     QStringList blockKeys;
     int ownChars = 0;
@@ -408,8 +414,9 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     }
     // Beyond the not-found page, a box drawn afresh on every answer may show items neither made-up answer
     // showed; a page of content adds more than that.
-    const int extra = static_cast<int>(std::count_if(print.keySet.begin(), print.keySet.end(),
-                                                     [&](const QString& k) { return !a.all.contains(k) && !isTemplate(k); }));
+    const int extra = static_cast<int>(std::count_if(print.keySet.begin(), print.keySet.end(), [&](const QString& k) {
+        return !a.all.contains(k) && !isTemplate(k);
+    }));
     if (!(marked || !patternGood.isEmpty()) || extra > std::max(3, 2 * a.noise)) {
         return {};
     }

@@ -71,13 +71,13 @@ private:
         enum class Kind { Unknown, Missing, Redirect, Page } kind = Kind::Unknown;
         QString target; // Redirect: where they end (host and path)
         bool targetHome = false;
-        bool viaPage = false;  // Redirect: by a refresh or a script in the page, not by HTTP
-        QStringList texts;     // Page: the blocks both answers show, in order,
-        QStringList keys;      // and their keys
-        QSet<QString> all;     // every block of both
-        QString title;         // the title, when both have the same
+        bool viaPage = false; // Redirect: by a refresh or a script in the page, not by HTTP
+        QStringList texts;    // Page: the blocks both answers show, in order,
+        QStringList keys;     // and their keys
+        QSet<QString> all;    // every block of both
+        QString title;        // the title, when both have the same
         QString titleKey;
-        int noise = 0;         // blocks in which the two answers differ
+        int noise = 0; // blocks in which the two answers differ
         bool sameAsHome = false;
     };
     struct Host

@@ -199,8 +199,9 @@ bool IsScriptBuilt(QStringView html)
     }
     // Scripts and next to no text of its own, or a request to switch scripts on.
     static const QRegularExpression script(uR"(<script\b[^>]*\bsrc\s*=)"_s, QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression enable(uR"(enable javascript|javascript (is )?(required|disabled)|启用\s*javascript|开启\s*javascript)"_s,
-                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression enable(
+        uR"(enable javascript|javascript (is )?(required|disabled)|启用\s*javascript|开启\s*javascript)"_s,
+        QRegularExpression::CaseInsensitiveOption);
     if (!script.match(html).hasMatch()) {
         return false;
     }
@@ -226,7 +227,8 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
         target = m.captured(2);
     } else if (const auto f = refreshFirst.match(html); f.hasMatch()) {
         target = f.captured(1);
-    } else if (const auto j = script.match(html); j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
+    } else if (const auto j = script.match(html);
+               j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
         target = j.captured(1).isEmpty() ? j.captured(2) : j.captured(1);
     }
     if (target.isEmpty()) {
@@ -241,7 +243,8 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
 
 bool IsLoginForm(QStringView html)
 {
-    static const QRegularExpression password(uR"(<input\b[^>]*type\s*=\s*["']?password)"_s, QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression password(uR"(<input\b[^>]*type\s*=\s*["']?password)"_s,
+                                             QRegularExpression::CaseInsensitiveOption);
     return password.match(html).hasMatch();
 }
 

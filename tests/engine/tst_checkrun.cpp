@@ -497,9 +497,21 @@ private slots:
 
 private:
     // How a site answers for missing pages, and pages that resemble its answer without being one.
-    enum SiteKind {
-        CatchAll, RedirectHome, RedirectError, GoneId, HomeEverywhere, Proper, ScriptShell, LoginWall, TemplateShop,
-        OneLevel, Wording, Refresh, ToList
+    enum SiteKind
+    {
+        CatchAll,
+        RedirectHome,
+        RedirectError,
+        GoneId,
+        HomeEverywhere,
+        Proper,
+        ScriptShell,
+        LoginWall,
+        TemplateShop,
+        OneLevel,
+        Wording,
+        Refresh,
+        ToList
     };
     static QByteArray templated(const QByteArray& title, const QByteArray& main)
     {
@@ -520,25 +532,50 @@ private:
         s.setPage(u"/product.php"_s, templated("商品", "<p>该商品不存在或已下架</p>"));
         s.setPage(u"/404.html"_s, templated("出错了", "<h1>页面不存在</h1>"));
         s.setPage(u"/login.html"_s, templated("登录", "<form><input name=u><input type=password name=p></form>"));
-        s.setPage(u"/product/123.html"_s, templated("产品详情", "<h1>数控机床 XK-200</h1><p>价格：登录后查看</p><p>推荐产品：型号q</p>"));
+        s.setPage(u"/product/123.html"_s,
+                  templated("产品详情", "<h1>数控机床 XK-200</h1><p>价格：登录后查看</p><p>推荐产品：型号q</p>"));
         s.setPage(u"/news/list.html"_s, templated("新闻列表", "<p>新闻一</p><p>新闻二</p>"));
         s.setRedirect(u"/news/2019/old.html"_s, u"/"_s);
         s.setRedirect(u"/news/list.asp"_s, u"/news/list.html"_s, 301);
         TestServer::Response fallback;
         fallback.body = templated("页面不存在", "<h1>页面不存在</h1><p>您访问的页面 {path} 不存在或已被删除。</p>");
-        const auto redirect = [](const char* to) { return TestServer::Response{302, "", "", 0, {{"Location", to}}, -1, false, {}}; };
+        const auto redirect = [](const char* to) {
+            return TestServer::Response{302, "", "", 0, {{"Location", to}}, -1, false, {}};
+        };
         QString route = u"*"_s;
         switch (kind) {
-        case RedirectHome: fallback = redirect("/"); break;
-        case RedirectError: fallback = redirect("/404.html"); break;
-        case LoginWall: fallback = redirect("/login.html"); break;
-        case HomeEverywhere: case ScriptShell: fallback.body = home; break;
-        case TemplateShop: fallback.body = templated("产品详情", "<h1></h1><p>价格：登录后查看</p><p>推荐产品：型号{n}</p>"); break;
-        case OneLevel: route = u"/news/*"_s; fallback.body = templated("新闻", "<p>新闻不存在</p>"); break;
-        case Wording: fallback.body = templated("Oops", "<h1>页面不见了</h1><p>看看别的：文章{n}</p>"); break;
-        case Refresh: fallback.body = "<html><head><meta http-equiv=refresh content=\"0;url=/\"></head><body></body></html>"; break;
-        case ToList: route = u"/news/*"_s; fallback = redirect("/news/list.html"); break;
-        default: break;
+        case RedirectHome:
+            fallback = redirect("/");
+            break;
+        case RedirectError:
+            fallback = redirect("/404.html");
+            break;
+        case LoginWall:
+            fallback = redirect("/login.html");
+            break;
+        case HomeEverywhere:
+        case ScriptShell:
+            fallback.body = home;
+            break;
+        case TemplateShop:
+            fallback.body = templated("产品详情", "<h1></h1><p>价格：登录后查看</p><p>推荐产品：型号{n}</p>");
+            break;
+        case OneLevel:
+            route = u"/news/*"_s;
+            fallback.body = templated("新闻", "<p>新闻不存在</p>");
+            break;
+        case Wording:
+            fallback.body = templated("Oops", "<h1>页面不见了</h1><p>看看别的：文章{n}</p>");
+            break;
+        case Refresh:
+            fallback.body = "<html><head><meta http-equiv=refresh content=\"0;url=/\"></head><body></body></html>";
+            break;
+        case ToList:
+            route = u"/news/*"_s;
+            fallback = redirect("/news/list.html");
+            break;
+        default:
+            break;
         }
         if (kind != GoneId && kind != Proper) {
             s.setRoute(route, fallback);

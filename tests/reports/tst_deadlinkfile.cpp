@@ -1,6 +1,6 @@
 #include "deadlinkfile.h"
-#include "runtexts.h"
 #include "reportfixtures.h"
+#include "runtexts.h"
 #include "tst_reports.h"
 
 #include <QTemporaryDir>
@@ -37,8 +37,8 @@ void TestTextReport::deadLinkUrls_data()
     NodeSpec sentHome = Dead(kHome + u"/moved.html"_s);
     sentHome.record.statusText = RunText::contentHome();
     sentHome.record.contentDead = true;
-    QTest::newRow("content dead on the weakest evidence") << TreeSpec{home, sameAsHome, sentHome}
-                                                          << QStringList{kHome + u"/moved.html"_s};
+    QTest::newRow("content dead on the weakest evidence")
+        << TreeSpec{home, sameAsHome, sentHome} << QStringList{kHome + u"/moved.html"_s};
     // The run's site flag says whether subdomains were checked; a <base href> elsewhere does not count.
     QTest::newRow("subdomains") << TreeSpec{home, Dead(u"http://blog.example.com/a"_s),
                                             Dead(u"http://shop.example.com/b"_s, false), Dead(u"http://cdn.example.net/c"_s)}

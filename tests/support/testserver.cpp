@@ -182,7 +182,8 @@ TestServer::Response TestServer::Impl::lookup(const QString& path, const std::st
         if (routes.contains(name)) {
             Response fallback = routes.value(name);
             fallback.body.replace("{path}", path.toUtf8());
-            fallback.body.replace("{n}", QByteArray(1, char('a' + log.size() % 26))); // a letter that differs from answer to answer
+            fallback.body.replace(
+                "{n}", QByteArray(1, char('a' + log.size() % 26))); // a letter that differs from answer to answer
             return fallback;
         }
     }
