@@ -20,7 +20,7 @@ constexpr int kMinTextChars = 4;
 constexpr int kMaxOwnChars = 300;
 constexpr int kSummaryChars = 20;
 // Blocks of good pages kept per host: enough for the template, the navigation and the boxes.
-constexpr int kMaxGoodKeys = 20000;
+constexpr int kMaxGoodKeys = 5000;
 
 // Where an answer ended, as host and path: a redirect target is the same page whatever query it carries.
 QString placeOf(const QString& url)
@@ -129,12 +129,15 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html)
         return;
     }
     Host& host = hosts_[HostKeyOf(url)];
-    const PagePrint print = MakePagePrint(html, {url});
-    if (IsHomeAlias(url) && !host.homeKeys) {
-        host.homeKeys = print.keySet; // read for the crawl: no need to ask for it again
-    }
-    if (host.goodKeys.size() >= kMaxGoodKeys) {
+    const bool home = IsHomeAlias(url) && !host.homeKeys;
+    // The template, the navigation and the boxes show on the first pages already: a large site's
+    // later pages add nothing but their cost.
+    if (!home && host.goodKeys.size() >= kMaxGoodKeys) {
         return;
+    }
+    const PagePrint print = MakePagePrint(html, {url});
+    if (home) {
+        host.homeKeys = print.keySet; // read for the crawl: no need to ask for it again
     }
     // A page found good only in doubt may be a not-found page after all: what says so is never template.
     noteSibling(host.goodKeys, print);
@@ -167,6 +170,9 @@ bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
 bool ContentJudge::looksMissing(Host& host, const QString& hostKey, const QString& html, const QStringList& addresses)
 {
     // The home page is among the good pages when the run read it; asked for only when a page says so.
+    if (!saysMissing(html)) {
+        return false; // most pages: no block can say it either
+    }
     const PagePrint print = MakePagePrint(html, addresses);
     const auto own = [&](qsizetype i) { return !host.goodKeys.contains(print.keys[i]) && saysMissing(print.texts[i]); };
     for (qsizetype i = 0; i < print.texts.size(); ++i) {
@@ -334,7 +340,9 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
         v.page = prober_.CheckLinks(s.request, tryTime_);
         page = v.page;
         if (const std::optional<QString> moved = PageRedirect(*page, finalUrl)) {
-            Verdict r = a->kind == Answer::Kind::Redirect ? judgeRedirect(*a, s.request, *moved) : Verdict();
+            const bool home = isHome(*moved) && IsDeepLink(s.request);
+            Verdict r = home ? deadFor(RunText::contentHome())
+                             : a->kind == Answer::Kind::Redirect ? judgeRedirect(*a, s.request, *moved) : Verdict();
             r.page = std::move(v.page);
             return r;
         }

@@ -213,7 +213,7 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
 {
     // <meta http-equiv="refresh" content="0; url=/">, in any page: a browser goes on there.
     static const QRegularExpression refresh(
-        uR"(<meta\b[^>]*http-equiv\s*=\s*["']?refresh["']?[^>]*content\s*=\s*["']?\s*\d*\s*[;,]?\s*(url\s*=\s*)?['"]?([^"'>\s]+))"_s,
+        uR"(<meta\b[^>]*http-equiv\s*=\s*["']?refresh["']?[^>]*content\s*=\s*["']?\s*\d*\s*[;,]\s*(url\s*=\s*)?['"]?([^"'>\s]+))"_s,
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression refreshFirst(
         uR"(<meta\b[^>]*content\s*=\s*["']\s*\d*\s*[;,]\s*url\s*=\s*['"]?([^"'>\s]+)[^>]*http-equiv\s*=\s*["']?refresh)"_s,
