@@ -211,6 +211,7 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     old.addBindValue(siteKey(site));
     if (!old.exec()) {
         *busy = isBusy(old.lastError());
+        busyReason_ = explain(old.lastError());
         return 0;
     }
     while (old.next()) {
@@ -231,8 +232,9 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     }
     if (!q.exec()) {
         *busy = isBusy(q.lastError());
+        busyReason_ = explain(q.lastError());
         if (!*busy) {
-            fail(explain(q.lastError()));
+            fail(busyReason_);
         }
         return 0;
     }

@@ -232,7 +232,7 @@ void RunRecorder::writeSoon(int state, int batchCounter)
         w = write(state, batchCounter);
     }
     if (w == Written::Busy) {
-        fail(db_.explain(lastError_));
+        lose(db_.explain(lastError_));
     }
 }
 
@@ -242,6 +242,9 @@ void RunRecorder::runFinished()
 {
     if (createPending_ && db_.isOpen()) {
         create(); // a lock kept it from being created at the start: kept now that it ends
+        if (createPending_) {
+            emit failed(db_.busyReason());
+        }
     }
     createPending_ = false;
     if (!db_.isOpen()) {
@@ -254,7 +257,7 @@ void RunRecorder::runFinished()
             w = finish();
         }
         if (w == Written::Busy) {
-            fail(db_.explain(lastError_));
+            lose(db_.explain(lastError_));
         }
     }
     lease_.forget();
@@ -695,7 +698,8 @@ RunRecorder::Written RunRecorder::outcome(const QSqlError& error)
     return Written::Failed;
 }
 
-// Another program holds the run now: this one stops writing it, and the database stays in use.
+// Another program holds the run now, or its lock kept the run from being written for too long: this one
+// stops writing it, and the database stays in use.
 void RunRecorder::lose(const QString& why)
 {
     runId_ = 0;
