@@ -58,6 +58,7 @@ HistoryDb::HistoryDb(const QString& path) : connection_(u"kelvara-history-"_s + 
         return;
     }
     createSchema();
+    SqliteFile::WaitForLocks(db, SqliteFile::kBriefLockWaitMs);
 }
 
 HistoryDb::~HistoryDb()
