@@ -58,6 +58,7 @@ HistoryDb::HistoryDb(const QString& path) : connection_(u"kelvara-history-"_s + 
         return;
     }
     createSchema();
+    SqliteFile::WaitForLocks(db, SqliteFile::kBriefLockWaitMs);
 }
 
 HistoryDb::~HistoryDb()
@@ -211,6 +212,7 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     old.addBindValue(siteKey(site));
     if (!old.exec()) {
         *busy = isBusy(old.lastError());
+        busyReason_ = explain(old.lastError());
         return 0;
     }
     while (old.next()) {
@@ -231,8 +233,9 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     }
     if (!q.exec()) {
         *busy = isBusy(q.lastError());
+        busyReason_ = explain(q.lastError());
         if (!*busy) {
-            fail(explain(q.lastError()));
+            fail(busyReason_);
         }
         return 0;
     }
