@@ -39,6 +39,8 @@ public:
     QString CheckLinks(const QString& url, int tryTime) override;
     std::optional<QString> LastPage(const QString& url) const override;
     void forgetCookies() override;
+    Answers answersOnHand() const override;
+    void addAnswers(const Answers& answers) override;
 
     // Probes known and not handed out yet (for tests and measurements).
     int ahead() const { return static_cast<int>(queue_.size() + leftovers_.size()); }
