@@ -431,9 +431,9 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
         dropped.dropped = true;
         return dropped;
     }
-    if (!pageWanted) {
-        last_.body.clear();
-    } else if (last_.isSuccess() && !last_.body.isEmpty()) {
+    // A page read without being asked for (the plan wanted it for the content check) stays with this
+    // answer only, for LastPage; it is not kept for a later pass.
+    if (pageWanted && last_.isSuccess() && !last_.body.isEmpty()) {
         keep(checkUrl, last_); // a later crawl pass probes and reads it
     }
     lastUrl_ = checkUrl;
@@ -467,10 +467,18 @@ void ConcurrentProber::forgetCookies()
     client_->clearCookies();
 }
 
+std::optional<QString> ConcurrentProber::LastPage(const QString& url) const
+{
+    if (lastUrl_.isEmpty() || lastUrl_ != Link::NormalizeCheckUrl(url) || !last_.isSuccess() || last_.body.isEmpty()) {
+        return std::nullopt;
+    }
+    return Link::PageText(last_);
+}
+
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
-    if (lastKept_ && lastUrl_ == checkUrl) {
+    if (lastUrl_ == checkUrl && (lastKept_ || (last_.isSuccess() && !last_.body.isEmpty()))) {
         // Read now: no later pass needs this page kept any more.
         const auto kept = kept_.find(lastUrl_);
         if (kept != kept_.end()) {

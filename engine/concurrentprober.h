@@ -37,6 +37,7 @@ public:
     void interruptWaits() override;
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
+    std::optional<QString> LastPage(const QString& url) const override;
     void forgetCookies() override;
     Answers answersOnHand() const override;
     void addAnswers(const Answers& answers) override;

@@ -176,10 +176,16 @@ TestServer::Response TestServer::Impl::lookup(const QString& path, const std::st
     if (it != routes.constEnd() && (it->onlyQuery.isEmpty() || it->onlyQuery == query)) {
         return *it;
     }
-    if (routes.contains(u"*"_s)) {
-        Response fallback = routes.value(u"*"_s);
-        fallback.body.replace("{path}", path.toUtf8());
-        return fallback;
+    // A folder's own fallback ("/news/*") answers the names in that folder, not deeper; then "*".
+    const QString folderRoute = path.left(path.lastIndexOf(u'/') + 1) + u'*';
+    for (const QString& name : {folderRoute, u"*"_s}) {
+        if (routes.contains(name)) {
+            Response fallback = routes.value(name);
+            fallback.body.replace("{path}", path.toUtf8());
+            fallback.body.replace(
+                "{n}", QByteArray(1, char('a' + log.size() % 26))); // a letter that differs from answer to answer
+            return fallback;
+        }
     }
     Response notFound;
     notFound.status = 404;

@@ -11,7 +11,8 @@
 // An HTTP server for tests: cpp-httplib on 127.0.0.1 with an ephemeral port, answering from its own
 // worker threads so that a test may block its own thread (a local event loop) while requests are served.
 // Routes match the exact path (no query) for every method, or path and raw query as "/p?id=1"; unknown
-// paths answer 404 with a small page, or the route "*" when there is one ("{path}" in its body is the path).
+// paths answer 404 with a small page, or the route "/folder/*" for a name in that folder, or "*" ("{path}" in
+// such a body is the path, "{n}" a letter that changes from request to request).
 // Used as the proxy of a test (http_proxy), it answers for every host name by the path alone.
 // Stopping (the destructor) wakes every delayed or silent handler first, so it never hangs.
 class TestServer
