@@ -279,8 +279,9 @@ CheckSettings HistoryDb::parseSettings(const QString& text)
 QString HistoryDb::comparisonKey(const CheckSettings& s)
 {
     // The parallel setting and the shown link texts change neither which links are found nor a verdict.
+    // Keys were first kept with a parallel setting of 64, and kept checks must still compare.
     CheckSettings judged = s;
-    judged.parallel = kDefaultParallel;
+    judged.parallel = 64;
     judged.linkText = false;
     return settingsText(judged);
 }
