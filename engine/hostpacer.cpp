@@ -26,6 +26,8 @@ constexpr double kRateMargin = 0.98;
 // A learned rate holds this long after the last refusal, then rises by this share a second.
 constexpr qint64 kRateQuietNs = 20 * kNsPerSecond;
 constexpr double kRateRisePerSecond = 0.05;
+// Requests a server must have taken in the second before it refused for a rate to be learned.
+constexpr qint64 kLeastTaken = 2;
 // Issue times kept for learning a rate: beyond the longest timeout, since a refusal may come late.
 constexpr qint64 kIssueHistoryNs = 32 * kNsPerSecond;
 constexpr size_t kMaxIssueHistory = 8192;
@@ -185,14 +187,16 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
 }
 
 // The server refused a request sent at `rateDueNs`: the requests it took in the second up to then are
-// its rate.
+// its rate. A server that took next to nothing before it refused showed no rate (a challenge, an
+// outage): its pauses hold it as before.
 void HostPacer::LearnRate(Host& h)
 {
     const qint64 due = h.rateDueNs;
     const auto taken = std::count_if(h.acceptedNs.begin(), h.acceptedNs.end(),
                                      [due](qint64 at) { return at >= due - kNsPerSecond && at <= due; });
-    const double perSecond = double(std::max<qint64>(1, taken));
-    h.rate = kRateMargin * (h.rate > 0 ? std::min(h.rate, perSecond) : perSecond);
+    if (taken >= kLeastTaken) {
+        h.rate = kRateMargin * (h.rate > 0 ? std::min(h.rate, double(taken)) : double(taken));
+    }
     h.rateDueNs = -1;
     h.lastRaiseNs = h.lastRateCutNs;
 }
@@ -348,12 +352,6 @@ const HttpResult* HostPacer::silentVerdict(const QString& host) const
 {
     const auto it = hosts_.constFind(host);
     return it != hosts_.constEnd() && it->unreachable ? &it->firstFailure : nullptr;
-}
-
-double HostPacer::rateOf(const QString& host) const
-{
-    const auto it = hosts_.constFind(host);
-    return it == hosts_.constEnd() ? 0 : it->rate;
 }
 
 // Retry-After in seconds or as an HTTP date in any of its three forms (IMF-fixdate, RFC 850, asctime),

@@ -88,8 +88,6 @@ public:
     qint64 readyAtNs(const QString& host) const;
     // What the links of an unreachable `host` take without being asked; null while it may yet answer.
     const HttpResult* silentVerdict(const QString& host) const;
-    // The requests a second `host` is sent at; 0 when no rate was learned.
-    double rateOf(const QString& host) const;
 
     // Whether an answer is an error that a busy server or a firewall gives a client it finds too fast.
     static bool IsLoadError(const HttpResult& r);
