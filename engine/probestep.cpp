@@ -116,7 +116,7 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     if (r.valid && !content.dead) {
         outcome = Outcome::Valid;
         status = StatusValid;
-    } else if (r.statusText == RunText::timedOut()) {
+    } else if (r.statusText.startsWith(RunText::timedOut())) { // with why, when its host never answered
         outcome = Outcome::TimedOut;
         status = StatusTimedOut;
         queryTime = qint64(r.querytimes) * 1000;

@@ -390,9 +390,10 @@ CheckSettings HistoryDb::parseSettings(const QString& text)
 QString HistoryDb::comparisonKey(const CheckSettings& s)
 {
     // The parallel setting, the shown link texts and the shown repeats change neither which URLs are
-    // found nor a verdict.
+    // found nor a verdict. Keys were first kept with a parallel setting of 64, and kept checks must still
+    // compare.
     CheckSettings judged = s;
-    judged.parallel = kDefaultParallel;
+    judged.parallel = 64;
     judged.linkText = false;
     judged.noRepeats = true;
     return settingsText(judged);

@@ -805,15 +805,18 @@ private slots:
         QTest::addColumn<int>("perSecond");
         QTest::addColumn<int>("concurrent");
         QTest::addColumn<int>("serialMs");
-        QTest::newRow("rate limit") << 25 << 0 << 0;
-        QTest::newRow("connection limit") << 0 << 4 << 0;
-        QTest::newRow("one at a time") << 0 << 0 << 60;
+        QTest::addColumn<bool>("dateRetryAfter");
+        QTest::newRow("rate limit") << 25 << 0 << 0 << false;
+        QTest::newRow("rate limit, Retry-After as a date") << 10 << 0 << 0 << true;
+        QTest::newRow("connection limit") << 0 << 4 << 0 << false;
+        QTest::newRow("one at a time") << 0 << 0 << 60 << false;
     }
     void limitedServersMatchSequential()
     {
         QFETCH(int, perSecond);
         QFETCH(int, concurrent);
         QFETCH(int, serialMs);
+        QFETCH(bool, dateRetryAfter);
         TestServer site;
         QStringList pages;
         for (int i = 0; i < 40; ++i) {
@@ -832,8 +835,10 @@ private slots:
             CheckSettings s = r.run.settings();
             s.parallel = mode == 0 ? 1 : 32;
             r.run.setSettings(s);
+            int refusedEarly = -1;
             if (mode == 1) {
-                site.setLimits({perSecond, concurrent, serialMs});
+                site.setLimits({perSecond, concurrent, serialMs, dateRetryAfter});
+                r.toolkit.atYield(75, [&site, &refusedEarly] { refusedEarly = site.refusals(); });
             }
             QStringList notes;
             connect(&r.store, &LinkStore::waitNoteChanged, this, [&notes](const QString& note) { notes << note; });
@@ -842,6 +847,11 @@ private slots:
             // The run says when it waits for the server that asked it to (Retry-After: 1), and stops saying so.
             if (mode == 1 && perSecond > 0) {
                 QVERIFY2(notes.contains(RunText::serverWait(1)), qPrintable(notes.join(u'|')));
+            }
+            // It learns the rate from the refusals of its first requests (some 20 of 49 at 10 a second): the
+            // later ones are not refused.
+            if (mode == 1 && dateRetryAfter) {
+                QCOMPARE(site.refusals(), refusedEarly);
             }
             QVERIFY(r.store.waitNote().isEmpty());
             QCOMPARE(r.store.timeouts().count(), 0);

@@ -46,6 +46,7 @@ public:
         int perSecond = 0;  // more requests within a second are answered 429 with Retry-After: 1
         int concurrent = 0; // more requests at once are answered 503 at once
         int serialMs = 0;   // one request at a time, each taking this long; the others queue
+        bool retryAfterDate = false; // the 429's Retry-After is an HTTP date a second ahead
     };
 
     static constexpr int kMaxDelayMs = 60'000;
@@ -78,6 +79,8 @@ public:
     qint64 generatedBytes() const;
     // The most requests that were inside a handler at the same time.
     int maxConcurrent() const;
+    // Requests refused for a limit.
+    int refusals() const;
 
     struct Impl;
 
