@@ -1,10 +1,11 @@
 #!/bin/sh
 # Checks one of the local sites of kelvara-pacesites with kelvara-check and tells whether every verdict
 # is true: links wrongly dead, links wrongly timed out (the one very slow page of "slow" is rightly
-# timed out, and so are the links of the partner of "refuse", which refuses to be checked), dead links
+# timed out, and so are the links of the partner of "refuse", which refuses to be checked, and every link of
+# "silent", whose hosts never answer), dead links
 # missed, and the wall time. With LINKINATOR=path/to/linkinator the same site is
 # then checked by linkinator as well, for its time.
-#   bench/pace-sites.sh cms|pdf|slow|date|refuse [extra kelvara-check options...]
+#   bench/pace-sites.sh cms|pdf|slow|date|refuse|silent [extra kelvara-check options...]
 set -eu
 cd "$(dirname "$0")/.."
 SCENARIO="$1"; shift
@@ -26,7 +27,7 @@ set +e
 set -e
 END=$(date +%s.%N)
 
-python3 - "$OUT/result.csv" "$OUT/truth.txt" "$SCENARIO" "$START" "$END" <<'EOF'
+python3 - "$OUT/result.csv" "$OUT/truth.txt" "$SCENARIO" "$START" "$END" "$PORT" <<'EOF'
 import csv, sys
 rows = list(csv.DictReader(open(sys.argv[1], encoding="utf-8")))
 truth = set(open(sys.argv[2]).read().split())
@@ -37,7 +38,8 @@ for r in rows:
 dead = {u for u, r in first.items() if r["class"] == "dead"}
 timeouts = {u for u, r in first.items() if r["class"] == "timeout"}
 expected_timeouts = {u for u in first if (scenario == "slow" and u.endswith("/slow.html"))
-                     or (scenario == "refuse" and "//127.0.0.2:" in u)}
+                     or (scenario == "refuse" and "//127.0.0.2:" in u)
+                 or (scenario == "silent" and u.split("/")[2] != f"127.0.0.1:{sys.argv[6]}")}
 unprobed = [u for u, r in first.items() if r["class"] == "unprobed"]
 print(f"| {scenario} | links {len(first)} | false dead {len(dead - truth)} | "
       f"false timeouts {len(timeouts - expected_timeouts)} | missed dead {len(truth - dead)} | "

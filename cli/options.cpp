@@ -200,7 +200,7 @@ Options:
                    page in disguise (a content dead link, 内容死链: its text is the host's
                    "page not found" text, or it ends where every missing address of the host
                    is sent, such as the home page); without this option such pages are dead
-  --parallel N     requests in flight at most, 1 to 128 (default 64); fewer go to a host
+  --parallel N     requests in flight at most, 1 to 128 (default 128); fewer go to a host
                    that answers slower under load or asks us to slow down
   --txt FILE       also write the result list as a text report
   --html FILE      also write the result list as an Html report

@@ -26,6 +26,14 @@ int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
     return ParseInt(store.resume(which), &value) ? value : fallback;
 }
 
+// Whether judging the content of the node's answer may read its page: then its probe reads it too, and
+// judging costs no download of its own.
+bool judgeReads(const ResultNode& node, const CheckSettings& settings, const ContentJudge& judge)
+{
+    return settings.contentCheck && IsPageKind(node.record.kind) &&
+           judge.wantsPage(node.requestUrl(), node.record.siteLink);
+}
+
 } // namespace
 
 // A page read whose scan the batch limit broke off: the call that continues the scan takes it from here
@@ -44,7 +52,7 @@ class CheckRun::Call
 public:
     Call(CheckRun& run, Prober& prober, ContentJudge& judge, HeldPage& held, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober, &judge), prober_(prober), scan_(env_), held_(held), batch_(batchCounter),
+          probe_(env_, prober, &judge), prober_(prober), judge_(judge), scan_(env_), held_(held), batch_(batchCounter),
           nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
@@ -80,6 +88,7 @@ private:
     RunEnv env_;
     ProbeStep probe_;
     Prober& prober_;
+    ContentJudge& judge_;
     PageScan scan_;
     HeldPage& held_;
 
@@ -117,6 +126,7 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
         run_.homeAddress_.clear();
     }
     scan_.setHomeAddress(run_.homeAddress_);
+    judge_.setHomeAddress(run_.homeAddress_);
     if (batch_ == 0 && !resuming_) {
         for (int p = 2; p <= 5; ++p) {
             store_.setPanel(p, QString());
@@ -290,12 +300,14 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
         // The home page may move (to www., to https): where it went is part of the site.
         run_.homeAddress_ = pageUrl;
         scan_.setHomeAddress(pageUrl);
+        judge_.setHomeAddress(pageUrl);
     }
     if (!scan_.isSiteUrl(pageUrl)) {
         return {};
     }
     std::optional<QString> judged = probe_.takePage();
     QString text = judged ? std::move(*judged) : prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout);
+    judge_.noteGoodPage(pageUrl, text);
     return {std::move(text), {pageUrl, charset}};
 }
 
@@ -316,9 +328,10 @@ ProbePlan CheckRun::Call::crawlPlan() const
     const LinkStore& store = store_;
     const int passEnd = run_.passNodeCount_;
     const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
     const int held = held_.node;
     int j = passStart_ - 1;
-    return [&store, &settings, passEnd, held, j](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, passEnd, held, j](PlannedProbe& p) mutable {
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
             if (!node || j == held) {
@@ -328,7 +341,8 @@ ProbePlan CheckRun::Call::crawlPlan() const
             const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
             const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
             if (selected && settings.readsPagesAt(node->record.depth) && toScan && first) {
-                p = {node->requestUrl(), node->record.isSitePage(), settings.timeout};
+                p = {node->requestUrl(), node->record.isSitePage() || judgeReads(*node, settings, judge),
+                     settings.timeout};
                 return true;
             }
         }
@@ -341,13 +355,15 @@ ProbePlan CheckRun::Call::sweepPlan(int first, int nodeCount) const
 {
     const LinkStore& store = store_;
     const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
     int k = first - 1;
-    return [&store, &settings, nodeCount, k](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, nodeCount, k](PlannedProbe& p) mutable {
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
             // A repeat takes over the verdict of its URL's first node, which the sweep meets first.
             if (node && node->status == NoStatus && store.checktext(node->requestUrl()) == k) {
-                p = {node->requestUrl(), PageWantedLater(*node, settings), settings.timeout};
+                p = {node->requestUrl(), PageWantedLater(*node, settings) || judgeReads(*node, settings, judge),
+                     settings.timeout};
                 return true;
             }
         }

@@ -29,6 +29,7 @@ ConcurrentProber::ConcurrentProber(int parallel, HttpClient* client, ProbeStats*
 {
     clock_.start();
     wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer); // the turns of a host at its rate are tens of milliseconds apart
     connect(&wake_, &QTimer::timeout, this, [this] {
         notifyWait();
         fill();
@@ -177,6 +178,9 @@ void ConcurrentProber::fill()
     }
     for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
         for (std::unique_ptr<Entry>& e : *list) {
+            if (settleSilent(*e)) {
+                continue;
+            }
             if (inFlight_ >= parallel_) {
                 break;
             }
@@ -217,26 +221,49 @@ void ConcurrentProber::fill()
             leftovers_.erase(left);
         }
         queue_.push_back(std::move(e));
-        if (!confirming.contains(queue_.back()->host)) {
+        if (!settleSilent(*queue_.back()) && !confirming.contains(queue_.back()->host)) {
             issue(*queue_.back(), now);
         }
     }
     filling_ = false;
-    armWake();
+    armWake(now);
+    if (awaited_ && awaited_->settled && waitLoop_) {
+        waitLoop_->quit();
+    }
+}
+
+// A probe of a server that has never answered and failed every request asked so far takes what they got
+// without being asked itself.
+bool ConcurrentProber::settleSilent(Entry& e)
+{
+    if (e.settled || e.inFlightNow) {
+        return false;
+    }
+    const HttpResult* verdict = pacer_.silentVerdict(e.host);
+    if (!verdict) {
+        return false;
+    }
+    e.reply.reset();
+    e.result = *verdict;
+    e.result.hostSilent = true;
+    e.result.elapsedNs = 0; // nothing was waited for
+    e.result.finalUrl = QUrl(e.url, QUrl::TolerantMode);
+    e.settled = true;
+    return true;
 }
 
 // A timer for the end of the earliest pause that holds back a probe waiting to go out; answers of the
-// hosts that are not paused call fill() themselves.
-void ConcurrentProber::armWake()
+// hosts that are not paused call fill() themselves. `now` is the time fill() judged by: a turn that came
+// since then was not taken, and must still have its timer.
+void ConcurrentProber::armWake(qint64 now)
 {
-    const qint64 now = clock_.nsecsElapsed();
     qint64 earliest = -1;
     for (const Entries* list : {&urgent_, &queue_, &leftovers_}) {
         for (const std::unique_ptr<Entry>& e : *list) {
             if (e->settled || e->inFlightNow) {
                 continue;
             }
-            const qint64 until = pacer_.pausedUntilNs(e->host);
+            const qint64 until = pacer_.readyAtNs(e->host);
             if (until > now && (earliest < 0 || until < earliest)) {
                 earliest = until;
             }
@@ -342,7 +369,7 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
         waitLoop_ = &loop;
         fill();
         notifyWait();
-        if (!e.settled) {
+        if (!e.settled && !settleSilent(e)) {
             loop.exec(); // every attempt ends by its own timeout at the latest; pauses end by wake_
         }
         awaited_ = outerAwaited;
@@ -431,9 +458,9 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
         dropped.dropped = true;
         return dropped;
     }
-    if (!pageWanted) {
-        last_.body.clear();
-    } else if (last_.isSuccess() && !last_.body.isEmpty()) {
+    // A page read without being asked for (the plan wanted it for the content check) stays with this
+    // answer only, for LastPage; it is not kept for a later pass.
+    if (pageWanted && last_.isSuccess() && !last_.body.isEmpty()) {
         keep(checkUrl, last_); // a later crawl pass probes and reads it
     }
     lastUrl_ = checkUrl;
@@ -467,10 +494,18 @@ void ConcurrentProber::forgetCookies()
     client_->clearCookies();
 }
 
+std::optional<QString> ConcurrentProber::LastPage(const QString& url) const
+{
+    if (lastUrl_.isEmpty() || lastUrl_ != Link::NormalizeCheckUrl(url) || !last_.isSuccess() || last_.body.isEmpty()) {
+        return std::nullopt;
+    }
+    return Link::PageText(last_);
+}
+
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
-    if (lastKept_ && lastUrl_ == checkUrl) {
+    if (lastUrl_ == checkUrl && (lastKept_ || (last_.isSuccess() && !last_.body.isEmpty()))) {
         // Read now: no later pass needs this page kept any more.
         const auto kept = kept_.find(lastUrl_);
         if (kept != kept_.end()) {

@@ -37,6 +37,7 @@ public:
     void interruptWaits() override;
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
+    std::optional<QString> LastPage(const QString& url) const override;
     void forgetCookies() override;
     Answers answersOnHand() const override;
     void addAnswers(const Answers& answers) override;
@@ -67,10 +68,11 @@ private:
     static bool Serves(const Entry& have, const QString& url, int tryTime, bool pageWanted);
     void fill();
     bool issue(Entry& e, qint64 now);
+    bool settleSilent(Entry& e);
     void onAnswer(Entry* e);
     void reconfirmBurst(const QString& host);
     void settle(Entry& e);
-    void armWake();
+    void armWake(qint64 now);
     void notifyWait();
     qint64 bufferedBytes() const;
     std::unique_ptr<Entry> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
@@ -85,7 +87,7 @@ private:
     int parallel_;
     HostPacer pacer_;
     QElapsedTimer clock_;
-    QTimer wake_; // ends the earliest host pause
+    QTimer wake_; // ends the earliest host pause, or the wait for a host's next turn at its rate
     ProbePlan plan_;
     Entries queue_;     // known for the current plan, in its order
     Entries leftovers_; // issued for earlier plans and not handed out yet

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 // What the check run asks of the network: the verdict on one link, and the decoded source of a page.
 struct ProbeResult
@@ -59,6 +60,13 @@ public:
     virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;
     // The source of the page at `url`, decoded in its declared character set; empty when it cannot be read.
     virtual QString CheckLinks(const QString& url, int tryTime) = 0;
+    // The page the last probe read, when it was of `url` and read one; without a request, and without
+    // releasing a page kept for the crawl.
+    virtual std::optional<QString> LastPage(const QString& url) const
+    {
+        (void)url;
+        return std::nullopt;
+    }
     // Forgets the cookies earlier runs were given, so that a new run sees the site as a first visitor.
     virtual void forgetCookies() {}
 

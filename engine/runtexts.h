@@ -15,4 +15,27 @@ inline QString checking(const QString& url) { return QStringLiteral("正在检�
 inline QString tested(qint64 n) { return QStringLiteral("累计已检测链接：") + QString::number(n) + u'个'; }
 inline QString parsed(qint64 n) { return QStringLiteral("已解析链接：") + QString::number(n) + u'个'; }
 inline QString deadFound(qint64 n) { return QStringLiteral("已检测到死链接：") + QString::number(n) + u'个'; }
+
+// Why a page that answers normally is a content dead link, or, for a valid one, where it leads instead.
+inline QString contentHome()
+{
+    return QStringLiteral("内容死链：跳转到首页");
+}
+inline QString contentRedirect(const QString& path)
+{
+    return QStringLiteral("内容死链：跳转到“") + path + u'”';
+}
+inline QString contentNotFound(const QString& says)
+{
+    return QStringLiteral("内容死链：与不存在页面相同（") + says + u'）';
+}
+// The weakest evidence: such links are dead but left out of the dead-link file for the search engines.
+inline QString contentSameAsHome()
+{
+    return QStringLiteral("内容死链：页面内容与首页相同");
+}
+inline QString signInNeeded()
+{
+    return QStringLiteral("需要登录");
+}
 } // namespace RunText

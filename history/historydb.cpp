@@ -63,6 +63,7 @@ HistoryDb::HistoryDb(const QString& path) : connection_(u"kelvara-history-"_s + 
         return;
     }
     createSchema();
+    SqliteFile::WaitForLocks(db, SqliteFile::kBriefLockWaitMs);
 }
 
 bool HistoryDb::isPostgresAddress(const QString& location)
@@ -284,6 +285,7 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     old.addBindValue(siteKey(site));
     if (!old.exec()) {
         *busy = isBusy(old.lastError());
+        busyReason_ = explain(old.lastError());
         return 0;
     }
     while (old.next()) {
@@ -304,8 +306,9 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     }
     if (!q.exec()) {
         *busy = isBusy(q.lastError());
+        busyReason_ = explain(q.lastError());
         if (!*busy) {
-            fail(explain(q.lastError()));
+            fail(busyReason_);
         }
         return 0;
     }
@@ -463,9 +466,10 @@ CheckSettings HistoryDb::parseSettings(const QString& text)
 QString HistoryDb::comparisonKey(const CheckSettings& s)
 {
     // The parallel setting, the shown link texts and the shown repeats change neither which URLs are
-    // found nor a verdict.
+    // found nor a verdict. Keys were first kept with a parallel setting of 64, and kept checks must still
+    // compare.
     CheckSettings judged = s;
-    judged.parallel = kDefaultParallel;
+    judged.parallel = 64;
     judged.linkText = false;
     judged.noRepeats = true;
     return settingsText(judged);

@@ -52,6 +52,8 @@ public:
     // program's lock was in the way (worth trying again), otherwise error() says why. Unfinished runs of
     // the site that nobody holds are dropped: they could not be resumed here either.
     qint64 createRun(const QString& site, const CheckSettings& settings, RunLease& lease, bool* busy);
+    // Why the last createRun that met a lock could not write: which program holds it.
+    const QString& busyReason() const { return busyReason_; }
 
     // The unfinished runs of `site`: the newest one that can be resumed, and the newest one another live
     // program is checking (0 when none).
@@ -97,4 +99,5 @@ private:
     QString path_;
     QString error_;
     bool postgres_ = false;
+    QString busyReason_;
 };

@@ -4,6 +4,7 @@
 #include "historydb.h"
 #include "linkstore.h"
 #include "runtexts.h"
+#include "sqlitefile.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -30,6 +31,22 @@ QString takenOver(HistoryDb& db, qint64 run)
     const std::optional<LeaseHolder> holder = RunLease::holder(db, run);
     return u"this check is kept by another program now"_s + (holder ? u" ("_s + holder->describe() + u')' : QString());
 }
+
+// While it lives, statements wait longer for another program's lock: the run is not waiting for answers.
+class LockPatience
+{
+public:
+    explicit LockPatience(HistoryDb& db) : db_(db)
+    {
+        SqliteFile::WaitForLocks(db_.database(), SqliteFile::kPatientLockWaitMs);
+    }
+    ~LockPatience() { SqliteFile::WaitForLocks(db_.database(), SqliteFile::kBriefLockWaitMs); }
+    LockPatience(const LockPatience&) = delete;
+    LockPatience& operator=(const LockPatience&) = delete;
+
+private:
+    HistoryDb& db_;
+};
 
 // The page a batch limit broke off, which the resumed run scans on from where it stood.
 QByteArray packHeld(const CheckRun::ResumeState& s)
@@ -227,12 +244,13 @@ void RunRecorder::runPaused()
 // A pause is what a resumed run starts from: a lock in the way is waited out a while longer.
 void RunRecorder::writeSoon(int state, int batchCounter)
 {
+    const LockPatience patience(db_);
     Written w = write(state, batchCounter);
     for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
         w = write(state, batchCounter);
     }
     if (w == Written::Busy) {
-        fail(db_.explain(lastError_));
+        lose(db_.explain(lastError_));
     }
 }
 
@@ -241,7 +259,11 @@ void RunRecorder::writeSoon(int state, int batchCounter)
 void RunRecorder::runFinished()
 {
     if (createPending_ && db_.isOpen()) {
+        const LockPatience patience(db_);
         create(); // a lock kept it from being created at the start: kept now that it ends
+        if (createPending_) {
+            emit failed(db_.busyReason());
+        }
     }
     createPending_ = false;
     if (!db_.isOpen()) {
@@ -249,12 +271,13 @@ void RunRecorder::runFinished()
     }
     const RunChange change = compare();
     if (runId_ != 0) {
+        const LockPatience patience(db_);
         Written w = finish();
         for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
             w = finish();
         }
         if (w == Written::Busy) {
-            fail(db_.explain(lastError_));
+            lose(db_.explain(lastError_));
         }
     }
     lease_.forget();
@@ -695,7 +718,8 @@ RunRecorder::Written RunRecorder::outcome(const QSqlError& error)
     return Written::Failed;
 }
 
-// Another program holds the run now: this one stops writing it, and the database stays in use.
+// Another program holds the run now, or its lock kept the run from being written for too long: this one
+// stops writing it, and the database stays in use.
 void RunRecorder::lose(const QString& why)
 {
     runId_ = 0;

@@ -70,6 +70,9 @@ struct HttpResult
     // pre-transfer time): how long the server took to answer, without the connection's setup and the
     // time its body took to arrive. 0 when no status came.
     qint64 firstByteNs = 0;
+    // Not asked: its server has never answered this run, and this is what the requests that were asked
+    // got (a timeout, a refused connection, a name that does not resolve).
+    bool hostSilent = false;
 
     bool timedOut() const { return error == HttpError::Timeout; }
     bool isSuccess() const { return completed && status >= 200 && status <= 299; }

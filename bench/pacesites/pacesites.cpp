@@ -11,10 +11,18 @@
 //           HTTP date (IMF-fixdate, GMT)
 //   refuse  50 quick pages linking 100 pages of a partner host (127.0.0.2) that answers every request 429
 //           with Retry-After: 999999
+//   silent  a home page linking 150 pages of a host whose connections never open (port PORT+1: a full
+//           listen queue that is never accepted) and 150 of a host that accepts and never answers (PORT+2)
 //
 // The truth file lists every dead URL, one a line, sorted. The first line on standard output is
 // "serving http://127.0.0.1:PORT/". Everything listens on loopback only and stops by itself.
 #include <httplib.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -138,6 +146,13 @@ Site build(const std::string& scenario, int port)
         }
         home.body.insert(home.body.find("</body>"), more);
         s.partner = true;
+    } else if (scenario == "silent") {
+        std::vector<std::string> links;
+        for (int i = 1; i <= 150; ++i) {
+            links.push_back("http://127.0.0.1:" + std::to_string(port + 1) + "/hang/" + std::to_string(i) + ".html");
+            links.push_back("http://127.0.0.1:" + std::to_string(port + 2) + "/mute/" + std::to_string(i) + ".html");
+        }
+        s.routes["/"] = {200, page(links), 0, 0};
     } else {
         std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         std::exit(2);
@@ -221,6 +236,57 @@ void serve(const Site& site, httplib::Server& server, RateLimit& limit, const Cl
     });
 }
 
+int listenOn(int port, int backlog)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, backlog) != 0) {
+        std::fprintf(stderr, "cannot listen on port %d\n", port);
+        std::exit(1);
+    }
+    return fd;
+}
+
+// A host whose connections never open: its listen queue is filled by connections nobody accepts, so the
+// system drops every later connection request, as a firewall that drops packets does.
+std::vector<int> hangingHost(int port)
+{
+    std::vector<int> fds{listenOn(port, 0)};
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < 8; ++i) {
+        const int c = socket(AF_INET, SOCK_STREAM, 0);
+        fcntl(c, F_SETFL, O_NONBLOCK);
+        connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fds.push_back(c);
+    }
+    return fds;
+}
+
+// A host that accepts every connection, reads what comes and never answers.
+void muteHost(int port, Clock::time_point end)
+{
+    const int fd = listenOn(port, 1024);
+    std::thread([fd, end] {
+        std::vector<int> open;
+        while (Clock::now() < end) {
+            const int c = accept(fd, nullptr, nullptr);
+            if (c >= 0) {
+                fcntl(c, F_SETFL, O_NONBLOCK);
+                open.push_back(c);
+            }
+        }
+    }).detach();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -263,6 +329,11 @@ int main(int argc, char** argv)
     if (!main.bind_to_port("127.0.0.1", port) || (site.partner && !partner.bind_to_port("127.0.0.2", port))) {
         std::fprintf(stderr, "cannot listen on port %d\n", port);
         return 1;
+    }
+    std::vector<int> hanging;
+    if (scenario == "silent") {
+        hanging = hangingHost(port + 1);
+        muteHost(port + 2, end);
     }
     std::thread other;
     if (site.partner) {

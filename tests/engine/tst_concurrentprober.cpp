@@ -1,7 +1,9 @@
 #include "concurrentprober.h"
+#include "silentserver.h"
 #include "testserver.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QTest>
 
@@ -14,14 +16,14 @@ class TestConcurrentProber : public QObject
 {
     Q_OBJECT
 
-    static ProbePlan planOf(const QStringList& urls, bool pageWanted)
+    static ProbePlan planOf(const QStringList& urls, bool pageWanted, int tryTime = 5)
     {
         int next = 0;
-        return [urls, pageWanted, next](PlannedProbe& p) mutable {
+        return [urls, pageWanted, tryTime, next](PlannedProbe& p) mutable {
             if (next >= urls.size()) {
                 return false;
             }
-            p = {urls[next++], pageWanted, 5};
+            p = {urls[next++], pageWanted, tryTime};
             return true;
         };
     }
@@ -205,24 +207,45 @@ private slots:
         QVERIFY2(most == 64, qPrintable(QString::number(most)));
     }
 
-    // A server that refuses every request with a Retry-After far beyond the timeout holds the run for a
-    // few rounds only; then its links are taken one by one as refused, none dead and none asked again.
-    void serverThatAlwaysRefuses()
+    // Servers that would hold the run for a wait per link: one that refuses every request with a
+    // Retry-After far beyond the timeout, and two that never answer (their connections never open, or
+    // open and stay mute). Each holds the run for a few timeouts only; no link is dead, valid or asked twice.
+    void serversThatHoldTheRun_data()
     {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text"); // of the last link
+        QTest::newRow("always refuses") << 0 << u"服务器限流，未能确认（429 Too Many Requests）"_s;
+        QTest::newRow("connections never open") << 1 << u"查询超时（主机无应答）"_s;
+        QTest::newRow("accepts and never answers") << 2 << u"查询超时（主机无应答）"_s;
+    }
+    void serversThatHoldTheRun()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
         TestServer site;
         busyRoute(site, 429, "999999");
+        HangingPort hanging;
+        SilentTcpServer mute;
         QStringList urls;
-        for (int i = 0; i < 10; ++i) {
-            urls << site.url(u"/busy?n="_s + QString::number(i));
+        for (int i = 0; i < 40; ++i) {
+            const QString path = u"/busy?n="_s + QString::number(i);
+            urls << (kind == 0 ? site.url(path) : kind == 1 ? hanging.url(path) : mute.url(path));
         }
         ConcurrentProber prober(8);
+        prober.setPlan(planOf(urls, false, 1));
+        QElapsedTimer clock;
+        clock.start();
+        ProbeResult r;
         for (const QString& url : urls) {
-            const ProbeResult r = prober.CheckUrl(url, 1, false);
+            r = prober.CheckUrl(url, 1, false);
             QVERIFY(!r.valid);
-            QVERIFY(r.refused);
-            QCOMPARE(r.statusText, u"服务器限流，未能确认（429 Too Many Requests）"_s);
+            QCOMPARE(r.refused, kind == 0);
+            QVERIFY2(r.statusText.startsWith(kind == 0 ? text : u"查询超时"_s), qPrintable(r.statusText));
         }
-        QVERIFY2(site.hits(u"/busy"_s) < 2 * urls.size(), qPrintable(QString::number(site.hits(u"/busy"_s))));
+        QCOMPARE(r.statusText, text);
+        QVERIFY2(clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(site.hits(u"/busy"_s) < 2 * urls.size());
+        QVERIFY(mute.connections() <= HostPacer::kInitialLimit);
     }
 
     // A stop ends the wait for a server's pause at once: the probe has no answer and is not asked again.
