@@ -10,7 +10,9 @@
 #include "resultview.h"
 #include "runrecorder.h"
 #include "runtexts.h"
+#include "grouptexts.h"
 #include "settingspanel.h"
+#include "sitegroupdialog.h"
 #include "sitelist.h"
 #include "sitelistview.h"
 #include "statuspanels.h"
@@ -248,6 +250,9 @@ QGroupBox* MainWindow::buildSiteFrame()
     connect(command4_, &QPushButton::clicked, sites_, &SiteList::remove);
     connect(command5_, &QPushButton::clicked, this, &MainWindow::Command5_Click);
 
+    checkAll_ = named(new QPushButton(GroupText::command()), QStringLiteral("cmdCheckAll"));
+    connect(checkAll_, &QPushButton::clicked, this, &MainWindow::openSiteGroup);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(command3_);
     buttons->addWidget(command4_);
@@ -255,6 +260,7 @@ QGroupBox* MainWindow::buildSiteFrame()
     auto* box = new QVBoxLayout(frame);
     box->addWidget(listView11_, 1);
     box->addLayout(buttons);
+    box->addWidget(checkAll_);
     return frame;
 }
 
@@ -418,9 +424,7 @@ void MainWindow::Command5_Click()
         return;
     }
     int timeout = 0;
-    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < kMinTimeout || timeout > kMaxTimeout) {
-        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
-        frame4_->focusTimeout();
+    if (!acceptedTimeout(&timeout)) {
         return;
     }
     if (command5_->text() == MainText::start()) {
@@ -442,6 +446,42 @@ void MainWindow::Command5_Click()
         command5_->setText(MainText::start());
         run_.stop();
     }
+}
+
+bool MainWindow::acceptedTimeout(int* timeout)
+{
+    if (!ParseInt(frame4_->timeoutText(), timeout) || *timeout < kMinTimeout || *timeout > kMaxTimeout) {
+        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        frame4_->focusTimeout();
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::openSiteGroup()
+{
+    int timeout = 0;
+    if (run_.isActive() || !acceptedTimeout(&timeout)) {
+        return;
+    }
+    if (sites_->sites().isEmpty()) {
+        toolkit_.MsgBox(GroupText::noSites(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        return;
+    }
+    warnOfCertificates();
+    auto* dialog = new SiteGroupDialog(
+        sites_->sites(), run_, store_, toolkit_, [this, timeout] { return frame4_->checkSettings(timeout); }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &SiteGroupDialog::runningChanged, this, [this](bool running) {
+        groupRunning_ = running;
+        setRunControlsEnabled(!running);
+        command5_->setEnabled(!running);
+        if (!running) {
+            showHistoryFailure();
+        }
+    });
+    dialog->show();
 }
 
 void MainWindow::startRun(const QString& site, int timeout)
@@ -476,6 +516,9 @@ void MainWindow::warnOfCertificates()
 
 void MainWindow::onRunFinished()
 {
+    if (groupRunning_) {
+        return; // the group goes on with its next site; it gives the controls back at its end
+    }
     command5_->setEnabled(true);
     command5_->setText(MainText::start());
     setRunControlsEnabled(true);
@@ -483,8 +526,8 @@ void MainWindow::onRunFinished()
 
 void MainWindow::setRunControlsEnabled(bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{listView11_, command4_, command3_, results_->clearButton(),
-                                                      frame1_, frame4_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{listView11_, command4_, command3_, checkAll_,
+                                                      results_->clearButton(), frame1_, frame4_}) {
         w->setEnabled(enabled);
     }
 }

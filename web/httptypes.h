@@ -30,6 +30,8 @@ struct HttpRequest
     // HTML page is read: any other Content-Type (or, without one, bytes that sniff as binary) ends the
     // request at its status.
     bool wantBody = true;
+    // With wantBody: read the body whatever its type (the JSON answer of a web API), not only a page.
+    bool anyType = false;
     qint64 maxBodyBytes = kMaxBodyBytes;
 };
 

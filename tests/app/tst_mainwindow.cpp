@@ -8,6 +8,8 @@
 #include "resultview.h"
 #include "runrecorder.h"
 #include "runtexts.h"
+#include "settingsrecord.h"
+#include "sitegroupdialog.h"
 #include "sitelist.h"
 #include "statuspanels.h"
 #include "testserver.h"
@@ -27,6 +29,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -306,6 +309,48 @@ private slots:
         f.toolkit.queueAnswer(MsgResult::Yes); // and its checks
         f.find<QPushButton>(u"Command4"_s)->click();
         QVERIFY(!history.hasRuns(siteOf(server)));
+    }
+
+    // "检测全部网站" checks the ticked sites one after another, an unreachable one as a row with its
+    // reason, and writes the overview with the report of each checked site beside it.
+    void siteGroup()
+    {
+        TestServer a, b;
+        serveSite(a);
+        serveSite(b);
+        QString closed;
+        {
+            TestServer gone;
+            closed = siteOf(gone);
+        }
+        WindowFixture f;
+        f.store(u"setting"_s, u"2|0|1|0|10|1"_s);
+        f.store(u"sites"_s, EncodeSites({siteOf(a), closed, siteOf(b)}));
+        f.open();
+        f.find<QPushButton>(u"cmdCheckAll"_s)->click();
+        auto* dialog = f.window->findChild<SiteGroupDialog*>();
+        QVERIFY(dialog);
+        dialog->findChild<QTableWidget*>(u"tblSites"_s)->item(2, 0)->setCheckState(Qt::Unchecked);
+        dialog->findChild<QPushButton*>(u"cmdGroupStart"_s)->click();
+        const QList<SiteOutcome>& done = dialog->outcomes();
+        QCOMPARE(done[0].state, SiteOutcome::State::Finished);
+        QCOMPARE(done[0].dead, 2);
+        QCOMPARE(dialog->findChild<QTableWidget*>(u"tblSites"_s)->item(0, 2)->text(), u"2"_s);
+        QCOMPARE(done[1].state, SiteOutcome::State::Unreachable);
+        QCOMPARE(done[1].reason, u"连接被拒绝"_s);
+        QCOMPARE(done[2].state, SiteOutcome::State::NotChecked);
+        QCOMPARE(b.requests().size(), 0);
+        QCOMPARE(runControls(f), kAllEnabled);
+
+        f.toolkit.queueSaveName(f.dir.filePath(u"all.html"_s));
+        f.toolkit.queueAnswer(MsgResult::No);
+        dialog->findChild<QPushButton*>(u"cmdOverview"_s)->click();
+        QFile overview(f.dir.filePath(u"all.html"_s));
+        QVERIFY(overview.open(QIODevice::ReadOnly));
+        const QByteArray html = overview.readAll();
+        QVERIFY(html.contains("href=\"all-1-127.0.0.1.html\"") && html.contains("无法访问：连接被拒绝"));
+        QVERIFY(!html.contains(siteOf(b).toUtf8()));
+        QVERIFY(QFile::exists(f.dir.filePath(u"all-1-127.0.0.1.html"_s)));
     }
 
     // While kelvara-check runs a listed site the window says so, writes nothing over it when closed,
