@@ -75,6 +75,7 @@ private:
     void startRun(const QString& site, int timeout);
     void offerToForget(const QString& site);
     void showHistoryFailure();
+    void showLastCheck();
     void warnOfCertificates();
 
     Toolkit& toolkit_;
@@ -99,4 +100,5 @@ private:
     QScrollArea* leftScroll_ = nullptr;
     QList<HoverLinkLabel*> linkLabels_;
     bool certificatesWarned_ = false;
+    bool showingLastCheck_ = false; // the store holds the last finished check read from the history
 };

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "deadlinkfile.h"
+#include "siteaddress.h"
 #include "textops.h"
 #include "urlops.h"
 
@@ -188,8 +189,9 @@ Fields of a link (json keys, csv columns, in this order):
 Certificates: https is verified against the system's CA store, or against SSL_CERT_FILE (a PEM
 bundle) and SSL_CERT_DIR (a hashed folder) when set; one that cannot be read stops the check.
 
-Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error, a site
-that cannot be checked or a certificate setting that cannot be read.
+Exit status: 0 when no dead link was found, 1 when some were or the home page could not be
+read, 2 for a usage error, a site that cannot be checked or a certificate setting that cannot
+be read.
 )"_s;
 }
 
@@ -257,9 +259,19 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
         *error = u"no SITE given"_s;
         return false;
     }
-    if (site.contains(u"://") && !IsHttpUrl(site)) {
+    switch (FindSiteAddressFault(site)) {
+    case SiteAddressFault::Scheme:
         *error = u"SITE must be an http:// or https:// address, not \""_s + site + u'"';
         return false;
+    case SiteAddressFault::Port:
+        *error = u"SITE names a port that is not 1 to 65535: \""_s + site + u'"';
+        return false;
+    case SiteAddressFault::NoHost:
+        *error = u"SITE names no host: \""_s + site + u'"';
+        return false;
+    case SiteAddressFault::Blank:
+    case SiteAddressFault::None:
+        break;
     }
     return true;
 }
