@@ -49,7 +49,9 @@ void ShowLastCheck(LinkStore& store, const QString& site, const LastCheck& check
         }
         // Without its page a dead link stands on its own: the reports give its own address as its
         // parent, and its depth as that of a link of the home page unless it is the home page.
-        NodeRecord record{isHome ? 0 : 1, url, false};
+        NodeRecord record;
+        record.depth = isHome ? 0 : 1;
+        record.url = url;
         store.dead().add(0, isHome ? 1 : ++key, url, StatusDead, record);
         store.deads().add(url, isHome ? 1 : 0);
     }

@@ -1,13 +1,11 @@
 #include "sitelist.h"
 
-#include "linkstore.h"
 #include "maintexts.h"
 #include "siteaddress.h"
 #include "sitelistview.h"
 #include "textops.h"
 #include "toolkit.h"
 #include "urlops.h"
-
 
 QString SiteAddressProblem(const QString& text)
 {

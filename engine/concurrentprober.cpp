@@ -20,7 +20,7 @@ constexpr int kMaxKept = 4096;
 constexpr size_t kMaxAskedEarly = 256;
 // A wait longer than this is a page or a server that holds the run up: the probes behind it, and those
 // that the pages read meanwhile lead to, go out rather than wait with it.
-constexpr int kLookAheadAfterMs = 300;
+constexpr int kLookAheadAfterMs = 500;
 constexpr int kMaxAheadWhileWaiting = 1024;
 constexpr size_t kMaxHinted = 2048;
 constexpr qint64 kNsPerMs = 1'000'000;
@@ -204,8 +204,10 @@ void ConcurrentProber::fill()
     // that reads them; walking all of it every time would make a large site quadratic.
     int pulled = 0;
     const int ahead = aheadLimit();
+    // What is pulled here holds no bytes yet: the sum is taken once, not once a probe.
+    const qint64 buffered = bufferedBytes();
     while (plan_ && inFlight_ < parallel_ && static_cast<int>(queue_.size()) < ahead && pulled < ahead &&
-           bufferedBytes() < kMaxBufferedBodyBytes) {
+           buffered < kMaxBufferedBodyBytes) {
         PlannedProbe next;
         if (!plan_(next)) {
             plan_ = nullptr;
@@ -236,10 +238,10 @@ void ConcurrentProber::fill()
             issue(*queue_.back(), now);
         }
     }
-    if (lookingAhead_) {
+    if (lookingAhead_ && buffered < kMaxBufferedBodyBytes) {
         lookAhead();
         for (std::unique_ptr<Entry>& e : hinted_) {
-            if (inFlight_ >= parallel_ || bufferedBytes() >= kMaxBufferedBodyBytes) {
+            if (inFlight_ >= parallel_) {
                 break;
             }
             if (e->confirming || !confirming.contains(e->host)) {
@@ -265,18 +267,17 @@ void ConcurrentProber::lookAhead()
     if (!lookAhead_) {
         return;
     }
-    for (Entries* list : {&queue_, &leftovers_}) {
-        for (const std::unique_ptr<Entry>& e : *list) {
-            if (!e->settled || !e->pageWanted || e->lookedAhead) {
-                continue;
-            }
-            e->lookedAhead = true;
-            if (!Link::Classify(e->result).valid) {
-                continue;
-            }
-            const QString finalUrl = e->result.finalUrl.isEmpty() ? e->url : e->result.finalUrl.toString();
-            addHints(lookAhead_({finalUrl, Link::PageCharset(e->result), Link::PageText(e->result)}));
+    // Only the current plan's pages: the look-ahead knows the level of those.
+    for (const std::unique_ptr<Entry>& e : queue_) {
+        if (!e->settled || !e->pageWanted || e->lookedAhead) {
+            continue;
         }
+        e->lookedAhead = true;
+        if (!Link::Classify(e->result).valid) {
+            continue;
+        }
+        const QString finalUrl = e->result.finalUrl.isEmpty() ? e->url : e->result.finalUrl.toString();
+        addHints(lookAhead_({finalUrl, Link::PageCharset(e->result), Link::PageText(e->result)}));
     }
 }
 
@@ -516,10 +517,12 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
     // Not planned: asked now, before the planned ones, under the same pacing.
     std::unique_ptr<Entry> e = takePlanned(checkUrl, tryTime, pageWanted);
     if (!e) {
+        // A hint's request, if one was made, is this probe's; either way the plan, when it comes to the
+        // probe, must not ask again.
         e = takeFrom(hinted_, checkUrl, tryTime, pageWanted);
-    }
-    if (!e) {
-        e = makeEntry(checkUrl, tryTime, pageWanted);
+        if (!e) {
+            e = makeEntry(checkUrl, tryTime, pageWanted);
+        }
         askedEarly_.push_back(makeEntry(checkUrl, tryTime, pageWanted));
         if (askedEarly_.size() > kMaxAskedEarly) {
             askedEarly_.pop_front(); // probes no plan holds, such as the made-up addresses of a content check
