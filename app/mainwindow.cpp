@@ -148,9 +148,9 @@ void MainWindow::showLastCheck()
     const QString site = sites_->checkedSite(&ticked);
     const LastCheck check = ticked ? ReadLastCheck(*history_, site) : LastCheck();
     if (check.isEmpty()) {
-        if (showingLastCheck_) {
+        if (std::exchange(showingLastCheck_, false)) {
             store_.clearResults();
-            showingLastCheck_ = false;
+            results_->setOnlyDead(false);
         }
         return;
     }
