@@ -130,6 +130,8 @@ void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
         }
         // Named as the list names it, which is what the start command will pass.
         if (recorder_->restore(newest, siteOfNewest)) {
+            // Kept at its last stop point, a check cut short still names the link it was checking.
+            store_.setPanel(2, QString());
             return;
         }
     }
