@@ -119,23 +119,63 @@ void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
     }
     if (recorder_) {
         connect(recorder_, &RunRecorder::failed, this, [this](const QString& why) { historyFailure_ = why; });
-        // Only a check of a site of the list: the window could not continue another one.
-        qint64 newest = 0;
-        QString siteOfNewest;
-        for (const QString& site : sites_->sites()) {
-            if (const qint64 id = history_->resumableRun(site); id > newest) {
-                newest = id;
-                siteOfNewest = site;
-            }
+        takeUpKeptCheck();
+    }
+}
+
+// The newest unfinished check of a site of the list (the window could not continue another one): taken up
+// paused when nobody runs it; while another program runs it, shown as such and taken up once it stops.
+void MainWindow::takeUpKeptCheck()
+{
+    qint64 newest = 0;
+    QString siteOfNewest;
+    for (const QString& site : sites_->sites()) {
+        const HistoryDb::Unfinished found = history_->unfinished(site);
+        if (found.resumable > newest) {
+            newest = found.resumable;
+            siteOfNewest = site;
         }
-        // Named as the list names it, which is what the start command will pass.
-        if (recorder_->restore(newest, siteOfNewest)) {
-            // Kept at its last stop point, a check cut short still names the link it was checking.
-            store_.setPanel(2, QString());
-            return;
+        if (found.busyRun > busyRun_) {
+            busyRun_ = found.busyRun;
+            busySite_ = site;
         }
     }
+    if (busyRun_ > newest) {
+        store_.setPanel(1, MainText::busyElsewhere());
+        connect(&busyWatch_, &QTimer::timeout, this, &MainWindow::watchBusyCheck, Qt::UniqueConnection);
+        busyWatch_.start(2000);
+        return;
+    }
+    busyRun_ = 0;
+    // Named as the list names it, which is what the start command will pass.
+    if (recorder_->restore(newest, siteOfNewest)) {
+        // Kept at its last stop point, a check cut short still names the link it was checking.
+        store_.setPanel(2, QString());
+        return;
+    }
     showLastCheck();
+}
+
+void MainWindow::watchBusyCheck()
+{
+    if (store_.panel(1) != MainText::busyElsewhere()) {
+        busyWatch_.stop(); // another check started or the results were cleared: nothing to take up
+        busyRun_ = 0;
+        return;
+    }
+    const std::optional<LeaseHolder> holder = RunLease::holder(*history_, busyRun_);
+    if (holder && holder->isAlive()) {
+        return;
+    }
+    if (recorder_->restore(busyRun_, busySite_)) {
+        busyWatch_.stop();
+        busyRun_ = 0;
+    } else if (recorder_->busyHolder().owner.isEmpty()) {
+        busyWatch_.stop(); // finished meanwhile: nothing to continue
+        busyRun_ = 0;
+        store_.setPanel(1, RunText::ready());
+        showLastCheck();
+    }
 }
 
 // The last finished check of the ticked site, so that what was found is there to see and export
@@ -143,7 +183,9 @@ void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
 // the results of a run of this session or one that can be resumed.
 void MainWindow::showLastCheck()
 {
-    if (!history_ || !history_->isOpen() || run_.isActive() || (store_.full().count() > 0 && !showingLastCheck_)) {
+    // Nor while another program's check of a listed site is waited for.
+    if (!history_ || !history_->isOpen() || run_.isActive() || busyRun_ != 0 ||
+        (store_.full().count() > 0 && !showingLastCheck_)) {
         return;
     }
     bool ticked = false;
@@ -417,6 +459,13 @@ void MainWindow::Command5_Click()
         return;
     }
     if (command5_->text() == MainText::start()) {
+        if (busyRun_ != 0 && store_.panel(1) == MainText::busyElsewhere() &&
+            HistoryDb::siteKey(site) == HistoryDb::siteKey(busySite_)) {
+            const std::optional<LeaseHolder> holder = RunLease::holder(*history_, busyRun_);
+            toolkit_.MsgBox(MainText::busyElsewhereNotice(holder ? holder->describe() : QString()), MsgButtons::Ok,
+                            MsgIcon::Information, MainText::notice());
+            return;
+        }
         // A site stored before addresses were checked may be one that no check can start from.
         if (const QString problem = SiteAddressProblem(site); !problem.isEmpty()) {
             toolkit_.MsgBox(problem, MsgButtons::Ok, MsgIcon::Information, MainText::notice());
