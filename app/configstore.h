@@ -28,11 +28,17 @@ public:
     // Whether runs count missing pages in disguise as dead ("contentCheck", 0 or 1); on unless 0 is stored.
     bool loadContentCheck() const;
     void saveContentCheck(bool on);
+    // Whether dead links are shown in red ("deadInRed", 0 or 1); off when none is stored.
+    bool loadDeadInRed() const;
+    void saveDeadInRed(bool on);
 
     static constexpr int kDefaultParallel = ::kDefaultParallel;
 
     const RegHive& hive() const { return hive_; }
 
 private:
+    bool loadFlag(const QString& name, bool fallback) const;
+    void saveFlag(const QString& name, bool on);
+
     RegHive hive_;
 };

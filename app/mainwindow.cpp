@@ -5,6 +5,7 @@
 #include "configstore.h"
 #include "historydb.h"
 #include "hoverlink.h"
+#include "lastcheck.h"
 #include "maintexts.h"
 #include "resultspanel.h"
 #include "resultview.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFa
     setWindowTitle(MainText::windowTitle());
     results_ = new ResultsPanel(store_, this);
     connect(results_, &ResultsPanel::detailLinkClicked, this, [this](const QString& a) { web_->openAddress(a); });
+    connect(results_, &ResultsPanel::deadInRedChanged, this, [this](bool red) { config_.saveDeadInRed(red); });
 
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(buildLeftColumn());
@@ -148,7 +150,12 @@ void MainWindow::takeUpKeptCheck()
     }
     busyRun_ = 0;
     // Named as the list names it, which is what the start command will pass.
-    recorder_->restore(newest, siteOfNewest);
+    if (recorder_->restore(newest, siteOfNewest)) {
+        // Kept at its last stop point, a check cut short still names the link it was checking.
+        store_.setPanel(2, QString());
+        return;
+    }
+    showLastCheck();
 }
 
 void MainWindow::watchBusyCheck()
@@ -169,7 +176,33 @@ void MainWindow::watchBusyCheck()
         busyWatch_.stop(); // finished meanwhile: nothing to continue
         busyRun_ = 0;
         store_.setPanel(1, RunText::ready());
+        showLastCheck();
     }
+}
+
+// The last finished check of the ticked site, so that what was found is there to see and export
+// again without checking anew. Only in place of nothing, or of another site's last check: never over
+// the results of a run of this session or one that can be resumed.
+void MainWindow::showLastCheck()
+{
+    // Nor while another program's check of a listed site is waited for.
+    if (!history_ || !history_->isOpen() || run_.isActive() || busyRun_ != 0 ||
+        (store_.full().count() > 0 && !showingLastCheck_)) {
+        return;
+    }
+    bool ticked = false;
+    const QString site = sites_->checkedSite(&ticked);
+    const LastCheck check = ticked ? ReadLastCheck(*history_, site) : LastCheck();
+    if (check.isEmpty()) {
+        if (std::exchange(showingLastCheck_, false)) {
+            store_.clearResults();
+            results_->setOnlyDead(false);
+        }
+        return;
+    }
+    ShowLastCheck(store_, site, check);
+    results_->setOnlyDead(true);
+    showingLastCheck_ = true;
 }
 
 void MainWindow::offerToForget(const QString& site)
@@ -232,6 +265,7 @@ QGroupBox* MainWindow::buildSiteFrame()
     connect(sites_, &SiteList::saveSitesRequested, this, &MainWindow::SaveSites);
     connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
     connect(sites_, &SiteList::siteRemoved, this, &MainWindow::offerToForget);
+    connect(sites_, &SiteList::tickChanged, this, &MainWindow::showLastCheck);
     connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
     // The keys do what the mouse does: Enter ticks the site and starts it, Delete asks and deletes it.
     connect(listView11_, &SiteListView::startKeyPressed, this, [this](int row) {
@@ -394,6 +428,7 @@ void MainWindow::load()
     frame4_->setParallel(config_.loadParallel());
     frame4_->setResources(config_.loadResources());
     frame4_->setContentCheck(config_.loadContentCheck());
+    results_->setDeadInRed(config_.loadDeadInRed());
     if (record.checkedSite) {
         sites_->setCheckedSiteIndex(*record.checkedSite);
     }
@@ -487,6 +522,9 @@ void MainWindow::openSiteGroup()
 void MainWindow::startRun(const QString& site, int timeout)
 {
     warnOfCertificates();
+    if (std::exchange(showingLastCheck_, false)) {
+        results_->setOnlyDead(false); // the run fills the full list from its start
+    }
     setRunControlsEnabled(false);
     command5_->setText(MainText::stop());
     try {
@@ -497,6 +535,10 @@ void MainWindow::startRun(const QString& site, int timeout)
         onRunFinished();
     }
     showHistoryFailure();
+    // A run that could not even read the home page found nothing: one red node says too little.
+    if (const QString why = run_.homeFailure(); store_.panel(1) == RunText::ready() && !why.isEmpty()) {
+        toolkit_.MsgBox(RunText::homeUnreachable(why), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+    }
 }
 
 // Once a session, when the first run starts: with the certificates the user named unreadable, every https

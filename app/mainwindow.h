@@ -82,6 +82,7 @@ private:
     void watchBusyCheck();
     void offerToForget(const QString& site);
     void showHistoryFailure();
+    void showLastCheck();
     void warnOfCertificates();
 
     Toolkit& toolkit_;
@@ -112,4 +113,5 @@ private:
     QList<HoverLinkLabel*> linkLabels_;
     bool certificatesWarned_ = false;
     bool groupRunning_ = false; // the site group dialog is checking its sites with run_
+    bool showingLastCheck_ = false; // the store holds the last finished check read from the history
 };

@@ -112,6 +112,11 @@ int CheckSite(CliOptions& options)
 
     run.start(resumed ? options.site : options.site.trimmed());
     progress.finish();
+    const QString homeFailure = run.isActive() ? QString() : run.homeFailure();
+    if (!homeFailure.isEmpty()) {
+        std::fprintf(stderr, "kelvara-check: cannot reach the home page %s: %s\n",
+                     qPrintable(store.full().node(1)->record.url), homeFailure.toLocal8Bit().constData());
+    }
 
     PrintResult(store, options, stats, stdout);
     std::fflush(stdout);
@@ -119,7 +124,7 @@ int CheckSite(CliOptions& options)
     if (!WriteReports(store, options, stderr)) {
         return 2;
     }
-    return store.deads().count() > 0 ? 1 : 0;
+    return store.deads().count() > 0 || !homeFailure.isEmpty() ? 1 : 0;
 }
 
 int CheckSites(const CliOptions& options)

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "deadlinkfile.h"
+#include "siteaddress.h"
 #include "textops.h"
 #include "urlops.h"
 
@@ -303,9 +304,10 @@ file once a week: list the sites in ~/.config/kelvara/NAME.sites, put further op
 The overview goes to ~/.local/share/kelvara/overview/NAME/index.html; the log is in
 journalctl --user -u kelvara-check@NAME; systemctl --user start kelvara-check@NAME checks now.
 
-Exit status: 0 when no dead link was found, 1 when some were (with --sites: on any site, or a
-site could not be checked), 2 for a usage error, a site that cannot be checked, a sites file or
-a certificate setting that cannot be read, or --resume with nothing to resume.
+Exit status: 0 when no dead link was found, 1 when some were or the home page could not be
+read (with --sites: on any site, or a site could not be checked), 2 for a usage error, a site
+that cannot be checked, a sites file or a certificate setting that cannot be read, or --resume
+with nothing to resume.
 )"_s;
 }
 
@@ -404,9 +406,19 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
         *error = u"no SITE given"_s;
         return false;
     }
-    if (site.contains(u"://") && !IsHttpUrl(site)) {
+    switch (FindSiteAddressFault(site)) {
+    case SiteAddressFault::Scheme:
         *error = u"SITE must be an http:// or https:// address, not \""_s + site + u'"';
         return false;
+    case SiteAddressFault::Port:
+        *error = u"SITE names a port that is not 1 to 65535: \""_s + site + u'"';
+        return false;
+    case SiteAddressFault::NoHost:
+        *error = u"SITE names no host: \""_s + site + u'"';
+        return false;
+    case SiteAddressFault::Blank:
+    case SiteAddressFault::None:
+        break;
     }
     return true;
 }

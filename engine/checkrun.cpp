@@ -75,6 +75,7 @@ private:
     Page readPage(int n);
     Page heldOrRead(int n);
     ProbePlan crawlPlan() const;
+    LookAhead lookAhead() const;
     ProbePlan sweepPlan(int first, int nodeCount) const;
     CallEnd levelPasses();
     CallEnd sweep();
@@ -221,6 +222,8 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
         run_.passNodeCount_ = store_.full().count();
     }
     prober_.setPlan(crawlPlan());
+    prober_.setLookAhead(lookAhead());
+    const auto noLookAhead = qScopeGuard([this] { prober_.setLookAhead(nullptr); });
     for (int i = passStart_; i <= run_.passNodeCount_; ++i) {
         // Saved before the stop point, so that a pause resumes with the first node not yet finished.
         store_.setResume(LinkStore::Badlink1, QString::number(i));
@@ -350,6 +353,21 @@ ProbePlan CheckRun::Call::crawlPlan() const
     };
 }
 
+// While the pass waits long for one page, the prober reads the pages after it; the links they hold are
+// what the check sweep will probe, so they are asked for too instead of waiting with the rest. Only
+// requests go out early: the store learns of the pages and their links in the pass's own order.
+LookAhead CheckRun::Call::lookAhead() const
+{
+    const PageScan& scan = scan_;
+    const int depth = level_ + 1;
+    return [&scan, depth](const PageAhead& page) {
+        if (!scan.isSiteUrl(page.finalUrl)) {
+            return std::vector<PlannedProbe>();
+        }
+        return scan.newLinks(page.text, {page.finalUrl, page.charset}, depth);
+    };
+}
+
 // The probes of a check sweep: every node from `first` on without a status, in index order.
 ProbePlan CheckRun::Call::sweepPlan(int first, int nodeCount) const
 {
@@ -473,6 +491,8 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     prober->setWaitNotifier([this](int seconds) {
         store_.setWaitNote(seconds > 0 ? RunText::serverWait(seconds) : QString());
     });
+    prober->setAheadNotifier(
+        [this](int answers) { store_.setWaitNote(answers > 0 ? RunText::answeredAhead(answers) : QString()); });
     prober_ = prober.get();
     if (site == lastSite_ && store_.panel(1) == RunText::paused()) {
         prober->addAnswers(answers_);
@@ -562,15 +582,30 @@ void CheckRun::pause(int batchCounterToSave)
 {
     savedBatchCounter_ = batchCounterToSave;
     store_.setPanel(1, RunText::paused());
+    store_.setPanel(2, QString()); // no link is being checked while paused
     if (observer_) {
         observer_->runPaused();
     }
+}
+
+QString CheckRun::homeFailure() const
+{
+    const ResultNode* home = store_.full().node(1);
+    if (!home || (home->status != StatusDead && home->status != StatusTimedOut)) {
+        return {};
+    }
+    return home->record.statusText.isEmpty() ? RunText::timedOut() : home->record.statusText;
 }
 
 void CheckRun::finish()
 {
     savedBatchCounter_ = 0;
     store_.emptyResume();
+    // The counters as they ended, also where the last probe had no reason to set them (a run whose home
+    // page alone was probed).
+    store_.setPanel(3, RunText::tested(store_.testedCount()));
+    store_.setPanel(4, RunText::parsed(store_.full().count()));
+    store_.setPanel(5, RunText::deadFound(store_.deads().count()));
     store_.setPanel(1, RunText::ready());
     if (observer_) {
         observer_->runFinished();
@@ -578,5 +613,6 @@ void CheckRun::finish()
     if (!booked_) {
         emit runFinished();
     }
-    store_.setPanel(2, QString());
+    const QString homeFailure = this->homeFailure();
+    store_.setPanel(2, homeFailure.isEmpty() ? QString() : RunText::homeUnreachable(homeFailure));
 }

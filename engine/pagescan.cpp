@@ -72,6 +72,24 @@ QString PageBase(QStringView pageText, QStringView pageUrl)
     return pageUrl.toString();
 }
 
+// The link of one anchor as the scan takes it: the text it is shown by, its absolute address and the
+// address a browser requests for it; `link` is empty for an anchor the scan skips.
+struct ScannedLink
+{
+    QString link;
+    QString url;
+    QString request;
+};
+
+ScannedLink Scanned(const Anchor& anchor, const QString& base, const QString& charset)
+{
+    const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
+    if (link.isEmpty() || (HasScheme(link) && !IsHttpUrl(link))) {
+        return {};
+    }
+    return {link, ResolveLink(link, base), RequestForm(link, base, charset)};
+}
+
 } // namespace
 
 bool PageScan::overBatchLimit(int nodeCount, int batchCounter)
@@ -118,10 +136,8 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
-        const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
-        if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
-            const QString url = ResolveLink(link, base);
-            const QString request = RequestForm(link, base, origin.charset);
+        const auto [link, url, request] = Scanned(anchor, base, origin.charset);
+        if (!link.isEmpty()) {
             const bool siteLink = isSiteUrl(url);
             const int found = store.checktext(request);
             const int depth = levelCounter + 1;
@@ -141,6 +157,23 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         store.setResume(LinkStore::Badlink2, QStringLiteral("1"));
     }
     return ScanEnd::Finished;
+}
+
+std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOrigin& origin, int depth) const
+{
+    const LinkStore& store = env_.store;
+    const QString base = PageBase(pageText, origin.url);
+    std::vector<PlannedProbe> probes;
+    for (const Anchor& anchor : ExtractLinks(pageText, env_.settings.resources)) {
+        const ScannedLink s = Scanned(anchor, base, origin.charset);
+        if (s.link.isEmpty() || !isAddable(s.link) || store.checktext(s.request) != 0 ||
+            env_.settings.excludes(s.url)) {
+            continue;
+        }
+        const bool pageWanted = isSiteUrl(s.url) && IsPageKind(anchor.kind) && env_.settings.readsPagesAt(depth);
+        probes.push_back({s.request, pageWanted, env_.settings.timeout});
+    }
+    return probes;
 }
 
 int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url,

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "prober.h"
 #include "resulttree.h"
 #include "runenv.h"
 
 #include <QString>
 #include <QStringView>
+
+#include <vector>
 
 struct Anchor;
 
@@ -39,6 +42,11 @@ public:
     // browser resolves them; two links a browser requests alike are one link.
     ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
                  const PageOrigin& origin = {});
+
+    // The probes of the links a scan of this page would add at `depth` that the store does not hold yet
+    // (repeats within the page included), as the check sweep will ask for them; the store is not
+    // touched. For asking ahead while the run waits for another page.
+    std::vector<PlannedProbe> newLinks(QStringView pageText, const PageOrigin& origin, int depth) const;
 
     // The final address of the home page, when it moved: its host counts as the site too.
     void setHomeAddress(const QString& finalUrl);

@@ -40,12 +40,11 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     const bool pageWanted = node->record.isSitePage(); // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    const QString counted = store.panel(3);
-    const quint64 clears = store.clearCount();
-    setCounter(!hadStatus);
+    // Counted once answered: a probe a stop cuts short is made, and counted, on resume, and a counter
+    // that went up for it while it waited would go down again.
     const Outcome outcome = probeAndRecord(n, url, request, pageWanted);
-    if (outcome == Outcome::Dropped && store.clearCount() == clears) {
-        store.setPanel(3, counted); // stopped before the answer: the probe is made, and counted, on resume
+    if (outcome != Outcome::Dropped) {
+        setCounter(!hadStatus);
     }
     return outcome;
 }

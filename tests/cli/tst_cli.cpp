@@ -315,6 +315,8 @@ private slots:
         QTest::newRow("unknown option") << QStringList{u"--fast"_s, u"a.test"_s} << u"--fast"_s;
         QTest::newRow("two sites") << QStringList{u"a.test"_s, u"b.test"_s} << u"SITE"_s;
         QTest::newRow("other scheme") << QStringList{u"ftp://a.test"_s} << u"ftp://a.test"_s;
+        QTest::newRow("scheme without slashes") << QStringList{u"mailto:x@a.test"_s} << u"mailto:x@a.test"_s;
+        QTest::newRow("port out of range") << QStringList{u"a.test:99999"_s} << u"a.test:99999"_s;
         QTest::newRow("option without value") << QStringList{u"a.test"_s, u"--depth"_s} << u"--depth"_s;
         QTest::newRow("unknown format") << QStringList{u"--format"_s, u"xml"_s, u"a.test"_s} << u"xml"_s;
         QTest::newRow("invalid pattern")

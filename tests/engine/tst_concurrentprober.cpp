@@ -166,6 +166,34 @@ private slots:
         }
     }
 
+    // While the run waits long for a slow page, the plan's pages beyond the usual look-ahead are read
+    // and the links the look-ahead finds in them are asked for; each answer serves its probe later.
+    void slowPageHoldsNothingUp()
+    {
+        TestServer site;
+        TestServer::Response slow;
+        slow.body = "slow";
+        slow.delayMs = 1500;
+        site.setRoute(u"/slow"_s, slow);
+        QStringList plan{site.url(u"/slow"_s)};
+        for (int i = 0; i < 6; ++i) {
+            plan << site.url(u"/p"_s + QString::number(i));
+            site.setPage(u"/p"_s + QString::number(i), "page");
+        }
+        ConcurrentProber prober(2); // four probes ahead at most, as long as nothing holds the run up
+        prober.setPlan(planOf(plan, true));
+        prober.setLookAhead([](const PageAhead& page) {
+            return std::vector<PlannedProbe>{{page.finalUrl + u"-link"_s, false, 5}};
+        });
+        QVERIFY(prober.CheckUrl(plan[0], 5, true).valid);
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(site.hits(u"/p"_s + QString::number(i) + u"-link"_s), 1);
+        }
+        QVERIFY(prober.CheckUrl(plan[5], 5, true).valid);
+        QCOMPARE(prober.CheckUrl(plan[5] + u"-link"_s, 5, false).statusText, u"404 Not Found（页面不存在）"_s);
+        QCOMPARE(site.requests().size(), 13);
+    }
+
     // A page a sweep probed is handed to the later probe of the same page instead of a second download.
     void keptPageServesTheLaterProbe()
     {
