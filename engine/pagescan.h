@@ -2,9 +2,12 @@
 
 #include "resulttree.h"
 #include "runenv.h"
+#include "urlops.h"
 
 #include <QString>
 #include <QStringView>
+
+#include <optional>
 
 struct Anchor;
 
@@ -17,7 +20,8 @@ struct PageOrigin
 };
 
 // Why a page scan ended.
-enum class ScanEnd {
+enum class ScanEnd
+{
     Finished,   // every anchor handled
     BatchLimit, // the list grew past the batch limit: go to the check sweep
     Stopped     // the running flag was cleared: pause the run
@@ -54,4 +58,8 @@ private:
 
     RunEnv env_;
     QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move
+    // The site test, made again when the site or the subdomain setting changes.
+    mutable std::optional<SiteMatcher> site_;
+    mutable QString siteText_;
+    mutable bool siteSubdomains_ = false;
 };
