@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr qsizetype kKeptAbsoluteLinks = 4096;
+
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
 // named /javascripts/app.js is checked.
@@ -133,7 +135,7 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
         const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
         if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
-            const ResolvedLink resolved = base.resolve(link, origin.charset);
+            const ResolvedLink resolved = resolve(base, link, origin.charset);
             const QString& url = resolved.url;
             const QString& request = resolved.request;
             const bool siteLink = isSiteUrl(url);
@@ -169,4 +171,18 @@ int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, i
         env_.store.full().setStatus(index, status);
     }
     return index;
+}
+
+ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const QString& charset)
+{
+    if (!HasScheme(link) || link.contains(u'?')) {
+        return base.resolve(link, charset); // depends on the page, or on its charset
+    }
+    if (const auto known = absolute_.constFind(link); known != absolute_.constEnd()) {
+        return *known;
+    }
+    if (absolute_.size() >= kKeptAbsoluteLinks) {
+        absolute_.clear();
+    }
+    return *absolute_.insert(link, base.resolve(link, charset));
 }

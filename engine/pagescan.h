@@ -1,9 +1,11 @@
 #pragma once
 
+#include "browserform.h"
 #include "resulttree.h"
 #include "runenv.h"
 #include "urlops.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -55,6 +57,7 @@ public:
 private:
     int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
                 const QString& request, int status = NoStatus);
+    ResolvedLink resolve(const LinkBase& base, const QString& link, const QString& charset);
 
     RunEnv env_;
     QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move
@@ -62,4 +65,7 @@ private:
     mutable std::optional<SiteMatcher> site_;
     mutable QString siteText_;
     mutable bool siteSubdomains_ = false;
+    // Absolute links without a query resolve alike on every page: menus and footers repeat them on all
+    // pages of a site. A bounded number of them is kept.
+    QHash<QString, ResolvedLink> absolute_;
 };
