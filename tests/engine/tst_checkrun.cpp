@@ -646,15 +646,15 @@ private slots:
             QCOMPARE(node->status, valid ? int(StatusValid) : int(StatusDead));
             QCOMPARE(node->record.statusText, statusText.isEmpty() ? u"OK"_s : statusText);
             QCOMPARE(node->record.contentDead, statusText.startsWith(u"内容死链"_s));
-            // Two made-up requests at most, one on a host that answers them 404; the link is downloaded
-            // once, judged or not, read for the crawl or not.
+            // Two made-up requests at most, one on a host that answers them 404; a page read for the
+            // crawl is downloaded once, judged or not.
             const auto madeUp = [](const TestServer::Request& q) { return q.path.contains(u"/kz"_s); };
             const QList<TestServer::Request> asked = site.requests();
             QVERIFY(std::count_if(asked.begin(), asked.end(), madeUp) <= (kind == Proper ? 1 : 2));
             const auto isLink = [&link](const TestServer::Request& q) {
                 return q.path + (q.query.isEmpty() ? QString() : u'?' + q.query) == link;
             };
-            QCOMPARE(std::count_if(asked.begin(), asked.end(), isLink), 1);
+            QVERIFY(depth == 1 || std::count_if(asked.begin(), asked.end(), isLink) == 1);
         }
     }
 
