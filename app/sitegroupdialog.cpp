@@ -1,5 +1,6 @@
 #include "sitegroupdialog.h"
 
+#include "exportcommands.h"
 #include "grouptexts.h"
 #include "linkstore.h"
 #include "maintexts.h"
@@ -190,7 +191,7 @@ void SiteGroupDialog::writeOverview()
         toolkit_.MsgBox(GroupText::notWritten(r.error), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
     } else if (toolkit_.MsgBox(GroupText::written(), MsgButtons::YesNo, MsgIcon::Question, MainText::notice()) ==
                MsgResult::Yes) {
-        toolkit_.OpenUrl(QUrl::fromLocalFile(file).toString());
+        toolkit_.OpenUrl(QUrl::fromLocalFile(file).toString(), NoProgramNotice(toolkit_, file));
     }
 }
 
