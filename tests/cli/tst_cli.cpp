@@ -163,8 +163,9 @@ private slots:
     }
 
     // Stopped with Ctrl-C, or killed, and continued with --resume: the same dead links as an uninterrupted
-    // check. After Ctrl-C no page is asked again but those in flight at the stop; after a kill, none that
-    // was asked more than a second before it.
+    // check. After Ctrl-C no page is asked again but those in flight at the stop or answered just before
+    // it (an answer on its way, not yet read); after a kill, none that was asked more than a second before
+    // it. Answers are written every half second, so only the write at the stop keeps the Ctrl-C bound.
     void resumeAfterInterrupt_data()
     {
         QTest::addColumn<int>("signal");
@@ -194,15 +195,16 @@ private slots:
                 return seen.last().second >= after;
             },
             30000));
-        const int inFlight = site.pending();
-        const qsizetype atStop = site.requests().size();
         const qint64 stoppedAt = clock.elapsed();
         ::kill(static_cast<pid_t>(first.processId()), signal);
         QVERIFY(first.waitForFinished(30000));
         const qsizetype afterStop = site.requests().size();
-        qsizetype early = 0; // requests asked more than a second before the stop
+        // Requests asked before this many ms ahead of the stop must not be asked again. An answer takes
+        // 100 ms; a loaded machine may read it a little later.
+        const qint64 settledMs = signal == SIGINT ? 300 : 1000;
+        qsizetype settled = 0;
         for (const auto& [ms, count] : seen) {
-            early = ms <= stoppedAt - 1000 ? count : early;
+            settled = ms <= stoppedAt - settledMs ? count : settled;
         }
 
         const Result resumed = run({u"--resume"_s, u"--depth"_s, u"0"_s, site.baseUrl()});
@@ -216,13 +218,11 @@ private slots:
         }
         QStringList again;
         for (qsizetype i = afterStop; i < requests.size(); ++i) {
-            if (firstAsked.contains(requests[i].path) &&
-                (signal == SIGINT || firstAsked.value(requests[i].path) < early)) {
+            if (firstAsked.value(requests[i].path, settled) < settled) {
                 again << requests[i].path;
             }
         }
-        const qsizetype allowed = signal == SIGINT ? inFlight + (afterStop - atStop) : 0;
-        QVERIFY2(again.size() <= allowed, qPrintable(again.join(u' ') + u"; "_s + resumed.err));
+        QVERIFY2(again.isEmpty(), qPrintable(again.join(u' ') + u"; "_s + resumed.err));
     }
 
     // Two checks of one site at once: a resume while the first runs finds nothing to take over, a fresh
