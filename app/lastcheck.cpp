@@ -1,5 +1,6 @@
 #include "lastcheck.h"
 
+#include "deadview.h"
 #include "historydb.h"
 #include "linkstore.h"
 #include "maintexts.h"
@@ -16,7 +17,9 @@ LastCheck ReadLastCheck(HistoryDb& history, const QString& site)
         return {};
     }
     QSqlQuery run(history.database());
-    run.prepare(u"SELECT id, finished FROM runs WHERE site_key = ? AND state = ? ORDER BY id DESC LIMIT 1"_s);
+    // The check that finished last: on a shared database one started earlier may end later.
+    run.prepare(u"SELECT id, finished, data FROM runs LEFT JOIN dead_views ON dead_views.run = runs.id"
+                u" WHERE site_key = ? AND state = ? ORDER BY finished DESC, id DESC LIMIT 1"_s);
     run.addBindValue(HistoryDb::siteKey(site));
     run.addBindValue(int(HistoryDb::Finished));
     if (!run.exec() || !run.next()) {
@@ -24,6 +27,7 @@ LastCheck ReadLastCheck(HistoryDb& history, const QString& site)
     }
     LastCheck check;
     check.finished = run.value(1).toString();
+    check.view = run.value(2).toByteArray();
     QSqlQuery dead(history.database());
     dead.prepare(u"SELECT url FROM dead_urls WHERE run = ? ORDER BY rowid"_s);
     dead.addBindValue(run.value(0).toLongLong());
@@ -36,13 +40,16 @@ LastCheck ReadLastCheck(HistoryDb& history, const QString& site)
     return check;
 }
 
-void ShowLastCheck(LinkStore& store, const QString& site, const LastCheck& check)
+namespace {
+
+// What an earlier version kept of a finished check.
+void ShowDeadUrls(LinkStore& store, const QString& site, const QStringList& deadUrls)
 {
     store.clearResults();
     store.startList(site);
     const QString home = store.full().node(1)->record.url;
     int key = 1;
-    for (const QString& url : check.deadUrls) {
+    for (const QString& url : deadUrls) {
         const bool isHome = url == home;
         if (isHome) {
             store.full().setStatus(1, StatusDead);
@@ -55,7 +62,16 @@ void ShowLastCheck(LinkStore& store, const QString& site, const LastCheck& check
         store.dead().add(0, isHome ? 1 : ++key, url, StatusDead, record);
         store.deads().add(url, isHome ? 1 : 0);
     }
-    store.setPanel(5, RunText::deadFound(check.deadUrls.size()));
+    store.setPanel(5, RunText::deadFound(deadUrls.size()));
+}
+
+} // namespace
+
+void ShowLastCheck(LinkStore& store, const QString& site, const LastCheck& check)
+{
+    if (check.view.isEmpty() || !UnpackDeadView(check.view, store)) {
+        ShowDeadUrls(store, site, check.deadUrls);
+    }
     const QDateTime finished = QDateTime::fromString(check.finished, Qt::ISODate);
     store.setPanel(2, MainText::lastCheckNote(finished.toLocalTime().toString(u"yyyy-MM-dd HH:mm"_s)));
 }

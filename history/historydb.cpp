@@ -16,7 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QStringList kRowTables{u"nodes"_s, u"urls"_s, u"answers"_s, u"dead_urls"_s};
+const QStringList kRowTables{u"nodes"_s, u"urls"_s, u"answers"_s, u"dead_urls"_s, u"dead_views"_s};
 
 // A run's holder as its row names it, with the row's other columns from `first` on.
 LeaseHolder holderAt(const QSqlQuery& q, int first)
@@ -218,7 +218,10 @@ bool HistoryDb::createTables()
            exec(u"CREATE TABLE IF NOT EXISTS answers(run INTEGER NOT NULL, url TEXT NOT NULL, data BLOB NOT NULL,"
                 u" PRIMARY KEY(run, url))"_s) &&
            exec(u"CREATE TABLE IF NOT EXISTS dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)"_s) &&
-           exec(u"CREATE INDEX IF NOT EXISTS dead_urls_run ON dead_urls(run)"_s);
+           exec(u"CREATE INDEX IF NOT EXISTS dead_urls_run ON dead_urls(run)"_s) &&
+           // A table of its own rather than a column: files and shared databases stay readable by the
+           // versions before it, which leave it alone.
+           exec(u"CREATE TABLE IF NOT EXISTS dead_views(run INTEGER NOT NULL PRIMARY KEY, data BLOB NOT NULL)"_s);
 }
 
 // The first layout: no holders, a site key that kept the default port and the scheme's case, a
@@ -426,6 +429,12 @@ void HistoryDb::prune(const QString& site)
             continue;
         }
         dropped = dropRun(q.value(0).toLongLong(), holder.owner) || dropped;
+    }
+    // Versions that do not know the views drop runs without them.
+    QSqlQuery orphans(database());
+    if (orphans.exec(u"DELETE FROM dead_views WHERE run NOT IN (SELECT id FROM runs)"_s) &&
+        orphans.numRowsAffected() > 0) {
+        dropped = true;
     }
     if (dropped && !postgres_) {
         SqliteFile::Compact(database());

@@ -1,6 +1,7 @@
 #include "runrecorder.h"
 
 #include "comparison.h"
+#include "deadview.h"
 #include "historydb.h"
 #include "linkstore.h"
 #include "runtexts.h"
@@ -254,8 +255,8 @@ void RunRecorder::writeSoon(int state, int batchCounter)
     }
 }
 
-// A finished run keeps only its dead URLs: nothing is left to resume, and they are what the next check
-// is compared with.
+// A finished run keeps only its dead URLs, what the next check is compared with, and what shows its dead
+// links again: nothing is left to resume.
 void RunRecorder::runFinished()
 {
     if (createPending_ && db_.isOpen()) {
@@ -272,9 +273,9 @@ void RunRecorder::runFinished()
     const RunChange change = compare();
     if (runId_ != 0) {
         const LockPatience patience(db_);
-        Written w = finish();
+        Written w = finish(change);
         for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
-            w = finish();
+            w = finish(change);
         }
         if (w == Written::Busy) {
             lose(db_.explain(lastError_));
@@ -288,7 +289,7 @@ void RunRecorder::runFinished()
     }
 }
 
-RunRecorder::Written RunRecorder::finish()
+RunRecorder::Written RunRecorder::finish(const RunChange& change)
 {
     QSqlDatabase db = db_.database();
     if (!db.transaction()) {
@@ -318,6 +319,7 @@ RunRecorder::Written RunRecorder::finish()
         q.addBindValue(url);
         ok = ok && check(q.exec(), q);
     }
+    ok = ok && writeDeadView(change);
     for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
         QSqlQuery rows(db);
         rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
@@ -332,6 +334,21 @@ RunRecorder::Written RunRecorder::finish()
     }
     db.rollback();
     return outcome(lastError_);
+}
+
+// Only the last finished check of a site is shown again: the views of its earlier checks give their room
+// back.
+bool RunRecorder::writeDeadView(const RunChange& change)
+{
+    QSqlDatabase db = db_.database();
+    QSqlQuery earlier(db);
+    earlier.prepare(u"DELETE FROM dead_views WHERE run IN (SELECT id FROM runs WHERE site_key = ?)"_s);
+    earlier.addBindValue(HistoryDb::siteKey(run_.lastSite()));
+    QSqlQuery view(db);
+    view.prepare(u"INSERT INTO dead_views(run, data) VALUES(?, ?)"_s);
+    view.addBindValue(runId_);
+    view.addBindValue(PackDeadView(store_, change));
+    return check(earlier.exec(), earlier) && check(view.exec(), view);
 }
 
 RunChange RunRecorder::compare()

@@ -75,7 +75,8 @@ private:
     bool waitingForLock() const;
     void writeSoon(int state, int batchCounter);
     Written write(int state, int batchCounter);
-    Written finish();
+    Written finish(const RunChange& change);
+    bool writeDeadView(const RunChange& change);
     void writeAnswers();
     bool writeNodes(int tree);
     bool writeUrls(int list);

@@ -1,4 +1,5 @@
 #include "checkrun.h"
+#include "deadview.h"
 #include "historydb.h"
 #include "linkstore.h"
 #include "networkprober.h"
@@ -73,6 +74,28 @@ class TestHistory : public QObject
                      s.homeAddress + u'|' + QString::number(s.scanResources);
             return d;
         }
+        // What the dead-link view of a check shows: each dead link with the page it was found on, the URL
+        // lists with the node each one selects, the counters.
+        QStringList deadView() const
+        {
+            const ResultTree& full = store.full();
+            const auto urlAt = [&full](int index) {
+                return full.exists(index) ? full.node(index)->record.url : QString();
+            };
+            QStringList d;
+            for (int i = 1; i <= store.dead().count(); ++i) {
+                const ResultNode* n = store.dead().node(i);
+                const int copied = full.findKey(n->keyNumber);
+                d << n->text + u'|' + QString::number(n->parent) + u'|' + n->record.render() + u'|' +
+                         urlAt(copied ? full.node(copied)->parent : 0);
+            }
+            for (const UrlList* l : {&store.timeouts(), &store.deads()}) {
+                for (const UrlList::Entry& e : l->entries()) {
+                    d << e.url + u'>' + urlAt(e.data);
+                }
+            }
+            return d << store.panel(3) << store.panel(4) << store.panel(5);
+        }
     };
 
     // More than 200 links over three levels, some dead: the run hands batches to check sweeps.
@@ -132,6 +155,14 @@ private slots:
         QVERIFY2(asked[1] <= asked[0], qPrintable(QString::number(asked[1]) + u" > "_s + QString::number(asked[0])));
         QCOMPARE(restored.state(false), paused.state(false));
         QCOMPARE(history.resumableRun(server.baseUrl()), 0);
+
+        // The check that finished last is kept to be shown again, the one before it no longer.
+        QSqlQuery views(history.database());
+        QVERIFY(views.exec(u"SELECT data FROM dead_views"_s) && views.next());
+        Run shown;
+        QVERIFY(UnpackDeadView(views.value(0).toByteArray(), shown.store));
+        QVERIFY(!views.next());
+        QCOMPARE(shown.deadView(), restored.deadView());
     }
 
     // Another program holding the file locked for a while delays what is written, but stops neither the
