@@ -153,15 +153,20 @@ bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
     if (pattern.form == NotFoundPattern::Form::None) {
         return false;
     }
-    // Only once the host is known to answer missing pages in place: reading every page of a host that
-    // answers 404 (or of a hostile one) with its probe would cost time that the verdicts must not pay.
-    (void)siteHost;
+    // While nothing is known of the pattern its answer may need the page, and the probes of the first links
+    // go out long before the made-up answers come back: each reads its page once, bounded as a page read for
+    // the crawl is, rather than being asked again to be judged. A host that answers missing paths with an
+    // error has the rest of its pages read no further than their status.
     const auto host = hosts_.constFind(pattern.host);
-    if (host == hosts_.constEnd() || !host->answers.contains(pattern.key)) {
-        return false;
+    if (host == hosts_.constEnd()) {
+        return true;
     }
-    const Answer& a = *host->answers.constFind(pattern.key);
-    return a.kind == Answer::Kind::Page || (a.kind == Answer::Kind::Redirect && a.viaPage);
+    const auto a = host->answers.constFind(pattern.key);
+    if (a == host->answers.constEnd()) {
+        const bool askable = siteHost ? host->patterns < kMaxPatternsPerHost : host->madeUp < kMaxMadeUpOutside;
+        return askable && !(host->settled && pattern.form == NotFoundPattern::Form::Path);
+    }
+    return a->kind == Answer::Kind::Page || (a->kind == Answer::Kind::Redirect && a->viaPage);
 }
 
 // Whether a page's own text (beyond the home page and the good pages of its host) says it is missing: on
