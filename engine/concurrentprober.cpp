@@ -575,6 +575,7 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
     last_ = take(checkUrl, tryTime, pageWanted, &lastRead_);
+    lastText_.reset();
     if (last_.error == HttpError::Aborted) {
         lastUrl_.clear();
         ProbeResult dropped;
@@ -623,7 +624,16 @@ std::optional<QString> ConcurrentProber::LastPage(const QString& url) const
         (last_.body.isEmpty() && !lastRead_)) {
         return std::nullopt;
     }
-    return Link::PageText(last_);
+    return lastText();
+}
+
+// The last answer's page, decoded once for the judge and the crawl that both read it.
+const QString& ConcurrentProber::lastText() const
+{
+    if (!lastText_) {
+        lastText_ = Link::PageText(last_);
+    }
+    return *lastText_;
 }
 
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
@@ -638,7 +648,7 @@ QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
             keptBytes_ -= kept->body.size();
             kept_.erase(kept);
         }
-        return Link::PageText(last_);
+        return lastText();
     }
     // A page no probe kept: read through the same pacing as every other request.
     return Link::PageText(take(checkUrl, tryTime, true));

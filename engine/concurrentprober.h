@@ -88,6 +88,7 @@ private:
     std::unique_ptr<Entry> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
     // `pageRead`: set to whether the answer's request read its page.
     HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted, bool* pageRead = nullptr);
+    const QString& lastText() const;
     HttpResult waitFor(Entry& e);
     std::unique_ptr<Entry> makeEntry(const QString& url, int tryTime, bool pageWanted) const;
     void abandon(Entry& e);
@@ -129,4 +130,5 @@ private:
     QString lastUrl_;
     bool lastKept_ = false;
     bool lastRead_ = false; // its request read the page, whether or not the probe asked for it
+    mutable std::optional<QString> lastText_; // its page, once decoded
 };
