@@ -527,12 +527,15 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QSt
     return takeFrom(leftovers_, checkUrl, tryTime, pageWanted);
 }
 
-HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pageWanted)
+HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pageWanted, bool* pageRead)
 {
     const auto kept = kept_.find(checkUrl);
     // An error answer needs no page; a good one serves a probe that wants its page only when it kept it.
     if (kept != kept_.end() && (!pageWanted || !kept->isSuccess() || !kept->body.isEmpty() || kept->notPage)) {
         HttpResult r = kept.value();
+        if (pageRead) {
+            *pageRead = !r.body.isEmpty() || r.notPage;
+        }
         keptBytes_ -= r.body.size();
         kept_.erase(kept);
         return r;
@@ -555,6 +558,9 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
             askedEarly_.pop_front(); // probes no plan holds, such as the made-up addresses of a content check
         }
     }
+    if (pageRead) {
+        *pageRead = e->pageWanted; // its request may have been made for a probe that wanted more
+    }
     urgent_.push_back(std::move(e));
     Entry* const mine = urgent_.back().get();
     const HttpResult r = waitFor(*mine);
@@ -568,7 +574,8 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
 ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pageWanted)
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
-    last_ = take(checkUrl, tryTime, pageWanted);
+    last_ = take(checkUrl, tryTime, pageWanted, &lastRead_);
+    lastText_.reset();
     if (last_.error == HttpError::Aborted) {
         lastUrl_.clear();
         ProbeResult dropped;
@@ -613,23 +620,35 @@ void ConcurrentProber::forgetCookies()
 
 std::optional<QString> ConcurrentProber::LastPage(const QString& url) const
 {
-    if (lastUrl_.isEmpty() || lastUrl_ != Link::NormalizeCheckUrl(url) || !last_.isSuccess() || last_.body.isEmpty()) {
+    if (lastUrl_.isEmpty() || lastUrl_ != Link::NormalizeCheckUrl(url) || !last_.isSuccess() ||
+        (last_.body.isEmpty() && !lastRead_)) {
         return std::nullopt;
     }
-    return Link::PageText(last_);
+    return lastText();
+}
+
+// The last answer's page, decoded once for the judge and the crawl that both read it.
+const QString& ConcurrentProber::lastText() const
+{
+    if (!lastText_) {
+        lastText_ = Link::PageText(last_);
+    }
+    return *lastText_;
 }
 
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
-    if (lastUrl_ == checkUrl && (lastKept_ || (last_.isSuccess() && !last_.body.isEmpty()))) {
+    // The last probe read it (for the crawl, or for judging its content): an empty page, or none at all for
+    // a file, is its answer too, and asking again would only get the same.
+    if (lastUrl_ == checkUrl && (lastKept_ || lastRead_ || (last_.isSuccess() && !last_.body.isEmpty()))) {
         // Read now: no later pass needs this page kept any more.
         const auto kept = kept_.find(lastUrl_);
         if (kept != kept_.end()) {
             keptBytes_ -= kept->body.size();
             kept_.erase(kept);
         }
-        return Link::PageText(last_);
+        return lastText();
     }
     // A page no probe kept: read through the same pacing as every other request.
     return Link::PageText(take(checkUrl, tryTime, true));

@@ -86,7 +86,9 @@ private:
     int answeredAhead() const;
     qint64 bufferedBytes() const;
     std::unique_ptr<Entry> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
-    HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted);
+    // `pageRead`: set to whether the answer's request read its page.
+    HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted, bool* pageRead = nullptr);
+    const QString& lastText() const;
     HttpResult waitFor(Entry& e);
     std::unique_ptr<Entry> makeEntry(const QString& url, int tryTime, bool pageWanted) const;
     void abandon(Entry& e);
@@ -127,4 +129,6 @@ private:
     HttpResult last_; // the last answer handed out, with its page when that was wanted
     QString lastUrl_;
     bool lastKept_ = false;
+    bool lastRead_ = false; // its request read the page, whether or not the probe asked for it
+    mutable std::optional<QString> lastText_; // its page, once decoded
 };

@@ -19,6 +19,10 @@ namespace {
 constexpr int kMinTextChars = 4;
 constexpr int kMaxOwnChars = 300;
 constexpr int kSummaryChars = 20;
+// A page longer than this is no not-found page, and what a good page shows beyond it adds nothing to the
+// template. Reading all of a huge (or hostile) page would hold the run up for seconds, while the requests
+// in flight are timed.
+constexpr qsizetype kMaxReadChars = 512 * 1024;
 // Blocks of good pages kept per host: enough for the template, the navigation and the boxes.
 constexpr int kMaxGoodKeys = 5000;
 
@@ -50,6 +54,11 @@ bool isListName(const QString& url)
         QRegularExpression::CaseInsensitiveOption);
     const QString path = QUrl(url).path();
     return path.endsWith(u'/') || name.match(path.section(u'/', -1)).hasMatch();
+}
+
+QStringView head(const QString& html)
+{
+    return QStringView(html).left(kMaxReadChars);
 }
 
 QString clipped(const QString& text)
@@ -98,8 +107,9 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
     f.answered = r.httpStatus > 0;
     f.finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
     f.text = prober_.CheckLinks(url, tryTime_); // also lets the prober drop the page it kept
+    f.huge = f.text.size() > kMaxReadChars;
     // A page that sends the browser on ends where it sends it.
-    if (const std::optional<QString> moved = PageRedirect(f.text, f.finalUrl)) {
+    if (const std::optional<QString> moved = f.huge ? std::nullopt : PageRedirect(f.text, f.finalUrl)) {
         f.finalUrl = *moved;
         f.moved = true;
         f.text.clear();
@@ -113,7 +123,7 @@ const QSet<QString>& ContentJudge::homeKeys(Host& host, const QString& hostKey)
         const QUrl u(hostKey);
         const QString home = u.scheme() + u"://"_s + u.authority() + u'/';
         const Fetched f = fetch(home);
-        host.homeKeys = MakePagePrint(f.text, {home, f.finalUrl}).keySet;
+        host.homeKeys = MakePagePrint(head(f.text), {home, f.finalUrl}).keySet;
     }
     return *host.homeKeys;
 }
@@ -125,7 +135,7 @@ bool ContentJudge::isHome(const QString& url) const
 
 void ContentJudge::noteGoodPage(const QString& url, const QString& html)
 {
-    if (IsScriptBuilt(html)) {
+    if (IsScriptBuilt(head(html))) {
         return;
     }
     Host& host = hosts_[HostKeyOf(url)];
@@ -135,7 +145,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html)
     if (!home && host.goodKeys.size() >= kMaxGoodKeys) {
         return;
     }
-    const PagePrint print = MakePagePrint(html, {url});
+    const PagePrint print = MakePagePrint(head(html), {url});
     if (home) {
         host.homeKeys = print.keySet; // read for the crawl: no need to ask for it again
     }
@@ -153,15 +163,20 @@ bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
     if (pattern.form == NotFoundPattern::Form::None) {
         return false;
     }
-    // Only once the host is known to answer missing pages in place: reading every page of a host that
-    // answers 404 (or of a hostile one) with its probe would cost time that the verdicts must not pay.
-    (void)siteHost;
+    // While nothing is known of the pattern its answer may need the page, and the probes of the first links
+    // go out long before the made-up answers come back: each reads its page once, bounded as a page read for
+    // the crawl is, rather than being asked again to be judged. A host that answers missing paths with an
+    // error has the rest of its pages read no further than their status.
     const auto host = hosts_.constFind(pattern.host);
-    if (host == hosts_.constEnd() || !host->answers.contains(pattern.key)) {
-        return false;
+    if (host == hosts_.constEnd()) {
+        return true;
     }
-    const Answer& a = *host->answers.constFind(pattern.key);
-    return a.kind == Answer::Kind::Page || (a.kind == Answer::Kind::Redirect && a.viaPage);
+    const auto a = host->answers.constFind(pattern.key);
+    if (a == host->answers.constEnd()) {
+        const bool askable = siteHost ? host->patterns < kMaxPatternsPerHost : host->madeUp < kMaxMadeUpOutside;
+        return askable && !(host->settled && pattern.form == NotFoundPattern::Form::Path);
+    }
+    return a->kind == Answer::Kind::Page || (a->kind == Answer::Kind::Redirect && a->viaPage);
 }
 
 // Whether a page's own text (beyond the home page and the good pages of its host) says it is missing: on
@@ -246,7 +261,7 @@ ContentJudge::Answer ContentJudge::learnRedirect(const NotFoundPattern& pattern,
 ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first,
                                              const Fetched& second)
 {
-    if (IsScriptBuilt(first.text) || IsScriptBuilt(second.text)) {
+    if (first.huge || second.huge || IsScriptBuilt(first.text) || IsScriptBuilt(second.text)) {
         return {};
     }
     const PagePrint one = MakePagePrint(first.text, {pattern.first, first.finalUrl});
@@ -310,7 +325,10 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
     }
     // The page, when it is at hand without a request: drawn, or kept by the probe.
     std::optional<QString> page = s.drawn ? std::optional<QString>(s.drawn->html) : prober_.LastPage(s.request);
-    if (page) {
+    const bool huge = page && page->size() > kMaxReadChars;
+    if (huge) {
+        page.reset(); // only where it ended can tell
+    } else if (page) {
         if (const std::optional<QString> moved = PageRedirect(*page, finalUrl)) {
             finalUrl = *moved;
             page.reset();
@@ -331,12 +349,15 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
         return judgeRedirect(*a, s.request, finalUrl);
     }
     Verdict v;
-    if (!page && !away) {
+    if (!page && !away && !huge) {
         if (host.pageReads >= kMaxPageReadsPerHost) {
             return v;
         }
         ++host.pageReads;
         v.page = prober_.CheckLinks(s.request, tryTime_);
+        if (v.page->size() > kMaxReadChars) {
+            return v;
+        }
         page = v.page;
         if (const std::optional<QString> moved = PageRedirect(*page, finalUrl)) {
             const bool home = isHome(*moved) && IsDeepLink(s.request);

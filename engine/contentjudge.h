@@ -97,6 +97,7 @@ private:
         bool answered = false; // a status came back
         bool valid = false;
         bool moved = false; // by a refresh or a script in the page
+        bool huge = false;  // a page too long to be a not-found page, not read further
         QString finalUrl;
         QString text;
     };

@@ -178,14 +178,15 @@ void pathPattern(const QUrl& u, NotFoundPattern& p, bool draw)
     const QString parent = folder.chopped(1).section(u'/', -1);
     if (!number && isDigits(parent)) {
         const QString above = folder.left(folder.size() - parent.size() - 1);
+        const QString slug = last + (folderLink ? u"/"_s : QString()); // its extension is in `last` already
         p.form = NotFoundPattern::Form::Id;
         p.key = p.host + above + u"#/*"_s + tail;
         for (int nth = 0; draw && nth < 2; ++nth) {
             p.madeUp << randomNumber(parent, nth);
             if (nth == 0) {
-                p.first = withPath(u, above + p.madeUp[0] + u'/' + last + tail);
+                p.first = withPath(u, above + p.madeUp[0] + u'/' + slug);
             } else {
-                p.second = withPath(u, above + p.madeUp[1] + u'/' + last + tail);
+                p.second = withPath(u, above + p.madeUp[1] + u'/' + slug);
             }
         }
         return;

@@ -511,18 +511,30 @@ private:
         OneLevel,
         Wording,
         Refresh,
-        ToList
+        ToList,
+        Outside
     };
     static QByteArray templated(const QByteArray& title, const QByteArray& main)
     {
         return "<html><head><meta charset=utf-8><title>" + title + "</title></head><body><div>首页 | 产品中心 | 新闻动态 | 联系我们</div>"
                "<div class=main>" + main + "</div><div>版权所有 © 2024 某某科技有限公司 京ICP备12345678号</div></body></html>";
     }
-    static void softSite(TestServer& s, SiteKind kind, const QString& link)
+    static constexpr const char* kOutsidePages[] = {"/ext/a.html", "/ext/b.html", "/docs/c.html"};
+    // An `Outside` link is a page of `outside`, linked with two more of its pages.
+    static void softSite(TestServer& s, SiteKind kind, const QString& link, TestServer& outside)
     {
         const QByteArray main = kind == ScriptShell ? "<div id=\"app\">正在加载…</div><script src=/app.js></script>"
                                                     : "欢迎访问某某科技，我们提供优质的产品和服务。";
-        const QByteArray home = templated("某某科技", main + "<a href=\"" + link.toUtf8() + "\">链接</a>");
+        QByteArray others;
+        for (const char* page : kOutsidePages) {
+            const QString path = QString::fromUtf8(page);
+            outside.setPage(path, templated(page, QByteArray(page) + " 方案详情"));
+            if (kind == Outside && link != path) {
+                others += "<a href=" + outside.url(path).toUtf8() + ">伙伴</a>";
+            }
+        }
+        const QString target = kind == Outside ? outside.url(link) : link;
+        const QByteArray home = templated("某某科技", main + "<a href=\"" + target.toUtf8() + "\">链接</a>" + others);
         s.setPage(u"/"_s, home);
         s.setPage(u"/index.html"_s, home);
         s.setPage(u"/about.html"_s, templated("关于我们", "某某科技成立于2005年，专注于工业软件。"));
@@ -580,6 +592,9 @@ private:
         if (kind != GoneId && kind != Proper) {
             s.setRoute(route, fallback);
         }
+        if (kind == Outside) {
+            outside.setRoute(route, fallback);
+        }
     }
 
 private slots:
@@ -625,6 +640,8 @@ private slots:
         row("deep link sent home", CatchAll, "/news/2019/old.html", u"内容死链：跳转到首页"_s);
         row("folder index.html", CatchAll, "/tutorial/index.html", u"内容死链：与不存在页面相同（页面不存在）"_s);
         row("unknown news sent to the list", ToList, "/news/old.html", u"内容死链：跳转到“/news/list.html”"_s);
+        // What judging costs: three links of a host outside the site that answers missing pages in place.
+        row("outside host", Outside, kOutsidePages[0], QString());
     }
     void contentDead()
     {
@@ -634,27 +651,32 @@ private slots:
         QFETCH(QString, statusText);
         for (const int depth : {1, 2}) {
             TestServer site;
-            softSite(site, SiteKind(kind), link);
+            TestServer outside;
+            softSite(site, SiteKind(kind), link, outside);
+            const TestServer& host = kind == Outside ? outside : site;
             Run r(depth);
             CheckSettings s = r.run.settings();
             s.contentCheck = check;
             r.run.setSettings(s);
             r.run.start(site.baseUrl());
             const ResultNode* node = r.store.full().node(2);
-            QVERIFY(node && node->record.url == site.url(link));
+            QVERIFY(node && node->record.url == host.url(link));
             const bool valid = statusText.isEmpty() || statusText == RunText::signInNeeded();
             QCOMPARE(node->status, valid ? int(StatusValid) : int(StatusDead));
             QCOMPARE(node->record.statusText, statusText.isEmpty() ? u"OK"_s : statusText);
             QCOMPARE(node->record.contentDead, statusText.startsWith(u"内容死链"_s));
-            // Two made-up requests at most, one on a host that answers them 404; a page read for the
-            // crawl is downloaded once, judged or not.
+            // Two made-up requests at most (a pattern of the site, or a host outside it), one on a host
+            // that answers them 404; a link is downloaded once, judged or not, read for the crawl or not.
             const auto madeUp = [](const TestServer::Request& q) { return q.path.contains(u"/kz"_s); };
-            const QList<TestServer::Request> asked = site.requests();
+            const QList<TestServer::Request> asked = host.requests();
             QVERIFY(std::count_if(asked.begin(), asked.end(), madeUp) <= (kind == Proper ? 1 : 2));
             const auto isLink = [&link](const TestServer::Request& q) {
                 return q.path + (q.query.isEmpty() ? QString() : u'?' + q.query) == link;
             };
-            QVERIFY(depth == 1 || std::count_if(asked.begin(), asked.end(), isLink) == 1);
+            QCOMPARE(std::count_if(asked.begin(), asked.end(), isLink), 1);
+            for (const char* page : kOutsidePages) {
+                QVERIFY(kind != Outside || outside.hits(QString::fromUtf8(page)) == 1);
+            }
         }
     }
 
