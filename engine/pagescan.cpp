@@ -206,11 +206,11 @@ ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const 
     if (!HasScheme(link) || link.contains(u'?')) {
         return base.resolve(link, charset); // depends on the page, or on its charset
     }
-    if (const auto known = absolute_.constFind(link); known != absolute_.constEnd()) {
+    if (const auto known = absolute_->constFind(link); known != absolute_->constEnd()) {
         return *known;
     }
-    if (absolute_.size() >= kKeptAbsoluteLinks) {
-        absolute_.clear();
+    if (absolute_->size() >= kKeptAbsoluteLinks) {
+        absolute_->clear();
     }
-    return *absolute_.insert(link, base.resolve(link, charset));
+    return *absolute_->insert(link, base.resolve(link, charset));
 }
