@@ -31,9 +31,10 @@ enum class ScanEnd
     Stopped     // the running flag was cleared: pause the run
 };
 
-// Absolute links without a query resolve alike on every page: menus and footers repeat them on all
-// pages of a site. A run keeps a bounded number of them for all its batches.
-using AbsoluteLinks = QHash<QString, ResolvedLink>;
+// Links without a query resolve alike on every page (absolute links) or on every page of one server or
+// folder (relative ones): menus and footers repeat them on all pages of a site. A run keeps a bounded
+// number of them for all its batches.
+using ResolvedLinks = QHash<QString, ResolvedLink>;
 
 // Takes the anchors of one fetched page apart and adds a node for every usable link under the page's
 // node; when the settings ask for resources, the links of images, scripts, style sheets, frames and
@@ -42,9 +43,9 @@ using AbsoluteLinks = QHash<QString, ResolvedLink>;
 class PageScan
 {
 public:
-    // Without `absolute`, the scan keeps its own for as long as it lives.
-    explicit PageScan(const RunEnv& env, AbsoluteLinks* absolute = nullptr)
-        : env_(env), absolute_(absolute ? absolute : &ownAbsolute_)
+    // Without `resolved`, the scan keeps its own for as long as it lives.
+    explicit PageScan(const RunEnv& env, ResolvedLinks* resolved = nullptr)
+        : env_(env), resolved_(resolved ? resolved : &ownResolved_)
     {
     }
     PageScan(const PageScan&) = delete;
@@ -82,6 +83,6 @@ private:
     mutable std::optional<SiteMatcher> site_;
     mutable QString siteText_;
     mutable bool siteSubdomains_ = false;
-    AbsoluteLinks ownAbsolute_;
-    AbsoluteLinks* absolute_;
+    ResolvedLinks ownResolved_;
+    ResolvedLinks* resolved_;
 };
