@@ -217,13 +217,16 @@ void ConcurrentProber::fill()
     }
     for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
         for (std::unique_ptr<Entry>& e : *list) {
-            if (settleSilentInWalk(*e)) {
+            // Most of the queue is answered, on its way, or waits for a host that refused already: such a
+            // probe costs a look at its flags.
+            const bool idle = e->settled || e->inFlightNow || e->marks->shut == walk_;
+            if (!idle && settleSilentInWalk(*e)) {
                 continue;
             }
             if (inFlight_ >= parallel_) {
                 break;
             }
-            if (e->confirming || !confirming.contains(e->host)) {
+            if (!idle && (e->confirming || !confirming.contains(e->host))) {
                 issueInWalk(*e, now);
             }
         }
