@@ -63,8 +63,7 @@ void ConcurrentProber::setParallel(int requests)
     pacer_.setParallel(parallel_);
 }
 
-std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QString& url, int tryTime,
-                                                                     bool pageWanted)
+std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QString& url, int tryTime, bool pageWanted)
 {
     auto e = std::make_unique<Entry>();
     e->url = Link::NormalizeCheckUrl(url);

@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include <deque>
-#include <vector>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class HttpClient;
 class HttpReply;
@@ -57,9 +57,9 @@ private:
     // holds only for the walk that set it.
     struct HostMarks
     {
-        quint64 shut = 0;     // the pacer refused it a request: no other of its probes goes out
-        quint64 audible = 0;  // it is not known unreachable: its probes are asked, not settled silently
-        quint64 readyAt = 0;  // its pause was counted for the wake timer
+        quint64 shut = 0;    // the pacer refused it a request: no other of its probes goes out
+        quint64 audible = 0; // it is not known unreachable: its probes are asked, not settled silently
+        quint64 readyAt = 0; // its pause was counted for the wake timer
     };
 
     struct Entry

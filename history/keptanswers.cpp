@@ -2,9 +2,9 @@
 
 #include <QDataStream>
 #include <QIODevice>
-#include <QtEndian>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QtEndian>
 #include <QVariant>
 
 #include <zlib.h>
