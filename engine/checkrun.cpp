@@ -52,8 +52,8 @@ class CheckRun::Call
 public:
     Call(CheckRun& run, Prober& prober, ContentJudge& judge, HeldPage& held, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober, &judge), prober_(prober), judge_(judge), scan_(env_), held_(held), batch_(batchCounter),
-          nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
+          probe_(env_, prober, &judge), prober_(prober), judge_(judge), scan_(env_, run.resolvedLinks_.get()),
+          held_(held), batch_(batchCounter), nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
 
@@ -436,7 +436,7 @@ bool CheckRun::Call::progressed() const
 
 CheckRun::CheckRun(LinkStore& store, Toolkit& toolkit, ProberFactory proberFactory, QObject* parent)
     : QObject(parent), store_(store), toolkit_(toolkit), proberFactory_(std::move(proberFactory)),
-      held_(std::make_unique<HeldPage>())
+      held_(std::make_unique<HeldPage>()), resolvedLinks_(std::make_unique<ResolvedLinks>())
 {
     connect(&store_.full(), &ResultTree::cleared, this, [this] {
         probedThrough_ = 0;

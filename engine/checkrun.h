@@ -12,6 +12,7 @@
 
 class LinkStore;
 class Prober;
+struct ResolvedLink;
 class RunObserver;
 class Toolkit;
 
@@ -118,5 +119,8 @@ private:
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
     Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
     std::unique_ptr<HeldPage> held_;
+    // Links resolved by the page scans of this run: a scan lasts one batch, the links it resolves recur
+    // in every batch.
+    std::unique_ptr<QHash<QString, ResolvedLink>> resolvedLinks_;
     Prober::Answers answers_; // of a paused run, for the call that resumes it
 };

@@ -63,15 +63,20 @@ void ConcurrentProber::setParallel(int requests)
     pacer_.setParallel(parallel_);
 }
 
-std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QString& url, int tryTime,
-                                                                     bool pageWanted) const
+std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::makeEntry(const QString& url, int tryTime, bool pageWanted)
 {
     auto e = std::make_unique<Entry>();
     e->url = Link::NormalizeCheckUrl(url);
-    e->host = HostPacer::HostKey(e->url);
+    setHost(*e, HostPacer::HostKey(e->url));
     e->pageWanted = pageWanted;
     e->tryTime = tryTime;
     return e;
+}
+
+void ConcurrentProber::setHost(Entry& e, const QString& host)
+{
+    e.host = host;
+    e.marks = &hostMarks_[host];
 }
 
 // Whether `have`'s request answers a probe of `url` as well: the same timeout, and the page read when
@@ -171,6 +176,24 @@ bool ConcurrentProber::issue(Entry& e, qint64 now)
     return true;
 }
 
+// issue() within a walk: a host the pacer refused once in this walk is not asked again for it. What it
+// refuses stays refused until an answer or a timer, each of which starts a new walk: its count in flight
+// only grows within one, and its pause only nears.
+bool ConcurrentProber::issueInWalk(Entry& e, qint64 now)
+{
+    if (e.marks->shut == walk_) {
+        return false;
+    }
+    if (issue(e, now)) {
+        return true;
+    }
+    // A confirmation waits for the host to be quiet, which a plain probe does not: its refusal says less.
+    if (!e.settled && !e.inFlightNow && !e.confirming && inFlight_ < parallel_) {
+        e.marks->shut = walk_;
+    }
+    return false;
+}
+
 // Sends what may go out now: first the probes the run waits for, then those known ahead in the run's
 // order, then new ones from the plan while there is room.
 void ConcurrentProber::fill()
@@ -179,6 +202,7 @@ void ConcurrentProber::fill()
         return;
     }
     filling_ = true;
+    ++walk_;
     const qint64 now = clock_.nsecsElapsed();
     // A confirmation goes before everything else queued for its server: nothing else goes out to it until
     // the server is quiet and the confirmation has been sent.
@@ -192,14 +216,17 @@ void ConcurrentProber::fill()
     }
     for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
         for (std::unique_ptr<Entry>& e : *list) {
-            if (settleSilent(*e)) {
+            // Most of the queue is answered, on its way, or waits for a host that refused already: such a
+            // probe costs a look at its flags.
+            const bool idle = e->settled || e->inFlightNow || e->marks->shut == walk_;
+            if (!idle && settleSilentInWalk(*e)) {
                 continue;
             }
             if (inFlight_ >= parallel_) {
                 break;
             }
-            if (e->confirming || !confirming.contains(e->host)) {
-                issue(*e, now);
+            if (!idle && (e->confirming || !confirming.contains(e->host))) {
+                issueInWalk(*e, now);
             }
         }
     }
@@ -238,8 +265,8 @@ void ConcurrentProber::fill()
             e = std::move(hinted);
         }
         queue_.push_back(std::move(e));
-        if (!settleSilent(*queue_.back()) && !confirming.contains(queue_.back()->host)) {
-            issue(*queue_.back(), now);
+        if (!settleSilentInWalk(*queue_.back()) && !confirming.contains(queue_.back()->host)) {
+            issueInWalk(*queue_.back(), now);
         }
     }
     if (lookingAhead_ && buffered < kMaxBufferedBodyBytes) {
@@ -249,7 +276,7 @@ void ConcurrentProber::fill()
                 break;
             }
             if (e->confirming || !confirming.contains(e->host)) {
-                issue(*e, now);
+                issueInWalk(*e, now);
             }
         }
     }
@@ -278,6 +305,20 @@ bool ConcurrentProber::settleSilent(Entry& e)
     e.result.finalUrl = QUrl(e.url, QUrl::TolerantMode);
     e.settled = true;
     return true;
+}
+
+// settleSilent() within a walk: a host found reachable is not looked up again in it (nothing in a walk
+// makes a host unreachable; only an answer does).
+bool ConcurrentProber::settleSilentInWalk(Entry& e)
+{
+    if (e.settled || e.inFlightNow || e.marks->audible == walk_) {
+        return false;
+    }
+    if (settleSilent(e)) {
+        return true;
+    }
+    e.marks->audible = walk_;
+    return false;
 }
 
 // How many probes of the plan may be known and asked ahead of the run. While the run waits long for
@@ -343,12 +384,14 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takeFrom(Entries& lis
 // since then was not taken, and must still have its timer.
 void ConcurrentProber::armWake(qint64 now)
 {
+    ++walk_;
     qint64 earliest = -1;
     for (const Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
         for (const std::unique_ptr<Entry>& e : *list) {
-            if (e->settled || e->inFlightNow) {
+            if (e->settled || e->inFlightNow || e->marks->readyAt == walk_) {
                 continue;
             }
+            e->marks->readyAt = walk_;
             const qint64 until = pacer_.readyAtNs(e->host);
             if (until > now && (earliest < 0 || until < earliest)) {
                 earliest = until;
@@ -372,7 +415,7 @@ void ConcurrentProber::onAnswer(Entry* e)
     e->confirming = false;
     const HostPacer::Verdict verdict = pacer_.answered(e->ticket, r, clock_.nsecsElapsed(), e->retries, confirmation, e->tryTime);
     // Asked again, it is paced as the server that answered (the last hop of its redirects).
-    e->host = HostPacer::ServerOf(e->ticket, r);
+    setHost(*e, HostPacer::ServerOf(e->ticket, r));
     switch (verdict) {
     case HostPacer::Verdict::Retry:
         ++e->retries;

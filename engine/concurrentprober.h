@@ -12,8 +12,9 @@
 #include <QTimer>
 
 #include <deque>
-#include <vector>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 class HttpClient;
 class HttpReply;
@@ -51,10 +52,21 @@ public:
     int inFlight() const { return inFlight_; }
 
 private:
+    // What one walk over the queued probes learnt of a host, so that a queue of hundreds of probes for a
+    // few busy hosts asks the pacer once a host and walk, not once a probe. Walks are numbered; a mark
+    // holds only for the walk that set it.
+    struct HostMarks
+    {
+        quint64 shut = 0;    // the pacer refused it a request: no other of its probes goes out
+        quint64 audible = 0; // it is not known unreachable: its probes are asked, not settled silently
+        quint64 readyAt = 0; // its pause was counted for the wake timer
+    };
+
     struct Entry
     {
         QString url; // normalised as the probe requests it
         QString host;
+        HostMarks* marks = nullptr; // those of `host`
         bool pageWanted = false;
         int tryTime = 0;
         std::unique_ptr<HttpReply> reply; // the attempt in flight, or the one whose answer is on its way
@@ -77,7 +89,10 @@ private:
     void addHints(const std::vector<PlannedProbe>& probes);
     std::unique_ptr<Entry> takeFrom(Entries& list, const QString& url, int tryTime, bool pageWanted);
     bool issue(Entry& e, qint64 now);
+    bool issueInWalk(Entry& e, qint64 now);
     bool settleSilent(Entry& e);
+    bool settleSilentInWalk(Entry& e);
+    void setHost(Entry& e, const QString& host);
     void onAnswer(Entry* e);
     void reconfirmBurst(const QString& host);
     void settle(Entry& e);
@@ -90,7 +105,7 @@ private:
     HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted, bool* pageRead = nullptr);
     const QString& lastText() const;
     HttpResult waitFor(Entry& e);
-    std::unique_ptr<Entry> makeEntry(const QString& url, int tryTime, bool pageWanted) const;
+    std::unique_ptr<Entry> makeEntry(const QString& url, int tryTime, bool pageWanted);
     void abandon(Entry& e);
     void keep(const QString& url, const HttpResult& result);
 
@@ -98,6 +113,8 @@ private:
     ProbeStats* stats_;
     int parallel_;
     HostPacer pacer_;
+    std::unordered_map<QString, HostMarks> hostMarks_; // by host, for the run; its nodes never move
+    quint64 walk_ = 0;
     QElapsedTimer clock_;
     QTimer wake_; // ends the earliest host pause, or the wait for a host's next turn at its rate
     ProbePlan plan_;

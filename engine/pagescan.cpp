@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr qsizetype kKeptAbsoluteLinks = 4096;
+constexpr qsizetype kKeptLinks = 16384;
 
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
@@ -203,14 +203,19 @@ int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, i
 
 ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const QString& charset)
 {
-    if (!HasScheme(link) || link.contains(u'?')) {
-        return base.resolve(link, charset); // depends on the page, or on its charset
+    if (link.contains(u'?')) {
+        return base.resolve(link, charset); // its query is encoded in the page's charset
     }
-    if (const auto known = absolute_.constFind(link); known != absolute_.constEnd()) {
+    // Keyed by what the resolution depends on; a new line is never part of a cleaned link.
+    const QString key = HasScheme(link) ? link : base.scopeOf(link) + u'\n' + link;
+    if (key.startsWith(u'\n')) {
+        return base.resolve(link, charset);
+    }
+    if (const auto known = resolved_->constFind(key); known != resolved_->constEnd()) {
         return *known;
     }
-    if (absolute_.size() >= kKeptAbsoluteLinks) {
-        absolute_.clear();
+    if (resolved_->size() >= kKeptLinks) {
+        resolved_->clear();
     }
-    return *absolute_.insert(link, base.resolve(link, charset));
+    return *resolved_->insert(key, base.resolve(link, charset));
 }

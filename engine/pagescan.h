@@ -31,6 +31,11 @@ enum class ScanEnd
     Stopped     // the running flag was cleared: pause the run
 };
 
+// Links without a query resolve alike on every page (absolute links) or on every page of one server or
+// folder (relative ones): menus and footers repeat them on all pages of a site. A run keeps a bounded
+// number of them for all its batches.
+using ResolvedLinks = QHash<QString, ResolvedLink>;
+
 // Takes the anchors of one fetched page apart and adds a node for every usable link under the page's
 // node; when the settings ask for resources, the links of images, scripts, style sheets, frames and
 // media too, in document order with the anchors and counted among them for the resume position.
@@ -38,7 +43,13 @@ enum class ScanEnd
 class PageScan
 {
 public:
-    explicit PageScan(const RunEnv& env) : env_(env) {}
+    // Without `resolved`, the scan keeps its own for as long as it lives.
+    explicit PageScan(const RunEnv& env, ResolvedLinks* resolved = nullptr)
+        : env_(env), resolved_(resolved ? resolved : &ownResolved_)
+    {
+    }
+    PageScan(const PageScan&) = delete;
+    PageScan& operator=(const PageScan&) = delete;
 
     // `anchorStart` is the first anchor to look at (1 for a whole page); `batchCounter` is raised when
     // the batch limit is met. On BatchLimit and Stopped the resume position names the anchor not yet
@@ -72,7 +83,6 @@ private:
     mutable std::optional<SiteMatcher> site_;
     mutable QString siteText_;
     mutable bool siteSubdomains_ = false;
-    // Absolute links without a query resolve alike on every page: menus and footers repeat them on all
-    // pages of a site. A bounded number of them is kept.
-    QHash<QString, ResolvedLink> absolute_;
+    ResolvedLinks ownResolved_;
+    ResolvedLinks* resolved_;
 };

@@ -122,6 +122,20 @@ QString RequestForm(QStringView link, QStringView base, QStringView charset)
 
 LinkBase::LinkBase(QStringView base) : text_(base.toString()), url_(WithHttpScheme(base), QUrl::TolerantMode) {}
 
+QString LinkBase::scopeOf(QStringView link) const
+{
+    if (!scopes_) {
+        const QString scheme = url_.scheme();
+        if (url_.isValid() && (scheme == u"http" || scheme == u"https")) {
+            constexpr auto kept = QUrl::FullyEncoded | QUrl::RemoveQuery | QUrl::RemoveFragment;
+            scopes_.emplace(url_.toString(kept | QUrl::RemovePath), url_.toString(kept | QUrl::RemoveFilename));
+        } else {
+            scopes_.emplace();
+        }
+    }
+    return link.startsWith(u'/') ? scopes_->first : scopes_->second;
+}
+
 ResolvedLink LinkBase::resolve(QStringView link, QStringView charset) const
 {
     const QString written = TrimSpaces(link);

@@ -4,6 +4,9 @@
 #include <QStringView>
 #include <QUrl>
 
+#include <optional>
+#include <utility>
+
 // The address a browser requests for a link: the query encoded in the character set of the page that
 // holds the link (old GBK sites expect ?q=%D6%D0 for 中), the rest in UTF-8, the host in its ASCII form.
 
@@ -32,8 +35,13 @@ public:
     explicit LinkBase(QStringView base);
     // ResolveLink(link, base) and RequestForm(link, base, charset), from one resolution of `link`.
     ResolvedLink resolve(QStringView link, QStringView charset) const;
+    // What resolving the relative `link` (no scheme, no query) depends on: the base's server for a link
+    // from the root ("/a"), its folder for any other. Bases of one scope resolve such a link alike. Empty
+    // when the base is no http(s) address.
+    QString scopeOf(QStringView link) const;
 
 private:
     QString text_;
     QUrl url_;
+    mutable std::optional<std::pair<QString, QString>> scopes_; // server and folder, made when first asked
 };
