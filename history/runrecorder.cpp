@@ -7,6 +7,7 @@
 #include "sqlitefile.h"
 
 #include <QDataStream>
+#include <QDateTime>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,7 +23,7 @@ namespace {
 // answer in the nodes or among the answers on hand.
 constexpr int kWriteInterval = 500;
 constexpr int kBusyPause = 10000; // ms before a write that met another program's lock is tried again
-constexpr int kTries = 5;         // writes of a pause or an end tried while a lock is in the way
+constexpr int kTries = 5;         // writes of a pause tried while a lock is in the way
 // Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
 constexpr int kCompression = 1;
 
@@ -255,30 +256,35 @@ void RunRecorder::writeSoon(int state, int batchCounter)
 }
 
 // A finished run keeps only its dead URLs: nothing is left to resume, and they are what the next check
-// is compared with.
+// is compared with. Another program's lock that outlasts the wait does not lose them: they are kept
+// beside the file until a program that opens it can store them.
 void RunRecorder::runFinished()
 {
     if (createPending_ && db_.isOpen()) {
         const LockPatience patience(db_);
         create(); // a lock kept it from being created at the start: kept now that it ends
-        if (createPending_) {
-            emit failed(db_.busyReason());
-        }
     }
+    const bool kept = runId_ != 0 || createPending_;
     createPending_ = false;
     if (!db_.isOpen()) {
         return;
     }
     const RunChange change = compare();
+    FinishedCheck check{runId_,
+                        lease_.owner(),
+                        run_.lastSite(),
+                        run_.settings(),
+                        QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+                        DeadUrls(store_.full())};
+    Written w = Written::Busy; // when no run could be made for it
     if (runId_ != 0) {
         const LockPatience patience(db_);
-        Written w = finish();
-        for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
-            w = finish();
-        }
-        if (w == Written::Busy) {
-            lose(db_.explain(lastError_));
-        }
+        w = finish(check);
+    }
+    if (w == Written::Ok) {
+        db_.compact(); // the pages of its nodes and kept answers go back to the file system
+    } else if (kept && w == Written::Busy) {
+        keepLate(check);
     }
     lease_.forget();
     runId_ = 0;
@@ -288,50 +294,32 @@ void RunRecorder::runFinished()
     }
 }
 
-RunRecorder::Written RunRecorder::finish()
+RunRecorder::Written RunRecorder::finish(const FinishedCheck& check)
 {
-    QSqlDatabase db = db_.database();
-    if (!db.transaction()) {
-        return outcome(db.lastError());
-    }
-    // Finished once: a second finish of the run, or one by a program that lost it, changes nothing.
-    QSqlQuery done(db);
-    done.prepare(u"UPDATE runs SET state = ?, finished = ?, settings = ?, compare_key = ?, held = NULL, owner = NULL,"
-                 u" owner_host = NULL, owner_pid = NULL, heartbeat = NULL WHERE id = ? AND owner = ? AND "_s +
-                 HistoryDb::resumableCondition());
-    done.addBindValue(int(HistoryDb::Finished));
-    done.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-    done.addBindValue(HistoryDb::settingsText(run_.settings()));
-    done.addBindValue(HistoryDb::comparisonKey(run_.settings()));
-    done.addBindValue(runId_);
-    done.addBindValue(lease_.owner());
-    bool ok = check(done.exec(), done);
-    if (ok && done.numRowsAffected() != 1) {
-        db.rollback();
+    QSqlError error;
+    switch (db_.storeFinished(check, false, &error)) {
+    case HistoryDb::Stored::Ok:
+        return Written::Ok;
+    case HistoryDb::Stored::Lost:
         lose(takenOver(db_, runId_));
         return Written::Lost;
+    case HistoryDb::Stored::Failed:
+        break;
     }
-    QSqlQuery q(db);
-    q.prepare(u"INSERT INTO dead_urls(run, url) VALUES(?, ?)"_s);
-    for (const QString& url : DeadUrls(store_.full())) {
-        q.addBindValue(runId_);
-        q.addBindValue(url);
-        ok = ok && check(q.exec(), q);
+    lastError_ = error;
+    return outcome(error);
+}
+
+void RunRecorder::keepLate(const FinishedCheck& check)
+{
+    const QString lock = check.run != 0 ? db_.explain(lastError_) : db_.busyReason();
+    QString where;
+    if (db_.keepLate(check, &where)) {
+        emit keptLate(lock + u"; this check is kept in "_s + where +
+                      u" and goes into the history when it is next opened"_s);
+    } else {
+        emit failed(lock + u"; "_s + where);
     }
-    for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
-        QSqlQuery rows(db);
-        rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
-        rows.addBindValue(runId_);
-        ok = ok && check(rows.exec(), rows);
-    }
-    if (ok && db.commit()) {
-        return Written::Ok;
-    }
-    if (ok) {
-        lastError_ = db.lastError();
-    }
-    db.rollback();
-    return outcome(lastError_);
 }
 
 RunChange RunRecorder::compare()
