@@ -301,6 +301,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), bytes);
         file.close();
+        QVERIFY(!QFileInfo::exists(file.fileName() + u"-shm"_s) && !QFileInfo::exists(file.fileName() + u"-wal"_s));
         QVERIFY(file.remove());
     }
 
