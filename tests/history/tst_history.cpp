@@ -209,6 +209,8 @@ private slots:
             states << q.value(0).toInt();
         }
         QCOMPARE(states, (QList<int>{HistoryDb::Finished, HistoryDb::Paused}));
+        QVERIFY(q.exec(u"PRAGMA freelist_count"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0); // the room of the dropped checks is given back
     }
 
     // One site, one key, however it is typed.
