@@ -235,7 +235,12 @@ void RunRecorder::stopPoint(int batchCounterToSave)
 void RunRecorder::runPaused()
 {
     if (createPending_) {
+        const LockPatience patience(db_);
         create();
+        if (createPending_) {
+            // Tried again if the run goes on; a program that ends here must not let it pass unsaid.
+            emit failed(db_.busyReason() + u"; the check so far is not kept"_s);
+        }
     }
     if (runId_ != 0) {
         writeSoon(HistoryDb::Paused, run_.savedBatchCounter());
@@ -251,7 +256,7 @@ void RunRecorder::writeSoon(int state, int batchCounter)
         w = write(state, batchCounter);
     }
     if (w == Written::Busy) {
-        lose(db_.explain(lastError_));
+        lose(db_.explain(lastError_) + u"; the check is kept as it stood at its last write, a moment before"_s);
     }
 }
 
