@@ -256,7 +256,7 @@ void RunRecorder::writeSoon(int state, int batchCounter)
         w = write(state, batchCounter);
     }
     if (w == Written::Busy) {
-        lose(db_.explain(lastError_) + u"; the check is kept as it stood at its last write, a moment before"_s);
+        lose(db_.explain(lastError_) + u"; the check is kept as it stood at its last write"_s);
     }
 }
 
