@@ -2,6 +2,7 @@
 #include "configstore.h"
 #include "desktopcommands.h"
 #include "historydb.h"
+#include "homefolder.h"
 #include "maintexts.h"
 #include "mainwindow.h"
 #include "networkprober.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char* argv[])
 {
+    HomeFolder::FillIn(); // before Qt or the settings ask for a folder
     QApplication app(argc, argv);
     QApplication::setApplicationName(MainText::appTitle());
     ApplyDesktopIdentity();

@@ -68,6 +68,10 @@ inline QString historyUnavailable()
 {
     return QStringLiteral("检测历史无法使用，检测照常进行，但不保存历史：\r\n\r\n");
 }
+inline QString historyKeptLate()
+{
+    return QStringLiteral("检测历史文件正被其他程序占用，本次检测结果已另存，下次打开检测历史时写入：\r\n\r\n");
+}
 // Panel 1 while another program runs the check the window would take up.
 inline QString busyElsewhere()
 {

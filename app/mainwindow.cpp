@@ -120,7 +120,10 @@ void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
         return;
     }
     if (recorder_) {
-        connect(recorder_, &RunRecorder::failed, this, [this](const QString& why) { historyFailure_ = why; });
+        connect(recorder_, &RunRecorder::failed, this,
+                [this](const QString& why) { historyFailure_ = MainText::historyUnavailable() + why; });
+        connect(recorder_, &RunRecorder::keptLate, this,
+                [this](const QString& why) { historyFailure_ = MainText::historyKeptLate() + why; });
         takeUpKeptCheck();
     }
 }
@@ -217,8 +220,8 @@ void MainWindow::offerToForget(const QString& site)
 void MainWindow::showHistoryFailure()
 {
     if (!historyFailure_.isEmpty()) {
-        toolkit_.MsgBox(MainText::historyUnavailable() + std::exchange(historyFailure_, QString()), MsgButtons::Ok,
-                        MsgIcon::Information, MainText::notice());
+        toolkit_.MsgBox(std::exchange(historyFailure_, QString()), MsgButtons::Ok, MsgIcon::Information,
+                        MainText::notice());
     }
 }
 

@@ -3,6 +3,7 @@
 #include "checkrun.h"
 #include "groupprinter.h"
 #include "historydb.h"
+#include "homefolder.h"
 #include "interrupt.h"
 #include "linkstore.h"
 #include "networkprober.h"
@@ -84,6 +85,9 @@ int CheckSite(CliOptions& options)
             recorder = std::make_unique<RunRecorder>(*history, store, run);
             QObject::connect(recorder.get(), &RunRecorder::failed, [](const QString& why) {
                 std::fprintf(stderr, "\nkelvara-check: history no longer written: %s\n", qPrintable(why));
+            });
+            QObject::connect(recorder.get(), &RunRecorder::keptLate, [](const QString& why) {
+                std::fprintf(stderr, "\nkelvara-check: %s\n", qPrintable(why));
             });
         }
     }
@@ -186,6 +190,7 @@ int CheckSites(const CliOptions& options)
 
 int main(int argc, char** argv)
 {
+    HomeFolder::FillIn(); // before any folder is asked for
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

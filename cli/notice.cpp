@@ -70,8 +70,8 @@ QString robotText(const QJsonObject& doc, qsizetype limit)
         lines << v.toString();
     }
     QString text = u"Kelvara 死链接检测："_s + doc[u"site"_s].toString() + u"\n与上次检测（"_s +
-                   doc[u"previous"_s].toString() + u"）相比：新增死链接"_s + QString::number(dead.size()) +
-                   u"个，已修复"_s + QString::number(fixed.size()) + u"个"_s;
+                   RunChange{doc[u"previous"_s].toString(), {}, {}}.previousShown() + u"）相比：新增死链接"_s +
+                   QString::number(dead.size()) + u"个，已修复"_s + QString::number(fixed.size()) + u"个"_s;
     if (!dead.isEmpty()) {
         text += u"\n新增死链接："_s;
     }

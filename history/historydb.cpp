@@ -3,6 +3,7 @@
 #include "linkstore.h"
 #include "sqlitefile.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -62,7 +63,9 @@ HistoryDb::HistoryDb(const QString& path) : connection_(u"kelvara-history-"_s + 
         error_ = why;
         return;
     }
-    createSchema();
+    if (createSchema()) {
+        storeLate();
+    }
     SqliteFile::WaitForLocks(db, SqliteFile::kBriefLockWaitMs);
 }
 
@@ -281,6 +284,7 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     if (!isOpen()) {
         return 0;
     }
+    storeLate();
     // A new check of the site replaces its unfinished one that nobody holds; one that a live program
     // writes is its business.
     QSqlQuery old(database());
@@ -318,6 +322,122 @@ qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, 
     const qint64 id = q.lastInsertId().toLongLong();
     lease.adopt(id);
     return id;
+}
+
+HistoryDb::Stored HistoryDb::storeFinished(const FinishedCheck& check, bool orNew, QSqlError* error)
+{
+    QSqlDatabase db = database();
+    if (!isOpen() || !db.transaction()) {
+        *error = db.lastError();
+        return Stored::Failed;
+    }
+    bool ok = true;
+    const auto step = [&ok, error](QSqlQuery& q) {
+        ok = ok && q.exec();
+        if (!ok && !error->isValid()) {
+            *error = q.lastError();
+        }
+        return ok;
+    };
+    *error = {};
+    if (orNew) {
+        QSqlQuery seen(db);
+        seen.prepare(u"SELECT 1 FROM runs WHERE site_key = ? AND finished = ?"_s);
+        seen.addBindValue(siteKey(check.site));
+        seen.addBindValue(check.finished);
+        if (step(seen) && seen.next()) {
+            db.rollback();
+            return Stored::Ok;
+        }
+    }
+    // Finished once: a second finish of the run, or one by a program that lost it, changes nothing.
+    QSqlQuery done(db);
+    done.prepare(u"UPDATE runs SET state = ?, finished = ?, settings = ?, compare_key = ?, held = NULL, owner = NULL,"
+                 u" owner_host = NULL, owner_pid = NULL, heartbeat = NULL WHERE id = ? AND owner = ? AND "_s +
+                 resumableCondition());
+    for (const QVariant& v : {QVariant(int(Finished)), QVariant(check.finished), QVariant(settingsText(check.settings)),
+                              QVariant(comparisonKey(check.settings)), QVariant(check.run), QVariant(check.owner)}) {
+        done.addBindValue(v);
+    }
+    qint64 run = check.run;
+    if (step(done) && done.numRowsAffected() != 1) {
+        if (!orNew) {
+            db.rollback();
+            return Stored::Lost;
+        }
+        QSqlQuery add(db);
+        add.prepare(u"INSERT INTO runs(site, site_key, settings, compare_key, started, finished, state)"
+                    u" VALUES(?, ?, ?, ?, ?, ?, ?)"_s);
+        for (const QVariant& v : {QVariant(check.site), QVariant(siteKey(check.site)),
+                                  QVariant(settingsText(check.settings)), QVariant(comparisonKey(check.settings)),
+                                  QVariant(check.finished), QVariant(check.finished), QVariant(int(Finished))}) {
+            add.addBindValue(v);
+        }
+        run = step(add) ? add.lastInsertId().toLongLong() : 0;
+    }
+    QSqlQuery dead(db);
+    dead.prepare(u"INSERT INTO dead_urls(run, url) VALUES(?, ?)"_s);
+    for (const QString& url : check.dead) {
+        dead.addBindValue(run);
+        dead.addBindValue(url);
+        step(dead);
+    }
+    if (!check.view.isEmpty()) {
+        // Only the last finished check of a site is shown again: the views of its earlier checks give their
+        // room back.
+        QSqlQuery earlier(db);
+        earlier.prepare(u"DELETE FROM dead_views WHERE run IN (SELECT id FROM runs WHERE site_key = ?)"_s);
+        earlier.addBindValue(siteKey(check.site));
+        QSqlQuery view(db);
+        view.prepare(u"INSERT INTO dead_views(run, data) VALUES(?, ?)"_s);
+        view.addBindValue(run);
+        view.addBindValue(check.view);
+        step(earlier);
+        step(view);
+    }
+    for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
+        QSqlQuery rows(db);
+        rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
+        rows.addBindValue(run);
+        step(rows);
+    }
+    if (ok && db.commit()) {
+        return Stored::Ok;
+    }
+    if (ok) {
+        *error = db.lastError();
+    }
+    db.rollback();
+    return Stored::Failed;
+}
+
+bool HistoryDb::keepLate(const FinishedCheck& check, QString* where)
+{
+    if (postgres_) {
+        *where = u"the history server cannot be written"_s;
+        return false;
+    }
+    QString why;
+    *where = LateFinishes::Keep(path_, check, &why);
+    if (where->isEmpty()) {
+        *where = why;
+        return false;
+    }
+    return true;
+}
+
+void HistoryDb::storeLate()
+{
+    if (postgres_) {
+        return;
+    }
+    for (const LateFinishes::Kept& kept : LateFinishes::Waiting(path_)) {
+        QSqlError error;
+        if (!isOpen() || storeFinished(kept.check, true, &error) != Stored::Ok) {
+            return; // kept for the next program that opens the history
+        }
+        QFile::remove(kept.file);
+    }
 }
 
 HistoryDb::Unfinished HistoryDb::unfinished(const QString& site)
@@ -402,10 +522,15 @@ bool HistoryDb::forgetSite(const QString& site)
         const LeaseHolder holder = holderAt(q, 1);
         all = !holder.isAlive() && dropRun(q.value(0).toLongLong(), holder.owner) && all;
     }
-    if (!postgres_) {
+    compact();
+    return all;
+}
+
+void HistoryDb::compact()
+{
+    if (isOpen() && !postgres_) {
         SqliteFile::Compact(database());
     }
-    return all;
 }
 
 void HistoryDb::prune(const QString& site)
@@ -436,8 +561,8 @@ void HistoryDb::prune(const QString& site)
         orphans.numRowsAffected() > 0) {
         dropped = true;
     }
-    if (dropped && !postgres_) {
-        SqliteFile::Compact(database());
+    if (dropped) {
+        compact();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checksettings.h"
+#include "latefinishes.h"
 #include "runlease.h"
 
 #include <QSqlDatabase>
@@ -55,6 +56,23 @@ public:
     // Why the last createRun that met a lock could not write: which program holds it.
     const QString& busyReason() const { return busyReason_; }
 
+    enum class Stored
+    {
+        Ok,
+        Lost, // the run is held by another program now, or already finished
+        Failed
+    };
+    // Stores a finished check in one transaction: its run is finished when its owner still holds it,
+    // its dead URLs kept for the next comparison and its other rows deleted. With `orNew`, a check whose
+    // run is gone or taken is stored as a run of its own, once however often it is offered. `error`
+    // tells why it failed.
+    Stored storeFinished(const FinishedCheck& check, bool orNew, QSqlError* error);
+    // Keeps a finished check beside the file when another program's lock keeps it out; the next program
+    // that opens the history stores it. `where` is the file it is kept in, or why it could not be kept.
+    bool keepLate(const FinishedCheck& check, QString* where);
+    // Stores the checks kept beside the file; those a lock still keeps out wait for the next time.
+    void storeLate();
+
     // The unfinished runs of `site`: the newest one that can be resumed, and the newest one another live
     // program is checking (0 when none).
     struct Unfinished
@@ -71,6 +89,8 @@ public:
     bool forgetSite(const QString& site);
     // Drops runs of `site` beyond the newest kKeptRuns and gives their room back.
     void prune(const QString& site);
+    // Gives the room of deleted rows back to the file system.
+    void compact();
     // Deletes run `id` and its rows when it is held by `holder` (empty: nobody); false when it is not.
     bool dropRun(qint64 id, const QString& holder);
 

@@ -8,6 +8,7 @@
 #include "sqlitefile.h"
 
 #include <QDataStream>
+#include <QDateTime>
 #include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,7 +24,7 @@ namespace {
 // answer in the nodes or among the answers on hand.
 constexpr int kWriteInterval = 500;
 constexpr int kBusyPause = 10000; // ms before a write that met another program's lock is tried again
-constexpr int kTries = 5;         // writes of a pause or an end tried while a lock is in the way
+constexpr int kTries = 5;         // writes of a pause tried while a lock is in the way
 // Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
 constexpr int kCompression = 1;
 
@@ -235,7 +236,12 @@ void RunRecorder::stopPoint(int batchCounterToSave)
 void RunRecorder::runPaused()
 {
     if (createPending_) {
+        const LockPatience patience(db_);
         create();
+        if (createPending_) {
+            // Tried again if the run goes on; a program that ends here must not let it pass unsaid.
+            emit failed(db_.busyReason() + u"; the check so far is not kept"_s);
+        }
     }
     if (runId_ != 0) {
         writeSoon(HistoryDb::Paused, run_.savedBatchCounter());
@@ -251,35 +257,44 @@ void RunRecorder::writeSoon(int state, int batchCounter)
         w = write(state, batchCounter);
     }
     if (w == Written::Busy) {
-        lose(db_.explain(lastError_));
+        lose(db_.explain(lastError_) + u"; the check is kept as it stood at its last write"_s);
     }
 }
 
 // A finished run keeps only its dead URLs, what the next check is compared with, and what shows its dead
-// links again: nothing is left to resume.
+// links again: nothing is left to resume. Another program's lock that outlasts the wait does not lose
+// them: they are kept beside the file until a program that opens it can store them.
 void RunRecorder::runFinished()
 {
     if (createPending_ && db_.isOpen()) {
         const LockPatience patience(db_);
         create(); // a lock kept it from being created at the start: kept now that it ends
-        if (createPending_) {
-            emit failed(db_.busyReason());
-        }
     }
+    const bool kept = runId_ != 0 || createPending_;
     createPending_ = false;
     if (!db_.isOpen()) {
         return;
     }
     const RunChange change = compare();
+    FinishedCheck check{runId_,
+                        lease_.owner(),
+                        run_.lastSite(),
+                        run_.settings(),
+                        QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
+                        DeadUrls(store_.full()),
+                        PackDeadView(store_, change)};
+    Written w = Written::Busy; // when no run could be made for it
     if (runId_ != 0) {
         const LockPatience patience(db_);
-        Written w = finish(change);
+        w = finish(check);
         for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
-            w = finish(change);
+            w = finish(check);
         }
-        if (w == Written::Busy) {
-            lose(db_.explain(lastError_));
-        }
+    }
+    if (w == Written::Ok) {
+        db_.compact(); // the pages of its nodes and kept answers go back to the file system
+    } else if (kept && w == Written::Busy) {
+        keepLate(check);
     }
     lease_.forget();
     runId_ = 0;
@@ -289,66 +304,32 @@ void RunRecorder::runFinished()
     }
 }
 
-RunRecorder::Written RunRecorder::finish(const RunChange& change)
+RunRecorder::Written RunRecorder::finish(const FinishedCheck& check)
 {
-    QSqlDatabase db = db_.database();
-    if (!db.transaction()) {
-        return outcome(db.lastError());
-    }
-    // Finished once: a second finish of the run, or one by a program that lost it, changes nothing.
-    QSqlQuery done(db);
-    done.prepare(u"UPDATE runs SET state = ?, finished = ?, settings = ?, compare_key = ?, held = NULL, owner = NULL,"
-                 u" owner_host = NULL, owner_pid = NULL, heartbeat = NULL WHERE id = ? AND owner = ? AND "_s +
-                 HistoryDb::resumableCondition());
-    done.addBindValue(int(HistoryDb::Finished));
-    done.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-    done.addBindValue(HistoryDb::settingsText(run_.settings()));
-    done.addBindValue(HistoryDb::comparisonKey(run_.settings()));
-    done.addBindValue(runId_);
-    done.addBindValue(lease_.owner());
-    bool ok = check(done.exec(), done);
-    if (ok && done.numRowsAffected() != 1) {
-        db.rollback();
+    QSqlError error;
+    switch (db_.storeFinished(check, false, &error)) {
+    case HistoryDb::Stored::Ok:
+        return Written::Ok;
+    case HistoryDb::Stored::Lost:
         lose(takenOver(db_, runId_));
         return Written::Lost;
+    case HistoryDb::Stored::Failed:
+        break;
     }
-    QSqlQuery q(db);
-    q.prepare(u"INSERT INTO dead_urls(run, url) VALUES(?, ?)"_s);
-    for (const QString& url : DeadUrls(store_.full())) {
-        q.addBindValue(runId_);
-        q.addBindValue(url);
-        ok = ok && check(q.exec(), q);
-    }
-    ok = ok && writeDeadView(change);
-    for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
-        QSqlQuery rows(db);
-        rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
-        rows.addBindValue(runId_);
-        ok = ok && check(rows.exec(), rows);
-    }
-    if (ok && db.commit()) {
-        return Written::Ok;
-    }
-    if (ok) {
-        lastError_ = db.lastError();
-    }
-    db.rollback();
-    return outcome(lastError_);
+    lastError_ = error;
+    return outcome(error);
 }
 
-// Only the last finished check of a site is shown again: the views of its earlier checks give their room
-// back.
-bool RunRecorder::writeDeadView(const RunChange& change)
+void RunRecorder::keepLate(const FinishedCheck& check)
 {
-    QSqlDatabase db = db_.database();
-    QSqlQuery earlier(db);
-    earlier.prepare(u"DELETE FROM dead_views WHERE run IN (SELECT id FROM runs WHERE site_key = ?)"_s);
-    earlier.addBindValue(HistoryDb::siteKey(run_.lastSite()));
-    QSqlQuery view(db);
-    view.prepare(u"INSERT INTO dead_views(run, data) VALUES(?, ?)"_s);
-    view.addBindValue(runId_);
-    view.addBindValue(PackDeadView(store_, change));
-    return check(earlier.exec(), earlier) && check(view.exec(), view);
+    const QString lock = check.run != 0 ? db_.explain(lastError_) : db_.busyReason();
+    QString where;
+    if (db_.keepLate(check, &where)) {
+        emit keptLate(lock + u"; this check is kept in "_s + where +
+                      u" and goes into the history when it is next opened"_s);
+    } else {
+        emit failed(lock + u"; "_s + where);
+    }
 }
 
 RunChange RunRecorder::compare()

@@ -2,6 +2,7 @@
 
 #include "checkrun.h"
 #include "keptanswers.h"
+#include "latefinishes.h"
 #include "runchange.h"
 #include "runlease.h"
 #include "runobserver.h"
@@ -52,6 +53,8 @@ public:
 signals:
     // The run is no longer recorded: the database stopped working, or another program took the run over.
     void failed(const QString& why);
+    // The finished check could not be stored for another program's lock and is kept beside the history.
+    void keptLate(const QString& why);
 
 private:
     enum Tree
@@ -75,8 +78,8 @@ private:
     bool waitingForLock() const;
     void writeSoon(int state, int batchCounter);
     Written write(int state, int batchCounter);
-    Written finish(const RunChange& change);
-    bool writeDeadView(const RunChange& change);
+    Written finish(const FinishedCheck& check);
+    void keepLate(const FinishedCheck& check);
     void writeAnswers();
     bool writeNodes(int tree);
     bool writeUrls(int list);

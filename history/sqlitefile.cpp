@@ -1,5 +1,7 @@
 #include "sqlitefile.h"
 
+#include "homefolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,12 +11,13 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QtEndian>
+#include <QUrl>
 #include <QUuid>
 
+#include <utility>
+
 #ifdef Q_OS_UNIX
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -41,21 +44,28 @@ int primaryCode(const QSqlError& error)
 {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
-    return ok ? code & 0xff : 0;
-}
-
-QString home()
-{
-    const QString fromEnvironment = qEnvironmentVariable("HOME");
-    if (!fromEnvironment.isEmpty()) {
-        return fromEnvironment;
+    if (ok) {
+        return code & 0xff;
     }
-#ifdef Q_OS_UNIX
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/' && pw->pw_dir[1] != 0) {
-        return QFile::decodeName(pw->pw_dir);
+    // Qt's driver reports a failed commit without SQLite's code, with SQLite's own words only: a full disk
+    // or a lock met at the commit must not read as some other failure.
+    static const std::pair<const char*, int> kTexts[] = {
+        {"database or disk is full", Full},
+        {"database is locked", Busy},
+        {"database table is locked", Locked},
+        {"attempt to write a readonly database", ReadOnly},
+        {"disk I/O error", IoErr},
+        {"database disk image is malformed", Corrupt},
+        {"file is not a database", NotADb},
+        {"unable to open database file", CantOpen},
+    };
+    const QString text = error.databaseText();
+    for (const auto& [words, textCode] : kTexts) {
+        if (text.startsWith(QLatin1StringView(words))) {
+            return textCode;
+        }
     }
-#endif
-    return {};
+    return 0;
 }
 
 // The programs other than this one that hold a write lock on `file`, as "name (pid N)"; Linux tells in
@@ -103,19 +113,11 @@ namespace SqliteFile {
 
 QString DefaultPath(QString* error)
 {
-#ifdef Q_OS_UNIX
-    // With HOME unset Qt would name a folder under "/": the account's own home is asked instead.
-    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!QDir::isAbsolutePath(xdg)) {
-        const QString h = home();
-        if (h.isEmpty()) {
-            *error = u"no folder for the history: HOME is not set and the account has no home folder"_s;
-            return {};
-        }
-        return h + u"/.local/share/kelvara/history.sqlite"_s;
+    // With no home folder known, Qt would name one under "/", which is nobody's data folder.
+    if (!HomeFolder::FillIn() && !QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME"))) {
+        *error = u"no folder for the history: HOME is not set and the account has no home folder"_s;
+        return {};
     }
-#endif
-    Q_UNUSED(error);
     // One folder for the window and kelvara-check, whatever each calls itself.
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/kelvara/history.sqlite"_s;
 }
@@ -150,8 +152,12 @@ QString Refusal(const QString& path)
         const QString name = u"kelvara-inspect-"_s + QUuid::createUuid().toString();
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
-            db.setDatabaseName(path);
-            db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+            // Even a look that writes nothing leaves log files beside a file of the write-ahead kind; with no
+            // log there is nothing but the file to read, and it is read as one that does not change.
+            const bool logged = QFileInfo::exists(path + u"-wal"_s) || QFileInfo::exists(path + u"-shm"_s);
+            db.setDatabaseName(logged ? path
+                                      : QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + u"?immutable=1"_s);
+            db.setConnectOptions(logged ? u"QSQLITE_OPEN_READONLY"_s : u"QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"_s);
             ok = db.open();
             if (ok) {
                 layout = Layout(db, &ok);
@@ -238,9 +244,22 @@ bool Configure(QSqlDatabase& db, QString* error)
 
 void Compact(const QSqlDatabase& db)
 {
+    QSqlQuery free(db);
+    const int pages = free.exec(u"PRAGMA freelist_count"_s) && free.next() ? free.value(0).toInt() : 0;
+    QSqlDatabase connection = db;
+    if (pages <= 0 || !connection.transaction()) {
+        return;
+    }
+    // The pragma gives back one page a step, and Qt steps a statement that names no column only once.
     QSqlQuery q(db);
-    q.exec(u"PRAGMA incremental_vacuum"_s);
-    while (q.next()) {
+    q.prepare(u"PRAGMA incremental_vacuum"_s);
+    bool ok = true;
+    for (int i = 0; ok && i < pages; ++i) {
+        ok = q.exec();
+    }
+    q.finish();
+    if (!ok || !connection.commit()) {
+        connection.rollback(); // given back at the next prune
     }
 }
 

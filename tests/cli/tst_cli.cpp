@@ -29,10 +29,11 @@ class TestCli : public QObject
         QString err;
     };
 
-    static Result run(const QStringList& args)
+    static Result run(const QStringList& args, const QString& program = QStringLiteral(KELVARA_CHECK),
+                      const QStringList& before = {})
     {
         QProcess p;
-        p.start(QStringLiteral(KELVARA_CHECK), args);
+        p.start(program, before + args);
         if (!p.waitForFinished(60000)) {
             p.kill();
             p.waitForFinished();
@@ -300,7 +301,31 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), bytes);
         file.close();
+        QVERIFY(!QFileInfo::exists(file.fileName() + u"-shm"_s) && !QFileInfo::exists(file.fileName() + u"-wal"_s));
         QVERIFY(file.remove());
+    }
+
+    // A full disk met as the check is written is named as such, not as the failure it leaves behind.
+    void fullDisk()
+    {
+        TestServer site;
+        QByteArray home;
+        for (int i = 0; i < 1500; ++i) {
+            home += "<a href=/gone" + QByteArray::number(i) + ".htm>" + QByteArray(200, 'x') + "</a>";
+        }
+        site.setPage(u"/"_s, home);
+        QTemporaryDir folder;
+        // A small file system in a mount namespace of the check alone: room to open the history, not to
+        // keep the check.
+        const Result r =
+            run(QStringList{}, u"unshare"_s,
+                {u"-rm"_s, u"sh"_s, u"-c"_s, u"mount -t tmpfs -o size=256k none \"$0\" && exec \"$@\""_s, folder.path(),
+                 QStringLiteral(KELVARA_CHECK), u"--history"_s, folder.filePath(u"h.sqlite"_s), site.baseUrl()});
+        if (r.err.startsWith(u"unshare:"_s) || r.err.startsWith(u"mount:"_s)) {
+            QSKIP(qPrintable(u"no file system of its own for the check: "_s + r.err));
+        }
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(u"the disk is full: "_s + folder.filePath(u"h.sqlite"_s)), qPrintable(r.err));
     }
 
     void usageErrors_data()
@@ -601,6 +626,10 @@ private slots:
         const QString text = format == u"feishu" ? posted[u"content"_s][u"text"_s].toString()
                                                  : posted[u"text"_s][u"content"_s].toString();
         QCOMPARE(posted[format == u"feishu" ? u"msg_type"_s : u"msgtype"_s].toString(), u"text"_s);
+        // The last check as the user's clock reads it, eight hours from UTC here.
+        const QString previous = QRegularExpression(u"与上次检测（(.+)）"_s).match(text).captured(1);
+        const QDateTime at = QDateTime::fromString(previous, u"yyyy-MM-dd HH:mm:ss"_s);
+        QVERIFY2(at.isValid() && qAbs(at.secsTo(QDateTime::currentDateTime())) < 600, qPrintable(previous));
         QVERIFY(text.toUtf8().size() <= (format == u"wecom" ? 2048 : 18000));
         QStringList listed;
         for (const QString& line : text.split(u'\n')) {

@@ -6,8 +6,10 @@
 #include "runrecorder.h"
 #include "runtexts.h"
 #include "scriptedtoolkit.h"
+#include "sqlitefile.h"
 #include "testserver.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -166,9 +168,16 @@ private slots:
     }
 
     // Another program holding the file locked for a while delays what is written, but stops neither the
-    // check nor its history: the check is kept once the lock is gone.
+    // check nor its history: the check is kept once the lock is gone, even when that is after its end.
+    void lockedDatabase_data()
+    {
+        QTest::addColumn<int>("releasedAt"); // the yield at which the lock goes; 0: after the check
+        QTest::newRow("during the check") << 20;
+        QTest::newRow("after the check") << 0;
+    }
     void lockedDatabase()
     {
+        QFETCH(int, releasedAt);
         TestServer server;
         site(server);
         QTemporaryDir dir;
@@ -179,14 +188,34 @@ private slots:
         QVERIFY(lock.exec(u"BEGIN EXCLUSIVE"_s));
         Run r;
         RunRecorder recorder(history, r.store, r.run);
-        r.toolkit.atYield(20, [&lock] { lock.exec(u"ROLLBACK"_s); });
+        if (releasedAt > 0) {
+            r.toolkit.atYield(releasedAt, [&lock] { lock.exec(u"ROLLBACK"_s); });
+        }
         r.run.start(server.baseUrl());
         QCOMPARE(r.store.panel(1), RunText::ready());
         QVERIFY2(history.isOpen(), qPrintable(history.error()));
-        QSqlQuery q(history.database());
+        lock.exec(u"ROLLBACK"_s);
+        HistoryDb next(path); // stores what was kept beside the file
+        QVERIFY(QDir(dir.path()).entryList({u"*.json"_s}).isEmpty());
+        QSqlQuery q(next.database());
         QVERIFY(q.exec(u"SELECT COUNT(*) FROM dead_urls JOIN runs ON runs.id = dead_urls.run WHERE runs.state = 2"_s));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 27 + 2); // every ninth page, /gone.htm and /deeper.htm
+    }
+
+    // With HOME unset the history is in the account's own data folder, or nowhere with a reason; never
+    // in a folder under "/".
+    void withoutHome()
+    {
+        const QByteArray home = qgetenv("HOME");
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        qunsetenv("HOME");
+        qunsetenv("XDG_DATA_HOME");
+        QString error;
+        const QString path = SqliteFile::DefaultPath(&error);
+        qputenv("HOME", home);
+        qputenv("XDG_DATA_HOME", data);
+        QVERIFY2(path.isEmpty() ? !error.isEmpty() : !path.startsWith(u"/."_s), qPrintable(path));
     }
 
     // Only checks that hold data count: twenty stopped checks leave the one finished check before them.
@@ -211,6 +240,8 @@ private slots:
             states << q.value(0).toInt();
         }
         QCOMPARE(states, (QList<int>{HistoryDb::Finished, HistoryDb::Paused}));
+        QVERIFY(q.exec(u"PRAGMA freelist_count"_s) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0); // the room of the dropped checks is given back
     }
 
     // One site, one key, however it is typed.
