@@ -21,9 +21,12 @@ QString prefix(const QString& historyPath)
 
 QJsonObject toJson(const FinishedCheck& c)
 {
-    return {{u"run"_s, c.run},           {u"owner"_s, c.owner},
-            {u"site"_s, c.site},         {u"settings"_s, HistoryDb::settingsText(c.settings)},
-            {u"finished"_s, c.finished}, {u"dead"_s, QJsonArray::fromStringList(c.dead)},
+    return {{u"run"_s, c.run},
+            {u"owner"_s, c.owner},
+            {u"site"_s, c.site},
+            {u"settings"_s, HistoryDb::settingsText(c.settings)},
+            {u"finished"_s, c.finished},
+            {u"dead"_s, QJsonArray::fromStringList(c.dead)},
             {u"view"_s, QString::fromLatin1(c.view.toBase64())}};
 }
 
