@@ -1,4 +1,5 @@
 // kelvara-check: the check run of the desktop program without a window.
+#include "browserrenderer.h"
 #include "castore.h"
 #include "checkrun.h"
 #include "historydb.h"
@@ -80,6 +81,10 @@ int main(int argc, char** argv)
             run.setSettings(options.settings);
         }
     }
+
+    // Started with the first page that is drawn; a site built on the server never starts it.
+    BrowserRenderer renderer;
+    run.setRenderer(&renderer);
 
     Progress progress(store, stderr, isatty(fileno(stderr)) != 0);
     Interrupt interrupt;

@@ -11,6 +11,7 @@
 
 class LinkStore;
 class Prober;
+class Renderer;
 class RunObserver;
 class Toolkit;
 
@@ -59,6 +60,9 @@ public:
     ResumeState resumeState() const;
     // Takes over a stopped run whose store was filled from disk; the store's panel 1 reads "已暂停".
     void restore(const ResumeState& state);
+    // The browser that draws pages built by scripts, kept by the caller across runs; null for none (every
+    // page is then read as its HTML).
+    void setRenderer(Renderer* renderer) { renderer_ = renderer; }
     // Told of starts, stop points, pauses and ends; null for none.
     void setObserver(RunObserver* observer) { observer_ = observer; }
 
@@ -105,4 +109,5 @@ private:
     int crawledThrough_ = 0;
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
     Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
+    Renderer* renderer_ = nullptr;
 };

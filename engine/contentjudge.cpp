@@ -1,5 +1,6 @@
 #include "contentjudge.h"
 
+#include "pagerendering.h"
 #include "pagetext.h"
 #include "prober.h"
 
@@ -46,6 +47,30 @@ int countMissing(const QSet<QString>& from, const QSet<QString>& in)
     return static_cast<int>(std::count_if(from.begin(), from.end(), [&in](const QString& k) { return !in.contains(k); }));
 }
 
+// The pattern of `url`; a hash route ("#/news/1") is judged as the path it names, apart from the server's
+// own paths (the app answers its routes, the server its files), with made-up routes of the same form.
+NotFoundPattern routePatternOf(const QString& url, bool draw)
+{
+    const qsizetype at = HashRouteAt(url);
+    if (at < 0) {
+        return PatternOf(url, draw);
+    }
+    const QString marker = url.mid(at, url.mid(at + 1).startsWith(u'!') ? 2 : 1);
+    const QUrl page(url.left(at));
+    const QString root = page.scheme() + u"://"_s + page.authority();
+    NotFoundPattern p = PatternOf(root + url.mid(at + marker.size()), draw);
+    if (p.form == NotFoundPattern::Form::None) {
+        return p;
+    }
+    const QString prefix = url.left(at) + marker;
+    const auto asRoute = [&](const QString& made) { return made.startsWith(root) ? prefix + made.mid(root.size()) : made; };
+    p.first = asRoute(p.first);
+    p.second = asRoute(p.second);
+    p.host += marker;
+    p.key = marker + p.key;
+    return p;
+}
+
 } // namespace
 
 ContentJudge::Fetched ContentJudge::fetch(const QString& url)
@@ -55,8 +80,13 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
     f.valid = r.valid;
     f.answered = r.httpStatus > 0;
     f.finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
-    f.text = prober_.CheckLinks(url, tryTime_); // also lets the prober drop the page it kept
+    f.text = drawnOr(url, prober_.CheckLinks(url, tryTime_)); // also lets the prober drop the page it kept
     return f;
+}
+
+QString ContentJudge::drawnOr(const QString& url, const QString& html)
+{
+    return rendering_ ? rendering_->drawnOr(url, html, tryTime_) : html;
 }
 
 const QSet<QString>& ContentJudge::homeKeys(Host& host, const QString& hostKey)
@@ -186,7 +216,7 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
 
 ContentJudge::Verdict ContentJudge::judge(const QString& request, const ProbeResult& answer, bool pageKept)
 {
-    const NotFoundPattern pattern = PatternOf(request, false);
+    const NotFoundPattern pattern = routePatternOf(request, false);
     if (pattern.form == NotFoundPattern::Form::None) {
         return {};
     }
@@ -195,7 +225,7 @@ ContentJudge::Verdict ContentJudge::judge(const QString& request, const ProbeRes
         return {};
     }
     if (!host.answers.contains(pattern.key)) {
-        const Answer learnt = learn(PatternOf(request, true), host);
+        const Answer learnt = learn(routePatternOf(request, true), host);
         host.answers.insert(pattern.key, learnt);
     }
     const Answer a = host.answers.value(pattern.key);
@@ -223,7 +253,9 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
         ++host.pageReads;
     }
     v.page = prober_.CheckLinks(request, tryTime_);
-    const PagePrint print = MakePagePrint(*v.page, {request, answer.finalUrl.toString()});
+    const QString drawn = drawnOr(request, *v.page);
+    v.rendered = drawn.size() != v.page->size() || drawn != *v.page;
+    const PagePrint print = MakePagePrint(drawn, {request, answer.finalUrl.toString()});
     const int missing = countMissing(a.stable, print.keySet);
     const int extra = countMissing(print.keySet, a.all);
     // What the error page says beyond the home page and its title must be there; the rest may differ as

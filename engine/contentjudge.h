@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class PageRendering;
 class Prober;
 struct ProbeResult;
 
@@ -21,10 +22,14 @@ class ContentJudge
 {
 public:
     ContentJudge(Prober& prober, int tryTime) : prober_(prober), tryTime_(tryTime) {}
+    // Pages built by scripts are judged on what the browser draws, made-up addresses too; without it (or
+    // when they cannot be drawn) they are not judged.
+    void setRendering(PageRendering* rendering) { rendering_ = rendering; }
 
     struct Verdict
     {
         bool dead = false;
+        bool rendered = false;       // judged on the page as the browser drew it
         QString statusText;          // why, when dead
         std::optional<QString> page; // the page text, when judging read it
     };
@@ -75,7 +80,10 @@ private:
     const QSet<QString>& homeKeys(Host& host, const QString& hostKey);
     Verdict judgePage(const Answer& a, Host& host, const QString& request, const ProbeResult& answer, bool pageKept);
 
+    QString drawnOr(const QString& url, const QString& html);
+
     Prober& prober_;
+    PageRendering* rendering_ = nullptr;
     int tryTime_;
     QHash<QString, Host> hosts_;
 };

@@ -3,6 +3,7 @@
 #include "browserform.h"
 #include "linkelements.h"
 #include "linkstore.h"
+#include "pagerendering.h"
 #include "runtexts.h"
 #include "textops.h"
 #include "toolkit.h"
@@ -24,8 +25,9 @@ bool isUntestable(const Anchor& a)
 }
 
 // The href value cleaned: white space a browser ignores, quotes and the fragment removed, back
-// slashes turned into slashes.
-QString cleanLink(const QString& href)
+// slashes turned into slashes. With `keepRoutes`, a fragment that is a router's route other than its
+// root stays: on a page drawn by its scripts, "#/news/1" is a page of its own.
+QString cleanLink(const QString& href, bool keepRoutes)
 {
     QString link;
     link.reserve(href.size());
@@ -45,7 +47,9 @@ QString cleanLink(const QString& href)
     }
     link = link.mid(from, to - from);
     const qsizetype hash = link.indexOf(u'#');
-    if (hash >= 0) {
+    const qsizetype route = keepRoutes ? HashRouteAt(link) : -1;
+    const QStringView fragment = QStringView(link).mid(hash + 1);
+    if (hash >= 0 && (route < 0 || fragment == u"/" || fragment == u"!/")) {
         link.truncate(hash);
     }
     return link;
@@ -118,7 +122,7 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
-        const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
+        const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href, origin.rendered) : QString();
         if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
             const QString url = ResolveLink(link, base);
             const QString request = RequestForm(link, base, origin.charset);

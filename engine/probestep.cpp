@@ -129,6 +129,9 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
         return Outcome::Dropped;
     }
     store.recordProbe(n, status, queryTime, statusText, r.httpStatus, content.dead);
+    if (content.rendered) {
+        store.markRendered(n);
+    }
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);
     } else if (outcome == Outcome::Dead) {

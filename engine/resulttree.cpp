@@ -128,6 +128,20 @@ void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& stat
     emit nodeChanged(index);
 }
 
+void ResultTree::setRendered(int index, const QString& failure)
+{
+    ResultNode* n = mutableNode(index);
+    if (!n) {
+        return;
+    }
+    if (failure.isEmpty()) {
+        n->record.rendered = true;
+    } else if (n->record.probed) {
+        n->record.statusText += QStringLiteral("（未能渲染：") + failure + QStringLiteral("，按HTML读取）");
+    }
+    emit nodeChanged(index);
+}
+
 void ResultTree::setBold(int index, bool bold)
 {
     ResultNode* n = mutableNode(index);

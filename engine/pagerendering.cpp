@@ -1,0 +1,153 @@
+#include "pagerendering.h"
+
+#include "pagetext.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Pages drawn lately and kept for a second question about the same address.
+constexpr int kRecentPages = 8;
+// Below these a page shows next to nothing of its own: its scripts draw what a visitor sees.
+constexpr int kFewTextChars = 150;
+constexpr int kNoticeTextChars = 400;
+constexpr int kFewLinks = 3;
+
+int visibleChars(QStringView html)
+{
+    qsizetype chars = 0;
+    for (const QString& block : ReadVisibleText(html).blocks) {
+        chars += block.size();
+    }
+    return static_cast<int>(chars);
+}
+
+} // namespace
+
+QString RenderModeName(RenderMode mode)
+{
+    switch (mode) {
+    case RenderMode::Always:
+        return u"always"_s;
+    case RenderMode::Never:
+        return u"never"_s;
+    case RenderMode::Auto:
+        break;
+    }
+    return u"auto"_s;
+}
+
+std::optional<RenderMode> ParseRenderMode(QStringView name)
+{
+    for (RenderMode mode : {RenderMode::Auto, RenderMode::Always, RenderMode::Never}) {
+        if (name == RenderModeName(mode)) {
+            return mode;
+        }
+    }
+    return std::nullopt;
+}
+
+bool LooksScriptBuilt(QStringView html)
+{
+    // Most pages have no script at all; they cost one search.
+    if (!html.contains(u"<script", Qt::CaseInsensitive)) {
+        return false;
+    }
+    if (IsScriptShell(html)) {
+        return true;
+    }
+    static const QRegularExpression hashRoute(uR"(<a\b[^>]*\bhref\s*=\s*["']?#!?/)"_s,
+                                              QRegularExpression::CaseInsensitiveOption);
+    auto routes = hashRoute.globalMatch(html);
+    int routeCount = 0;
+    while (routes.hasNext() && routeCount < 2) {
+        routes.next();
+        ++routeCount;
+    }
+    if (routeCount >= 2) {
+        return true;
+    }
+    static const QRegularExpression anchor(uR"(<a\b[^>]*\bhref\s*=)"_s, QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression notice(uR"(<noscript\b[^>]*>[^<]*(javascript|脚本|js))"_s,
+                                           QRegularExpression::CaseInsensitiveOption);
+    const int chars = visibleChars(html);
+    if (chars < kFewTextChars) {
+        int links = 0;
+        auto anchors = anchor.globalMatch(html);
+        while (anchors.hasNext() && links < kFewLinks) {
+            anchors.next();
+            ++links;
+        }
+        if (links < kFewLinks) {
+            return true;
+        }
+    }
+    return chars < kNoticeTextChars && notice.match(html).hasMatch();
+}
+
+qsizetype HashRouteAt(QStringView url)
+{
+    const qsizetype hash = url.indexOf(u'#');
+    if (hash < 0) {
+        return -1;
+    }
+    const QStringView route = url.mid(hash + 1);
+    return route.startsWith(u'/') || route.startsWith(u"!/") ? hash : -1;
+}
+
+bool PageRendering::wants(QStringView html) const
+{
+    return renderer_ && (mode_ == RenderMode::Always || LooksScriptBuilt(html));
+}
+
+RenderedPage PageRendering::render(const QString& url, int tryTime)
+{
+    if (!renderer_) {
+        return {};
+    }
+    const auto kept = recent_.constFind(url);
+    if (kept != recent_.cend()) {
+        return *kept;
+    }
+    drawn_ = true;
+    RenderedPage page = renderer_->render(url, tryTime);
+    if (page.stopped) {
+        return page;
+    }
+    recent_.insert(url, page);
+    recentOrder_ << url;
+    if (recentOrder_.size() > kRecentPages) {
+        recent_.remove(recentOrder_.takeFirst());
+    }
+    return page;
+}
+
+QString PageRendering::drawnOr(const QString& url, const QString& html, int tryTime)
+{
+    if (!wants(html)) {
+        return html;
+    }
+    RenderedPage page = render(url, tryTime);
+    return page.ok ? page.html : html;
+}
+
+void PageRendering::prefetch(const QStringList& urls, int tryTime)
+{
+    if (!drawing()) {
+        return;
+    }
+    for (const QString& url : urls) {
+        if (!recent_.contains(url)) {
+            renderer_->prefetch(url, tryTime);
+        }
+    }
+}
+
+void PageRendering::finish()
+{
+    if (renderer_) {
+        renderer_->dropPrefetched();
+    }
+}
