@@ -3,13 +3,16 @@
 #include "pagetext.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Pages drawn lately and kept for a second question about the same address.
-constexpr int kRecentPages = 8;
+// Pages drawn lately and kept for a second question about the same address (a sweep judges a page, a
+// later pass reads it).
+constexpr int kRecentPages = 256;
+constexpr qsizetype kRecentChars = 16 * 1024 * 1024;
 // Below these a page shows next to nothing of its own: its scripts draw what a visitor sees.
 constexpr int kFewTextChars = 150;
 constexpr int kNoticeTextChars = 400;
@@ -118,8 +121,9 @@ RenderedPage PageRendering::render(const QString& url, int tryTime)
     }
     recent_.insert(url, page);
     recentOrder_ << url;
-    if (recentOrder_.size() > kRecentPages) {
-        recent_.remove(recentOrder_.takeFirst());
+    recentChars_ += page.html.size();
+    while (recentOrder_.size() > kRecentPages || recentChars_ > kRecentChars) {
+        recentChars_ -= recent_.take(recentOrder_.takeFirst()).html.size();
     }
     return page;
 }
@@ -138,8 +142,11 @@ void PageRendering::prefetch(const QStringList& urls, int tryTime)
     if (!drawing()) {
         return;
     }
+    // Addresses that name a file a browser does not draw (a PDF, an archive) are left to their probe.
+    static const QRegularExpression file(uR"(\.(pdf|zip|rar|7z|gz|docx?|xlsx?|pptx?|jpe?g|png|gif|webp|svg|mp4|mp3|apk|exe)$)"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
     for (const QString& url : urls) {
-        if (!recent_.contains(url)) {
+        if (!recent_.contains(url) && !file.match(QUrl(url).path()).hasMatch()) {
             renderer_->prefetch(url, tryTime);
         }
     }

@@ -47,4 +47,5 @@ private:
     bool drawn_ = false;
     QHash<QString, RenderedPage> recent_;
     QStringList recentOrder_;
+    qsizetype recentChars_ = 0;
 };

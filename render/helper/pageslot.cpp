@@ -118,7 +118,6 @@ void PageSlot::onLoadFinished(bool ok)
         return;
     }
     state_ = State::Settling;
-    if (qEnvironmentVariableIsSet("KR_DEBUG")) qWarning("loaded %lld", clock_.elapsed());
     poll_.start();
 }
 
