@@ -8,6 +8,7 @@ const QString kSites = QStringLiteral("sites");
 const QString kParallel = QStringLiteral("parallel");
 const QString kResources = QStringLiteral("resources");
 const QString kContentCheck = QStringLiteral("contentCheck");
+const QString kRender = QStringLiteral("render");
 } // namespace
 
 QString ConfigStore::loadSettingText()
@@ -72,4 +73,14 @@ bool ConfigStore::loadContentCheck() const
 void ConfigStore::saveContentCheck(bool on)
 {
     WriteRegValue(hive_, keyPath(), kContentCheck, on ? 1 : 0, RegDword);
+}
+
+RenderMode ConfigStore::loadRenderMode() const
+{
+    return ParseRenderMode(ReadRegValue(hive_, keyPath(), kRender).toString()).value_or(RenderMode::Auto);
+}
+
+void ConfigStore::saveRenderMode(RenderMode mode)
+{
+    WriteRegValue(hive_, keyPath(), kRender, RenderModeName(mode), RegSz);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browserrenderer.h"
 #include "checkrun.h"
 #include "linkstore.h"
 
@@ -85,6 +86,8 @@ private:
     RunRecorder* recorder_ = nullptr;
     QString historyFailure_; // shown once the run that met it has returned
     LinkStore store_;
+    // Started when the first page built by scripts is drawn, kept for the runs that follow.
+    BrowserRenderer renderer_;
     CheckRun run_;
 
     ResultsPanel* results_;

@@ -18,8 +18,6 @@
 #include <algorithm>
 #include <utility>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // The number a resume position holds, or `fallback` when it is empty or not a number.
@@ -325,7 +323,7 @@ void CheckRun::Call::draw(int n, Page& page)
         return;
     }
     if (!drawn.ok || !scan_.isSiteUrl(drawn.finalUrl)) {
-        store_.markRendered(n, drawn.ok ? u"页面跳转到站外"_s : drawn.failure);
+        store_.markRendered(n, drawn.ok ? RunText::leftSite() : drawn.failure);
         return;
     }
     page.text = drawn.html;

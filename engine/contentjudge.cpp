@@ -254,7 +254,7 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     }
     v.page = prober_.CheckLinks(request, tryTime_);
     const QString drawn = drawnOr(request, *v.page);
-    v.rendered = drawn.size() != v.page->size() || drawn != *v.page;
+    v.rendered = drawn != *v.page;
     const PagePrint print = MakePagePrint(drawn, {request, answer.finalUrl.toString()});
     const int missing = countMissing(a.stable, print.keySet);
     const int extra = countMissing(print.keySet, a.all);

@@ -29,29 +29,6 @@ int visibleChars(QStringView html)
 
 } // namespace
 
-QString RenderModeName(RenderMode mode)
-{
-    switch (mode) {
-    case RenderMode::Always:
-        return u"always"_s;
-    case RenderMode::Never:
-        return u"never"_s;
-    case RenderMode::Auto:
-        break;
-    }
-    return u"auto"_s;
-}
-
-std::optional<RenderMode> ParseRenderMode(QStringView name)
-{
-    for (RenderMode mode : {RenderMode::Auto, RenderMode::Always, RenderMode::Never}) {
-        if (name == RenderModeName(mode)) {
-            return mode;
-        }
-    }
-    return std::nullopt;
-}
-
 bool LooksScriptBuilt(QStringView html)
 {
     // Most pages have no script at all; they cost one search.

@@ -9,8 +9,20 @@
 // built by scripts, always, or never.
 enum class RenderMode { Auto, Always, Never };
 // "auto", "always", "never": how the mode is written on the command line, in JSON and in the settings.
-QString RenderModeName(RenderMode mode);
-std::optional<RenderMode> ParseRenderMode(QStringView name);
+inline QString RenderModeName(RenderMode mode)
+{
+    return mode == RenderMode::Always ? QStringLiteral("always")
+                                      : mode == RenderMode::Never ? QStringLiteral("never") : QStringLiteral("auto");
+}
+inline std::optional<RenderMode> ParseRenderMode(QStringView name)
+{
+    for (RenderMode mode : {RenderMode::Auto, RenderMode::Always, RenderMode::Never}) {
+        if (name == RenderModeName(mode)) {
+            return mode;
+        }
+    }
+    return std::nullopt;
+}
 
 // A page as a browser draws it, once its scripts have run.
 struct RenderedPage

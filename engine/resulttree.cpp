@@ -1,5 +1,6 @@
 #include "resulttree.h"
 
+#include "runtexts.h"
 #include "textops.h"
 
 namespace {
@@ -137,7 +138,7 @@ void ResultTree::setRendered(int index, const QString& failure)
     if (failure.isEmpty()) {
         n->record.rendered = true;
     } else if (n->record.probed) {
-        n->record.statusText += QStringLiteral("（未能渲染：") + failure + QStringLiteral("，按HTML读取）");
+        n->record.statusText += RunText::notRendered(failure);
     }
     emit nodeChanged(index);
 }
