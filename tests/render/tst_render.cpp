@@ -33,9 +33,15 @@ void serveSpa(TestServer& server, const QString& mode)
     }
     const QByteArray shell = spaFile(mode + u".html"_s);
     server.setPage(mode == u"history"_s ? u"*"_s : u"/"_s, shell);
-    server.setRoute(u"/files/brochure.pdf"_s, {200, "application/pdf", "%PDF-1.4\n%%EOF\n"});
+    const auto answer = [](const QByteArray& type, const QByteArray& body) {
+        TestServer::Response r;
+        r.contentType = type;
+        r.body = body;
+        return r;
+    };
+    server.setRoute(u"/files/brochure.pdf"_s, answer("application/pdf", "%PDF-1.4\n%%EOF\n"));
     for (int id = 1; id <= 6; ++id) {
-        server.setRoute(u"/api/product?id=%1"_s.arg(id), {200, "text/plain; charset=utf-8", "规格书：工作温度 -40 至 85 度。"});
+        server.setRoute(u"/api/product?id=%1"_s.arg(id), answer("text/plain; charset=utf-8", "规格书：工作温度 -40 至 85 度。"));
     }
     server.setStatus(u"/files/catalog-2019.pdf"_s, 404);
 }
@@ -107,7 +113,7 @@ void TestRender::looksScriptBuilt()
 {
     QFETCH(QString, html);
     QFETCH(bool, scripted);
-    QCOMPARE(LooksScriptBuilt(html), scripted);
+    QCOMPARE(LooksScriptBuilt(QStringView(html)), scripted);
 }
 
 void TestRender::routerSite_data()
@@ -129,7 +135,7 @@ void TestRender::routerSite()
     Run r;
     r.check(server.baseUrl(), &renderer_, RenderMode::Auto, 5);
 
-    const auto at = [&](const QString& path) { return server.baseUrl() + route + path; };
+    const auto at = [&](const QString& path) -> QString { return server.baseUrl() + route + path; };
     const QSet<QString> dead{at(u"/team"_s), at(u"/careers"_s), at(u"/news/99"_s), at(u"/products/8"_s),
                              server.url(u"/files/catalog-2019.pdf"_s)};
     QCOMPARE(r.urls(StatusDead), dead);
