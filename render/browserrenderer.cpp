@@ -11,6 +11,8 @@ namespace {
 
 // Beyond the link's own timeout, the time a helper may stay silent before it counts as hung.
 constexpr int kHangGraceMs = 5000;
+// Chromium's start on a busy machine takes seconds; until the helper says it is ready that is not a hang.
+constexpr int kStartGraceMs = 30000;
 constexpr int kWatchMs = 1000;
 // Pages asked ahead and not yet taken are kept up to this many.
 constexpr int kMaxKept = 64;
@@ -54,6 +56,7 @@ bool BrowserRenderer::ensureHelper(QString* error)
         unavailable_ = *error;
         return false;
     }
+    ready_ = false;
     sinceAnswer_.start();
     watchdog_.start();
     return true;
@@ -65,7 +68,7 @@ void BrowserRenderer::send(const QString& url, int tryTime)
     e = Entry{nextId_++, false, tryTime, {}};
     urlOf_.insert(e.id, url);
     longestTry_ = std::max(longestTry_, tryTime);
-    if (inFlight() == 1) {
+    if (inFlight() == 1 && ready_) {
         sinceAnswer_.start();
     }
     helper_.send({{u"id"_s, e.id}, {u"url"_s, url}, {u"timeoutMs"_s, tryTime * 1000}});
@@ -74,9 +77,22 @@ void BrowserRenderer::send(const QString& url, int tryTime)
 void BrowserRenderer::prefetch(const QString& url, int tryTime)
 {
     QString error;
-    if (entries_.contains(url) || inFlight() >= parallel_ || restartWhenIdle_ || entries_.size() >= kMaxKept ||
-        !ensureHelper(&error)) {
+    if (entries_.contains(url) || inFlight() >= parallel_ || restartWhenIdle_ || !ensureHelper(&error)) {
         return;
+    }
+    // A page asked ahead may never be wanted after all (the run went another way): the oldest such
+    // pages make room, so that asking ahead never stops.
+    while (entries_.size() >= kMaxKept) {
+        auto oldest = entries_.end();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (it->done && (oldest == entries_.end() || it->id < oldest->id)) {
+                oldest = it;
+            }
+        }
+        if (oldest == entries_.end()) {
+            return;
+        }
+        entries_.erase(oldest);
     }
     send(url, tryTime);
 }
@@ -128,6 +144,10 @@ void BrowserRenderer::interruptWaits()
 void BrowserRenderer::onAnswer(const QJsonObject& answer)
 {
     sinceAnswer_.start();
+    if (answer.value(u"ready"_s).toBool()) {
+        ready_ = true;
+        return;
+    }
     const qint64 id = answer.value(u"id"_s).toInteger();
     const QString url = urlOf_.take(id);
     if (!url.isEmpty() && entries_.contains(url) && entries_.value(url).id == id) {
@@ -173,7 +193,8 @@ void BrowserRenderer::watch()
     }
     const qint64 memory = helper_.memoryBytes();
     peakMemory_ = std::max(peakMemory_, memory);
-    const bool hung = inFlight() > 0 && sinceAnswer_.elapsed() > qint64(longestTry_) * 1000 + kHangGraceMs;
+    const qint64 allowed = qint64(longestTry_) * 1000 + (ready_ ? kHangGraceMs : kStartGraceMs);
+    const bool hung = inFlight() > 0 && sinceAnswer_.elapsed() > allowed;
     if (hung || memory > kHardMemoryBytes) {
         helper_.kill();
         onDied(hung ? u"渲染程序无响应"_s : u"渲染程序占用内存过多"_s);

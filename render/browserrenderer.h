@@ -65,6 +65,7 @@ private:
     QString lastDeath_ = QStringLiteral("渲染程序无响应");
     QString unavailable_; // why the helper cannot run at all; then nothing is asked of it again
     bool interrupted_ = false;
+    bool ready_ = false; // the helper has started Chromium and serves requests
     bool restartWhenIdle_ = false;
     QTimer watchdog_;
     QElapsedTimer sinceAnswer_;

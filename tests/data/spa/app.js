@@ -21,7 +21,7 @@
     var NewsList = {
         data: function () { return { ids: Object.keys(news) }; },
         template: '<div><h1>新闻中心</h1><ul><li v-for="id in ids"><router-link :to="\'/news/\' + id">' +
-            '第{{ id }}期</router-link></li><li><router-link to="/news/99">往期回顾</router-link></li></ul></div>'
+            '第{{ id }}期</router-link></li><li><router-link to="/news/9999">往期回顾</router-link></li></ul></div>'
     };
     var NewsItem = {
         components: { NotFound: NotFound },
