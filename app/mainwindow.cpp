@@ -161,7 +161,8 @@ QWidget* MainWindow::buildLeftColumn()
     connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
     connect(frame4_, &SettingsPanel::resourcesChanged, this, [this](bool on) { config_.saveResources(on); });
     connect(frame4_, &SettingsPanel::contentCheckChanged, this, [this](bool on) { config_.saveContentCheck(on); });
-    connect(frame4_, &SettingsPanel::renderModeChanged, this, [this](RenderMode mode) { config_.saveRenderMode(mode); });
+    connect(frame4_, &SettingsPanel::renderModeChanged, this,
+            [this](RenderMode mode) { config_.saveRenderMode(mode); });
     connect(frame4_, &SettingsPanel::timeoutRefused, this, [this] {
         toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
     });

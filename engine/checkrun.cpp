@@ -43,12 +43,10 @@ struct CheckRun::HeldPage
 class CheckRun::Call
 {
 public:
-    Call(CheckRun& run, Prober& prober, ContentJudge& judge, PageRendering& rendering, HeldPage& held,
-         int batchCounter)
+    Call(CheckRun& run, Prober& prober, ContentJudge& judge, PageRendering& rendering, HeldPage& held, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
           probe_(env_, prober, &judge), prober_(prober), rendering_(rendering), scan_(env_), held_(held),
-          batch_(batchCounter),
-          nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
+          batch_(batchCounter), nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
 
@@ -342,15 +340,15 @@ void CheckRun::Call::drawAhead(int from, int last, bool sweeping)
     }
     const CheckSettings& settings = run_.settings_;
     QStringList urls;
-    for (int j = from; j <= last && j < from + 4 * rendering_.parallel() && urls.size() < rendering_.parallel();
-         ++j) {
+    for (int j = from; j <= last && j < from + 4 * rendering_.parallel() && urls.size() < rendering_.parallel(); ++j) {
         const ResultNode* node = store_.full().node(j);
         if (!node || !node->record.isSitePage() || isRepeat(j)) {
             continue;
         }
-        const bool read = sweeping ? node->status == NoStatus && (settings.contentCheck || PageWantedLater(*node, settings))
-                                   : !node->bold && settings.readsPagesAt(node->record.depth) &&
-                                         (node->status == NoStatus || node->status == StatusValid);
+        const bool read = sweeping
+                              ? node->status == NoStatus && (settings.contentCheck || PageWantedLater(*node, settings))
+                              : !node->bold && settings.readsPagesAt(node->record.depth) &&
+                                    (node->status == NoStatus || node->status == StatusValid);
         if (read) {
             urls << node->requestUrl();
         }

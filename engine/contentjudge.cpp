@@ -63,7 +63,9 @@ NotFoundPattern routePatternOf(const QString& url, bool draw)
         return p;
     }
     const QString prefix = url.left(at) + marker;
-    const auto asRoute = [&](const QString& made) { return made.startsWith(root) ? prefix + made.mid(root.size()) : made; };
+    const auto asRoute = [&](const QString& made) {
+        return made.startsWith(root) ? prefix + made.mid(root.size()) : made;
+    };
     p.first = asRoute(p.first);
     p.second = asRoute(p.second);
     p.host += marker;

@@ -120,8 +120,9 @@ void PageRendering::prefetch(const QStringList& urls, int tryTime)
         return;
     }
     // Addresses that name a file a browser does not draw (a PDF, an archive) are left to their probe.
-    static const QRegularExpression file(uR"(\.(pdf|zip|rar|7z|gz|docx?|xlsx?|pptx?|jpe?g|png|gif|webp|svg|mp4|mp3|apk|exe)$)"_s,
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression file(
+        uR"(\.(pdf|zip|rar|7z|gz|docx?|xlsx?|pptx?|jpe?g|png|gif|webp|svg|mp4|mp3|apk|exe)$)"_s,
+        QRegularExpression::CaseInsensitiveOption);
     for (const QString& url : urls) {
         if (!recent_.contains(url) && !file.match(QUrl(url).path()).hasMatch()) {
             renderer_->prefetch(url, tryTime);

@@ -23,8 +23,8 @@ qsizetype HashRouteAt(QStringView url);
 class PageRendering
 {
 public:
-    PageRendering(Renderer* renderer, RenderMode mode) : renderer_(mode == RenderMode::Never ? nullptr : renderer),
-                                                         mode_(mode)
+    PageRendering(Renderer* renderer, RenderMode mode)
+        : renderer_(mode == RenderMode::Never ? nullptr : renderer), mode_(mode)
     {
     }
 

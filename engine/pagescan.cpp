@@ -122,7 +122,8 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
-        const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href, origin.rendered) : QString();
+        const QString link =
+            anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href, origin.rendered) : QString();
         if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
             const QString url = ResolveLink(link, base);
             const QString request = RequestForm(link, base, origin.charset);

@@ -7,12 +7,18 @@
 
 // When the pages of a site are drawn by a browser before they are read: only when their HTML looks
 // built by scripts, always, or never.
-enum class RenderMode { Auto, Always, Never };
+enum class RenderMode
+{
+    Auto,
+    Always,
+    Never
+};
 // "auto", "always", "never": how the mode is written on the command line, in JSON and in the settings.
 inline QString RenderModeName(RenderMode mode)
 {
-    return mode == RenderMode::Always ? QStringLiteral("always")
-                                      : mode == RenderMode::Never ? QStringLiteral("never") : QStringLiteral("auto");
+    return mode == RenderMode::Always  ? QStringLiteral("always")
+           : mode == RenderMode::Never ? QStringLiteral("never")
+                                       : QStringLiteral("auto");
 }
 inline std::optional<RenderMode> ParseRenderMode(QStringView name)
 {
@@ -28,9 +34,9 @@ inline std::optional<RenderMode> ParseRenderMode(QStringView name)
 struct RenderedPage
 {
     bool ok = false;
-    QString html;     // the document as it stood when the page settled (or the time ran out)
-    QString finalUrl; // where the browser ended, its route after "#" included
-    QString failure;  // why it could not be drawn, when not ok
+    QString html;         // the document as it stood when the page settled (or the time ran out)
+    QString finalUrl;     // where the browser ended, its route after "#" included
+    QString failure;      // why it could not be drawn, when not ok
     bool stopped = false; // not drawn because the run was stopped: asked again when it resumes
 };
 

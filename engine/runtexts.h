@@ -16,9 +16,21 @@ inline QString tested(qint64 n) { return QStringLiteral("累计已检测链接�
 inline QString parsed(qint64 n) { return QStringLiteral("已解析链接：") + QString::number(n) + u'个'; }
 inline QString deadFound(qint64 n) { return QStringLiteral("已检测到死链接：") + QString::number(n) + u'个'; }
 // Pages read as the browser drew them: the status bar's count, and the mark after a status description.
-inline QString renderedPages(qint64 n) { return QStringLiteral("已渲染页面：") + QString::number(n) + u'个'; }
-inline QString renderedMark() { return QStringLiteral("（已渲染）"); }
+inline QString renderedPages(qint64 n)
+{
+    return QStringLiteral("已渲染页面：") + QString::number(n) + u'个';
+}
+inline QString renderedMark()
+{
+    return QStringLiteral("（已渲染）");
+}
 // A page that could not be drawn and was read as its HTML.
-inline QString notRendered(const QString& why) { return QStringLiteral("（未能渲染：") + why + QStringLiteral("，按HTML读取）"); }
-inline QString leftSite() { return QStringLiteral("页面跳转到站外"); }
+inline QString notRendered(const QString& why)
+{
+    return QStringLiteral("（未能渲染：") + why + QStringLiteral("，按HTML读取）");
+}
+inline QString leftSite()
+{
+    return QStringLiteral("页面跳转到站外");
+}
 } // namespace RunText

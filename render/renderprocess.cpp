@@ -32,7 +32,8 @@ RenderProcess::~RenderProcess()
 QString RenderProcess::HelperPath()
 {
     const QString beside = QCoreApplication::applicationDirPath() + u"/kelvara-render"_s;
-    for (const QString& path : {beside, QStringLiteral(KELVARA_RENDER_INSTALLED), QStringLiteral(KELVARA_RENDER_BUILT)}) {
+    for (const QString& path :
+         {beside, QStringLiteral(KELVARA_RENDER_INSTALLED), QStringLiteral(KELVARA_RENDER_BUILT)}) {
         if (!path.isEmpty() && QFileInfo(path).isExecutable()) {
             return path;
         }

@@ -97,8 +97,8 @@ void PageSlot::start(qint64 id, const QUrl& url, int timeoutMs)
     QWebEnginePage* p = page();
     // Another route of the document on show would be a jump inside it, not a new load: the page is
     // emptied first, so that every address is drawn as a first visit draws it.
-    const bool sameDocument = !p->url().isEmpty() &&
-                              p->url().adjusted(QUrl::RemoveFragment) == url.adjusted(QUrl::RemoveFragment);
+    const bool sameDocument =
+        !p->url().isEmpty() && p->url().adjusted(QUrl::RemoveFragment) == url.adjusted(QUrl::RemoveFragment);
     state_ = sameDocument ? State::Blanking : State::Loading;
     p->load(sameDocument ? QUrl(u"about:blank"_s) : url);
 }

@@ -28,7 +28,14 @@ signals:
     void done(const QJsonObject& answer);
 
 private:
-    enum class State { Idle, Blanking, Loading, Settling, Capturing };
+    enum class State
+    {
+        Idle,
+        Blanking,
+        Loading,
+        Settling,
+        Capturing
+    };
 
     QWebEnginePage* page();
     void onLoadFinished(bool ok);

@@ -41,7 +41,8 @@ void serveSpa(TestServer& server, const QString& mode)
     };
     server.setRoute(u"/files/brochure.pdf"_s, answer("application/pdf", "%PDF-1.4\n%%EOF\n"));
     for (int id = 1; id <= 6; ++id) {
-        server.setRoute(u"/api/product?id=%1"_s.arg(id), answer("text/plain; charset=utf-8", "规格书：工作温度 -40 至 85 度。"));
+        server.setRoute(u"/api/product?id=%1"_s.arg(id),
+                        answer("text/plain; charset=utf-8", "规格书：工作温度 -40 至 85 度。"));
     }
     server.setStatus(u"/files/catalog-2019.pdf"_s, 404);
 }
@@ -187,7 +188,8 @@ void TestRender::brokenPagesFallBack()
 // A site built on the server is never drawn in the automatic mode: the same requests as without drawing.
 void TestRender::serverBuiltSiteIsNotDrawn()
 {
-    const QByteArray body = "<p>" + QByteArray("服务器生成的正文，足够长。").repeated(20) + "</p><script src=\"/s.js\"></script>";
+    const QByteArray body =
+        "<p>" + QByteArray("服务器生成的正文，足够长。").repeated(20) + "</p><script src=\"/s.js\"></script>";
     QList<int> requests;
     for (RenderMode mode : {RenderMode::Never, RenderMode::Auto}) {
         TestServer server;
