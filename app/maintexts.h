@@ -54,6 +54,15 @@ inline QString historyUnavailable()
 {
     return QStringLiteral("检测历史无法使用，检测照常进行，但不保存历史：\r\n\r\n");
 }
+// Panel 1 while another program runs the check the window would take up.
+inline QString busyElsewhere()
+{
+    return QStringLiteral("正在由其他程序检测");
+}
+inline QString busyElsewhereNotice(const QString& holder)
+{
+    return QStringLiteral("该网站正在由其他程序检测（") + holder + QStringLiteral("），它停止后即可在此继续检测。");
+}
 inline QString changeNote(qsizetype newDead, qsizetype fixed)
 {
     return QStringLiteral("与上次检测相比：新增死链接") + QString::number(newDead) + QStringLiteral("个，已修复") +

@@ -118,17 +118,56 @@ void MainWindow::setHistory(HistoryDb* history, RunRecorder* recorder)
     }
     if (recorder_) {
         connect(recorder_, &RunRecorder::failed, this, [this](const QString& why) { historyFailure_ = why; });
-        // Only a check of a site of the list: the window could not continue another one.
-        qint64 newest = 0;
-        QString siteOfNewest;
-        for (const QString& site : sites_->sites()) {
-            if (const qint64 id = history_->resumableRun(site); id > newest) {
-                newest = id;
-                siteOfNewest = site;
-            }
+        takeUpKeptCheck();
+    }
+}
+
+// The newest unfinished check of a site of the list (the window could not continue another one): taken up
+// paused when nobody runs it; while another program runs it, shown as such and taken up once it stops.
+void MainWindow::takeUpKeptCheck()
+{
+    qint64 newest = 0;
+    QString siteOfNewest;
+    for (const QString& site : sites_->sites()) {
+        const HistoryDb::Unfinished found = history_->unfinished(site);
+        if (found.resumable > newest) {
+            newest = found.resumable;
+            siteOfNewest = site;
         }
-        // Named as the list names it, which is what the start command will pass.
-        recorder_->restore(newest, siteOfNewest);
+        if (found.busyRun > busyRun_) {
+            busyRun_ = found.busyRun;
+            busySite_ = site;
+        }
+    }
+    if (busyRun_ > newest) {
+        store_.setPanel(1, MainText::busyElsewhere());
+        connect(&busyWatch_, &QTimer::timeout, this, &MainWindow::watchBusyCheck, Qt::UniqueConnection);
+        busyWatch_.start(2000);
+        return;
+    }
+    busyRun_ = 0;
+    // Named as the list names it, which is what the start command will pass.
+    recorder_->restore(newest, siteOfNewest);
+}
+
+void MainWindow::watchBusyCheck()
+{
+    if (store_.panel(1) != MainText::busyElsewhere()) {
+        busyWatch_.stop(); // another check started or the results were cleared: nothing to take up
+        busyRun_ = 0;
+        return;
+    }
+    const std::optional<LeaseHolder> holder = RunLease::holder(*history_, busyRun_);
+    if (holder && holder->isAlive()) {
+        return;
+    }
+    if (recorder_->restore(busyRun_, busySite_)) {
+        busyWatch_.stop();
+        busyRun_ = 0;
+    } else if (recorder_->busyHolder().owner.isEmpty()) {
+        busyWatch_.stop(); // finished meanwhile: nothing to continue
+        busyRun_ = 0;
+        store_.setPanel(1, RunText::ready());
     }
 }
 
@@ -389,6 +428,13 @@ void MainWindow::Command5_Click()
         return;
     }
     if (command5_->text() == MainText::start()) {
+        if (busyRun_ != 0 && store_.panel(1) == MainText::busyElsewhere() &&
+            HistoryDb::siteKey(site) == HistoryDb::siteKey(busySite_)) {
+            const std::optional<LeaseHolder> holder = RunLease::holder(*history_, busyRun_);
+            toolkit_.MsgBox(MainText::busyElsewhereNotice(holder ? holder->describe() : QString()), MsgButtons::Ok,
+                            MsgIcon::Information, MainText::notice());
+            return;
+        }
         // A site stored before addresses were checked may be one that no check can start from.
         if (const QString problem = SiteAddressProblem(site); !problem.isEmpty()) {
             toolkit_.MsgBox(problem, MsgButtons::Ok, MsgIcon::Information, MainText::notice());

@@ -5,6 +5,7 @@
 #include "linkstore.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 #include <memory>
 
@@ -74,6 +75,8 @@ private:
     void setRunControlsEnabled(bool enabled);
     void onRunFinished();
     void startRun(const QString& site, int timeout);
+    void takeUpKeptCheck();
+    void watchBusyCheck();
     void offerToForget(const QString& site);
     void showHistoryFailure();
     void warnOfCertificates();
@@ -85,6 +88,10 @@ private:
     HistoryDb* history_ = nullptr;
     RunRecorder* recorder_ = nullptr;
     QString historyFailure_; // shown once the run that met it has returned
+    // The kept check another program runs, taken up when it stops while panel 1 still says so.
+    qint64 busyRun_ = 0;
+    QString busySite_;
+    QTimer busyWatch_;
     LinkStore store_;
     // Started when the first page built by scripts is drawn, kept for the runs that follow.
     BrowserRenderer renderer_;

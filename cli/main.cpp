@@ -14,9 +14,37 @@
 
 #include <QCoreApplication>
 
+using namespace Qt::StringLiterals;
+
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
+
+namespace {
+
+// Takes up the newest unfinished check of `site` that no live program is running.
+bool Resume(HistoryDb* history, RunRecorder* recorder, const QString& site, QString* why)
+{
+    if (!recorder) {
+        *why = u"the history cannot be used"_s;
+        return false;
+    }
+    const HistoryDb::Unfinished found = history->unfinished(site);
+    if (found.resumable != 0 && recorder->restore(found.resumable)) {
+        return true;
+    }
+    const LeaseHolder& busy = recorder->busyHolder().owner.isEmpty() ? found.busy : recorder->busyHolder();
+    if (!busy.owner.isEmpty()) {
+        *why = u"its check is being run by another program ("_s + busy.describe() + u')';
+    } else if (found.resumable != 0) {
+        *why = u"its unfinished check cannot be read: "_s + (history->isOpen() ? u"not ours"_s : history->error());
+    } else {
+        *why = u"no unfinished check of it is kept"_s;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -69,15 +97,19 @@ int main(int argc, char** argv)
     }
     bool resumed = false;
     if (options.resume) {
-        const qint64 id = recorder ? history->resumableRun(options.site) : 0;
-        resumed = id != 0 && recorder->restore(id);
+        QString why;
+        resumed = Resume(history.get(), recorder.get(), options.site.trimmed(), &why);
         if (resumed) {
             // The site as that run named it: another spelling would start it afresh.
             options.site = run.resumeState().site;
             options.settings = recorder->restoredSettings();
+        } else if (!options.resumeOrStart) {
+            std::fprintf(stderr, "kelvara-check: nothing to resume for %s: %s\n", qPrintable(options.site.trimmed()),
+                         qPrintable(why));
+            return 2;
         } else {
-            std::fprintf(stderr, "kelvara-check: no unfinished check of %s to resume: checking from the start\n",
-                         qPrintable(options.site.trimmed()));
+            std::fprintf(stderr, "kelvara-check: nothing to resume for %s (%s): checking from the start\n",
+                         qPrintable(options.site.trimmed()), qPrintable(why));
             run.setSettings(options.settings);
         }
     }

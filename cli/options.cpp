@@ -152,7 +152,11 @@ Options:
   --exclude REGEX  never request a link whose resolved URL matches REGEX (anywhere in it, Perl
                    syntax); it is listed as excluded ("已排除"). May be given several times.
   --resume         continue the last unfinished check of SITE where it stood, with the
-                   settings it was started with; without one, check SITE from the start
+                   settings it was started with (other settings given are not used); pages
+                   it had read are not asked for again. When there is none, or another
+                   program is running it now, say so and exit with 2
+  --resume-or-start
+                   the same, but check SITE from the start when nothing can be resumed
   --no-history     neither keep this check on disk nor compare it with the last one
   --help           show this help
   --version        show the program's version
@@ -160,8 +164,13 @@ Options:
 While it runs, progress goes to standard error, so standard output holds only the result.
 Ctrl-C stops the run at its next stop point and prints what was found so far; --resume
 continues it later. Checks are kept in ~/.local/share/kelvara/history.sqlite (the last 20 of
-each site); a finished check is compared with the last finished one of the same site and
-settings, and the dead links that are new and those mended since are reported.
+each site that hold results; readable by the user alone). A site is one site however it is
+typed: www.example.com, http://www.example.com/, www.example.com:80 and
+https://www.example.com:443/ share their checks. A check another program is running (the
+window, or kelvara-check on this or another machine sharing the history) is never resumed,
+overwritten or deleted. A finished check is compared with the last finished one of the same
+site and settings (--show-repeats, --link-text and --parallel aside), and the dead links that
+are new and those mended since are reported.
 
 Formats:
   text  the dead links grouped under the page they were found on, then the excluded links the
@@ -198,7 +207,8 @@ Certificates: https is verified against the system's CA store, or against SSL_CE
 bundle) and SSL_CERT_DIR (a hashed folder) when set; one that cannot be read stops the check.
 
 Exit status: 0 when no dead link was found, 1 when some were, 2 for a usage error, a site
-that cannot be checked or a certificate setting that cannot be read.
+that cannot be checked, a certificate setting that cannot be read, or --resume with nothing
+to resume.
 )"_s;
 }
 
@@ -229,6 +239,9 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             o->settings.contentCheck = false;
         } else if (a == u"--resume") {
             o->resume = true;
+        } else if (a == u"--resume-or-start") {
+            o->resume = true;
+            o->resumeOrStart = true;
         } else if (a == u"--no-history") {
             o->history = false;
         } else if (a == u"--dead-only") {
@@ -268,6 +281,10 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
     }
     if (o->help || o->version) {
         return true;
+    }
+    if (o->resume && !o->history) {
+        *error = u"--resume continues a check kept in the history, which --no-history leaves out"_s;
+        return false;
     }
     const QString site = o->site.trimmed();
     if (site.isEmpty()) {

@@ -19,7 +19,8 @@ struct CliOptions
     QString xlsxReport;
     QString deadLinkFile;
     bool deadOnly = false;
-    bool resume = false; // continue the last unfinished check of the site
+    bool resume = false;        // continue the last unfinished check of the site
+    bool resumeOrStart = false; // and check it from the start when there is none
     bool history = true; // keep the check on disk (and compare it with the last one)
     bool help = false;
     bool version = false;

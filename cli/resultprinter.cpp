@@ -85,7 +85,7 @@ void PrintChange(const RunChange& change, std::FILE* out)
     if (change.isEmpty()) {
         return;
     }
-    printLine(out, u"compared with the check of "_s + change.previous + u": "_s +
+    printLine(out, u"compared with the check of "_s + change.previousShown() + u": "_s +
                        QString::number(change.newDead.size()) + u" new dead, "_s +
                        QString::number(change.fixed.size()) + u" fixed"_s);
     for (const QString& url : change.newDead) {

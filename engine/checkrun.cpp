@@ -459,11 +459,13 @@ bool CheckRun::Call::progressed() const
 }
 
 CheckRun::CheckRun(LinkStore& store, Toolkit& toolkit, ProberFactory proberFactory, QObject* parent)
-    : QObject(parent), store_(store), toolkit_(toolkit), proberFactory_(std::move(proberFactory))
+    : QObject(parent), store_(store), toolkit_(toolkit), proberFactory_(std::move(proberFactory)),
+      held_(std::make_unique<HeldPage>())
 {
     connect(&store_.full(), &ResultTree::cleared, this, [this] {
         probedThrough_ = 0;
         crawledThrough_ = 0;
+        answers_.clear();
     });
 }
 
@@ -520,8 +522,15 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
         store_.setWaitNote(seconds > 0 ? RunText::serverWait(seconds) : QString());
     });
     prober_ = prober.get();
+    if (site == lastSite_ && store_.panel(1) == RunText::paused()) {
+        prober->addAnswers(answers_);
+    }
+    answers_.clear();
     const auto noWait = qScopeGuard([this] {
         store_.setWaitNote(QString());
+        if (store_.panel(1) == RunText::paused()) {
+            answers_ = prober_->answersOnHand();
+        }
         prober_ = nullptr;
     });
     // What the hosts answer for missing pages is learnt once for the whole run.
@@ -531,9 +540,8 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     const auto dropAhead = qScopeGuard([&rendering] { rendering.finish(); });
     // A continuation is a further round of this loop rather than a nested call, so the stack stays
     // flat however large the site is.
-    HeldPage held;
     while (true) {
-        Call call(*this, *prober, judge, rendering, held, batchCounter);
+        Call call(*this, *prober, judge, rendering, *held_, batchCounter);
         const CallEnd end = call.execute(site);
         if (end == CallEnd::Stopped) {
             return;
@@ -550,7 +558,24 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
 
 CheckRun::ResumeState CheckRun::resumeState() const
 {
-    return {lastSite_, passNodeCount_, savedBatchCounter_, homeAddress_, scanResources_};
+    ResumeState s;
+    s.site = lastSite_;
+    s.passNodeCount = passNodeCount_;
+    s.batchCounter = savedBatchCounter_;
+    s.homeAddress = homeAddress_;
+    s.scanResources = scanResources_;
+    if (held_->node != 0 && held_->clears == store_.clearCount()) {
+        s.heldNode = held_->node;
+        s.heldText = held_->text;
+        s.heldUrl = held_->origin.url;
+        s.heldCharset = held_->origin.charset;
+    }
+    return s;
+}
+
+Prober::Answers CheckRun::answersOnHand() const
+{
+    return prober_ ? prober_->answersOnHand() : answers_;
 }
 
 // The walk positions are not restored: the store was cleared before it was filled, which set them back.
@@ -561,6 +586,7 @@ void CheckRun::restore(const ResumeState& state)
     savedBatchCounter_ = state.batchCounter;
     homeAddress_ = state.homeAddress;
     scanResources_ = state.scanResources;
+    *held_ = {state.heldNode, store_.clearCount(), state.heldText, {state.heldUrl, state.heldCharset}};
 }
 
 int CheckRun::advanceProbed()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "checksettings.h"
+#include "prober.h"
 
 #include <QObject>
 #include <QString>
@@ -56,6 +57,11 @@ public:
         int batchCounter = 0;
         QString homeAddress;
         bool scanResources = false;
+        // A page whose scan a batch limit broke off, read and not to be read again.
+        int heldNode = 0;
+        QString heldText;
+        QString heldUrl;
+        QString heldCharset;
     };
     ResumeState resumeState() const;
     // Takes over a stopped run whose store was filled from disk; the store's panel 1 reads "已暂停".
@@ -63,6 +69,9 @@ public:
     // The browser that draws pages built by scripts, kept by the caller across runs; null for none (every
     // page is then read as its HTML).
     void setRenderer(Renderer* renderer) { renderer_ = renderer; }
+    // The answers a paused run has on hand for its next call (see Prober::answersOnHand).
+    Prober::Answers answersOnHand() const;
+    void addAnswers(const Prober::Answers& answers) { answers_.insert(answers); }
     // Told of starts, stop points, pauses and ends; null for none.
     void setObserver(RunObserver* observer) { observer_ = observer; }
 
@@ -110,4 +119,6 @@ private:
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
     Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
     Renderer* renderer_ = nullptr;
+    std::unique_ptr<HeldPage> held_;
+    Prober::Answers answers_; // of a paused run, for the call that resumes it
 };

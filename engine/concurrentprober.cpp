@@ -442,6 +442,26 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
     return {v.valid, v.statusText, v.querytimes, last_.finalUrl, Link::PageCharset(last_), v.httpStatus, v.refused, false};
 }
 
+Prober::Answers ConcurrentProber::answersOnHand() const
+{
+    Answers onHand = kept_;
+    for (const Entries* list : {&queue_, &leftovers_}) {
+        for (const std::unique_ptr<Entry>& e : *list) {
+            if (e->settled && !onHand.contains(e->url)) {
+                onHand.insert(e->url, e->result);
+            }
+        }
+    }
+    return onHand;
+}
+
+void ConcurrentProber::addAnswers(const Answers& answers)
+{
+    for (auto it = answers.cbegin(); it != answers.cend(); ++it) {
+        keep(it.key(), it.value());
+    }
+}
+
 void ConcurrentProber::forgetCookies()
 {
     client_->clearCookies();

@@ -38,6 +38,8 @@ public:
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
     void forgetCookies() override;
+    Answers answersOnHand() const override;
+    void addAnswers(const Answers& answers) override;
 
     // Probes known and not handed out yet (for tests and measurements).
     int ahead() const { return static_cast<int>(queue_.size() + leftovers_.size()); }

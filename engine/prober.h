@@ -1,5 +1,8 @@
 #pragma once
 
+#include "httptypes.h"
+
+#include <QHash>
 #include <QString>
 #include <QUrl>
 
@@ -58,4 +61,11 @@ public:
     virtual QString CheckLinks(const QString& url, int tryTime) = 0;
     // Forgets the cookies earlier runs were given, so that a new run sees the site as a first visitor.
     virtual void forgetCookies() {}
+
+    // Answers the run has not taken yet, by the URL they were asked for: kept for a later probe (the good
+    // pages a sweep read for the next pass) or fetched ahead. A run continued later, in this process or
+    // another, is handed them back so as to ask none of them again.
+    using Answers = QHash<QString, HttpResult>;
+    virtual Answers answersOnHand() const { return {}; }
+    virtual void addAnswers(const Answers& answers) { (void)answers; }
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -11,4 +12,10 @@ struct RunChange
     QStringList fixed;   // dead then, valid now or no longer linked
 
     bool isEmpty() const { return previous.isEmpty(); }
+    // When the earlier check finished, as the user's clock reads it.
+    QString previousShown() const
+    {
+        const QDateTime at = QDateTime::fromString(previous, Qt::ISODate);
+        return at.isValid() ? at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : previous;
+    }
 };

@@ -38,7 +38,12 @@ RunChange CompareRuns(const QString& previous, const QStringList& previousDead, 
             change.newDead << url;
         }
     }
+    QSet<QString> listed; // a URL stored twice is mended once
     for (const QString& url : previousDead) {
+        if (listed.contains(url)) {
+            continue;
+        }
+        listed.insert(url);
         const auto now = status.constFind(url);
         if (now == status.constEnd() || *now == StatusValid) {
             change.fixed << url;

@@ -1,15 +1,13 @@
 #include "historydb.h"
 
 #include "linkstore.h"
+#include "sqlitefile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QUrl>
 #include <QUuid>
 
@@ -17,30 +15,46 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString lastError(const QSqlQuery& q)
+const QStringList kRowTables{u"nodes"_s, u"urls"_s, u"answers"_s, u"dead_urls"_s};
+
+// A run's holder as its row names it, with the row's other columns from `first` on.
+LeaseHolder holderAt(const QSqlQuery& q, int first)
 {
-    return q.lastError().text();
+    return {q.value(first).toString(), q.value(first + 1).toString(), q.value(first + 2).toLongLong(),
+            q.value(first + 3).toLongLong()};
 }
+
+const QString kHolderColumns = u"owner, owner_host, owner_pid, heartbeat"_s;
 
 } // namespace
 
 HistoryDb::HistoryDb(const QString& path) : connection_(u"kelvara-history-"_s + QUuid::createUuid().toString())
 {
-    const QString file = path.isEmpty() ? defaultPath() : path;
+    path_ = path.isEmpty() ? SqliteFile::DefaultPath(&error_) : path;
+    if (!error_.isEmpty()) {
+        return;
+    }
     if (!QSqlDatabase::isDriverAvailable(u"QSQLITE"_s)) {
         error_ = u"the SQLite driver of Qt (libqt6sql6-sqlite) is not installed"_s;
         return;
     }
-    if (!QDir().mkpath(QFileInfo(file).absolutePath())) {
-        error_ = u"cannot create the folder of "_s + file;
+    error_ = SqliteFile::Refusal(path_);
+    if (error_.isEmpty()) {
+        error_ = SqliteFile::Secure(path_, path.isEmpty());
+    }
+    if (!error_.isEmpty()) {
         return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection_);
-    db.setDatabaseName(file);
-    // Another copy of the program writing at the same moment waits briefly rather than failing.
-    db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=2000"_s);
+    db.setDatabaseName(path_);
+    db.setConnectOptions(SqliteFile::ConnectOptions());
     if (!db.open()) {
-        error_ = db.lastError().text();
+        error_ = explain(db.lastError());
+        return;
+    }
+    QString why;
+    if (!SqliteFile::Configure(db, &why)) {
+        error_ = why;
         return;
     }
     createSchema();
@@ -57,12 +71,6 @@ HistoryDb::~HistoryDb()
     QSqlDatabase::removeDatabase(connection_);
 }
 
-QString HistoryDb::defaultPath()
-{
-    // One folder for the window and kelvara-check, whatever each calls itself.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/kelvara/history.sqlite"_s;
-}
-
 void HistoryDb::fail(const QString& why)
 {
     if (error_.isEmpty()) {
@@ -75,6 +83,21 @@ QSqlDatabase HistoryDb::database() const
     return QSqlDatabase::database(connection_, false);
 }
 
+QString HistoryDb::explain(const QSqlError& error) const
+{
+    return SqliteFile::Explain(error, path_);
+}
+
+bool HistoryDb::isBusy(const QSqlError& error)
+{
+    return SqliteFile::IsBusy(error);
+}
+
+QString HistoryDb::resumableCondition()
+{
+    return u"state IN ("_s + QString::number(Running) + u", "_s + QString::number(Paused) + u')';
+}
+
 bool HistoryDb::exec(const QString& statement)
 {
     if (!isOpen()) {
@@ -82,103 +105,170 @@ bool HistoryDb::exec(const QString& statement)
     }
     QSqlQuery q(database());
     if (!q.exec(statement)) {
-        fail(lastError(q));
+        fail(explain(q.lastError()));
         return false;
     }
     return true;
 }
 
-void HistoryDb::createSchema()
+bool HistoryDb::createSchema()
+{
+    QSqlDatabase db = database();
+    bool ok = true;
+    const int layout = SqliteFile::Layout(db, &ok);
+    if (!ok) {
+        fail(explain(db.lastError()));
+        return false;
+    }
+    if (layout != 0 && layout != SqliteFile::kLayout) {
+        return migrate(layout);
+    }
+    return createTables() && (layout == SqliteFile::kLayout || SqliteFile::SetLayout(db, SqliteFile::kLayout));
+}
+
+bool HistoryDb::createTables()
 {
     // A damaged file fails on the first statement that reads it: that is where it is found out.
-    exec(u"PRAGMA journal_mode=WAL"_s) && exec(u"PRAGMA synchronous=NORMAL"_s) && checkVersion() &&
-        exec(u"CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, site TEXT NOT NULL, site_key TEXT NOT NULL,"
-             " settings TEXT NOT NULL, compare_key TEXT NOT NULL, started TEXT NOT NULL, finished TEXT,"
-             " state INTEGER NOT NULL, pass_nodes INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0,"
-             " home TEXT, scan_resources INTEGER NOT NULL DEFAULT 0,"
-             " panels TEXT, resume TEXT)"_s) &&
-        exec(u"CREATE INDEX IF NOT EXISTS runs_site ON runs(site_key, id)"_s) &&
-        exec(u"CREATE TABLE IF NOT EXISTS nodes(run INTEGER NOT NULL, tree INTEGER NOT NULL, idx INTEGER NOT NULL,"
-             " key INTEGER, parent INTEGER, text TEXT, status INTEGER, depth INTEGER, url TEXT, site INTEGER,"
-             " probed INTEGER, qtime INTEGER, stext TEXT, anchor TEXT, kind INTEGER, bold INTEGER, red INTEGER,"
-             " request TEXT, http_status INTEGER, content_dead INTEGER, PRIMARY KEY(run, tree, idx)) WITHOUT ROWID"_s) &&
-        exec(u"CREATE TABLE IF NOT EXISTS urls(run INTEGER NOT NULL, list INTEGER NOT NULL, row INTEGER NOT NULL,"
-             " url TEXT, data INTEGER, PRIMARY KEY(run, list, row)) WITHOUT ROWID"_s) &&
-        exec(u"CREATE TABLE IF NOT EXISTS dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)"_s) &&
-        exec(u"CREATE INDEX IF NOT EXISTS dead_urls_run ON dead_urls(run)"_s);
+    return exec(u"CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, site TEXT NOT NULL, site_key TEXT NOT NULL,"
+                u" settings TEXT NOT NULL, compare_key TEXT NOT NULL, started TEXT NOT NULL, finished TEXT,"
+                u" state INTEGER NOT NULL, pass_nodes INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0,"
+                u" home TEXT, scan_resources INTEGER NOT NULL DEFAULT 0, panels TEXT, resume TEXT,"
+                u" owner TEXT, owner_host TEXT, owner_pid INTEGER, heartbeat INTEGER, held BLOB)"_s) &&
+           exec(u"CREATE INDEX IF NOT EXISTS runs_site ON runs(site_key, id)"_s) &&
+           exec(u"CREATE TABLE IF NOT EXISTS nodes(run INTEGER NOT NULL, tree INTEGER NOT NULL, idx INTEGER NOT NULL,"
+                u" key INTEGER, parent INTEGER, text TEXT, status INTEGER, depth INTEGER, url TEXT, site INTEGER,"
+                u" probed INTEGER, qtime INTEGER, stext TEXT, anchor TEXT, kind INTEGER, bold INTEGER, red INTEGER,"
+                u" request TEXT, http_status INTEGER, content_dead INTEGER, PRIMARY KEY(run, tree, idx))"_s) &&
+           exec(u"CREATE TABLE IF NOT EXISTS urls(run INTEGER NOT NULL, list INTEGER NOT NULL, row INTEGER NOT NULL,"
+                u" url TEXT, data INTEGER, PRIMARY KEY(run, list, row))"_s) &&
+           exec(u"CREATE TABLE IF NOT EXISTS answers(run INTEGER NOT NULL, url TEXT NOT NULL, data BLOB NOT NULL,"
+                u" PRIMARY KEY(run, url))"_s) &&
+           exec(u"CREATE TABLE IF NOT EXISTS dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)"_s) &&
+           exec(u"CREATE INDEX IF NOT EXISTS dead_urls_run ON dead_urls(run)"_s);
 }
 
-bool HistoryDb::checkVersion()
+// The first layout: no holders, a site key that kept the default port and the scheme's case, a
+// comparison key that held the repeats setting, and dropped runs left as rows.
+bool HistoryDb::migrate(int from)
 {
-    // The file's layout is marked, so that a later layout is never written to with this one's
-    // statements: such a file is left as it is and the check goes on without history.
-    constexpr int kLayout = 1;
-    QSqlQuery q(database());
-    if (!q.exec(u"PRAGMA user_version"_s) || !q.next()) {
-        fail(lastError(q));
+    QSqlDatabase db = database();
+    if (from != 1 || !db.transaction()) {
+        fail(explain(db.lastError()));
         return false;
     }
-    const int version = q.value(0).toInt();
-    if (version == 0) {
-        return exec(u"PRAGMA user_version = "_s + QString::number(kLayout));
+    bool ok = true;
+    for (const char* column :
+         {"owner TEXT", "owner_host TEXT", "owner_pid INTEGER", "heartbeat INTEGER", "held BLOB"}) {
+        ok = ok && exec(u"ALTER TABLE runs ADD COLUMN "_s + QLatin1StringView(column));
     }
-    if (version != kLayout) {
-        fail(u"the history file was written by another version of Kelvara (layout "_s + QString::number(version) +
-             u")"_s);
+    ok = ok && createTables() && rekey();
+    for (const QString& table : kRowTables) {
+        ok = ok && exec(u"DELETE FROM "_s + table + u" WHERE run IN (SELECT id FROM runs WHERE state = "_s +
+                        QString::number(Dropped) + u')');
+    }
+    ok = ok && exec(u"DELETE FROM runs WHERE state = "_s + QString::number(Dropped)) &&
+         SqliteFile::SetLayout(db, SqliteFile::kLayout);
+    if (!ok || !db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        fail(explain(error));
         return false;
     }
     return true;
 }
 
-qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings)
+bool HistoryDb::rekey()
 {
-    if (!isOpen()) {
-        return 0;
+    QSqlQuery q(database());
+    if (!q.exec(u"SELECT id, site, settings FROM runs"_s)) {
+        fail(explain(q.lastError()));
+        return false;
     }
-    // A new check of the site replaces its unfinished one: that could no longer be resumed here either.
-    while (const qint64 old = resumableRun(site)) {
-        exec(u"DELETE FROM nodes WHERE run = "_s + QString::number(old));
-        exec(u"DELETE FROM urls WHERE run = "_s + QString::number(old));
-        if (!exec(u"UPDATE runs SET state = "_s + QString::number(Dropped) + u" WHERE id = "_s +
-                  QString::number(old))) {
-            return 0;
+    QSqlQuery set(database());
+    set.prepare(u"UPDATE runs SET site_key = ?, compare_key = ? WHERE id = ?"_s);
+    while (q.next()) {
+        set.addBindValue(siteKey(q.value(1).toString()));
+        set.addBindValue(comparisonKey(parseSettings(q.value(2).toString())));
+        set.addBindValue(q.value(0));
+        if (!set.exec()) {
+            fail(explain(set.lastError()));
+            return false;
         }
     }
-    QSqlQuery q(database());
-    q.prepare(u"INSERT INTO runs(site, site_key, settings, compare_key, started, state) VALUES(?, ?, ?, ?, ?, ?)"_s);
-    q.addBindValue(site);
-    q.addBindValue(siteKey(site));
-    q.addBindValue(settingsText(settings));
-    q.addBindValue(comparisonKey(settings));
-    q.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-    q.addBindValue(int(Running));
-    if (!q.exec()) {
-        fail(lastError(q));
-        return 0;
-    }
-    return q.lastInsertId().toLongLong();
+    return true;
 }
 
-qint64 HistoryDb::resumableRun(const QString& site)
+qint64 HistoryDb::createRun(const QString& site, const CheckSettings& settings, RunLease& lease, bool* busy)
 {
+    *busy = false;
     if (!isOpen()) {
         return 0;
     }
-    QSqlQuery q(database());
-    // A run found "running" was cut short (a crash, a power cut): its last batch is a stop point too.
-    // A site has at most one such run: a new check of it drops the one before.
-    const QString unfinished = u"state IN ("_s + QString::number(Running) + u", "_s + QString::number(Paused) + u')';
-    if (site.isEmpty()) {
-        q.prepare(u"SELECT id FROM runs WHERE "_s + unfinished + u" ORDER BY id DESC LIMIT 1"_s);
-    } else {
-        q.prepare(u"SELECT id FROM runs WHERE site_key = ? AND "_s + unfinished + u" ORDER BY id DESC LIMIT 1"_s);
-        q.addBindValue(siteKey(site));
-    }
-    if (!q.exec()) {
-        fail(lastError(q));
+    // A new check of the site replaces its unfinished one that nobody holds; one that a live program
+    // writes is its business.
+    QSqlQuery old(database());
+    old.prepare(u"SELECT id, "_s + kHolderColumns + u" FROM runs WHERE site_key = ? AND "_s + resumableCondition());
+    old.addBindValue(siteKey(site));
+    if (!old.exec()) {
+        *busy = isBusy(old.lastError());
         return 0;
     }
-    return q.next() ? q.value(0).toLongLong() : 0;
+    while (old.next()) {
+        const LeaseHolder holder = holderAt(old, 1);
+        if (!holder.isAlive()) {
+            dropRun(old.value(0).toLongLong(), holder.owner);
+        }
+    }
+    const LeaseHolder& me = lease.me();
+    QSqlQuery q(database());
+    q.prepare(u"INSERT INTO runs(site, site_key, settings, compare_key, started, state, "_s + kHolderColumns +
+              u") VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s);
+    for (const QVariant& v :
+         {QVariant(site), QVariant(siteKey(site)), QVariant(settingsText(settings)), QVariant(comparisonKey(settings)),
+          QVariant(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)), QVariant(int(Running)), QVariant(me.owner),
+          QVariant(me.host), QVariant(me.pid), QVariant(RunLease::now())}) {
+        q.addBindValue(v);
+    }
+    if (!q.exec()) {
+        *busy = isBusy(q.lastError());
+        if (!*busy) {
+            fail(explain(q.lastError()));
+        }
+        return 0;
+    }
+    const qint64 id = q.lastInsertId().toLongLong();
+    lease.adopt(id);
+    return id;
+}
+
+HistoryDb::Unfinished HistoryDb::unfinished(const QString& site)
+{
+    Unfinished found;
+    if (!isOpen()) {
+        return found;
+    }
+    QSqlQuery q(database());
+    q.prepare(u"SELECT id, "_s + kHolderColumns + u" FROM runs WHERE site_key = ? AND "_s + resumableCondition() +
+              u" ORDER BY id DESC"_s);
+    q.addBindValue(siteKey(site));
+    if (!q.exec()) {
+        fail(explain(q.lastError()));
+        return found;
+    }
+    // A run found "running" with nobody alive holding it was cut short (a crash, a power cut): its last
+    // batch is a stop point too.
+    while (q.next() && (found.resumable == 0 || found.busyRun == 0)) {
+        const LeaseHolder holder = holderAt(q, 1);
+        if (holder.isAlive()) {
+            if (found.busyRun == 0) {
+                found.busyRun = q.value(0).toLongLong();
+                found.busy = holder;
+            }
+        } else if (found.resumable == 0) {
+            found.resumable = q.value(0).toLongLong();
+        }
+    }
+    return found;
 }
 
 bool HistoryDb::hasRuns(const QString& site)
@@ -187,9 +277,33 @@ bool HistoryDb::hasRuns(const QString& site)
         return false;
     }
     QSqlQuery q(database());
-    q.prepare(u"SELECT 1 FROM runs WHERE site_key = ? LIMIT 1"_s);
+    q.prepare(u"SELECT 1 FROM runs WHERE site_key = ?"_s);
     q.addBindValue(siteKey(site));
     return q.exec() && q.next();
+}
+
+bool HistoryDb::dropRun(qint64 id, const QString& holder)
+{
+    QSqlDatabase db = database();
+    const bool outer = !db.transaction(); // already inside the caller's transaction
+    QSqlQuery q(db);
+    // The row goes first, under the hold it was seen with: the rows of a run another program took
+    // meanwhile are never touched.
+    q.prepare(u"DELETE FROM runs WHERE id = ? AND COALESCE(owner, '') = COALESCE(?, '')"_s);
+    q.addBindValue(id);
+    q.addBindValue(holder);
+    bool ok = q.exec() && q.numRowsAffected() == 1;
+    for (const QString& table : kRowTables) {
+        QSqlQuery rows(db);
+        rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
+        rows.addBindValue(id);
+        ok = ok && rows.exec();
+    }
+    if (!outer && !(ok ? db.commit() : db.rollback())) {
+        db.rollback();
+        return false;
+    }
+    return ok;
 }
 
 bool HistoryDb::forgetSite(const QString& site)
@@ -197,28 +311,20 @@ bool HistoryDb::forgetSite(const QString& site)
     if (!isOpen()) {
         return false;
     }
-    QSqlDatabase db = database();
-    db.transaction();
-    const QString ids = u"(SELECT id FROM runs WHERE site_key = ?)"_s;
-    for (const QString& table : {u"nodes"_s, u"urls"_s, u"dead_urls"_s}) {
-        QSqlQuery q(db);
-        q.prepare(u"DELETE FROM "_s + table + u" WHERE run IN "_s + ids);
-        q.addBindValue(siteKey(site));
-        if (!q.exec()) {
-            fail(lastError(q));
-            db.rollback();
-            return false;
-        }
-    }
-    QSqlQuery q(db);
-    q.prepare(u"DELETE FROM runs WHERE site_key = ?"_s);
+    QSqlQuery q(database());
+    q.prepare(u"SELECT id, "_s + kHolderColumns + u" FROM runs WHERE site_key = ?"_s);
     q.addBindValue(siteKey(site));
-    if (!q.exec() || !db.commit()) {
-        fail(lastError(q));
-        db.rollback();
+    if (!q.exec()) {
+        fail(explain(q.lastError()));
         return false;
     }
-    return true;
+    bool all = true;
+    while (q.next()) {
+        const LeaseHolder holder = holderAt(q, 1);
+        all = !holder.isAlive() && dropRun(q.value(0).toLongLong(), holder.owner) && all;
+    }
+    SqliteFile::Compact(database());
+    return all;
 }
 
 void HistoryDb::prune(const QString& site)
@@ -227,22 +333,24 @@ void HistoryDb::prune(const QString& site)
         return;
     }
     QSqlQuery q(database());
-    q.prepare(u"SELECT id FROM runs WHERE site_key = ? ORDER BY id DESC LIMIT -1 OFFSET ?"_s);
+    q.prepare(u"SELECT id, state, "_s + kHolderColumns + u" FROM runs WHERE site_key = ? ORDER BY id DESC"_s);
     q.addBindValue(siteKey(site));
-    q.addBindValue(kKeptRuns);
     if (!q.exec()) {
-        fail(lastError(q));
-        return;
+        return; // pruned at the next check
     }
-    QList<qint64> old;
+    int kept = 0;
+    bool dropped = false;
     while (q.next()) {
-        old << q.value(0).toLongLong();
-    }
-    for (qint64 id : old) {
-        for (const QString& table : {u"nodes"_s, u"urls"_s, u"dead_urls"_s}) {
-            exec(u"DELETE FROM "_s + table + u" WHERE run = "_s + QString::number(id));
+        const LeaseHolder holder = holderAt(q, 2);
+        // A dropped row holds nothing and is not counted; a run a live program writes is never dropped.
+        if (q.value(1).toInt() != Dropped && (kept < kKeptRuns || holder.isAlive())) {
+            ++kept;
+            continue;
         }
-        exec(u"DELETE FROM runs WHERE id = "_s + QString::number(id));
+        dropped = dropRun(q.value(0).toLongLong(), holder.owner) || dropped;
+    }
+    if (dropped) {
+        SqliteFile::Compact(database());
     }
 }
 
@@ -278,15 +386,32 @@ CheckSettings HistoryDb::parseSettings(const QString& text)
 
 QString HistoryDb::comparisonKey(const CheckSettings& s)
 {
-    // The parallel setting and the shown link texts change neither which links are found nor a verdict.
+    // The parallel setting, the shown link texts and the shown repeats change neither which URLs are
+    // found nor a verdict.
     CheckSettings judged = s;
     judged.parallel = kDefaultParallel;
     judged.linkText = false;
+    judged.noRepeats = true;
     return settingsText(judged);
 }
 
 QString HistoryDb::siteKey(const QString& site)
 {
+    // One key however the site is typed: the host in lower case and ACE form, no default port, no
+    // trailing "/". The scheme is left out: a site that moved to https is the same site.
     const QUrl home(LinkStore::homeUrl(site.trimmed()), QUrl::TolerantMode);
-    return home.adjusted(QUrl::StripTrailingSlash | QUrl::NormalizePathSegments).toString();
+    const QString host = home.host().toLower();
+    const QByteArray ace = QUrl::toAce(host);
+    const int port = home.port();
+    const bool defaultPort = port == -1 || (port == 80 && home.scheme().compare(u"http", Qt::CaseInsensitive) == 0) ||
+                             (port == 443 && home.scheme().compare(u"https", Qt::CaseInsensitive) == 0);
+    QString key = ace.isEmpty() ? host : QString::fromLatin1(ace);
+    if (!defaultPort) {
+        key += u':' + QString::number(port);
+    }
+    QString path = home.adjusted(QUrl::NormalizePathSegments).path(QUrl::FullyEncoded);
+    while (path.endsWith(u'/')) {
+        path.chop(1);
+    }
+    return key + path + (home.hasQuery() ? u'?' + home.query(QUrl::FullyEncoded) : QString());
 }

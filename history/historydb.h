@@ -1,14 +1,20 @@
 #pragma once
 
 #include "checksettings.h"
+#include "runlease.h"
 
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-// The database of kept checks. Each run is a row of `runs`; while it can still be resumed its nodes and
-// URL lists are rows too, written in batches; a finished run keeps its dead URLs for the comparison
-// with the next one. The database is a convenience: when it cannot be opened or written, checks go on
+#include <optional>
+
+class QSqlError;
+
+// The database of kept checks. Each run is a row of `runs`; while it can still be resumed its nodes, URL
+// lists and the answers it has on hand are rows too, written in batches; a finished run keeps its dead
+// URLs for the comparison with the next one. A run is written only by the program that holds its lease
+// (see RunLease). The database is a convenience: when it cannot be opened or written, checks go on
 // without it and error() says why.
 class HistoryDb
 {
@@ -18,9 +24,9 @@ public:
         Running = 0,
         Paused = 1,
         Finished = 2,
-        Dropped = 3
+        Dropped = 3 // written by earlier versions only: a dropped run is deleted at once
     };
-    static constexpr int kKeptRuns = 20; // per site
+    static constexpr int kKeptRuns = 20; // per site, counting only checks that hold data
 
     // Opens (or creates) the database at `path`; an empty path means the user's data folder.
     explicit HistoryDb(const QString& path = {});
@@ -28,24 +34,44 @@ public:
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
 
-    static QString defaultPath();
-
     bool isOpen() const { return error_.isEmpty(); }
     const QString& error() const { return error_; }
+    const QString& path() const { return path_; }
     // Records a failure met while using the database; it is not used again.
     void fail(const QString& why);
     QSqlDatabase database() const;
+    // What an error of this database means, in words a user can act on.
+    QString explain(const QSqlError& error) const;
+    // Whether the error is another program's lock, which passes.
+    static bool isBusy(const QSqlError& error);
 
-    // A new run of `site`; 0 when it could not be written.
-    qint64 createRun(const QString& site, const CheckSettings& settings);
-    // The newest run of `site` (any site when empty) that can be resumed; 0 when none.
-    qint64 resumableRun(const QString& site = {});
+    // A new run of `site`, held by `lease`; 0 when it could not be written: `busy` tells whether another
+    // program's lock was in the way (worth trying again), otherwise error() says why. Unfinished runs of
+    // the site that nobody holds are dropped: they could not be resumed here either.
+    qint64 createRun(const QString& site, const CheckSettings& settings, RunLease& lease, bool* busy);
+
+    // The unfinished runs of `site`: the newest one that can be resumed, and the newest one another live
+    // program is checking (0 when none).
+    struct Unfinished
+    {
+        qint64 resumable = 0;
+        qint64 busyRun = 0;
+        LeaseHolder busy;
+    };
+    Unfinished unfinished(const QString& site);
+    qint64 resumableRun(const QString& site) { return unfinished(site).resumable; }
     // Whether any check of `site` is kept.
     bool hasRuns(const QString& site);
-    // Forgets every kept check of `site`.
+    // Forgets every kept check of `site` but one that a live program is writing.
     bool forgetSite(const QString& site);
-    // Drops runs of `site` beyond the newest kKeptRuns.
+    // Drops runs of `site` beyond the newest kKeptRuns and gives their room back.
     void prune(const QString& site);
+    // Deletes run `id` and its rows when it is held by `holder` (empty: nobody); false when it is not.
+    bool dropRun(qint64 id, const QString& holder);
+
+    static bool isResumableState(int state) { return state == Running || state == Paused; }
+    // The same as an SQL condition on `state`.
+    static QString resumableCondition();
 
     // The settings a run was last started with, as stored.
     static QString settingsText(const CheckSettings& settings);
@@ -57,9 +83,12 @@ public:
 
 private:
     bool exec(const QString& statement);
-    void createSchema();
-    bool checkVersion();
+    bool createSchema();
+    bool createTables();
+    bool migrate(int from);
+    bool rekey();
 
     QString connection_;
+    QString path_;
     QString error_;
 };

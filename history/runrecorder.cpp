@@ -5,15 +5,52 @@
 #include "linkstore.h"
 #include "runtexts.h"
 
+#include <QDataStream>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlError>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kWriteInterval = 1000; // ms of work a crash may lose
+// ms of work a crash may lose: what was asked more than a second before a kill is on disk, its
+// answer in the nodes or among the answers on hand.
+constexpr int kWriteInterval = 500;
+constexpr int kBusyPause = 10000; // ms before a write that met another program's lock is tried again
+constexpr int kTries = 5;         // writes of a pause or an end tried while a lock is in the way
+// Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
+constexpr int kCompression = 1;
+
+QString takenOver(HistoryDb& db, qint64 run)
+{
+    const std::optional<LeaseHolder> holder = RunLease::holder(db, run);
+    return u"this check is kept by another program now"_s + (holder ? u" ("_s + holder->describe() + u')' : QString());
+}
+
+// The page a batch limit broke off, which the resumed run scans on from where it stood.
+QByteArray packHeld(const CheckRun::ResumeState& s)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << qint32(s.heldNode) << s.heldText << s.heldUrl << s.heldCharset;
+    return qCompress(bytes, kCompression);
+}
+
+bool unpackHeld(const QByteArray& blob, CheckRun::ResumeState* s)
+{
+    if (blob.isEmpty()) {
+        return true;
+    }
+    QDataStream in(qUncompress(blob));
+    qint32 node = 0;
+    in >> node >> s->heldText >> s->heldUrl >> s->heldCharset;
+    s->heldNode = node;
+    return in.status() == QDataStream::Ok;
+}
 
 UrlList& urlList(LinkStore& store, int list)
 {
@@ -42,7 +79,7 @@ QStringList fromJsonArray(const QString& text)
 } // namespace
 
 RunRecorder::RunRecorder(HistoryDb& db, LinkStore& store, CheckRun& run, QObject* parent)
-    : QObject(parent), db_(db), store_(store), run_(run)
+    : QObject(parent), db_(db), store_(store), run_(run), lease_(db)
 {
     run_.setObserver(this);
     for (int which : {Full, Dead}) {
@@ -51,6 +88,20 @@ RunRecorder::RunRecorder(HistoryDb& db, LinkStore& store, CheckRun& run, QObject
         connect(&t, &ResultTree::nodeChanged, this, [this, which](int index) { mark(which, index); });
     }
     connect(&store_.full(), &ResultTree::cleared, this, &RunRecorder::onCleared);
+    heartbeat_.setInterval(RunLease::kHeartbeatSeconds * 1000);
+    connect(&heartbeat_, &QTimer::timeout, this, [this] {
+        if (runId_ != 0 && !lease_.renew()) {
+            lose(takenOver(db_, runId_));
+        }
+    });
+    heartbeat_.start();
+    answerTimer_.setInterval(kWriteInterval);
+    connect(&answerTimer_, &QTimer::timeout, this, [this] {
+        if (runId_ != 0 && run_.isActive() && !waitingForLock()) {
+            writeAnswers();
+        }
+    });
+    answerTimer_.start();
 }
 
 RunRecorder::~RunRecorder()
@@ -58,8 +109,13 @@ RunRecorder::~RunRecorder()
     run_.setObserver(nullptr);
     // Marks made while paused (dead links turned red) are kept with the run.
     if (runId_ != 0 && db_.isOpen() && store_.panel(1) == RunText::paused()) {
-        write(HistoryDb::Paused, run_.savedBatchCounter());
+        writeSoon(HistoryDb::Paused, run_.savedBatchCounter());
     }
+}
+
+bool RunRecorder::waitingForLock() const
+{
+    return sinceBusy_.isValid() && sinceBusy_.elapsed() < kBusyPause;
 }
 
 void RunRecorder::mark(int which, int index)
@@ -77,6 +133,15 @@ void RunRecorder::mark(int which, int index)
     }
 }
 
+void RunRecorder::markAll()
+{
+    for (int which : {Full, Dead}) {
+        for (int i = 1; i <= tree(store_, which).count(); ++i) {
+            mark(which, i);
+        }
+    }
+}
+
 void RunRecorder::forgetPending()
 {
     for (int which : {Full, Dead}) {
@@ -84,20 +149,23 @@ void RunRecorder::forgetPending()
         dirty_[which].clear();
     }
     urlsWritten_ = {0, 0};
+    heldWritten_ = 0;
+    answers_.forget();
 }
 
-// The results were cleared: the run can no longer be resumed, in this process or another.
+// The results were cleared: the run can no longer be resumed, in this process or another, and holds
+// nothing worth keeping.
 void RunRecorder::onCleared()
 {
+    createPending_ = false;
     if (runId_ == 0 || loading_) {
         return;
     }
-    QSqlQuery q(db_.database());
-    q.prepare(u"UPDATE runs SET state = ? WHERE id = ?"_s);
-    q.addBindValue(int(HistoryDb::Dropped));
-    q.addBindValue(runId_);
-    check(q.exec(), q);
-    dropRows(runId_);
+    if (db_.dropRun(runId_, lease_.owner())) {
+        lease_.forget();
+    } else {
+        lease_.release();
+    }
     runId_ = 0;
     forgetPending();
 }
@@ -108,34 +176,63 @@ void RunRecorder::runStarted(bool resuming)
         return;
     }
     if (!resuming || runId_ == 0) {
-        const QString site = run_.lastSite();
-        runId_ = db_.createRun(site, run_.settings());
-        forgetPending();
-        if (runId_ == 0) {
-            emit failed(db_.error());
-            return;
-        }
-        db_.prune(site);
-        for (int which : {Full, Dead}) {
-            for (int i = 1; i <= tree(store_, which).count(); ++i) {
-                mark(which, i);
-            }
-        }
+        create();
     }
     sinceWrite_.invalidate(); // the first stop point writes
 }
 
+void RunRecorder::create()
+{
+    const QString site = run_.lastSite();
+    lease_.release();
+    bool busy = false;
+    runId_ = db_.createRun(site, run_.settings(), lease_, &busy);
+    forgetPending();
+    createPending_ = runId_ == 0 && busy;
+    if (runId_ == 0) {
+        if (busy) {
+            sinceBusy_.start();
+        } else {
+            emit failed(db_.error());
+        }
+        return;
+    }
+    sinceBusy_.invalidate();
+    db_.prune(site);
+    markAll();
+}
+
 void RunRecorder::stopPoint(int batchCounterToSave)
 {
-    if (runId_ != 0 && (!sinceWrite_.isValid() || sinceWrite_.elapsed() >= kWriteInterval)) {
-        write(HistoryDb::Running, batchCounterToSave);
+    if (createPending_ && !waitingForLock()) {
+        create();
+    }
+    if (runId_ != 0 && (!sinceWrite_.isValid() || sinceWrite_.elapsed() >= kWriteInterval) && !waitingForLock()) {
+        if (write(HistoryDb::Running, batchCounterToSave) == Written::Busy) {
+            sinceBusy_.start();
+        }
     }
 }
 
 void RunRecorder::runPaused()
 {
+    if (createPending_) {
+        create();
+    }
     if (runId_ != 0) {
-        write(HistoryDb::Paused, run_.savedBatchCounter());
+        writeSoon(HistoryDb::Paused, run_.savedBatchCounter());
+    }
+}
+
+// A pause is what a resumed run starts from: a lock in the way is waited out a while longer.
+void RunRecorder::writeSoon(int state, int batchCounter)
+{
+    Written w = write(state, batchCounter);
+    for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
+        w = write(state, batchCounter);
+    }
+    if (w == Written::Busy) {
+        fail(db_.explain(lastError_));
     }
 }
 
@@ -143,40 +240,75 @@ void RunRecorder::runPaused()
 // is compared with.
 void RunRecorder::runFinished()
 {
-    if (runId_ == 0 || !db_.isOpen()) {
+    if (createPending_ && db_.isOpen()) {
+        create(); // a lock kept it from being created at the start: kept now that it ends
+    }
+    createPending_ = false;
+    if (!db_.isOpen()) {
         return;
     }
     const RunChange change = compare();
-    QSqlDatabase db = db_.database();
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(u"INSERT INTO dead_urls(run, url) VALUES(?, ?)"_s);
-    bool ok = true;
-    for (const QString& url : DeadUrls(store_.full())) {
-        q.addBindValue(runId_);
-        q.addBindValue(url);
-        ok = ok && check(q.exec(), q);
+    if (runId_ != 0) {
+        Written w = finish();
+        for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
+            w = finish();
+        }
+        if (w == Written::Busy) {
+            fail(db_.explain(lastError_));
+        }
     }
-    QSqlQuery done(db);
-    done.prepare(u"UPDATE runs SET state = ?, finished = ?, settings = ?, compare_key = ? WHERE id = ?"_s);
-    done.addBindValue(int(HistoryDb::Finished));
-    done.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
-    done.addBindValue(HistoryDb::settingsText(run_.settings()));
-    done.addBindValue(HistoryDb::comparisonKey(run_.settings()));
-    done.addBindValue(runId_);
-    ok = ok && check(done.exec(), done);
-    if (ok) {
-        dropRows(runId_);
-    }
-    if (!ok || !db.commit()) {
-        db.rollback();
-        fail(db.lastError().text());
-    }
+    lease_.forget();
     runId_ = 0;
     forgetPending();
     if (!change.isEmpty()) {
         store_.setChange(change);
     }
+}
+
+RunRecorder::Written RunRecorder::finish()
+{
+    QSqlDatabase db = db_.database();
+    if (!db.transaction()) {
+        return outcome(db.lastError());
+    }
+    // Finished once: a second finish of the run, or one by a program that lost it, changes nothing.
+    QSqlQuery done(db);
+    done.prepare(u"UPDATE runs SET state = ?, finished = ?, settings = ?, compare_key = ?, held = NULL, owner = NULL,"
+                 u" owner_host = NULL, owner_pid = NULL, heartbeat = NULL WHERE id = ? AND owner = ? AND "_s +
+                 HistoryDb::resumableCondition());
+    done.addBindValue(int(HistoryDb::Finished));
+    done.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
+    done.addBindValue(HistoryDb::settingsText(run_.settings()));
+    done.addBindValue(HistoryDb::comparisonKey(run_.settings()));
+    done.addBindValue(runId_);
+    done.addBindValue(lease_.owner());
+    bool ok = check(done.exec(), done);
+    if (ok && done.numRowsAffected() != 1) {
+        db.rollback();
+        lose(takenOver(db_, runId_));
+        return Written::Lost;
+    }
+    QSqlQuery q(db);
+    q.prepare(u"INSERT INTO dead_urls(run, url) VALUES(?, ?)"_s);
+    for (const QString& url : DeadUrls(store_.full())) {
+        q.addBindValue(runId_);
+        q.addBindValue(url);
+        ok = ok && check(q.exec(), q);
+    }
+    for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
+        QSqlQuery rows(db);
+        rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
+        rows.addBindValue(runId_);
+        ok = ok && check(rows.exec(), rows);
+    }
+    if (ok && db.commit()) {
+        return Written::Ok;
+    }
+    if (ok) {
+        lastError_ = db.lastError();
+    }
+    db.rollback();
+    return outcome(lastError_);
 }
 
 RunChange RunRecorder::compare()
@@ -188,7 +320,7 @@ RunChange RunRecorder::compare()
     q.addBindValue(HistoryDb::comparisonKey(run_.settings()));
     q.addBindValue(int(HistoryDb::Finished));
     q.addBindValue(runId_);
-    if (!check(q.exec(), q) || !q.next()) {
+    if (!q.exec() || !q.next()) {
         return {};
     }
     const qint64 previous = q.value(0).toLongLong();
@@ -196,7 +328,7 @@ RunChange RunRecorder::compare()
     QSqlQuery dead(db_.database());
     dead.prepare(u"SELECT url FROM dead_urls WHERE run = ? ORDER BY rowid"_s);
     dead.addBindValue(previous);
-    if (!check(dead.exec(), dead)) {
+    if (!dead.exec()) {
         return {};
     }
     QStringList urls;
@@ -206,25 +338,79 @@ RunChange RunRecorder::compare()
     return CompareRuns(finished, urls, store_.full());
 }
 
-bool RunRecorder::write(int state, int batchCounter)
+RunRecorder::Written RunRecorder::write(int state, int batchCounter)
 {
     if (!db_.isOpen()) {
-        return false;
+        return Written::Failed;
     }
     QSqlDatabase db = db_.database();
     if (!db.transaction()) {
-        fail(db.lastError().text());
-        return false;
+        return outcome(db.lastError());
     }
-    const bool ok =
-        writeNodes(Full) && writeNodes(Dead) && writeUrls(0) && writeUrls(1) && writeRun(state, batchCounter);
-    if (!ok || !db.commit()) {
-        db.rollback();
-        fail(db.lastError().text());
-        return false;
+    // What a write that does not go through must write next time.
+    const auto dirty = dirty_;
+    const auto urls = urlsWritten_;
+    const int held = heldWritten_;
+    const QSet<QString> answers = answers_.written();
+    lost_ = false;
+    bool ok = writeRun(state, batchCounter) && writeNodes(Full) && writeNodes(Dead) && writeUrls(0) && writeUrls(1);
+    if (ok && !answers_.write(db, runId_, run_.answersOnHand(), true)) {
+        lastError_ = answers_.error();
+        ok = false;
     }
-    sinceWrite_.start();
-    return true;
+    if (ok && db.commit()) {
+        sinceWrite_.start();
+        sinceBusy_.invalidate();
+        return Written::Ok;
+    }
+    if (ok) {
+        lastError_ = db.lastError();
+    }
+    db.rollback();
+    for (int which : {Full, Dead}) {
+        for (int index : dirty[which]) {
+            isDirty_[which][static_cast<size_t>(index)] = 1;
+        }
+        dirty_[which] = dirty[which];
+    }
+    urlsWritten_ = urls;
+    heldWritten_ = held;
+    answers_.setWritten(answers);
+    if (lost_) {
+        lose(takenOver(db_, runId_));
+        return Written::Lost;
+    }
+    return outcome(lastError_);
+}
+
+// New answers only, between stop points: what the run asked while it waited is not asked again after a
+// kill. What it took meanwhile stays written until its nodes are.
+void RunRecorder::writeAnswers()
+{
+    const Prober::Answers onHand = run_.answersOnHand();
+    const QSet<QString> written = answers_.written();
+    if (std::all_of(onHand.keyBegin(), onHand.keyEnd(),
+                    [&written](const QString& url) { return written.contains(url); })) {
+        return;
+    }
+    QSqlDatabase db = db_.database();
+    if (!db.transaction()) {
+        return;
+    }
+    QSqlQuery q(db);
+    q.prepare(u"UPDATE runs SET heartbeat = ? WHERE id = ? AND owner = ?"_s);
+    q.addBindValue(RunLease::now());
+    q.addBindValue(runId_);
+    q.addBindValue(lease_.owner());
+    const bool held = q.exec() && q.numRowsAffected() == 1;
+    if (held && answers_.write(db, runId_, onHand, false) && db.commit()) {
+        return;
+    }
+    db.rollback();
+    answers_.setWritten(written);
+    if (HistoryDb::isBusy(q.lastError()) || HistoryDb::isBusy(answers_.error())) {
+        sinceBusy_.start();
+    }
 }
 
 bool RunRecorder::writeNodes(int which)
@@ -234,9 +420,17 @@ bool RunRecorder::writeNodes(int which)
     }
     if (nodeQuery_.lastQuery().isEmpty()) {
         nodeQuery_ = QSqlQuery(db_.database());
-        if (!check(nodeQuery_.prepare(u"INSERT OR REPLACE INTO nodes(run, tree, idx, key, parent, text, status, depth,"
-                                      u" url, site, probed, qtime, stext, anchor, kind, bold, red, request, http_status, content_dead)"
-                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s),
+        if (!check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, "
+                                      u"probed, qtime, stext,"
+                                      u" anchor, kind, bold, red, request, http_status, content_dead)"
+                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                                      u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = "
+                                      u"excluded.parent, text = excluded.text,"
+                                      u" status = excluded.status, depth = excluded.depth, url = excluded.url,"
+                                      u" site = excluded.site, probed = excluded.probed, qtime = excluded.qtime,"
+                                      u" stext = excluded.stext, anchor = excluded.anchor, kind = excluded.kind,"
+                                      u" bold = excluded.bold, red = excluded.red, request = excluded.request,"
+                                      u" http_status = excluded.http_status, content_dead = excluded.content_dead"_s),
                    nodeQuery_)) {
             return false;
         }
@@ -298,7 +492,9 @@ bool RunRecorder::writeUrls(int list)
     }
     if (urlQuery_.lastQuery().isEmpty()) {
         urlQuery_ = QSqlQuery(db);
-        if (!check(urlQuery_.prepare(u"INSERT OR REPLACE INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"_s),
+        if (!check(urlQuery_.prepare(
+                       u"INSERT INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"
+                       u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s),
                    urlQuery_)) {
             return false;
         }
@@ -328,9 +524,12 @@ bool RunRecorder::writeRun(int state, int batchCounter)
     for (auto which : {LinkStore::Badlink1, LinkStore::Badlink2, LinkStore::Badlink3, LinkStore::Badlinkdep}) {
         resume << store_.resume(which);
     }
+    // Only the holder writes, and only a run that is not finished: first of all, so that nothing else of
+    // the transaction is written for a run that is no longer ours.
     QSqlQuery q(db_.database());
     q.prepare(u"UPDATE runs SET state = ?, pass_nodes = ?, batch = ?, home = ?, scan_resources = ?, panels = ?,"
-              u" resume = ?, settings = ?, compare_key = ? WHERE id = ?"_s);
+              u" resume = ?, settings = ?, compare_key = ?, heartbeat = ? WHERE id = ? AND owner = ? AND "_s +
+              HistoryDb::resumableCondition());
     q.addBindValue(state);
     q.addBindValue(s.passNodeCount);
     q.addBindValue(batchCounter);
@@ -340,20 +539,42 @@ bool RunRecorder::writeRun(int state, int batchCounter)
     q.addBindValue(jsonArray(resume));
     q.addBindValue(HistoryDb::settingsText(run_.settings()));
     q.addBindValue(HistoryDb::comparisonKey(run_.settings()));
+    q.addBindValue(RunLease::now());
     q.addBindValue(runId_);
-    return check(q.exec(), q);
+    q.addBindValue(lease_.owner());
+    if (!check(q.exec(), q)) {
+        return false;
+    }
+    if (q.numRowsAffected() != 1) {
+        lost_ = true;
+        return false;
+    }
+    if (s.heldNode == heldWritten_) {
+        return true;
+    }
+    QSqlQuery held(db_.database());
+    held.prepare(u"UPDATE runs SET held = ? WHERE id = ?"_s);
+    held.addBindValue(s.heldNode == 0 ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(packHeld(s)));
+    held.addBindValue(runId_);
+    if (!check(held.exec(), held)) {
+        return false;
+    }
+    heldWritten_ = s.heldNode;
+    return true;
 }
 
 bool RunRecorder::restore(qint64 id, const QString& siteAs)
 {
-    if (!db_.isOpen() || id == 0) {
+    busy_ = {};
+    if (!db_.isOpen() || id == 0 || lease_.take(id, &busy_) != RunLease::Take::Taken) {
         return false;
     }
     QSqlQuery q(db_.database());
-    q.prepare(
-        u"SELECT site, settings, pass_nodes, batch, home, scan_resources, panels, resume FROM runs WHERE id = ?"_s);
+    q.prepare(u"SELECT site, settings, pass_nodes, batch, home, scan_resources, panels, resume, held FROM runs"
+              u" WHERE id = ?"_s);
     q.addBindValue(id);
     if (!check(q.exec(), q) || !q.next()) {
+        lease_.release();
         return false;
     }
     runId_ = 0;
@@ -361,12 +582,23 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
     store_.clearTrees();
     store_.timeouts().clear();
     store_.deads().clear();
-    const bool ok = readNodes(id) && readUrls(id);
+    forgetPending();
+    bool answersRead = false;
+    const Prober::Answers answers = answers_.read(db_.database(), id, &answersRead);
+    CheckRun::ResumeState state;
+    state.site = siteAs.isEmpty() ? q.value(0).toString() : siteAs;
+    state.passNodeCount = q.value(2).toInt();
+    state.batchCounter = q.value(3).toInt();
+    state.homeAddress = q.value(4).toString();
+    state.scanResources = q.value(5).toBool();
+    const bool ok = readNodes(id) && readUrls(id) && answersRead && unpackHeld(q.value(8).toByteArray(), &state);
     loading_ = false;
     if (!ok) {
         store_.clearTrees();
         store_.timeouts().clear();
         store_.deads().clear();
+        forgetPending();
+        lease_.release();
         return false;
     }
     const QStringList panels = fromJsonArray(q.value(6).toString());
@@ -382,10 +614,10 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
     store_.setPanel(1, RunText::paused());
     restoredSettings_ = HistoryDb::parseSettings(q.value(1).toString());
     run_.setSettings(restoredSettings_);
-    run_.restore({siteAs.isEmpty() ? q.value(0).toString() : siteAs, q.value(2).toInt(), q.value(3).toInt(),
-                  q.value(4).toString(), q.value(5).toBool()});
+    run_.restore(state);
+    run_.addAnswers(answers);
     runId_ = id;
-    forgetPending();
+    heldWritten_ = state.heldNode;
     urlsWritten_ = {store_.timeouts().count(), store_.deads().count()};
     return true;
 }
@@ -446,22 +678,30 @@ bool RunRecorder::readUrls(qint64 id)
     return true;
 }
 
-void RunRecorder::dropRows(qint64 id)
-{
-    for (const QString& table : {u"nodes"_s, u"urls"_s}) {
-        QSqlQuery q(db_.database());
-        q.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
-        q.addBindValue(id);
-        check(q.exec(), q);
-    }
-}
-
 bool RunRecorder::check(bool ok, const QSqlQuery& q)
 {
     if (!ok) {
-        fail(q.lastError().text());
+        lastError_ = q.lastError();
     }
     return ok;
+}
+
+RunRecorder::Written RunRecorder::outcome(const QSqlError& error)
+{
+    if (HistoryDb::isBusy(error)) {
+        return Written::Busy;
+    }
+    fail(db_.explain(error));
+    return Written::Failed;
+}
+
+// Another program holds the run now: this one stops writing it, and the database stays in use.
+void RunRecorder::lose(const QString& why)
+{
+    runId_ = 0;
+    lease_.forget();
+    forgetPending();
+    emit failed(why);
 }
 
 void RunRecorder::fail(const QString& why)
@@ -470,6 +710,7 @@ void RunRecorder::fail(const QString& why)
     db_.fail(why);
     if (wasOpen) {
         runId_ = 0;
+        lease_.forget();
         forgetPending();
         emit failed(db_.error());
     }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "checkrun.h"
+#include "keptanswers.h"
 #include "runchange.h"
+#include "runlease.h"
 #include "runobserver.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <array>
 #include <vector>
@@ -17,7 +21,10 @@ class LinkStore;
 // Keeps the run of one store on disk as it goes, so that a stopped or cut-short check can be resumed by
 // another process exactly where it stood, and compares a finished check with the last one. Writes go
 // in one transaction at a stop point at most once a second, and at every pause: a crash loses at most
-// the last second, and what is on disk is always a state a pause could have left.
+// the last second, and what is on disk is always a state a pause could have left. The run is written
+// only while this recorder holds its lease, and only forward: a paused or finished run is never turned
+// back into a running one, a finished one never into anything. Another program's lock on the file is
+// waited out: what could not be written is written at a later stop point.
 class RunRecorder : public QObject, public RunObserver
 {
     Q_OBJECT
@@ -25,10 +32,12 @@ public:
     RunRecorder(HistoryDb& db, LinkStore& store, CheckRun& run, QObject* parent = nullptr);
     ~RunRecorder() override;
 
-    // Fills the store and the check run with the kept run `id`, paused where it stood, and goes on
-    // recording it; `siteAs` names its site another way (the same site, typed otherwise). False when it
-    // cannot be read; the store is then left empty.
+    // Takes the kept run `id` over (when nobody alive holds it), fills the store and the check run with it,
+    // paused where it stood, and goes on recording it; `siteAs` names its site another way (the same site,
+    // typed otherwise). False when it cannot be taken or read (busyHolder() then says who holds it, or
+    // nobody when it could not be read); the store is then left empty.
     bool restore(qint64 id, const QString& siteAs = {});
+    const LeaseHolder& busyHolder() const { return busy_; }
     // The settings the run restored last was started with.
     const CheckSettings& restoredSettings() const { return restoredSettings_; }
     // The run being recorded; 0 when none.
@@ -41,7 +50,7 @@ public:
     void runFinished() override;
 
 signals:
-    // The database stopped working; the run goes on without it.
+    // The run is no longer recorded: the database stopped working, or another program took the run over.
     void failed(const QString& why);
 
 private:
@@ -50,31 +59,55 @@ private:
         Full = 0,
         Dead = 1
     };
+    enum class Written
+    {
+        Ok,
+        Busy,
+        Lost,
+        Failed
+    };
 
     void mark(int tree, int index);
+    void markAll();
     void forgetPending();
     void onCleared();
-    bool write(int state, int batchCounter);
+    void create();
+    bool waitingForLock() const;
+    void writeSoon(int state, int batchCounter);
+    Written write(int state, int batchCounter);
+    Written finish();
+    void writeAnswers();
     bool writeNodes(int tree);
     bool writeUrls(int list);
     bool writeRun(int state, int batchCounter);
     bool readNodes(qint64 id);
     bool readUrls(qint64 id);
-    void dropRows(qint64 id);
     RunChange compare();
     bool check(bool ok, const QSqlQuery& q);
+    Written outcome(const QSqlError& error);
+    void lose(const QString& why);
     void fail(const QString& why);
 
     HistoryDb& db_;
     LinkStore& store_;
     CheckRun& run_;
+    RunLease lease_;
     qint64 runId_ = 0;
+    bool createPending_ = false; // a lock kept the run from being created: tried again at a stop point
     bool loading_ = false;
     std::array<std::vector<char>, 2> isDirty_;
     std::array<std::vector<int>, 2> dirty_;
     std::array<int, 2> urlsWritten_ = {0, 0};
+    int heldWritten_ = 0;
+    KeptAnswers answers_;
     QElapsedTimer sinceWrite_;
+    QElapsedTimer sinceBusy_; // valid after a write met a lock: the next try waits a while
+    QTimer heartbeat_;
+    QTimer answerTimer_; // writes new answers while the run waits for the network between stop points
     QSqlQuery nodeQuery_;
     QSqlQuery urlQuery_;
     CheckSettings restoredSettings_;
+    LeaseHolder busy_;
+    QSqlError lastError_;
+    bool lost_ = false; // the last write found the run held by another program, or finished
 };

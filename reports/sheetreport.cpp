@@ -194,7 +194,7 @@ lxw_error WriteChangeSheet(lxw_workbook* book, const RunChange& change)
             error = worksheet_write_string(sheet, row, col, text.toUtf8().constData(), nullptr);
         }
     };
-    put(0, 0, u"上次检测时间："_s + change.previous);
+    put(0, 0, u"上次检测时间："_s + change.previousShown());
     put(1, 0, u"新增死链接："_s + QString::number(change.newDead.size()) + u'个');
     put(1, 1, u"已修复链接："_s + QString::number(change.fixed.size()) + u'个');
     for (int col = 0; col < 2; ++col) {

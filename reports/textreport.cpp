@@ -144,7 +144,7 @@ void AppendHtmlRow(QString& text, const ResultTree& list, int index)
 
 void AppendTxtChange(QString& text, const RunChange& change)
 {
-    text += kLineBreak + kLineBreak + kChangeTitle + kLineBreak + kChangePrevious + change.previous;
+    text += kLineBreak + kLineBreak + kChangeTitle + kLineBreak + kChangePrevious + change.previousShown();
     for (const auto& [title, urls] : {std::pair{kChangeNewDead, &change.newDead}, {kChangeFixed, &change.fixed}}) {
         text += kLineBreak + title + QString::number(urls->size()) + kCountUnit;
         for (const QString& url : *urls) {
@@ -155,7 +155,7 @@ void AppendTxtChange(QString& text, const RunChange& change)
 
 void AppendHtmlChange(QString& text, const RunChange& change)
 {
-    text += u"<h3>"_s + kChangeTitle + u"</h3><p>"_s + kChangePrevious + Escaped(change.previous) + u"</p>"_s;
+    text += u"<h3>"_s + kChangeTitle + u"</h3><p>"_s + kChangePrevious + Escaped(change.previousShown()) + u"</p>"_s;
     for (const auto& [title, urls] : {std::pair{kChangeNewDead, &change.newDead}, {kChangeFixed, &change.fixed}}) {
         text += u"<p>"_s + title + QString::number(urls->size()) + kCountUnit + u"</p><ul>"_s;
         for (const QString& url : *urls) {

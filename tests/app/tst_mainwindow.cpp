@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -29,6 +30,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -303,6 +306,44 @@ private slots:
         f.toolkit.queueAnswer(MsgResult::Yes); // and its checks
         f.find<QPushButton>(u"Command4"_s)->click();
         QVERIFY(!history.hasRuns(siteOf(server)));
+    }
+
+    // While kelvara-check runs a listed site the window says so, writes nothing over it when closed,
+    // does not start it beside, and takes it up, paused, once it has stopped.
+    void checkOfAnotherProgram()
+    {
+        TestServer server;
+        serveSite(server);
+        server.setSilent(u"/c.html"_s);
+        WindowFixture f;
+        prepare(f, server);
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_s, f.dir.path());
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(KELVARA_CHECK), {u"--depth"_s, u"2"_s, u"--timeout"_s, u"30"_s, siteOf(server)});
+        QVERIFY(QTest::qWaitFor([&] { return server.pending() > 0; }, 30000));
+        HistoryDb history(f.dir.filePath(u"kelvara/history.sqlite"_s));
+        for (int opened = 0; opened < 2; ++opened) {
+            f.open();
+            auto recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+            f.window->setHistory(&history, recorder.get());
+            QCOMPARE(f.window->store().panel(1), MainText::busyElsewhere());
+            if (opened == 0) {
+                continue;
+            }
+            command5(f)->click();
+            QCOMPARE(f.shownTexts().size(), 1);
+            QCOMPARE(f.window->store().panel(1), MainText::busyElsewhere());
+            ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+            QVERIFY(cli.waitForFinished(30000));
+            QVERIFY(QTest::qWaitFor([&] { return f.window->store().panel(1) == RunText::paused(); }, 10000));
+            server.setPage(u"/c.html"_s, page({}));
+            command5(f)->click();
+            QCOMPARE(f.window->store().panel(1), RunText::ready());
+            QCOMPARE(f.window->store().full().count(), 7);
+            QCOMPARE(f.find<QComboBox>(u"Combo2"_s)->count(), 2);
+        }
     }
 
     // Closing is refused while a run is active; otherwise the exit question decides.

@@ -7,6 +7,8 @@
 #include "scriptedtoolkit.h"
 #include "testserver.h"
 
+#include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,24 +134,155 @@ private slots:
         QCOMPARE(history.resumableRun(server.baseUrl()), 0);
     }
 
-    // A database another program holds locked keeps no check, but stops none.
+    // Another program holding the file locked for a while delays what is written, but stops neither the
+    // check nor its history: the check is kept once the lock is gone.
     void lockedDatabase()
     {
         TestServer server;
         site(server);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"h.sqlite"_s);
+        HistoryDb history(path);
         HistoryDb holder(path);
         QSqlQuery lock(holder.database());
         QVERIFY(lock.exec(u"BEGIN EXCLUSIVE"_s));
-        HistoryDb history(path);
         Run r;
         RunRecorder recorder(history, r.store, r.run);
+        r.toolkit.atYield(20, [&lock] { lock.exec(u"ROLLBACK"_s); });
         r.run.start(server.baseUrl());
         QCOMPARE(r.store.panel(1), RunText::ready());
-        QCOMPARE(r.store.deads().count(), 27 + 2); // every ninth page, /gone.htm and /deeper.htm
-        QVERIFY(!history.isOpen());
-        QVERIFY(lock.exec(u"ROLLBACK"_s));
+        QVERIFY2(history.isOpen(), qPrintable(history.error()));
+        QSqlQuery q(history.database());
+        QVERIFY(q.exec(u"SELECT COUNT(*) FROM dead_urls JOIN runs ON runs.id = dead_urls.run WHERE runs.state = 2"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 27 + 2); // every ninth page, /gone.htm and /deeper.htm
+    }
+
+    // Only checks that hold data count: twenty stopped checks leave the one finished check before them.
+    void keptRuns()
+    {
+        TestServer server;
+        site(server);
+        QTemporaryDir dir;
+        HistoryDb history(dir.filePath(u"h.sqlite"_s));
+        for (int i = 0; i <= HistoryDb::kKeptRuns; ++i) {
+            Run r;
+            RunRecorder recorder(history, r.store, r.run);
+            if (i > 0) {
+                r.toolkit.atYield(2, [&r] { r.run.stop(); });
+            }
+            r.run.start(server.baseUrl());
+        }
+        QSqlQuery q(history.database());
+        QVERIFY(q.exec(u"SELECT state FROM runs ORDER BY id"_s));
+        QList<int> states;
+        while (q.next()) {
+            states << q.value(0).toInt();
+        }
+        QCOMPARE(states, (QList<int>{HistoryDb::Finished, HistoryDb::Paused}));
+    }
+
+    // One site, one key, however it is typed.
+    void siteKey_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("as");
+        QTest::addColumn<bool>("same");
+        for (const QString& typed :
+             {u"host/"_s, u"http://host/"_s, u"host:80"_s, u"https://host:443/"_s, u"HTTP://Host"_s}) {
+            QTest::newRow(qPrintable(typed)) << typed << u"host"_s << true;
+        }
+        QTest::newRow("IDN") << u"bücher.example"_s << u"http://xn--bcher-kva.example/"_s << true;
+        QTest::newRow("folder") << u"host/shop/"_s << u"http://host/shop"_s << true;
+        QTest::newRow("other port") << u"host:8080"_s << u"host"_s << false;
+        QTest::newRow("other folder") << u"host/shop"_s << u"host/Shop"_s << false;
+    }
+    void siteKey()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, as);
+        QFETCH(bool, same);
+        QCOMPARE(HistoryDb::siteKey(typed) == HistoryDb::siteKey(as), same);
+    }
+
+    // A file of the first layout is taken over: its runs found under every spelling of their site, its
+    // dropped rows gone.
+    void firstLayout()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"h.sqlite"_s);
+        {
+            QSqlDatabase old = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old"_s);
+            old.setDatabaseName(path);
+            QVERIFY(old.open());
+            QSqlQuery q(old);
+            for (const char* statement :
+                 {"PRAGMA user_version = 1",
+                  "CREATE TABLE runs(id INTEGER PRIMARY KEY, site TEXT NOT NULL, site_key TEXT NOT NULL, settings TEXT"
+                  " NOT NULL, compare_key TEXT NOT NULL, started TEXT NOT NULL, finished TEXT, state INTEGER NOT NULL,"
+                  " pass_nodes INTEGER NOT NULL DEFAULT 0, batch INTEGER NOT NULL DEFAULT 0, home TEXT, scan_resources"
+                  " INTEGER NOT NULL DEFAULT 0, panels TEXT, resume TEXT)",
+                  "CREATE TABLE nodes(run INTEGER NOT NULL, tree INTEGER NOT NULL, idx INTEGER NOT NULL, PRIMARY KEY(run,"
+                  " tree, idx)) WITHOUT ROWID",
+                  "CREATE TABLE urls(run INTEGER NOT NULL, list INTEGER NOT NULL, row INTEGER NOT NULL, PRIMARY KEY(run,"
+                  " list, row)) WITHOUT ROWID",
+                  "CREATE TABLE dead_urls(run INTEGER NOT NULL, url TEXT NOT NULL)",
+                  "INSERT INTO runs(site, site_key, settings, compare_key, started, state) VALUES('Host:80/',"
+                  " 'http://Host:80', '{}', '', '', 2)",
+                  "INSERT INTO runs(site, site_key, settings, compare_key, started, state) VALUES('host', 'http://host',"
+                  " '{}', '', '', 3)"}) {
+                QVERIFY2(q.exec(QString::fromLatin1(statement)), statement);
+            }
+        }
+        QSqlDatabase::removeDatabase(u"old"_s);
+        HistoryDb history(path);
+        QVERIFY2(history.isOpen(), qPrintable(history.error()));
+        QSqlQuery q(history.database());
+        QVERIFY(q.exec(u"SELECT id FROM runs"_s));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QVERIFY(!q.next());
+        QVERIFY(history.forgetSite(u"https://HOST:443"_s));
+        QVERIFY(!history.hasRuns(u"host"_s));
+    }
+
+    // A check that kelvara-check is running is neither taken up nor forgotten by another program, and one
+    // that looked at it and closed writes nothing over it: it ends as that program finishes it.
+    void otherProgramsCheck()
+    {
+        TestServer server;
+        site(server);
+        for (int i = 1; i < 240; i += 9) {
+            TestServer::Response slow;
+            slow.body = "x";
+            slow.delayMs = 50;
+            server.setRoute(u"/p"_s + QString::number(i) + u".htm"_s, slow);
+        }
+        QTemporaryDir data;
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_s, data.path());
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(KELVARA_CHECK), {u"--depth"_s, u"5"_s, u"--parallel"_s, u"2"_s, server.baseUrl()});
+        QVERIFY(QTest::qWaitFor([&] { return server.requests().size() > 10; }, 30000));
+        HistoryDb history(data.filePath(u"kelvara/history.sqlite"_s));
+        const HistoryDb::Unfinished found = history.unfinished(server.baseUrl() + u'/');
+        QCOMPARE(found.resumable, 0);
+        QCOMPARE(found.busy.pid, cli.processId());
+        {
+            Run window;
+            RunRecorder recorder(history, window.store, window.run);
+            QVERIFY(!recorder.restore(found.busyRun));
+            QCOMPARE(recorder.busyHolder().pid, cli.processId());
+            QVERIFY(!history.forgetSite(server.baseUrl()));
+        }
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);
+        QSqlQuery q(history.database());
+        QVERIFY(q.exec(u"SELECT state, owner FROM runs WHERE id = "_s + QString::number(found.busyRun)));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), int(HistoryDb::Finished));
+        QVERIFY(q.value(1).isNull());
     }
 };
 
