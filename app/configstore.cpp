@@ -9,6 +9,7 @@ const QString kParallel = QStringLiteral("parallel");
 const QString kResources = QStringLiteral("resources");
 const QString kContentCheck = QStringLiteral("contentCheck");
 const QString kRender = QStringLiteral("render");
+const QString kDeadInRed = QStringLiteral("deadInRed");
 } // namespace
 
 QString ConfigStore::loadSettingText()
@@ -49,30 +50,48 @@ void ConfigStore::saveParallel(int requests)
     WriteRegValue(hive_, keyPath(), kParallel, requests, RegDword);
 }
 
+bool ConfigStore::loadFlag(const QString& name, bool fallback) const
+{
+    bool ok = false;
+    const int value = ReadRegValue(hive_, keyPath(), name).toInt(&ok);
+    return ok && (value == 0 || value == 1) ? value == 1 : fallback;
+}
+
+void ConfigStore::saveFlag(const QString& name, bool on)
+{
+    WriteRegValue(hive_, keyPath(), name, on ? 1 : 0, RegDword);
+}
+
+// Off unless stored: the described behaviour stays the default.
 bool ConfigStore::loadResources() const
 {
-    // Anything but a stored 1 is off: the described behaviour stays the default.
-    bool ok = false;
-    const int value = ReadRegValue(hive_, keyPath(), kResources).toInt(&ok);
-    return ok && value == 1;
+    return loadFlag(kResources, false);
 }
 
 void ConfigStore::saveResources(bool on)
 {
-    WriteRegValue(hive_, keyPath(), kResources, on ? 1 : 0, RegDword);
+    saveFlag(kResources, on);
 }
 
+// On unless stored off: a missing page in disguise is a dead link to the site's owner.
 bool ConfigStore::loadContentCheck() const
 {
-    // On unless a 0 is stored: a missing page in disguise is a dead link to the site's owner.
-    bool ok = false;
-    const int value = ReadRegValue(hive_, keyPath(), kContentCheck).toInt(&ok);
-    return !(ok && value == 0);
+    return loadFlag(kContentCheck, true);
 }
 
 void ConfigStore::saveContentCheck(bool on)
 {
-    WriteRegValue(hive_, keyPath(), kContentCheck, on ? 1 : 0, RegDword);
+    saveFlag(kContentCheck, on);
+}
+
+bool ConfigStore::loadDeadInRed() const
+{
+    return loadFlag(kDeadInRed, false);
+}
+
+void ConfigStore::saveDeadInRed(bool on)
+{
+    saveFlag(kDeadInRed, on);
 }
 
 RenderMode ConfigStore::loadRenderMode() const

@@ -31,11 +31,17 @@ public:
     // When runs draw pages built by scripts ("render": auto, always or never); automatic when none is stored.
     RenderMode loadRenderMode() const;
     void saveRenderMode(RenderMode mode);
+    // Whether dead links are shown in red ("deadInRed", 0 or 1); off when none is stored.
+    bool loadDeadInRed() const;
+    void saveDeadInRed(bool on);
 
     static constexpr int kDefaultParallel = ::kDefaultParallel;
 
     const RegHive& hive() const { return hive_; }
 
 private:
+    bool loadFlag(const QString& name, bool fallback) const;
+    void saveFlag(const QString& name, bool on);
+
     RegHive hive_;
 };

@@ -16,12 +16,12 @@ void DesktopCommands::openPage(Page page)
     if (page == Page::OnlineHelp) {
         const QString path = help_.writeOut();
         if (!path.isEmpty()) {
-            toolkit_.OpenUrl(QUrl::fromLocalFile(path).toString());
+            toolkit_.OpenUrl(QUrl::fromLocalFile(path).toString(), NoProgramNotice(toolkit_, path));
             return;
         }
         // Nowhere to write the bundled copy to: the maker's help page is the next best thing.
     }
-    toolkit_.OpenUrl(PageAddress(page));
+    toolkit_.OpenUrl(PageAddress(page), NoProgramNotice(toolkit_, PageAddress(page)));
 }
 
 void DesktopCommands::showAbout(QWidget* owner)
@@ -33,7 +33,7 @@ void DesktopCommands::showAbout(QWidget* owner)
 void DesktopCommands::openAddress(const QString& address)
 {
     if (IsWebAddress(address)) {
-        toolkit_.OpenUrl(address);
+        toolkit_.OpenUrl(address, NoProgramNotice(toolkit_, address));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "exporttexts.h"
 #include "linkstore.h"
 #include "maintexts.h"
+#include "reportfile.h"
 #include "runtexts.h"
 #include "sheetreport.h"
 #include "textreport.h"
@@ -37,6 +38,16 @@ private:
 };
 
 } // namespace
+
+std::function<void()> NoProgramNotice(Toolkit& toolkit, const QString& target)
+{
+    return [&toolkit, target] {
+        const QString scheme = QUrl(target).scheme().toLower();
+        const bool page = scheme == u"http" || scheme == u"https";
+        toolkit.MsgBox(page ? MainText::noProgramForPage(target) : MainText::noProgramForFile(target), MsgButtons::Ok,
+                       MsgIcon::Information, MainText::notice());
+    };
+}
 
 ExportCommands::ExportCommands(Toolkit& toolkit, const LinkStore& store) : toolkit_(toolkit), store_(store) {}
 
@@ -122,7 +133,7 @@ bool ExportCommands::write(const Format& format, const ResultTree& list, const Q
     const WriteResult result = WriteTextReport(
         list, fileName, format.report == WebCommands::Report::Html ? ReportHtml : ReportTxt, store_.change());
     if (!result.ok) {
-        showFailure(result.error);
+        showFailure(WriteFailureReason(result.error));
     }
     return result.ok;
 }
@@ -131,7 +142,7 @@ int ExportCommands::writeDeadLinkFile(const QStringList& urls, const QString& fi
 {
     const DeadLinkFileResult result = WriteDeadLinkFile(urls, fileName);
     if (!result.write.ok) {
-        showFailure(result.write.error);
+        showFailure(WriteFailureReason(result.write.error));
     }
     return result.write.ok ? result.files : 0;
 }
@@ -162,5 +173,6 @@ void ExportCommands::offerToOpen(const QString& fileName, int files)
     }
     // The desktop opens each file in the program it has for the type: a .txt report in its text
     // editor, the workbook in its spreadsheet program and the Html report in the browser.
-    toolkit_.OpenUrl(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toString());
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    toolkit_.OpenUrl(QUrl::fromLocalFile(path).toString(), NoProgramNotice(toolkit_, path));
 }

@@ -11,6 +11,10 @@ class LinkStore;
 class ResultTree;
 class Toolkit;
 
+// Tells the user, when the desktop has no program for `target` (a file's path or a web address), that
+// nothing opened: for the toolkit's OpenUrl.
+std::function<void()> NoProgramNotice(Toolkit& toolkit, const QString& target);
+
 // The export buttons of the window: Command28 (Txt), Command21 (Excel) and Command27 (Html), and the
 // dead-link file for the search engines. Each asks for a file through the toolkit, writes the report
 // of the list it is given (the dead-link file: of the whole run) with its writer and offers to open

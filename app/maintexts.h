@@ -44,6 +44,20 @@ inline QString noDollar() { return QStringLiteral("网站URL中不能含有“$�
 inline QString siteBlank() { return QStringLiteral("网站URL不能为空！"); }
 inline QString siteScheme() { return QStringLiteral("网站URL只能使用http或https协议！"); }
 inline QString siteNoHost() { return QStringLiteral("网站URL中缺少域名或IP地址！"); }
+inline QString sitePort()
+{
+    return QStringLiteral("网站URL中的端口号无效！");
+}
+
+// Opening a file or a page in the desktop's program
+inline QString noProgramForFile(const QString& path)
+{
+    return QStringLiteral("没有可打开此文件的程序：") + path;
+}
+inline QString noProgramForPage(const QString& address)
+{
+    return QStringLiteral("没有可打开此网页的程序：") + address;
+}
 
 // Kept checks
 inline QString forgetHistory()
@@ -67,6 +81,12 @@ inline QString changeNote(qsizetype newDead, qsizetype fixed)
 {
     return QStringLiteral("与上次检测相比：新增死链接") + QString::number(newDead) + QStringLiteral("个，已修复") +
            QString::number(fixed) + QStringLiteral("个");
+}
+
+// The last finished check of the ticked site, shown at start-up: when it finished.
+inline QString lastCheckNote(const QString& finished)
+{
+    return QStringLiteral("上次检测结果（完成于") + finished + QStringLiteral("）");
 }
 
 // Check settings

@@ -5,12 +5,15 @@
 #include "configstore.h"
 #include "historydb.h"
 #include "hoverlink.h"
+#include "lastcheck.h"
 #include "maintexts.h"
 #include "resultspanel.h"
 #include "resultview.h"
 #include "runrecorder.h"
 #include "runtexts.h"
+#include "grouptexts.h"
 #include "settingspanel.h"
+#include "sitegroupdialog.h"
 #include "sitelist.h"
 #include "sitelistview.h"
 #include "statuspanels.h"
@@ -55,6 +58,7 @@ MainWindow::MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFa
     run_.setRenderer(&renderer_);
     results_ = new ResultsPanel(store_, this);
     connect(results_, &ResultsPanel::detailLinkClicked, this, [this](const QString& a) { web_->openAddress(a); });
+    connect(results_, &ResultsPanel::deadInRedChanged, this, [this](bool red) { config_.saveDeadInRed(red); });
 
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(buildLeftColumn());
@@ -147,7 +151,12 @@ void MainWindow::takeUpKeptCheck()
     }
     busyRun_ = 0;
     // Named as the list names it, which is what the start command will pass.
-    recorder_->restore(newest, siteOfNewest);
+    if (recorder_->restore(newest, siteOfNewest)) {
+        // Kept at its last stop point, a check cut short still names the link it was checking.
+        store_.setPanel(2, QString());
+        return;
+    }
+    showLastCheck();
 }
 
 void MainWindow::watchBusyCheck()
@@ -168,7 +177,33 @@ void MainWindow::watchBusyCheck()
         busyWatch_.stop(); // finished meanwhile: nothing to continue
         busyRun_ = 0;
         store_.setPanel(1, RunText::ready());
+        showLastCheck();
     }
+}
+
+// The last finished check of the ticked site, so that what was found is there to see and export
+// again without checking anew. Only in place of nothing, or of another site's last check: never over
+// the results of a run of this session or one that can be resumed.
+void MainWindow::showLastCheck()
+{
+    // Nor while another program's check of a listed site is waited for.
+    if (!history_ || !history_->isOpen() || run_.isActive() || busyRun_ != 0 ||
+        (store_.full().count() > 0 && !showingLastCheck_)) {
+        return;
+    }
+    bool ticked = false;
+    const QString site = sites_->checkedSite(&ticked);
+    const LastCheck check = ticked ? ReadLastCheck(*history_, site) : LastCheck();
+    if (check.isEmpty()) {
+        if (std::exchange(showingLastCheck_, false)) {
+            store_.clearResults();
+            results_->setOnlyDead(false);
+        }
+        return;
+    }
+    ShowLastCheck(store_, site, check);
+    results_->setOnlyDead(true);
+    showingLastCheck_ = true;
 }
 
 void MainWindow::offerToForget(const QString& site)
@@ -233,6 +268,7 @@ QGroupBox* MainWindow::buildSiteFrame()
     connect(sites_, &SiteList::saveSitesRequested, this, &MainWindow::SaveSites);
     connect(sites_, &SiteList::saveSettingsRequested, this, &MainWindow::SaveSettings);
     connect(sites_, &SiteList::siteRemoved, this, &MainWindow::offerToForget);
+    connect(sites_, &SiteList::tickChanged, this, &MainWindow::showLastCheck);
     connect(listView11_, &QAbstractItemView::doubleClicked, this, &MainWindow::ListView11_DblClick);
     // The keys do what the mouse does: Enter ticks the site and starts it, Delete asks and deletes it.
     connect(listView11_, &SiteListView::startKeyPressed, this, [this](int row) {
@@ -251,6 +287,9 @@ QGroupBox* MainWindow::buildSiteFrame()
     connect(command4_, &QPushButton::clicked, sites_, &SiteList::remove);
     connect(command5_, &QPushButton::clicked, this, &MainWindow::Command5_Click);
 
+    checkAll_ = named(new QPushButton(GroupText::command()), QStringLiteral("cmdCheckAll"));
+    connect(checkAll_, &QPushButton::clicked, this, &MainWindow::openSiteGroup);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(command3_);
     buttons->addWidget(command4_);
@@ -258,6 +297,7 @@ QGroupBox* MainWindow::buildSiteFrame()
     auto* box = new QVBoxLayout(frame);
     box->addWidget(listView11_, 1);
     box->addLayout(buttons);
+    box->addWidget(checkAll_);
     return frame;
 }
 
@@ -392,6 +432,7 @@ void MainWindow::load()
     frame4_->setResources(config_.loadResources());
     frame4_->setContentCheck(config_.loadContentCheck());
     frame4_->setRenderMode(config_.loadRenderMode());
+    results_->setDeadInRed(config_.loadDeadInRed());
     if (record.checkedSite) {
         sites_->setCheckedSiteIndex(*record.checkedSite);
     }
@@ -422,9 +463,7 @@ void MainWindow::Command5_Click()
         return;
     }
     int timeout = 0;
-    if (!ParseInt(frame4_->timeoutText(), &timeout) || timeout < kMinTimeout || timeout > kMaxTimeout) {
-        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
-        frame4_->focusTimeout();
+    if (!acceptedTimeout(&timeout)) {
         return;
     }
     if (command5_->text() == MainText::start()) {
@@ -448,9 +487,48 @@ void MainWindow::Command5_Click()
     }
 }
 
+bool MainWindow::acceptedTimeout(int* timeout)
+{
+    if (!ParseInt(frame4_->timeoutText(), timeout) || *timeout < kMinTimeout || *timeout > kMaxTimeout) {
+        toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        frame4_->focusTimeout();
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::openSiteGroup()
+{
+    int timeout = 0;
+    if (run_.isActive() || !acceptedTimeout(&timeout)) {
+        return;
+    }
+    if (sites_->sites().isEmpty()) {
+        toolkit_.MsgBox(GroupText::noSites(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+        return;
+    }
+    warnOfCertificates();
+    auto* dialog = new SiteGroupDialog(
+        sites_->sites(), run_, store_, toolkit_, [this, timeout] { return frame4_->checkSettings(timeout); }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &SiteGroupDialog::runningChanged, this, [this](bool running) {
+        groupRunning_ = running;
+        setRunControlsEnabled(!running);
+        command5_->setEnabled(!running);
+        if (!running) {
+            showHistoryFailure();
+        }
+    });
+    dialog->show();
+}
+
 void MainWindow::startRun(const QString& site, int timeout)
 {
     warnOfCertificates();
+    if (std::exchange(showingLastCheck_, false)) {
+        results_->setOnlyDead(false); // the run fills the full list from its start
+    }
     setRunControlsEnabled(false);
     command5_->setText(MainText::stop());
     try {
@@ -461,6 +539,10 @@ void MainWindow::startRun(const QString& site, int timeout)
         onRunFinished();
     }
     showHistoryFailure();
+    // A run that could not even read the home page found nothing: one red node says too little.
+    if (const QString why = run_.homeFailure(); store_.panel(1) == RunText::ready() && !why.isEmpty()) {
+        toolkit_.MsgBox(RunText::homeUnreachable(why), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
+    }
 }
 
 // Once a session, when the first run starts: with the certificates the user named unreadable, every https
@@ -480,6 +562,9 @@ void MainWindow::warnOfCertificates()
 
 void MainWindow::onRunFinished()
 {
+    if (groupRunning_) {
+        return; // the group goes on with its next site; it gives the controls back at its end
+    }
     command5_->setEnabled(true);
     command5_->setText(MainText::start());
     setRunControlsEnabled(true);
@@ -487,8 +572,8 @@ void MainWindow::onRunFinished()
 
 void MainWindow::setRunControlsEnabled(bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{listView11_, command4_, command3_, results_->clearButton(),
-                                                      frame1_, frame4_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{listView11_, command4_, command3_, checkAll_,
+                                                      results_->clearButton(), frame1_, frame4_}) {
         w->setEnabled(enabled);
     }
 }

@@ -54,6 +54,8 @@ public:
     SiteList& siteList() { return *sites_; }
 
     void Command5_Click();
+    // "检测全部网站": the sites of the list one after another, in a dialog of their own.
+    void openSiteGroup();
     void ListView11_DblClick() { Command5_Click(); }
     void SaveSettings();
     void SaveSites();
@@ -75,10 +77,13 @@ private:
     void setRunControlsEnabled(bool enabled);
     void onRunFinished();
     void startRun(const QString& site, int timeout);
+    // The timeout typed in the settings, when it is in range; otherwise says so and returns false.
+    bool acceptedTimeout(int* timeout);
     void takeUpKeptCheck();
     void watchBusyCheck();
     void offerToForget(const QString& site);
     void showHistoryFailure();
+    void showLastCheck();
     void warnOfCertificates();
 
     Toolkit& toolkit_;
@@ -103,10 +108,13 @@ private:
     QPushButton* command3_ = nullptr;
     QPushButton* command4_ = nullptr;
     QPushButton* command5_ = nullptr;
+    QPushButton* checkAll_ = nullptr;
     SettingsPanel* frame4_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     StatusPanels* stbar_ = nullptr;
     QScrollArea* leftScroll_ = nullptr;
     QList<HoverLinkLabel*> linkLabels_;
     bool certificatesWarned_ = false;
+    bool groupRunning_ = false; // the site group dialog is checking its sites with run_
+    bool showingLastCheck_ = false; // the store holds the last finished check read from the history
 };

@@ -1,28 +1,25 @@
 #include "sitelist.h"
 
-#include "linkstore.h"
 #include "maintexts.h"
+#include "siteaddress.h"
 #include "sitelistview.h"
 #include "textops.h"
 #include "toolkit.h"
 #include "urlops.h"
 
-#include <QRegularExpression>
-#include <QUrl>
-
 QString SiteAddressProblem(const QString& text)
 {
-    const QString site = TrimSpaces(text);
-    if (site.isEmpty()) {
+    switch (FindSiteAddressFault(text)) {
+    case SiteAddressFault::Blank:
         return MainText::siteBlank();
-    }
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
-    if (scheme.match(site).hasMatch() && !IsHttpUrl(site)) {
+    case SiteAddressFault::Scheme:
         return MainText::siteScheme();
-    }
-    const QUrl url(LinkStore::homeUrl(site), QUrl::TolerantMode);
-    if (!url.isValid() || url.host().isEmpty()) {
+    case SiteAddressFault::Port:
+        return MainText::sitePort();
+    case SiteAddressFault::NoHost:
         return MainText::siteNoHost();
+    case SiteAddressFault::None:
+        break;
     }
     return {};
 }
@@ -96,7 +93,7 @@ void SiteList::add()
     if (!answer.isNull() && !refuses(answer)) {
         if (!SiteExists(answer, sites())) {
             view_.appendSite(TrimSpaces(answer));
-            select(view_.count() - 1);
+            view_.showNew(view_.count() - 1);
         } else {
             toolkit_.MsgBox(MainText::addDuplicate(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
         }
@@ -166,6 +163,7 @@ void SiteList::check(int row)
     select(row);
     checkedSiteIndex_ = nowChecked ? row + 1 : 0;
     emit saveSettingsRequested();
+    emit tickChanged();
 }
 
 void SiteList::click(int row)
@@ -178,4 +176,5 @@ void SiteList::click(int row)
     }
     checkedSiteIndex_ = row + 1;
     emit saveSettingsRequested();
+    emit tickChanged();
 }

@@ -37,6 +37,8 @@ signals:
     void saveSettingsRequested();
     // Site `site` was deleted from the list.
     void siteRemoved(const QString& site);
+    // The user ticked a site, or cleared the tick.
+    void tickChanged();
 
 private:
     bool anyChecked() const;

@@ -93,6 +93,19 @@ void SiteListView::appendSite(const QString& text)
     setChecked(count() - 1, false);
 }
 
+// The new site is brought into view and given the focus, but not selected: a click on a selected site
+// edits it, and the first click on a new one should only tick it.
+void SiteListView::showNew(int row)
+{
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (!item) {
+        return;
+    }
+    clearSelection();
+    selectionModel()->setCurrentIndex(indexFromItem(item), QItemSelectionModel::NoUpdate);
+    scrollToItem(item);
+}
+
 void SiteListView::onItemChanged(QTreeWidgetItem* item)
 {
     const bool checked = item->checkState(0) == Qt::Checked;

@@ -25,6 +25,8 @@ public:
     // Sets a check mark without reporting it as the user's toggle.
     void setChecked(int row, bool checked);
     void appendSite(const QString& text);
+    // Brings a newly added site into view, with the focus but without selecting it.
+    void showNew(int row);
 
 signals:
     // The user toggled the check box of `row`.

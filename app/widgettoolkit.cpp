@@ -10,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTime>
 #include <QTranslator>
 #include <QUrl>
@@ -130,16 +131,42 @@ QString WidgetToolkit::SaveFileName(const QString& title, const QString& filter,
     return WithDefaultExtension(dialog.selectedFiles().first(), defaultExt);
 }
 
-void WidgetToolkit::OpenUrl(const QString& address)
+void WidgetToolkit::OpenUrl(const QString& address, const std::function<void()>& failed)
 {
     // An address with a scheme ("https:", "file:") as it is; anything else is a path on this machine.
     // A one-letter scheme is a Windows drive.
-    const QUrl url(address);
-    if (url.isValid() && url.scheme().size() > 1) {
-        QDesktopServices::openUrl(url);
+    QUrl url(address);
+    if (!url.isValid() || url.scheme().size() <= 1) {
+        url = QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath());
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Qt hands the address to xdg-open and calls it done once xdg-open has started; only xdg-open's exit
+    // tells whether any program took it (2: no such file, 3: no tool for it, 4: the program failed).
+    if (const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open")); !opener.isEmpty()) {
+        auto* process = new QProcess(qApp);
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, failed](int code, QProcess::ExitStatus status) {
+                             process->deleteLater();
+                             if (status == QProcess::NormalExit && code >= 2 && code <= 4 && failed) {
+                                 failed();
+                             }
+                         });
+        QObject::connect(process, &QProcess::errorOccurred, process, [process, failed](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                process->deleteLater();
+                if (failed) {
+                    failed();
+                }
+            }
+        });
+        process->start(opener, {url.toString(QUrl::FullyEncoded)});
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(address).absoluteFilePath()));
+#endif
+    if (!QDesktopServices::openUrl(url) && failed) {
+        failed();
+    }
 }
 
 void WidgetToolkit::RunCommand(const QString& program, const QStringList& arguments)

@@ -20,7 +20,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
                          const QString& defaultName) override;
-    void OpenUrl(const QString& address) override;
+    void OpenUrl(const QString& address, const std::function<void()>& failed) override;
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;
 

@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.maroven.example/kelvara/)
 # files: neither shows as a linked library.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6webenginecore6-bin, libqt6webengine6-data")
+# Qt's PostgreSQL driver only for a history that several machines share (kelvara-check --history postgresql://).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, qt6-translations-l10n, xdg-utils")
 
 include(CPack)

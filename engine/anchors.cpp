@@ -1,26 +1,6 @@
 #include "anchors.h"
 
-namespace {
-
-// Positions of every "<a" followed by white space.
-std::vector<qsizetype> anchorStarts(QStringView page)
-{
-    std::vector<qsizetype> starts;
-    qsizetype from = 0;
-    while (true) {
-        const qsizetype p = page.indexOf(u"<a", from, Qt::CaseInsensitive);
-        if (p < 0 || p + 2 >= page.size()) {
-            break;
-        }
-        if (IsHtmlSpace(page[p + 2])) {
-            starts.push_back(p);
-        }
-        from = p + 2;
-    }
-    return starts;
-}
-
-} // namespace
+#include <algorithm>
 
 // Attribute syntax as a browser reads it: names end at white space, "=" or ">", values may be quoted
 // with either quote, white space may surround the "=".
@@ -92,25 +72,6 @@ QString StartTag::value(QStringView name) const
 
 namespace {
 
-Anchor readAnchor(QStringView part)
-{
-    Anchor anchor;
-    const StartTag tag = ReadStartTag(part, 2);
-    const StartTag::Attribute* href = tag.find(u"href");
-    if (!href || tag.end < 0) {
-        return anchor;
-    }
-    const qsizetype close = part.indexOf(u"</a>", tag.end, Qt::CaseInsensitive);
-    if (close < 0) {
-        return anchor;
-    }
-    anchor.usable = true;
-    anchor.href = DecodeCharacterReferences(href->value);
-    anchor.hrefText = part.mid(href->namePos, close - href->namePos).toString();
-    anchor.innerHtml = part.mid(tag.end, close - tag.end).toString();
-    return anchor;
-}
-
 char32_t namedReference(QStringView name)
 {
     struct Named
@@ -118,9 +79,9 @@ char32_t namedReference(QStringView name)
         const char16_t* name;
         char32_t code;
     };
-    static const Named table[] = {{u"amp", U'&'},   {u"lt", U'<'},    {u"gt", U'>'},     {u"quot", U'"'},
-                                  {u"apos", U'\''}, {u"nbsp", 0xA0},  {u"sol", U'/'},    {u"quest", U'?'},
-                                  {u"equals", U'='}, {u"num", U'#'},  {u"colon", U':'},  {u"period", U'.'}};
+    static const Named table[] = {{u"amp", U'&'},    {u"lt", U'<'},   {u"gt", U'>'},    {u"quot", U'"'},
+                                  {u"apos", U'\''},  {u"nbsp", 0xA0}, {u"sol", U'/'},   {u"quest", U'?'},
+                                  {u"equals", U'='}, {u"num", U'#'},  {u"colon", U':'}, {u"period", U'.'}};
     for (const Named& n : table) {
         if (name.compare(QStringView(n.name), Qt::CaseSensitive) == 0) {
             return n.code;
@@ -146,37 +107,27 @@ char32_t numericReference(QStringView body)
 
 } // namespace
 
-std::vector<Anchor> ExtractAnchors(QStringView page)
+Anchor ReadAnchor(QStringView page, qsizetype start, qsizetype end, const std::vector<qsizetype>& closes)
 {
-    const std::vector<qsizetype> starts = anchorStarts(page);
-    std::vector<Anchor> anchors;
-    anchors.reserve(starts.size());
-    for (size_t k = 0; k < starts.size(); ++k) {
-        const qsizetype end = k + 1 < starts.size() ? starts[k + 1] : page.size();
-        anchors.push_back(readAnchor(page.mid(starts[k], end - starts[k])));
-        anchors.back().position = starts[k];
+    Anchor anchor;
+    anchor.position = start;
+    const QStringView part = page.mid(start, end - start);
+    const StartTag tag = ReadStartTag(part, 2);
+    const StartTag::Attribute* href = tag.find(u"href");
+    if (!href || tag.end < 0) {
+        return anchor;
     }
-    return anchors;
-}
-
-QString FindBaseHref(QStringView page)
-{
-    // A few tries only: each one reads to the end of its tag, and a hostile page may hold many.
-    qsizetype from = 0;
-    for (int tries = 0; tries < 16; ++tries) {
-        const qsizetype p = page.indexOf(u"<base", from, Qt::CaseInsensitive);
-        if (p < 0 || p + 5 >= page.size()) {
-            return {};
-        }
-        if (IsHtmlSpace(page[p + 5])) {
-            const StartTag tag = ReadStartTag(page.mid(p), 5);
-            if (tag.find(u"href")) {
-                return tag.value(u"href"); // the first base element with an href counts, as in a browser
-            }
-        }
-        from = p + 5;
+    // The first "</a>" after the start tag, within the anchor's part of the page.
+    const auto close = std::lower_bound(closes.begin(), closes.end(), start + tag.end);
+    if (close == closes.end() || *close >= end) {
+        return anchor;
     }
-    return {};
+    const qsizetype inner = *close - start;
+    anchor.usable = true;
+    anchor.href = DecodeCharacterReferences(href->value);
+    anchor.hrefText = part.mid(href->namePos, inner - href->namePos).toString();
+    anchor.innerHtml = part.mid(tag.end, inner - tag.end).toString();
+    return anchor;
 }
 
 QString DecodeCharacterReferences(QStringView text)

@@ -47,12 +47,9 @@ struct StartTag
 // Reads the attributes of the start tag in `text` from `from` (just after the tag name) to its ">".
 StartTag ReadStartTag(QStringView text, qsizetype from);
 
-// Splits `page` at every "<a" followed by white space (any letter case); part 0, the text before the
-// first anchor, is not returned, so anchor j of the page is element j - 1.
-std::vector<Anchor> ExtractAnchors(QStringView page);
-
-// The href of the page's first <base> element that has one, character references decoded; empty when none.
-QString FindBaseHref(QStringView page);
+// The anchor whose "<a" stands at `start` of `page` and whose part of the page runs to `end` (the next
+// anchor or the end of the page); `closes` holds where every "</a>" of the page begins, in order.
+Anchor ReadAnchor(QStringView page, qsizetype start, qsizetype end, const std::vector<qsizetype>& closes);
 
 // Decodes the character references of an attribute value (&amp;, &#38;, &#x26; and the usual names).
 QString DecodeCharacterReferences(QStringView text);

@@ -27,6 +27,14 @@ int resumeNumber(const LinkStore& store, LinkStore::Resume which, int fallback)
     return ParseInt(store.resume(which), &value) ? value : fallback;
 }
 
+// Whether judging the content of the node's answer may read its page: then its probe reads it too, and
+// judging costs no download of its own.
+bool judgeReads(const ResultNode& node, const CheckSettings& settings, const ContentJudge& judge)
+{
+    return settings.contentCheck && IsPageKind(node.record.kind) &&
+           judge.wantsPage(node.requestUrl(), node.record.siteLink);
+}
+
 } // namespace
 
 // A page read whose scan the batch limit broke off: the call that continues the scan takes it from here
@@ -45,7 +53,7 @@ class CheckRun::Call
 public:
     Call(CheckRun& run, Prober& prober, ContentJudge& judge, PageRendering& rendering, HeldPage& held, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober, &judge), prober_(prober), rendering_(rendering), scan_(env_), held_(held),
+          probe_(env_, prober, &judge), prober_(prober), judge_(judge), rendering_(rendering), scan_(env_), held_(held),
           batch_(batchCounter), nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
@@ -70,6 +78,7 @@ private:
     Page heldOrRead(int n);
     void drawAhead(int from, int last, bool sweeping);
     ProbePlan crawlPlan() const;
+    LookAhead lookAhead() const;
     ProbePlan sweepPlan(int first, int nodeCount) const;
     CallEnd levelPasses();
     CallEnd sweep();
@@ -83,6 +92,7 @@ private:
     RunEnv env_;
     ProbeStep probe_;
     Prober& prober_;
+    ContentJudge& judge_;
     PageRendering& rendering_;
     PageScan scan_;
     HeldPage& held_;
@@ -121,6 +131,7 @@ CheckRun::CallEnd CheckRun::Call::execute(const QString& site)
         run_.homeAddress_.clear();
     }
     scan_.setHomeAddress(run_.homeAddress_);
+    judge_.setHomeAddress(run_.homeAddress_);
     if (batch_ == 0 && !resuming_) {
         for (int p = 2; p <= 5; ++p) {
             store_.setPanel(p, QString());
@@ -215,6 +226,8 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
         run_.passNodeCount_ = store_.full().count();
     }
     prober_.setPlan(crawlPlan());
+    prober_.setLookAhead(lookAhead());
+    const auto noLookAhead = qScopeGuard([this] { prober_.setLookAhead(nullptr); });
     for (int i = passStart_; i <= run_.passNodeCount_; ++i) {
         // Saved before the stop point, so that a pause resumes with the first node not yet finished.
         store_.setResume(LinkStore::Badlink1, QString::number(i));
@@ -295,6 +308,7 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
         // The home page may move (to www., to https): where it went is part of the site.
         run_.homeAddress_ = pageUrl;
         scan_.setHomeAddress(pageUrl);
+        judge_.setHomeAddress(pageUrl);
     }
     if (!scan_.isSiteUrl(pageUrl)) {
         return {};
@@ -303,6 +317,9 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
     QString text = judged ? std::move(*judged) : prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout);
     Page page{std::move(text), {pageUrl, charset}};
     draw(n, page);
+    if (!page.origin.url.isEmpty()) {
+        judge_.noteGoodPage(page.origin.url, page.text, page.origin.rendered);
+    }
     return page;
 }
 
@@ -373,9 +390,10 @@ ProbePlan CheckRun::Call::crawlPlan() const
     const LinkStore& store = store_;
     const int passEnd = run_.passNodeCount_;
     const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
     const int held = held_.node;
     int j = passStart_ - 1;
-    return [&store, &settings, passEnd, held, j](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, passEnd, held, j](PlannedProbe& p) mutable {
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
             if (!node || j == held) {
@@ -385,11 +403,27 @@ ProbePlan CheckRun::Call::crawlPlan() const
             const bool toScan = node->status == NoStatus || (node->record.isSitePage() && node->status == StatusValid);
             const bool first = store.checktext(node->requestUrl()) == j; // repeats are not scanned
             if (selected && settings.readsPagesAt(node->record.depth) && toScan && first) {
-                p = {node->requestUrl(), node->record.isSitePage(), settings.timeout};
+                p = {node->requestUrl(), node->record.isSitePage() || judgeReads(*node, settings, judge),
+                     settings.timeout};
                 return true;
             }
         }
         return false;
+    };
+}
+
+// While the pass waits long for one page, the prober reads the pages after it; the links they hold are
+// what the check sweep will probe, so they are asked for too instead of waiting with the rest. Only
+// requests go out early: the store learns of the pages and their links in the pass's own order.
+LookAhead CheckRun::Call::lookAhead() const
+{
+    const PageScan& scan = scan_;
+    const int depth = level_ + 1;
+    return [&scan, depth](const PageAhead& page) {
+        if (!scan.isSiteUrl(page.finalUrl)) {
+            return std::vector<PlannedProbe>();
+        }
+        return scan.newLinks(page.text, {page.finalUrl, page.charset}, depth);
     };
 }
 
@@ -398,13 +432,15 @@ ProbePlan CheckRun::Call::sweepPlan(int first, int nodeCount) const
 {
     const LinkStore& store = store_;
     const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
     int k = first - 1;
-    return [&store, &settings, nodeCount, k](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, nodeCount, k](PlannedProbe& p) mutable {
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
             // A repeat takes over the verdict of its URL's first node, which the sweep meets first.
             if (node && node->status == NoStatus && store.checktext(node->requestUrl()) == k) {
-                p = {node->requestUrl(), PageWantedLater(*node, settings), settings.timeout};
+                p = {node->requestUrl(), PageWantedLater(*node, settings) || judgeReads(*node, settings, judge),
+                     settings.timeout};
                 return true;
             }
         }
@@ -521,6 +557,8 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     prober->setWaitNotifier([this](int seconds) {
         store_.setWaitNote(seconds > 0 ? RunText::serverWait(seconds) : QString());
     });
+    prober->setAheadNotifier(
+        [this](int answers) { store_.setWaitNote(answers > 0 ? RunText::answeredAhead(answers) : QString()); });
     prober_ = prober.get();
     if (site == lastSite_ && store_.panel(1) == RunText::paused()) {
         prober->addAnswers(answers_);
@@ -613,15 +651,30 @@ void CheckRun::pause(int batchCounterToSave)
 {
     savedBatchCounter_ = batchCounterToSave;
     store_.setPanel(1, RunText::paused());
+    store_.setPanel(2, QString()); // no link is being checked while paused
     if (observer_) {
         observer_->runPaused();
     }
+}
+
+QString CheckRun::homeFailure() const
+{
+    const ResultNode* home = store_.full().node(1);
+    if (!home || (home->status != StatusDead && home->status != StatusTimedOut)) {
+        return {};
+    }
+    return home->record.statusText.isEmpty() ? RunText::timedOut() : home->record.statusText;
 }
 
 void CheckRun::finish()
 {
     savedBatchCounter_ = 0;
     store_.emptyResume();
+    // The counters as they ended, also where the last probe had no reason to set them (a run whose home
+    // page alone was probed).
+    store_.setPanel(3, RunText::tested(store_.testedCount()));
+    store_.setPanel(4, RunText::parsed(store_.full().count()));
+    store_.setPanel(5, RunText::deadFound(store_.deads().count()));
     store_.setPanel(1, RunText::ready());
     if (observer_) {
         observer_->runFinished();
@@ -629,5 +682,6 @@ void CheckRun::finish()
     if (!booked_) {
         emit runFinished();
     }
-    store_.setPanel(2, QString());
+    const QString homeFailure = this->homeFailure();
+    store_.setPanel(2, homeFailure.isEmpty() ? QString() : RunText::homeUnreachable(homeFailure));
 }

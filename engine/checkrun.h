@@ -47,6 +47,9 @@ public:
     // True while panel 1 reads "进行中..." or "正在停止...".
     bool isActive() const;
     const QString& lastSite() const { return lastSite_; }
+    // Why the home page could not be read, when the store's run got no valid answer from it (it is dead
+    // or timed out); empty otherwise.
+    QString homeFailure() const;
     int savedBatchCounter() const { return savedBatchCounter_; }
 
     // Where a stopped run stands beside what the store holds: enough to continue it in another process.

@@ -9,7 +9,7 @@
 // Requests in flight at most: the top of the setting, and its default. Fewer go to a host that answers
 // slower under load or asks us to slow down.
 inline constexpr int kMaxParallel = 128;
-inline constexpr int kDefaultParallel = 64;
+inline constexpr int kDefaultParallel = 128;
 // The top of the depth setting, which lifts the depth limit: the whole site is crawled.
 inline constexpr int kWholeSiteDepth = 5;
 

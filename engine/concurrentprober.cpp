@@ -18,6 +18,11 @@ constexpr qint64 kMaxBufferedBodyBytes = 64 * 1024 * 1024;
 constexpr qint64 kMaxKeptBodyBytes = 64 * 1024 * 1024;
 constexpr int kMaxKept = 4096;
 constexpr size_t kMaxAskedEarly = 256;
+// A wait longer than this is a page or a server that holds the run up: the probes behind it, and those
+// that the pages read meanwhile lead to, go out rather than wait with it.
+constexpr int kLookAheadAfterMs = 500;
+constexpr int kMaxAheadWhileWaiting = 1024;
+constexpr size_t kMaxHinted = 2048;
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
@@ -29,9 +34,16 @@ ConcurrentProber::ConcurrentProber(int parallel, HttpClient* client, ProbeStats*
 {
     clock_.start();
     wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer); // the turns of a host at its rate are tens of milliseconds apart
     connect(&wake_, &QTimer::timeout, this, [this] {
         notifyWait();
         fill();
+    });
+    longWait_.setSingleShot(true);
+    connect(&longWait_, &QTimer::timeout, this, [this] {
+        lookingAhead_ = true;
+        fill();
+        notifyWait();
     });
 }
 
@@ -39,6 +51,9 @@ ConcurrentProber::~ConcurrentProber()
 {
     if (notify_ && notifiedSeconds_ > 0) {
         notify_(0);
+    }
+    if (notifyAhead_ && notifiedAhead_ > 0) {
+        notifyAhead_(0);
     }
 }
 
@@ -134,7 +149,7 @@ void ConcurrentProber::keep(const QString& url, const HttpResult& result)
 qint64 ConcurrentProber::bufferedBytes() const
 {
     qint64 bytes = 0;
-    for (const Entries* list : {&queue_, &leftovers_}) {
+    for (const Entries* list : {&queue_, &leftovers_, &hinted_}) {
         for (const std::unique_ptr<Entry>& e : *list) {
             bytes += e->settled ? e->result.body.size() : e->reply ? e->reply->result().body.size() : 0;
         }
@@ -168,7 +183,7 @@ void ConcurrentProber::fill()
     // A confirmation goes before everything else queued for its server: nothing else goes out to it until
     // the server is quiet and the confirmation has been sent.
     QSet<QString> confirming;
-    for (const Entries* list : {&urgent_, &queue_, &leftovers_}) {
+    for (const Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
         for (const std::unique_ptr<Entry>& e : *list) {
             if (e->confirming && !e->inFlightNow && !e->settled) {
                 confirming.insert(e->host);
@@ -177,6 +192,9 @@ void ConcurrentProber::fill()
     }
     for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
         for (std::unique_ptr<Entry>& e : *list) {
+            if (settleSilent(*e)) {
+                continue;
+            }
             if (inFlight_ >= parallel_) {
                 break;
             }
@@ -189,8 +207,11 @@ void ConcurrentProber::fill()
     // plan at every batch, and a plan may begin with a long stretch of pages a sweep kept for the pass
     // that reads them; walking all of it every time would make a large site quadratic.
     int pulled = 0;
-    while (plan_ && inFlight_ < parallel_ && static_cast<int>(queue_.size()) < parallel_ * kBufferedPerRequest &&
-           pulled < parallel_ * kBufferedPerRequest && bufferedBytes() < kMaxBufferedBodyBytes) {
+    const int ahead = aheadLimit();
+    // What is pulled here holds no bytes yet: the sum is taken once, not once a probe.
+    const qint64 buffered = bufferedBytes();
+    while (plan_ && inFlight_ < parallel_ && static_cast<int>(queue_.size()) < ahead && pulled < ahead &&
+           buffered < kMaxBufferedBodyBytes) {
         PlannedProbe next;
         if (!plan_(next)) {
             plan_ = nullptr;
@@ -210,33 +231,125 @@ void ConcurrentProber::fill()
             askedEarly_.erase(early);
             continue;
         }
-        // Asked already for an earlier plan and still under way: that request serves this one.
-        const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), servesThis);
-        if (left != leftovers_.end()) {
-            e = std::move(*left);
-            leftovers_.erase(left);
+        // Asked already for an earlier plan, or on a look-ahead's word: that request serves this one.
+        if (std::unique_ptr<Entry> asked = takeFrom(leftovers_, e->url, e->tryTime, e->pageWanted)) {
+            e = std::move(asked);
+        } else if (std::unique_ptr<Entry> hinted = takeFrom(hinted_, e->url, e->tryTime, e->pageWanted)) {
+            e = std::move(hinted);
         }
         queue_.push_back(std::move(e));
-        if (!confirming.contains(queue_.back()->host)) {
+        if (!settleSilent(*queue_.back()) && !confirming.contains(queue_.back()->host)) {
             issue(*queue_.back(), now);
         }
     }
+    if (lookingAhead_ && buffered < kMaxBufferedBodyBytes) {
+        lookAhead();
+        for (std::unique_ptr<Entry>& e : hinted_) {
+            if (inFlight_ >= parallel_) {
+                break;
+            }
+            if (e->confirming || !confirming.contains(e->host)) {
+                issue(*e, now);
+            }
+        }
+    }
     filling_ = false;
-    armWake();
+    armWake(now);
+    if (awaited_ && awaited_->settled && waitLoop_) {
+        waitLoop_->quit();
+    }
+}
+
+// A probe of a server that has never answered and failed every request asked so far takes what they got
+// without being asked itself.
+bool ConcurrentProber::settleSilent(Entry& e)
+{
+    if (e.settled || e.inFlightNow) {
+        return false;
+    }
+    const HttpResult* verdict = pacer_.silentVerdict(e.host);
+    if (!verdict) {
+        return false;
+    }
+    e.reply.reset();
+    e.result = *verdict;
+    e.result.hostSilent = true;
+    e.result.elapsedNs = 0; // nothing was waited for
+    e.result.finalUrl = QUrl(e.url, QUrl::TolerantMode);
+    e.settled = true;
+    return true;
+}
+
+// How many probes of the plan may be known and asked ahead of the run. While the run waits long for
+// one answer, far more: what comes after it is known, and would otherwise wait with it.
+int ConcurrentProber::aheadLimit() const
+{
+    const int usual = parallel_ * kBufferedPerRequest;
+    return lookingAhead_ ? std::max(usual, kMaxAheadWhileWaiting) : usual;
+}
+
+// Hands the good pages read ahead to the look-ahead, each once, and takes the probes it names as hints.
+void ConcurrentProber::lookAhead()
+{
+    if (!lookAhead_) {
+        return;
+    }
+    // Only the current plan's pages: the look-ahead knows the level of those.
+    for (const std::unique_ptr<Entry>& e : queue_) {
+        if (!e->settled || !e->pageWanted || e->lookedAhead) {
+            continue;
+        }
+        e->lookedAhead = true;
+        if (!Link::Classify(e->result).valid) {
+            continue;
+        }
+        const QString finalUrl = e->result.finalUrl.isEmpty() ? e->url : e->result.finalUrl.toString();
+        addHints(lookAhead_({finalUrl, Link::PageCharset(e->result), Link::PageText(e->result)}));
+    }
+}
+
+void ConcurrentProber::addHints(const std::vector<PlannedProbe>& probes)
+{
+    for (const PlannedProbe& p : probes) {
+        if (hinted_.size() >= kMaxHinted) {
+            return;
+        }
+        std::unique_ptr<Entry> e = makeEntry(p.url, p.tryTime, p.pageWanted);
+        if (hintedUrls_.contains(e->url) || kept_.contains(e->url)) {
+            continue;
+        }
+        hintedUrls_.insert(e->url);
+        e->hint = true;
+        hinted_.push_back(std::move(e));
+    }
+}
+
+std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takeFrom(Entries& list, const QString& url, int tryTime,
+                                                                    bool pageWanted)
+{
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [&](const auto& have) { return Serves(*have, url, tryTime, pageWanted); });
+    if (it == list.end()) {
+        return nullptr;
+    }
+    std::unique_ptr<Entry> found = std::move(*it);
+    list.erase(it);
+    found->hint = false;
+    return found;
 }
 
 // A timer for the end of the earliest pause that holds back a probe waiting to go out; answers of the
-// hosts that are not paused call fill() themselves.
-void ConcurrentProber::armWake()
+// hosts that are not paused call fill() themselves. `now` is the time fill() judged by: a turn that came
+// since then was not taken, and must still have its timer.
+void ConcurrentProber::armWake(qint64 now)
 {
-    const qint64 now = clock_.nsecsElapsed();
     qint64 earliest = -1;
-    for (const Entries* list : {&urgent_, &queue_, &leftovers_}) {
+    for (const Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
         for (const std::unique_ptr<Entry>& e : *list) {
             if (e->settled || e->inFlightNow) {
                 continue;
             }
-            const qint64 until = pacer_.pausedUntilNs(e->host);
+            const qint64 until = pacer_.readyAtNs(e->host);
             if (until > now && (earliest < 0 || until < earliest)) {
                 earliest = until;
             }
@@ -280,7 +393,14 @@ void ConcurrentProber::onAnswer(Entry* e)
         e->confirmed = e->confirmed || confirmation;
         break;
     }
-    if (awaited_ == e && e->settled && waitLoop_) {
+    if (e->hint && e->settled) {
+        // Kept, as answers fetched for a plan the run left are: a later probe of its URL takes it.
+        keep(e->url, e->result);
+        const auto it = std::find_if(hinted_.begin(), hinted_.end(), [e](const auto& h) { return h.get() == e; });
+        hinted_.erase(it);
+        e = nullptr;
+    }
+    if (e && awaited_ == e && e->settled && waitLoop_) {
         waitLoop_->quit();
     }
     notifyWait();
@@ -294,7 +414,7 @@ void ConcurrentProber::reconfirmBurst(const QString& host)
     if (!pacer_.inErrorBurst(host)) {
         return;
     }
-    for (Entries* list : {&urgent_, &queue_, &leftovers_}) {
+    for (Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
         for (std::unique_ptr<Entry>& e : *list) {
             if (e->settled && !e->confirmed && e->host == host && HostPacer::IsLoadError(e->result)) {
                 e->settled = false;
@@ -306,6 +426,17 @@ void ConcurrentProber::reconfirmBurst(const QString& host)
             }
         }
     }
+}
+
+// Answers in hand that the run has not come to yet.
+int ConcurrentProber::answeredAhead() const
+{
+    int answers = static_cast<int>(kept_.size());
+    for (const Entries* list : {&queue_, &leftovers_}) {
+        answers +=
+            static_cast<int>(std::count_if(list->begin(), list->end(), [](const auto& e) { return e->settled; }));
+    }
+    return answers;
 }
 
 // Tells how long the run waits for a server that asked it to slow down (0: it does not).
@@ -320,6 +451,17 @@ void ConcurrentProber::notifyWait()
         notifiedSeconds_ = seconds;
         if (notify_) {
             notify_(seconds);
+        }
+    }
+    // The run cannot show what came in ahead of it before its turn; this shows that the check goes on.
+    // A server's pause has the note to itself.
+    const int ahead = lookingAhead_ ? answeredAhead() : 0;
+    if (seconds > 0) {
+        notifiedAhead_ = 0;
+    } else if (ahead != notifiedAhead_) {
+        notifiedAhead_ = ahead;
+        if (notifyAhead_) {
+            notifyAhead_(ahead);
         }
     }
 }
@@ -342,9 +484,12 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
         waitLoop_ = &loop;
         fill();
         notifyWait();
-        if (!e.settled) {
+        if (!e.settled && !settleSilent(e)) {
+            longWait_.start(kLookAheadAfterMs);
             loop.exec(); // every attempt ends by its own timeout at the latest; pauses end by wake_
         }
+        longWait_.stop();
+        lookingAhead_ = false;
         awaited_ = outerAwaited;
         waitLoop_ = outerLoop;
         notifyWait();
@@ -379,13 +524,7 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takePlanned(const QSt
         queue_.erase(queue_.begin(), it + 1);
         return found;
     }
-    const auto left = std::find_if(leftovers_.begin(), leftovers_.end(), matches);
-    if (left != leftovers_.end()) {
-        std::unique_ptr<Entry> found = std::move(*left);
-        leftovers_.erase(left);
-        return found;
-    }
-    return nullptr;
+    return takeFrom(leftovers_, checkUrl, tryTime, pageWanted);
 }
 
 HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pageWanted)
@@ -405,7 +544,12 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
     // Not planned: asked now, before the planned ones, under the same pacing.
     std::unique_ptr<Entry> e = takePlanned(checkUrl, tryTime, pageWanted);
     if (!e) {
-        e = makeEntry(checkUrl, tryTime, pageWanted);
+        // A hint's request, if one was made, is this probe's; either way the plan, when it comes to the
+        // probe, must not ask again.
+        e = takeFrom(hinted_, checkUrl, tryTime, pageWanted);
+        if (!e) {
+            e = makeEntry(checkUrl, tryTime, pageWanted);
+        }
         askedEarly_.push_back(makeEntry(checkUrl, tryTime, pageWanted));
         if (askedEarly_.size() > kMaxAskedEarly) {
             askedEarly_.pop_front(); // probes no plan holds, such as the made-up addresses of a content check
@@ -431,9 +575,9 @@ ProbeResult ConcurrentProber::CheckUrl(const QString& url, int tryTime, bool pag
         dropped.dropped = true;
         return dropped;
     }
-    if (!pageWanted) {
-        last_.body.clear();
-    } else if (last_.isSuccess() && !last_.body.isEmpty()) {
+    // A page read without being asked for (the plan wanted it for the content check) stays with this
+    // answer only, for LastPage; it is not kept for a later pass.
+    if (pageWanted && last_.isSuccess() && !last_.body.isEmpty()) {
         keep(checkUrl, last_); // a later crawl pass probes and reads it
     }
     lastUrl_ = checkUrl;
@@ -467,10 +611,18 @@ void ConcurrentProber::forgetCookies()
     client_->clearCookies();
 }
 
+std::optional<QString> ConcurrentProber::LastPage(const QString& url) const
+{
+    if (lastUrl_.isEmpty() || lastUrl_ != Link::NormalizeCheckUrl(url) || !last_.isSuccess() || last_.body.isEmpty()) {
+        return std::nullopt;
+    }
+    return Link::PageText(last_);
+}
+
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)
 {
     const QString checkUrl = Link::NormalizeCheckUrl(url);
-    if (lastKept_ && lastUrl_ == checkUrl) {
+    if (lastUrl_ == checkUrl && (lastKept_ || (last_.isSuccess() && !last_.body.isEmpty()))) {
         // Read now: no later pass needs this page kept any more.
         const auto kept = kept_.find(lastUrl_);
         if (kept != kept_.end()) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <deque>
@@ -32,11 +33,14 @@ public:
     ~ConcurrentProber() override;
 
     void setPlan(ProbePlan plan) override;
+    void setLookAhead(LookAhead lookAhead) override { lookAhead_ = std::move(lookAhead); }
     void setParallel(int requests) override;
     void setWaitNotifier(WaitNotifier notifier) override { notify_ = std::move(notifier); }
+    void setAheadNotifier(AheadNotifier notifier) override { notifyAhead_ = std::move(notifier); }
     void interruptWaits() override;
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override;
     QString CheckLinks(const QString& url, int tryTime) override;
+    std::optional<QString> LastPage(const QString& url) const override;
     void forgetCookies() override;
     Answers answersOnHand() const override;
     void addAnswers(const Answers& answers) override;
@@ -60,18 +64,26 @@ private:
         bool confirming = false; // the next or current attempt is a quiet confirmation
         bool confirmed = false;  // it had its confirmation
         bool settled = false;    // result is the answer
+        bool hint = false;       // asked on a look-ahead's word, for no plan yet
+        bool lookedAhead = false; // its page was handed to the look-ahead
         HttpResult result;
     };
     using Entries = std::deque<std::unique_ptr<Entry>>;
 
     static bool Serves(const Entry& have, const QString& url, int tryTime, bool pageWanted);
     void fill();
+    int aheadLimit() const;
+    void lookAhead();
+    void addHints(const std::vector<PlannedProbe>& probes);
+    std::unique_ptr<Entry> takeFrom(Entries& list, const QString& url, int tryTime, bool pageWanted);
     bool issue(Entry& e, qint64 now);
+    bool settleSilent(Entry& e);
     void onAnswer(Entry* e);
     void reconfirmBurst(const QString& host);
     void settle(Entry& e);
-    void armWake();
+    void armWake(qint64 now);
     void notifyWait();
+    int answeredAhead() const;
     qint64 bufferedBytes() const;
     std::unique_ptr<Entry> takePlanned(const QString& checkUrl, int tryTime, bool pageWanted);
     HttpResult take(const QString& checkUrl, int tryTime, bool pageWanted);
@@ -85,12 +97,19 @@ private:
     int parallel_;
     HostPacer pacer_;
     QElapsedTimer clock_;
-    QTimer wake_; // ends the earliest host pause
+    QTimer wake_; // ends the earliest host pause, or the wait for a host's next turn at its rate
     ProbePlan plan_;
     Entries queue_;     // known for the current plan, in its order
     Entries leftovers_; // issued for earlier plans and not handed out yet
     Entries urgent_;    // probes the run waits for that no plan foresaw (one at a time in practice)
     Entries askedEarly_; // probes the run asked for before the plan came to them: not issued again
+    Entries hinted_;     // probes a look-ahead named, until a plan or the run takes them or they are kept
+    QSet<QString> hintedUrls_; // every URL hinted this run, so that none is asked twice on a hint
+    LookAhead lookAhead_;
+    QTimer longWait_; // starts the look-ahead once the run has waited a while
+    bool lookingAhead_ = false;
+    int notifiedAhead_ = 0;
+    AheadNotifier notifyAhead_;
     std::vector<std::unique_ptr<HttpReply>> draining_; // given up by the run, left to end
     int inFlight_ = 0;
     // Answers by URL, each handed out once more: the good pages a sweep probed, read by a later crawl

@@ -3,6 +3,7 @@
 #include "pagerendering.h"
 #include "pagetext.h"
 #include "prober.h"
+#include "runtexts.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -13,12 +14,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// An error page that shows less text than this tells nothing; one for a made-up id that adds more than
-// this to what the home page shows is a page of content (an article that ignores the id), whatever
-// words it uses.
+// An error page that shows less text than this tells nothing; one whose own text (beyond what good pages
+// show) is longer than this is a page of content that ignores the address (an article whose router reads
+// only its id), whatever it quotes.
 constexpr int kMinTextChars = 4;
 constexpr int kMaxOwnChars = 300;
 constexpr int kSummaryChars = 20;
+// Blocks of good pages kept per host: enough for the template, the navigation and the boxes.
+constexpr int kMaxGoodKeys = 5000;
 
 // Where an answer ended, as host and path: a redirect target is the same page whatever query it carries.
 QString placeOf(const QString& url)
@@ -27,14 +30,27 @@ QString placeOf(const QString& url)
     return u.host().toLower() + u':' + QString::number(u.port(0)) + u.path();
 }
 
-// The words with which error pages say that what was asked is gone, moved away or closed to visitors.
+// The words with which error pages say that what was asked is not there. Words that good pages use in
+// their template too ("登录" in "价格：登录后查看", "错误" in a form) are not among them.
 bool saysMissing(const QString& text)
 {
     static const QRegularExpression words(
-        u"不存在|删除|下架|找不到|未找到|没有找到|无法找到|无法访问|不能访问|走丢|迷路|飞走|失踪|失效|过期|出错|错误|"
-        u"登录|登陆|无权|已关闭|不可用|404|not found|does ?n[o']t exist|no longer|removed|deleted|unavailable|error"_s,
+        u"不存在|已删除|被删除|删除了|下架|找不到|未找到|没有找到|无法找到|不见了|丢失|已移除|被移除|走丢|迷路|"
+        u"飞走|失踪|已失效|已过期|无法访问|页面出错|暂无此|什么也没有|什么都没有|空空如也|404|not found|"
+        u"can[’']?t be found|cannot be found|could not be found|nothing (was )?found|does ?n[o’']t exist|"
+        u"no longer|been removed|been deleted|unavailable"_s,
         QRegularExpression::CaseInsensitiveOption);
     return words.match(text).hasMatch();
+}
+
+// A list or index by its own name: an old address of a list that now redirects to the list.
+bool isListName(const QString& url)
+{
+    static const QRegularExpression name(
+        u"^(list|lists|index|default|more|all|archive|archives)([_-]\\w+)?(\\.\\w+)?$"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    const QString path = QUrl(url).path();
+    return path.endsWith(u'/') || name.match(path.section(u'/', -1)).hasMatch();
 }
 
 QString clipped(const QString& text)
@@ -47,30 +63,73 @@ int countMissing(const QSet<QString>& from, const QSet<QString>& in)
     return static_cast<int>(std::count_if(from.begin(), from.end(), [&in](const QString& k) { return !in.contains(k); }));
 }
 
-// The pattern of `url`; a hash route ("#/news/1") is judged as the path it names, apart from the server's
-// own paths (the app answers its routes, the server its files), with made-up routes of the same form.
-NotFoundPattern routePatternOf(const QString& url, bool draw)
+// A hash route ("#/news/1") as the path it names: its pages are judged apart from the server's own
+// paths (the app answers its routes, the server its files), as a host of their own.
+struct Route
+{
+    QString marker; // "#" or "#!"; empty for an address that is no route
+    QString prefix; // the address up to the route, marker included
+    QString root;   // scheme and authority
+    QString asPath; // the route as a path of the host; the address itself when no route
+};
+
+Route routeOf(const QString& url)
 {
     const qsizetype at = HashRouteAt(url);
     if (at < 0) {
-        return PatternOf(url, draw);
+        return {QString(), QString(), QString(), url};
     }
-    const QString marker = url.mid(at, url.mid(at + 1).startsWith(u'!') ? 2 : 1);
+    Route r;
+    r.marker = url.mid(at, url.mid(at + 1).startsWith(u'!') ? 2 : 1);
+    r.prefix = url.left(at) + r.marker;
     const QUrl page(url.left(at));
-    const QString root = page.scheme() + u"://"_s + page.authority();
-    NotFoundPattern p = PatternOf(root + url.mid(at + marker.size()), draw);
-    if (p.form == NotFoundPattern::Form::None) {
+    r.root = page.scheme() + u"://"_s + page.authority();
+    r.asPath = r.root + url.mid(at + r.marker.size());
+    return r;
+}
+
+// The pattern of `url`; a hash route's made-up addresses are made-up routes of the same form.
+NotFoundPattern routePatternOf(const QString& url, bool draw)
+{
+    const Route route = routeOf(url);
+    NotFoundPattern p = PatternOf(route.asPath, draw);
+    if (route.marker.isEmpty() || p.form == NotFoundPattern::Form::None) {
         return p;
     }
-    const QString prefix = url.left(at) + marker;
-    const auto asRoute = [&](const QString& made) {
-        return made.startsWith(root) ? prefix + made.mid(root.size()) : made;
+    const auto asRoute = [&route](const QString& made) {
+        return made.startsWith(route.root) ? route.prefix + made.mid(route.root.size()) : made;
     };
     p.first = asRoute(p.first);
     p.second = asRoute(p.second);
-    p.host += marker;
-    p.key = marker + p.key;
+    p.host += route.marker;
+    p.key = route.marker + p.key;
     return p;
+}
+
+// What a good page shows is template for the pages of its host or pattern, except what says "missing":
+// a page found good only in doubt may be a not-found page after all.
+void noteSibling(QSet<QString>& keys, const PagePrint& print)
+{
+    for (qsizetype i = 0; i < print.texts.size(); ++i) {
+        if (!saysMissing(print.texts[i])) {
+            keys.insert(print.keys[i]);
+        }
+    }
+}
+
+ContentJudge::Verdict deadFor(const QString& reason)
+{
+    ContentJudge::Verdict v;
+    v.dead = true;
+    v.statusText = reason;
+    return v;
+}
+
+ContentJudge::Verdict signInNeeded()
+{
+    ContentJudge::Verdict v;
+    v.statusText = RunText::signInNeeded();
+    return v;
 }
 
 } // namespace
@@ -82,13 +141,33 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
     f.valid = r.valid;
     f.answered = r.httpStatus > 0;
     f.finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
-    f.text = drawnOr(url, prober_.CheckLinks(url, tryTime_)); // also lets the prober drop the page it kept
+    f.text = prober_.CheckLinks(url, tryTime_); // also lets the prober drop the page it kept
+    if (const std::optional<RenderedPage> drawn = draw(url, f.text)) {
+        f.drawn = true;
+        f.text = drawn->html;
+        f.moved = placeOf(drawn->finalUrl) != placeOf(f.finalUrl);
+        f.finalUrl = drawn->finalUrl;
+    } else if (const std::optional<QString> moved = PageRedirect(f.text, f.finalUrl)) {
+        // A page that sends the browser on ends where it sends it.
+        f.finalUrl = *moved;
+        f.moved = true;
+        f.text.clear();
+    }
     return f;
 }
 
-QString ContentJudge::drawnOr(const QString& url, const QString& html)
+// The page as the browser draws it, when its scripts build it and it can be drawn. The browser follows
+// what sends it on by itself: where it ended is where the page went.
+std::optional<RenderedPage> ContentJudge::draw(const QString& url, const QString& html)
 {
-    return rendering_ ? rendering_->drawnOr(url, html, tryTime_) : html;
+    if (!rendering_ || !rendering_->wants(html)) {
+        return std::nullopt;
+    }
+    RenderedPage page = rendering_->render(url, tryTime_);
+    if (!page.ok) {
+        return std::nullopt;
+    }
+    return page;
 }
 
 const QSet<QString>& ContentJudge::homeKeys(Host& host, const QString& hostKey)
@@ -102,172 +181,335 @@ const QSet<QString>& ContentJudge::homeKeys(Host& host, const QString& hostKey)
     return *host.homeKeys;
 }
 
-ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& host)
+bool ContentJudge::isHome(const QString& url) const
 {
-    const bool path = pattern.form == NotFoundPattern::Form::Path;
-    if ((path && host.pathsSettled) || host.patterns >= kMaxPatternsPerHost) {
+    return IsHomeAlias(url) || (!homeAddress_.isEmpty() && placeOf(url) == placeOf(homeAddress_));
+}
+
+void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool drawn)
+{
+    if (!drawn && IsScriptBuilt(html)) {
+        return;
+    }
+    const Route route = routeOf(url);
+    Host& host = hosts_[HostKeyOf(url) + route.marker];
+    const bool home = IsHomeAlias(route.asPath) && !host.homeKeys;
+    // The template, the navigation and the boxes show on the first pages already: a large site's
+    // later pages add nothing but their cost.
+    if (!home && host.goodKeys.size() >= kMaxGoodKeys) {
+        return;
+    }
+    const PagePrint print = MakePagePrint(html, {url});
+    if (home) {
+        host.homeKeys = print.keySet; // read for the crawl: no need to ask for it again
+    }
+    // A page found good only in doubt may be a not-found page after all: what says so is never template.
+    noteSibling(host.goodKeys, print);
+    const NotFoundPattern pattern = routePatternOf(url, false);
+    if (pattern.form != NotFoundPattern::Form::None) {
+        noteSibling(host.patternGood[pattern.key], print);
+    }
+}
+
+bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
+{
+    const NotFoundPattern pattern = routePatternOf(url, false);
+    if (pattern.form == NotFoundPattern::Form::None) {
+        return false;
+    }
+    // Only once the host is known to answer missing pages in place: reading every page of a host that
+    // answers 404 (or of a hostile one) with its probe would cost time that the verdicts must not pay.
+    (void)siteHost;
+    const auto host = hosts_.constFind(pattern.host);
+    if (host == hosts_.constEnd() || !host->answers.contains(pattern.key)) {
+        return false;
+    }
+    const Answer& a = *host->answers.constFind(pattern.key);
+    return a.kind == Answer::Kind::Page || (a.kind == Answer::Kind::Redirect && a.viaPage);
+}
+
+// Whether a page's own text (beyond the home page and the good pages of its host) says it is missing: on
+// a host that answers made-up addresses with an error, only such a page gets its folder asked.
+bool ContentJudge::looksMissing(Host& host, const QString& hostKey, const QString& html, const QStringList& addresses)
+{
+    // The home page is among the good pages when the run read it; asked for only when a page says so.
+    if (!saysMissing(html)) {
+        return false; // most pages: no block can say it either
+    }
+    const PagePrint print = MakePagePrint(html, addresses);
+    const auto own = [&](qsizetype i) { return !host.goodKeys.contains(print.keys[i]) && saysMissing(print.texts[i]); };
+    for (qsizetype i = 0; i < print.texts.size(); ++i) {
+        if (own(i) && !homeKeys(host, hostKey).contains(print.keys[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+ContentJudge::Answer ContentJudge::learn(const NotFoundPattern& pattern, Host& host, bool siteHost)
+{
+    // An outside host is asked one made-up address a pattern, two in all: a host of the site, two a pattern.
+    const int asks = siteHost ? 2 : 1;
+    if (host.patterns >= kMaxPatternsPerHost || (!siteHost && host.madeUp + asks > kMaxMadeUpOutside)) {
         return {};
     }
     ++host.patterns;
+    host.madeUp += asks;
     const Fetched first = fetch(pattern.first);
-    // The first made-up path tells for the whole host: one that answers an error needs nothing more.
-    const bool firstPath = path && !host.pathAsked;
-    host.pathAsked = host.pathAsked || path;
+    if (pattern.form == NotFoundPattern::Form::Path && !host.pathAsked) {
+        host.pathAsked = true;
+        host.settled = !first.valid;
+    }
     if (!first.valid) {
-        host.pathsSettled = host.pathsSettled || firstPath;
         Answer a;
         a.kind = first.answered ? Answer::Kind::Missing : Answer::Kind::Unknown;
         return a;
     }
-    const Fetched second = fetch(pattern.second);
+    const Fetched second = siteHost ? fetch(pattern.second) : first;
     if (!second.valid) {
         return {};
     }
-    const QString firstPlace = fixedPlace(pattern, first, pattern.first);
-    const QString secondPlace = fixedPlace(pattern, second, pattern.second);
-    if (firstPlace.isEmpty() && secondPlace.isEmpty()) {
-        return learnPage(pattern, host, first, second);
+    const bool inPlace = placeOf(first.finalUrl) == placeOf(pattern.first) &&
+                         placeOf(second.finalUrl) == placeOf(siteHost ? pattern.second : pattern.first);
+    return inPlace ? learnPage(pattern, host, first, second) : learnRedirect(pattern, first, second);
+}
+
+// Both made-up addresses went elsewhere: an error page, the home page or a list of the folder is where
+// the host sends missing pages when both went there. A sign-in page or a page of content beside the
+// link (an article a slug of which was made up) says nothing of the kind.
+ContentJudge::Answer ContentJudge::learnRedirect(const NotFoundPattern& pattern, const Fetched& first,
+                                                 const Fetched& second) const
+{
+    const bool keepsName = std::any_of(pattern.madeUp.begin(), pattern.madeUp.end(), [&](const QString& m) {
+        return first.finalUrl.contains(m) || second.finalUrl.contains(m);
+    });
+    const QString target = placeOf(first.finalUrl);
+    if (keepsName || target != placeOf(second.finalUrl) || IsLoginPlace(first.finalUrl)) {
+        return {};
     }
+    static const QRegularExpression errorName(u"404|error|not.?found|missing|cuowu|tips?|notice"_s,
+                                              QRegularExpression::CaseInsensitiveOption);
     const QString targetPath = QUrl(first.finalUrl).path();
-    // A page beside the link in its own folder may be the page a made-up slug led to (an article whose
-    // address ends in an ignored title), unless it is named as an error page.
-    static const QRegularExpression errorName(u"404|error|not.?found|missing"_s, QRegularExpression::CaseInsensitiveOption);
-    const bool beside = pattern.folder != u"/"_s && targetPath.startsWith(pattern.folder) &&
-                        targetPath.size() > pattern.folder.size() && !errorName.match(targetPath).hasMatch();
-    if (firstPlace != secondPlace || beside) {
+    const bool home = isHome(first.finalUrl);
+    const bool beside = targetPath.startsWith(pattern.folder) && targetPath.size() > pattern.folder.size();
+    if (!home && beside && !errorName.match(targetPath).hasMatch() && !isListName(first.finalUrl)) {
         return {};
     }
     Answer a;
     a.kind = Answer::Kind::Redirect;
-    a.target = firstPlace;
-    a.targetHome = IsHomeAlias(first.finalUrl);
+    a.target = target;
+    a.targetHome = home;
+    a.viaPage = first.moved || second.moved;
     return a;
 }
 
-// Where a made-up address ended when that is one fixed page elsewhere (an error page, the home page);
-// empty when it answered in place or at an address that still holds the made-up name.
-QString ContentJudge::fixedPlace(const NotFoundPattern& pattern, const Fetched& f, const QString& asked)
-{
-    const bool keepsName = std::any_of(pattern.madeUp.begin(), pattern.madeUp.end(),
-                                       [&f](const QString& m) { return f.finalUrl.contains(m); });
-    return placeOf(f.finalUrl) != placeOf(asked) && !keepsName ? placeOf(f.finalUrl) : QString();
-}
-
-// Both made-up addresses got a page of their own: it is an error page when the two say the same, say
-// something (not an empty shell for scripts), and either repeat the home page or say that the page is
-// missing in what they add to what the home page shows.
+// Both made-up addresses got a page of their own: it is the host's not-found page when the two say the
+// same (blocks that change from answer to answer, such as recommended articles, set aside as noise), say
+// something, and are not pages that scripts build. Whether it differs from the good pages is decided when
+// a link is judged, with the good pages known by then.
 ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first,
                                              const Fetched& second)
 {
-    if (IsScriptShell(first.text) || IsScriptShell(second.text)) {
+    if ((!first.drawn && IsScriptBuilt(first.text)) || (!second.drawn && IsScriptBuilt(second.text))) {
         return {};
     }
     const PagePrint one = MakePagePrint(first.text, {pattern.first, first.finalUrl});
-    const PagePrint two = MakePagePrint(second.text, {pattern.second, second.finalUrl});
+    const PagePrint two = &first == &second ? one : MakePagePrint(second.text, {pattern.second, second.finalUrl});
     Answer a;
-    a.stable = one.keySet & two.keySet;
     a.all = one.keySet | two.keySet;
     a.noise = std::max(countMissing(one.keySet, two.keySet), countMissing(two.keySet, one.keySet));
-    // Blocks that change from answer to answer (recommended articles, a clock) are borne as long as most
-    // of the page stays.
-    if (a.noise > std::max<qsizetype>(3, a.stable.size() / 4)) {
-        return {};
-    }
     int stableChars = 0;
     for (qsizetype i = 0; i < one.texts.size(); ++i) {
-        stableChars += a.stable.contains(one.keys[i]) ? static_cast<int>(one.texts[i].size()) : 0;
-    }
-    if (stableChars < kMinTextChars) {
-        return {};
-    }
-    const QSet<QString>& home = homeKeys(host, pattern.host);
-    QStringList own; // what the error page shows beyond the home page
-    qsizetype ownChars = 0;
-    for (qsizetype i = 0; i < one.texts.size(); ++i) {
-        if (a.stable.contains(one.keys[i]) && !home.contains(one.keys[i])) {
-            own << one.texts[i];
-            ownChars += one.texts[i].size();
-            if (saysMissing(one.texts[i])) {
-                a.marks.insert(one.keys[i]);
-            }
+        if (two.keySet.contains(one.keys[i]) && !a.keys.contains(one.keys[i])) {
+            a.keys << one.keys[i];
+            a.texts << one.texts[i];
+            stableChars += static_cast<int>(one.texts[i].size());
         }
     }
+    if (a.noise > std::max<qsizetype>(3, a.keys.size() / 4) || stableChars < kMinTextChars) {
+        return {};
+    }
     if (one.titleKey == two.titleKey) {
-        a.sameTitle = true;
+        a.title = one.title;
         a.titleKey = one.titleKey;
     }
-    // A made-up id may be ignored by a page of content; an error page says little beyond the template.
-    if (pattern.form == NotFoundPattern::Form::Id && ownChars > kMaxOwnChars) {
-        return {};
-    }
-    a.sameAsHome = own.isEmpty() && countMissing(home, a.all) <= a.noise;
+    const QSet<QString>& home = homeKeys(host, pattern.host);
+    const bool ownText =
+        std::any_of(a.keys.begin(), a.keys.end(), [&home](const QString& k) { return !home.contains(k); });
+    a.sameAsHome = !ownText && countMissing(home, a.all) <= a.noise;
     // A page that differs from the home page only in what changes anyway must change little.
-    if (a.sameAsHome && a.noise > std::max<qsizetype>(1, a.stable.size() / 10)) {
-        return {};
-    }
-    // Beyond the home page, the answer must say that the page is missing, in its text or in a title that
-    // stays the same.
-    const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
-    if (!a.sameAsHome && saying == own.end() && !(a.sameTitle && saysMissing(one.title))) {
+    if (a.sameAsHome && a.noise > std::max<qsizetype>(1, a.keys.size() / 10)) {
         return {};
     }
     a.kind = Answer::Kind::Page;
-    a.summary = clipped(saying != own.end() ? *saying : own.isEmpty() ? one.title : own.front());
     return a;
 }
 
-ContentJudge::Verdict ContentJudge::judge(const QString& request, const ProbeResult& answer, bool pageKept)
+const ContentJudge::Answer* ContentJudge::answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
+                                                    const std::optional<QString>& page)
 {
-    const NotFoundPattern pattern = routePatternOf(request, false);
+    if (!host.answers.contains(pattern.key)) {
+        // On a host that answers made-up addresses with an error, a folder is asked only when one of its
+        // pages reads as missing or was sent elsewhere: a clean site costs one question, not one a folder.
+        const bool away = placeOf(s.answer->finalUrl.toString()) != placeOf(s.request);
+        if (host.settled && pattern.form == NotFoundPattern::Form::Path && !(away && !s.answer->finalUrl.isEmpty()) &&
+            !(page && looksMissing(host, pattern.host, *page, {s.request, s.answer->finalUrl.toString()}))) {
+            return nullptr;
+        }
+        host.answers.insert(pattern.key, learn(routePatternOf(s.request, true), host, s.siteHost));
+    }
+    return &*host.answers.constFind(pattern.key);
+}
+
+ContentJudge::Verdict ContentJudge::judge(const Subject& s)
+{
+    std::optional<RenderedPage> drawn;
+    Verdict v = judge(s, drawn);
+    v.rendered = drawn.has_value();
+    return v;
+}
+
+ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<RenderedPage>& drawn)
+{
+    QString finalUrl = s.answer->finalUrl.isEmpty() ? s.request : s.answer->finalUrl.toString();
+    // Members-only pages send a visitor who is not signed in to the sign-in page: not a missing page.
+    if (IsLoginPlace(finalUrl) && !IsLoginPlace(s.request)) {
+        return signInNeeded();
+    }
+    const NotFoundPattern pattern = routePatternOf(s.request, false);
     if (pattern.form == NotFoundPattern::Form::None) {
         return {};
     }
+    // The page, when it is at hand without a request: kept by the probe, as drawn when scripts build it.
+    std::optional<QString> page = prober_.LastPage(s.request);
+    drawn = page ? draw(s.request, *page) : std::nullopt;
+    if (drawn) {
+        page = drawn->html;
+        finalUrl = drawn->finalUrl;
+    }
+    if (page) {
+        if (const std::optional<QString> moved = drawn ? std::nullopt : PageRedirect(*page, finalUrl)) {
+            finalUrl = *moved;
+            page.reset();
+        } else if (IsLoginForm(*page) && ReadVisibleText(*page).blocks.join(QString()).size() < kMaxOwnChars) {
+            return signInNeeded();
+        }
+    }
+    const bool away = placeOf(finalUrl) != placeOf(s.request);
+    if (away && isHome(finalUrl) && IsDeepLink(s.request) && QUrl(finalUrl).host() == QUrl(s.request).host()) {
+        return deadFor(RunText::contentHome());
+    }
     Host& host = hosts_[pattern.host];
-    if (pattern.form == NotFoundPattern::Form::Path && host.pathsSettled) {
+    const Answer* a = answerFor(pattern, host, s, page);
+    if (!a || (a->kind != Answer::Kind::Redirect && a->kind != Answer::Kind::Page)) {
         return {};
     }
-    if (!host.answers.contains(pattern.key)) {
-        const Answer learnt = learn(routePatternOf(request, true), host);
-        host.answers.insert(pattern.key, learnt);
+    if (a->kind == Answer::Kind::Redirect && (!a->viaPage || away)) {
+        return judgeRedirect(*a, s.request, finalUrl);
     }
-    const Answer a = host.answers.value(pattern.key);
-    if (a.kind == Answer::Kind::Redirect) {
-        const QString finalUrl = answer.finalUrl.isEmpty() ? request : answer.finalUrl.toString();
-        Verdict v;
-        v.dead = placeOf(finalUrl) == a.target && placeOf(request) != a.target;
-        if (v.dead) {
-            v.statusText = a.targetHome ? u"内容死链：跳转到首页"_s
-                                        : u"内容死链：跳转到“"_s + QUrl(finalUrl).path() + u"”"_s;
-        }
-        return v;
-    }
-    return a.kind == Answer::Kind::Page ? judgePage(a, host, request, answer, pageKept) : Verdict{};
-}
-
-ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const QString& request,
-                                              const ProbeResult& answer, bool pageKept)
-{
     Verdict v;
-    if (!pageKept) {
+    if (!page && !away) {
         if (host.pageReads >= kMaxPageReadsPerHost) {
             return v;
         }
         ++host.pageReads;
+        v.page = prober_.CheckLinks(s.request, tryTime_);
+        page = v.page;
+        std::optional<QString> moved;
+        if ((drawn = draw(s.request, *page))) {
+            page = drawn->html;
+            moved = placeOf(drawn->finalUrl) != placeOf(finalUrl) ? std::optional(drawn->finalUrl) : std::nullopt;
+        } else {
+            moved = PageRedirect(*page, finalUrl);
+        }
+        if (moved) {
+            const bool home = isHome(*moved) && IsDeepLink(s.request);
+            Verdict r = home ? deadFor(RunText::contentHome())
+                             : a->kind == Answer::Kind::Redirect ? judgeRedirect(*a, s.request, *moved) : Verdict();
+            r.page = std::move(v.page);
+            return r;
+        }
     }
-    v.page = prober_.CheckLinks(request, tryTime_);
-    const QString drawn = drawnOr(request, *v.page);
-    v.rendered = drawn != *v.page;
-    const PagePrint print = MakePagePrint(drawn, {request, answer.finalUrl.toString()});
-    const int missing = countMissing(a.stable, print.keySet);
-    const int extra = countMissing(print.keySet, a.all);
-    // What the error page says beyond the home page and its title must be there; the rest may differ as
-    // much as the error page itself does from one answer to the next (two answers show only part of what
-    // changes, hence twice that). A copy of the home page must be closer.
-    const int tolerance = a.sameAsHome ? a.noise : 2 * a.noise;
-    v.dead = !print.keySet.isEmpty() && countMissing(a.marks, print.keySet) == 0 &&
-             (!a.sameTitle || a.titleKey == print.titleKey) && missing <= tolerance && extra <= tolerance;
-    if (v.dead) {
-        v.statusText = a.sameAsHome ? u"内容死链：页面内容与首页相同"_s : u"内容死链：页面内容为“"_s + a.summary + u"”"_s;
+    if (!page || a->kind != Answer::Kind::Page) {
+        return v;
     }
-    return v;
+    Verdict p = judgePage(*a, host, pattern, s, *page, drawn.has_value());
+    p.page = std::move(v.page);
+    return p;
+}
+
+ContentJudge::Verdict ContentJudge::judgeRedirect(const Answer& a, const QString& request,
+                                                  const QString& finalUrl) const
+{
+    // A link that is a list by name may have moved to the list on purpose; one that is a home or
+    // language variant goes home on purpose.
+    if (placeOf(finalUrl) != a.target || placeOf(request) == a.target || isListName(request) ||
+        (a.targetHome && !IsDeepLink(request))) {
+        return {};
+    }
+    return deadFor(a.targetHome ? RunText::contentHome() : RunText::contentRedirect(QUrl(finalUrl).path()));
+}
+
+// The link's page is the not-found page when it shows every block of that page's own text (what neither
+// the home page nor a good page of the host shows), little else, and the same title; and that own text
+// is evidence: it says the page is missing, or a good page of the same pattern showed the difference.
+ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const NotFoundPattern& pattern,
+                                              const Subject& s, const QString& html, bool drawn)
+{
+    if (!drawn && IsScriptBuilt(html)) {
+        return {};
+    }
+    const PagePrint print = MakePagePrint(html, {s.request, s.answer->finalUrl.toString()});
+    if (print.keySet.isEmpty() || (!a.titleKey.isEmpty() && a.titleKey != print.titleKey)) {
+        return {};
+    }
+    const QSet<QString> stable(a.keys.begin(), a.keys.end());
+    if (a.sameAsHome) {
+        const bool same = countMissing(stable, print.keySet) <= a.noise && countMissing(print.keySet, a.all) <= a.noise;
+        return same && IsDeepLink(s.request) ? deadFor(RunText::contentSameAsHome()) : Verdict();
+    }
+    const QSet<QString>& home = homeKeys(host, pattern.host);
+    QSet<QString>& patternGood = host.patternGood[pattern.key];
+    const auto isTemplate = [&](const QString& k) {
+        return home.contains(k) || host.goodKeys.contains(k) || patternGood.contains(k);
+    };
+    QStringList own; // the not-found page's own text
+    QStringList blockKeys;
+    int ownChars = 0;
+    for (qsizetype i = 0; i < a.keys.size(); ++i) {
+        if (!isTemplate(a.keys[i])) {
+            own << a.texts[i];
+            blockKeys << a.keys[i];
+            ownChars += static_cast<int>(a.texts[i].size());
+        }
+    }
+    if (own.isEmpty() || ownChars > kMaxOwnChars) {
+        return {};
+    }
+    // What says the page is missing must all be there. The rest of the not-found page's own text may lack
+    // what a box drawn afresh showed in both made-up answers by chance (two answers show only part of
+    // what changes, hence twice the difference seen), unless nothing in it says "missing": then the only
+    // evidence is a good sibling's difference, and all of it must be there.
+    const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
+    int lacking = 0;
+    bool lacksMark = false;
+    for (qsizetype i = 0; i < own.size(); ++i) {
+        const bool lacks = !print.keySet.contains(blockKeys[i]);
+        lacking += lacks ? 1 : 0;
+        lacksMark = lacksMark || (lacks && saysMissing(own[i]));
+    }
+    const bool marked = saying != own.end() || (!a.title.isEmpty() && saysMissing(a.title));
+    if (lacksMark || lacking > (marked ? 2 * a.noise : 0) || lacking == own.size()) {
+        noteSibling(patternGood, print);
+        return {};
+    }
+    // Beyond the not-found page, a box drawn afresh on every answer may show items neither made-up answer
+    // showed; a page of content adds more than that.
+    const int extra = static_cast<int>(std::count_if(print.keySet.begin(), print.keySet.end(), [&](const QString& k) {
+        return !a.all.contains(k) && !isTemplate(k);
+    }));
+    if (!(marked || !patternGood.isEmpty()) || extra > std::max(3, 2 * a.noise)) {
+        return {};
+    }
+    return deadFor(RunText::contentNotFound(clipped(saying != own.end() ? *saying : own.front())));
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "notfoundpattern.h"
+#include "renderer.h"
 
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -14,76 +16,109 @@ struct ProbeResult;
 
 // Tells a valid answer that is a missing page in disguise (a content dead link): a server that answers
 // 200 with a "page not found" text, or redirects to its home page or to an error page, for an address
-// that no longer exists. It learns how each host answers made-up addresses of the link's form (a few
-// requests per host and form, through the run's prober and so its pacing; one per host that answers
-// 404 properly) and compares the link's answer with that: the same final address, or the same visible
-// text once the address and what the home page also shows are set aside. In doubt a link stays valid.
+// that no longer exists. A link is dead only on positive evidence: its answer is what its host gives for
+// made-up addresses of the same folder and form (the same final place, or the same text where those
+// answers agree), that text differs from the pages of the host the run knows to be good, and the link is
+// not one that leads elsewhere by design (a sign-in, a home or language variant, a page number). A deep
+// link sent to the home page is dead whatever the made-up addresses do. In doubt a link stays valid.
+//
+// It asks each folder pattern of a host two made-up addresses at most (one host-wide question settles a
+// host that answers them with an error status; another is asked only when a page of a folder reads as
+// missing or was sent elsewhere), an outside host two in all (one a pattern, so its not-found page must
+// say that it is one), through the run's prober and so its pacing.
 class ContentJudge
 {
 public:
     ContentJudge(Prober& prober, int tryTime) : prober_(prober), tryTime_(tryTime) {}
-    // Pages built by scripts are judged on what the browser draws, made-up addresses too; without it (or
-    // when they cannot be drawn) they are not judged.
+    // Pages that scripts build are judged on what the browser draws (made-up addresses of their pattern
+    // too): their source reads the same for every address. Without a drawing they are not judged.
     void setRendering(PageRendering* rendering) { rendering_ = rendering; }
 
+    struct Subject
+    {
+        QString request;
+        const ProbeResult* answer = nullptr; // valid
+        bool siteHost = true;                // on a host of the site; an outside host is asked less
+        bool pageKept = false;               // the probe kept its page for the crawl
+    };
     struct Verdict
     {
         bool dead = false;
         bool rendered = false;       // judged on the page as the browser drew it
-        QString statusText;          // why, when dead
-        std::optional<QString> page; // the page text, when judging read it
+        QString statusText;          // why, when dead; what the link leads to when it stays valid for it
+        std::optional<QString> page; // the page text, when judging read it with a request of its own
     };
-    // Judges the valid answer of `request`. `pageKept`: the probe kept its page, so reading it costs no
-    // request.
-    Verdict judge(const QString& request, const ProbeResult& answer, bool pageKept);
+    Verdict judge(const Subject& subject);
 
-    // Made-up addresses a host is asked at most for, and pages read only to judge them.
-    static constexpr int kMaxPatternsPerHost = 12;
+    // Where the run's home page ended; links sent there are sent home.
+    void setHomeAddress(const QString& url) { homeAddress_ = url; }
+    // A page the run read and found good: what it shows is no evidence against its siblings.
+    void noteGoodPage(const QString& url, const QString& html, bool drawn);
+    // Whether the probe of `url` should read its page because judging it may: a host that answers made-up
+    // addresses with an error needs none, and reading a page with its probe costs no request of its own.
+    bool wantsPage(const QString& url, bool siteHost) const;
+
+    // Made-up patterns a host is asked at most, made-up addresses an outside host is asked at most, and
+    // pages read only to judge them.
+    static constexpr int kMaxPatternsPerHost = 24;
+    static constexpr int kMaxMadeUpOutside = 2;
     static constexpr int kMaxPageReadsPerHost = 2000;
 
 private:
-    struct Answer // how a host answers made-up addresses of one form
+    struct Answer // how a host answers made-up addresses of one pattern
     {
         enum class Kind { Unknown, Missing, Redirect, Page } kind = Kind::Unknown;
         QString target; // Redirect: where they end (host and path)
         bool targetHome = false;
-        QSet<QString> stable; // Page: the blocks both answers show
-        QSet<QString> all;
-        QSet<QString> marks; // the stable blocks beyond the home page that say the page is missing
-        bool sameTitle = false; // both answers have the same title,
-        QString titleKey;       // this one
-        int noise = 0;    // blocks in which the two answers differ
-        QString summary;  // what the page says, for the status text
+        bool viaPage = false; // Redirect: by a refresh or a script in the page, not by HTTP
+        QStringList texts;    // Page: the blocks both answers show, in order,
+        QStringList keys;     // and their keys
+        QSet<QString> all;    // every block of both
+        QString title;        // the title, when both have the same
+        QString titleKey;
+        int noise = 0; // blocks in which the two answers differ
         bool sameAsHome = false;
     };
     struct Host
     {
-        bool pathAsked = false;    // a made-up path was asked
-        bool pathsSettled = false; // the first made-up path got an error or no answer: no path needs judging
+        bool pathAsked = false; // a made-up path was asked
+        bool settled = false;   // it answered with an error: other folders are asked only on suspicion
         int patterns = 0;
+        int madeUp = 0; // made-up addresses asked
         int pageReads = 0;
         std::optional<QSet<QString>> homeKeys;
+        QSet<QString> goodKeys; // blocks of pages found good
+        QHash<QString, QSet<QString>> patternGood;
         QHash<QString, Answer> answers;
     };
     struct Fetched
     {
         bool answered = false; // a status came back
         bool valid = false;
+        bool moved = false; // by a refresh or a script in the page
+        bool drawn = false; // the text is the page as the browser drew it
         QString finalUrl;
         QString text;
     };
 
-    Answer learn(const NotFoundPattern& pattern, Host& host);
+    const Answer* answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
+                            const std::optional<QString>& page);
+    Answer learn(const NotFoundPattern& pattern, Host& host, bool siteHost);
+    Answer learnRedirect(const NotFoundPattern& pattern, const Fetched& first, const Fetched& second) const;
     Answer learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first, const Fetched& second);
-    static QString fixedPlace(const NotFoundPattern& pattern, const Fetched& f, const QString& asked);
     Fetched fetch(const QString& url);
     const QSet<QString>& homeKeys(Host& host, const QString& hostKey);
-    Verdict judgePage(const Answer& a, Host& host, const QString& request, const ProbeResult& answer, bool pageKept);
-
-    QString drawnOr(const QString& url, const QString& html);
+    bool isHome(const QString& url) const;
+    bool looksMissing(Host& host, const QString& hostKey, const QString& html, const QStringList& addresses);
+    Verdict judgeRedirect(const Answer& a, const QString& request, const QString& finalUrl) const;
+    Verdict judge(const Subject& s, std::optional<RenderedPage>& drawn);
+    Verdict judgePage(const Answer& a, Host& host, const NotFoundPattern& pattern, const Subject& s,
+                      const QString& html, bool drawn);
+    std::optional<RenderedPage> draw(const QString& url, const QString& html);
 
     Prober& prober_;
     PageRendering* rendering_ = nullptr;
     int tryTime_;
+    QString homeAddress_;
     QHash<QString, Host> hosts_;
 };

@@ -20,6 +20,32 @@ constexpr qint64 kSlowMarginNs = 150 * kNsPerMs;
 // The shortest pause of a server that refuses, whatever it asks for: a Retry-After date in the past (it
 // has a resolution of a second) must not make us ask again at once.
 constexpr qint64 kMinBackoffNs = 100 * kNsPerMs;
+// A learned rate is kept this far below what the server took, so that the jitter of our timers does not
+// put one request too many in its window.
+constexpr double kRateMargin = 0.98;
+// A learned rate holds this long after the last refusal, then rises by this share a second.
+constexpr qint64 kRateQuietNs = 20 * kNsPerSecond;
+constexpr double kRateRisePerSecond = 0.05;
+// Requests a server must have taken in the second before it refused for a rate to be learned.
+constexpr qint64 kLeastTaken = 2;
+// Issue times kept for learning a rate: beyond the longest timeout, since a refusal may come late.
+constexpr qint64 kIssueHistoryNs = 32 * kNsPerSecond;
+constexpr size_t kMaxIssueHistory = 8192;
+
+void remember(std::deque<qint64>& times, qint64 at, qint64 nowNs)
+{
+    times.push_back(at);
+    while (!times.empty() && (times.front() < nowNs - kIssueHistoryNs || times.size() > kMaxIssueHistory)) {
+        times.pop_front();
+    }
+}
+
+// Failures that tell nothing came from the server: no connection, no name, or not a byte of an answer.
+bool isSilent(const HttpResult& r)
+{
+    return !r.completed && (r.timedOut() || (r.error == HttpError::Transport &&
+                                             (r.transient || r.curlCode == CURLE_COULDNT_RESOLVE_HOST)));
+}
 
 bool isRefusal(const HttpResult& r)
 {
@@ -54,7 +80,11 @@ bool HostPacer::mayIssue(const QString& host, qint64 nowNs, bool confirmation) c
         return true;
     }
     const Host& h = *it;
-    if (h.confirming || nowNs < h.pausedUntilNs) {
+    if (h.confirming || h.unreachable || nowNs < h.pausedUntilNs || (h.rate > 0 && nowNs < h.nextSendNs)) {
+        return false;
+    }
+    // A server that never answered and has failed: the requests under way tell whether it is unreachable.
+    if (h.silentFailures > 0 && h.inFlight > 0) {
         return false;
     }
     if (confirmation) {
@@ -70,6 +100,12 @@ HostPacer::Ticket HostPacer::issued(const QString& host, qint64 nowNs, bool conf
     ++h.inFlight;
     t.issuedSeq = ++h.seq;
     h.confirming = h.confirming || confirmation;
+    if (h.rateDueNs >= 0) {
+        LearnRate(h);
+    }
+    if (h.rate > 0) {
+        h.nextSendNs = nowNs + qint64(double(kNsPerSecond) / h.rate);
+    }
     return t;
 }
 
@@ -131,7 +167,16 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
         h.refusing = true;
         h.limit = 1;
         h.threshold = 1;
+        h.rate = 0;
+        h.rateDueNs = -1;
         return Verdict::Accept;
+    }
+    // The rate is learned once the pause is over: by then the answers of the requests sent with this one
+    // are in, and tell how many of them the server took. Refusals of requests sent before the last cut
+    // tell of the pace before it.
+    if (Link::IsRefusal(r) && h.rateDueNs < 0 && t.issuedNs > h.lastRateCutNs) {
+        h.rateDueNs = t.issuedNs;
+        h.lastRateCutNs = nowNs;
     }
     const qint64 asked = RetryAfterNs(r.retryAfter, tryTime);
     const qint64 first = std::max(kMinBackoffNs, 2 * BaselineOf(h));
@@ -141,9 +186,49 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
     return retries < kMaxRetries ? Verdict::Retry : Verdict::Accept;
 }
 
+// The server refused a request sent at `rateDueNs`: the requests it took in the second up to then are
+// its rate. A server that took next to nothing before it refused showed no rate (a challenge, an
+// outage): its pauses hold it as before.
+void HostPacer::LearnRate(Host& h)
+{
+    const qint64 due = h.rateDueNs;
+    const auto taken = std::count_if(h.acceptedNs.begin(), h.acceptedNs.end(),
+                                     [due](qint64 at) { return at >= due - kNsPerSecond && at <= due; });
+    if (taken >= kLeastTaken) {
+        h.rate = kRateMargin * (h.rate > 0 ? std::min(h.rate, double(taken)) : double(taken));
+    }
+    h.rateDueNs = -1;
+    h.lastRaiseNs = h.lastRateCutNs;
+}
+
+// After a long spell without refusals a learned rate rises slowly: the server's limit may have been
+// measured low, or have risen.
+void HostPacer::RaiseRate(Host& h, qint64 nowNs)
+{
+    if (h.rate <= 0) {
+        return;
+    }
+    if (nowNs - h.lastRateCutNs > kRateQuietNs) {
+        h.rate += h.rate * kRateRisePerSecond * double(nowNs - h.lastRaiseNs) / double(kNsPerSecond);
+    }
+    h.lastRaiseNs = nowNs;
+}
+
+// A server that has never answered failed a request: after a few in a row, once the requests under way
+// have told their end too, it is unreachable. A name that does not resolve was looked up twice already.
+void HostPacer::SilentFailure(Host& h, const HttpResult& r)
+{
+    if (h.silentFailures++ == 0) {
+        h.firstFailure = r;
+    }
+    const bool unresolved = r.curlCode == CURLE_COULDNT_RESOLVE_HOST;
+    h.unreachable = h.unreachable || unresolved || (h.silentFailures >= kSilentFailures && h.inFlight == 0);
+}
+
 // An answer that is no error: the server's baseline for its class of answer, and the limit.
 void HostPacer::onGoodAnswer(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs)
 {
+    RaiseRate(h, nowNs);
     h.answeredWell = h.answeredWell || r.status < 400 || r.status == 404 || r.status == 410;
     h.errorRun = 0;
     h.backoffStep = 0;
@@ -187,6 +272,14 @@ HostPacer::Verdict HostPacer::answered(const Ticket& t, const HttpResult& r, qin
     const qint64 lastAnswerNs = h.lastAnswerNs;
     if (r.completed) {
         h.lastAnswerNs = nowNs;
+        h.silentFailures = 0;
+        if (!isRefusal(r)) {
+            remember(h.acceptedNs, t.issuedNs, nowNs);
+        }
+    } else if (lastAnswerNs < 0 && isSilent(r)) {
+        // Nothing ever came from this server: unreachable is not loaded, and no pace of ours changes it.
+        SilentFailure(h, r);
+        return Verdict::Accept;
     }
 
     if (isRefusal(r)) {
@@ -244,6 +337,21 @@ qint64 HostPacer::pausedUntilNs(const QString& host) const
 {
     const auto it = hosts_.constFind(host);
     return it == hosts_.constEnd() ? 0 : it->pausedUntilNs;
+}
+
+qint64 HostPacer::readyAtNs(const QString& host) const
+{
+    const auto it = hosts_.constFind(host);
+    if (it == hosts_.constEnd()) {
+        return 0;
+    }
+    return std::max(it->pausedUntilNs, it->rate > 0 ? it->nextSendNs : 0);
+}
+
+const HttpResult* HostPacer::silentVerdict(const QString& host) const
+{
+    const auto it = hosts_.constFind(host);
+    return it != hosts_.constEnd() && it->unreachable ? &it->firstFailure : nullptr;
 }
 
 // Retry-After in seconds or as an HTTP date in any of its three forms (IMF-fixdate, RFC 850, asctime),

@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QString>
 
+#include <deque>
+
 // How fast the run may ask each server: its own in-flight limit that adapts to how the server answers,
 // and the pauses the server asks for. A small or guarded server must never make a link look dead or
 // timed out because we asked too much of it at once.
@@ -19,6 +21,15 @@
 // sends one, else for a wait that starts at twice its baseline and doubles with each refusal in a row.
 // A server that refuses round after round holds the run only so long: from then on its links go out one
 // at a time, and its refusals are taken as they come.
+//
+// Refusals after a burst (429, or 503 with Retry-After) tell how many requests a second the server takes:
+// from then on its requests go out evenly at a little below that rate (a token bucket without burst),
+// which rises slowly after a long spell without refusals. Its Retry-After still holds the next request.
+//
+// A server that has never answered is unreachable, not loaded: a timeout, reset or refused connection
+// there says nothing of our pace, so its requests stay in flight. Once a few of them have failed in a row
+// (a name that does not resolve: once, its lookup was retried already) its other links take what the
+// first got without being asked, instead of waiting out a timeout each.
 class HostPacer
 {
 public:
@@ -44,6 +55,8 @@ public:
     static constexpr int kRefusalRounds = 3;
     // Consecutive error answers from a host that has answered well before that count as a burst.
     static constexpr int kBurst = 3;
+    // Failures in a row, with nothing ever answered, after which a server counts as unreachable.
+    static constexpr int kSilentFailures = 3;
 
     explicit HostPacer(int parallel = 64) : parallel_(parallel) {}
     void setParallel(int parallel) { parallel_ = parallel; }
@@ -71,6 +84,10 @@ public:
     bool inErrorBurst(const QString& host) const;
     // When the pause of `host` ends, or 0.
     qint64 pausedUntilNs(const QString& host) const;
+    // When `host` may next be asked, by its pause or its learned rate; 0 when it may be asked now.
+    qint64 readyAtNs(const QString& host) const;
+    // What the links of an unreachable `host` take without being asked; null while it may yet answer.
+    const HttpResult* silentVerdict(const QString& host) const;
 
     // Whether an answer is an error that a busy server or a firewall gives a client it finds too fast.
     static bool IsLoadError(const HttpResult& r);
@@ -96,12 +113,26 @@ private:
         bool answeredWell = false;
         int errorRun = 0;
         bool confirming = false;
+        // Learned rate (requests a second, 0: none) and when the next request may go out.
+        double rate = 0;
+        qint64 nextSendNs = 0;
+        qint64 lastRateCutNs = -1;
+        qint64 lastRaiseNs = -1;
+        qint64 rateDueNs = -1;         // the issue time of a refused request whose rate is still to learn
+        std::deque<qint64> acceptedNs; // issue times of the requests of the last seconds that were answered
+        // A server that never answered: its failures so far, and what the first one got.
+        int silentFailures = 0;
+        bool unreachable = false;
+        HttpResult firstFailure;
     };
 
     void shrink(Host& h, const Ticket& t);
     void grow(Host& h);
     Verdict refused(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs, int retries, qint32 tryTime);
     void onGoodAnswer(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs);
+    static void LearnRate(Host& h);
+    static void RaiseRate(Host& h, qint64 nowNs);
+    static void SilentFailure(Host& h, const HttpResult& r);
     static qint64 BaselineOf(const Host& h);
     static qint64 RetryAfterNs(const QByteArray& value, qint32 tryTime);
 

@@ -56,21 +56,37 @@ struct ResourceTag
     const ElementRule* rule = nullptr;
 };
 
-// Start tags of the elements above that have attributes. Comments and the text of inline scripts are
-// passed over: a browser loads nothing named there, and scripts often build tags out of string pieces.
-std::vector<ResourceTag> resourceTags(QStringView page)
+// Whether `mark` stands at `i` in any letter case, as a browser reads tag names.
+bool startsWithMark(QStringView page, qsizetype i, QStringView mark)
 {
-    std::vector<ResourceTag> tags;
-    const qsizetype n = page.size();
-    qsizetype i = 0;
-    while ((i = page.indexOf(u'<', i)) >= 0) {
+    return page.mid(i, mark.size()).compare(mark, Qt::CaseInsensitive) == 0;
+}
+
+// Start tags of the elements above that have attributes, shown one "<" at a time in page order. Comments
+// and the text of inline scripts are passed over: a browser loads nothing named there, and scripts often
+// build tags out of string pieces.
+class ResourceReader
+{
+public:
+    explicit ResourceReader(bool wanted) : done_(!wanted) {}
+
+    void at(QStringView page, qsizetype i, std::vector<ResourceTag>& tags)
+    {
+        if (done_ || i < from_) {
+            return;
+        }
+        if (inScript_) {
+            if (!startsWithMark(page, i, u"</script")) {
+                return;
+            }
+            inScript_ = false;
+        }
+        const qsizetype n = page.size();
         if (page.mid(i, 4) == u"<!--") {
             const qsizetype close = page.indexOf(u"-->", i + 4);
-            if (close < 0) {
-                break;
-            }
-            i = close + 3;
-            continue;
+            done_ = close < 0;
+            from_ = close + 3;
+            return;
         }
         qsizetype end = i + 1;
         while (end < n && isNameChar(page[end])) {
@@ -78,22 +94,76 @@ std::vector<ResourceTag> resourceTags(QStringView page)
         }
         const ElementRule* rule = ruleFor(page.mid(i + 1, end - i - 1));
         if (!rule || end >= n || !(IsHtmlSpace(page[end]) || page[end] == u'>' || page[end] == u'/')) {
-            i = end;
-            continue;
+            return;
         }
         if (IsHtmlSpace(page[end])) {
             tags.push_back({i, end, rule});
         }
-        i = end;
-        if (rule->tag == u"script") {
-            const qsizetype close = page.indexOf(u"</script", end, Qt::CaseInsensitive);
-            if (close < 0) {
-                break;
+        from_ = end;
+        inScript_ = rule->tag == u"script"; // until its "</script", which must come for anything more
+    }
+
+private:
+    qsizetype from_ = 0; // a "<" before this lies in a comment or a tag already read
+    bool inScript_ = false;
+    bool done_;
+};
+
+// The href of the page's first <base> element that has one. A few tries only: each one reads to the end
+// of its tag, and a hostile page may hold many.
+class BaseReader
+{
+public:
+    void at(QStringView page, qsizetype i)
+    {
+        if (tries_ >= 16 || !startsWithMark(page, i, u"<base")) {
+            return;
+        }
+        ++tries_;
+        if (i + 5 < page.size() && IsHtmlSpace(page[i + 5])) {
+            const StartTag tag = ReadStartTag(page.mid(i), 5);
+            if (tag.find(u"href")) {
+                href = tag.value(u"href"); // the first base element with an href counts, as in a browser
+                tries_ = 16;
             }
-            i = close;
         }
     }
-    return tags;
+
+    QString href;
+
+private:
+    int tries_ = 0;
+};
+
+// Where the page's anchors start ("<a" followed by white space, any letter case) and end ("</a>"), where
+// its resource elements and its base address stand: everything that begins with a "<", in one pass.
+struct PageMarks
+{
+    std::vector<qsizetype> anchors;
+    std::vector<qsizetype> closes;
+    std::vector<ResourceTag> resources;
+    QString baseHref;
+};
+
+PageMarks readMarks(QStringView page, bool withResources)
+{
+    PageMarks marks;
+    ResourceReader resources(withResources);
+    BaseReader base;
+    const qsizetype n = page.size();
+    for (qsizetype i = page.indexOf(u'<'); i >= 0 && i + 2 < n; i = page.indexOf(u'<', i + 1)) {
+        const QChar next = page[i + 1];
+        if ((next == u'a' || next == u'A') && IsHtmlSpace(page[i + 2])) {
+            marks.anchors.push_back(i);
+        } else if (next == u'/' && i + 3 < n && (page[i + 2] == u'a' || page[i + 2] == u'A') && page[i + 3] == u'>') {
+            marks.closes.push_back(i);
+        } else if (next == u'b' || next == u'B') {
+            base.at(page, i);
+        }
+        resources.at(page, i, marks.resources);
+    }
+    marks.baseHref = base.href;
+    return marks;
 }
 
 std::optional<LinkKind> preloadKind(const QString& as, bool module)
@@ -232,13 +302,19 @@ QStringList SrcsetUrls(QStringView srcset)
     return urls;
 }
 
-std::vector<Anchor> ExtractLinks(QStringView page, bool withResources)
+PageLinks ExtractLinks(QStringView page, bool withResources)
 {
-    std::vector<Anchor> anchors = ExtractAnchors(page);
-    if (!withResources) {
-        return anchors;
+    PageMarks marks = readMarks(page, withResources);
+    std::vector<Anchor> anchors;
+    anchors.reserve(marks.anchors.size());
+    for (size_t k = 0; k < marks.anchors.size(); ++k) {
+        const qsizetype end = k + 1 < marks.anchors.size() ? marks.anchors[k + 1] : page.size();
+        anchors.push_back(ReadAnchor(page, marks.anchors[k], end, marks.closes));
     }
-    const std::vector<ResourceTag> tags = resourceTags(page);
+    if (!withResources) {
+        return {std::move(anchors), std::move(marks.baseHref)};
+    }
+    const std::vector<ResourceTag>& tags = marks.resources;
     std::vector<Anchor> links;
     links.reserve(anchors.size() + tags.size());
     size_t a = 0;
@@ -253,5 +329,5 @@ std::vector<Anchor> ExtractLinks(QStringView page, bool withResources)
     while (a < anchors.size()) {
         links.push_back(std::move(anchors[a++]));
     }
-    return links;
+    return {std::move(links), std::move(marks.baseHref)};
 }

@@ -26,12 +26,14 @@ QString randomName()
     return s;
 }
 
-// A number of the same length as `like`, at least nine digits, that fits 32 bits when it has nine:
-// a server that reads it as an id must look it up rather than refuse it as malformed.
-QString randomNumber(QStringView like)
+// A number about as long as `like` and high in its range: a router that takes ids of a few digits only must
+// look it up rather than refuse it as malformed, and high numbers are the ones a shop has not reached. A
+// short id gets a few more digits (up to six), so that the number is not one of the site's own ids.
+// `nth` makes the two numbers of one pattern differ.
+QString randomNumber(QStringView like, int nth)
 {
-    const qsizetype length = std::max<qsizetype>(like.size(), 9);
-    QString s = u"1"_s;
+    const qsizetype length = std::max<qsizetype>(like.size(), std::min<qsizetype>(6, like.size() + 3));
+    QString s = QString(QChar(u'9' - nth));
     while (s.size() < length) {
         s += QChar(u'0' + QRandomGenerator::global()->bounded(10));
     }
@@ -44,8 +46,10 @@ bool isNonIdName(const QString& name)
 {
     static const QRegularExpression re(
         uR"(^(q|s|k|kw|wd|word|key|keys|keyword|keywords|query|search|searchword|p|pn|pg|page|pageno|pagenum|pageindex|)"
-        uR"(start|offset|limit|size|num|t|ts|v|ver|version|time|timestamp|_|r|rnd|rand|random|nocache|cache|from|)"
-        uR"(ref|src|source|share|spm|lang|sort|order|tab|isappinstalled|utm_.*)$)"_s,
+        uR"(paged|curpage|start|offset|limit|size|pagesize|num|t|ts|v|ver|version|time|timestamp|_|r|rnd|rand|random|)"
+        uR"(nocache|cache|from\w*|ref\w*|src|source|share\w*|spm|scm|lang|locale|sort|order\w*|tab|isappinstalled|)"
+        uR"(utm_\w*|\w*_?vid|\w*clid|qz_gdt|track\w*|campaign\w*|channel\w*|mkt\w*|invite\w*|inviter|recommend\w*|)"
+        uR"(winzoom|wxfrom|scene|sharer|frommsgid|sid|session\w*|callback|jump\w*|redirect\w*|return\w*|back\w*)$)"_s,
         QRegularExpression::CaseInsensitiveOption);
     return re.match(name).hasMatch();
 }
@@ -57,11 +61,15 @@ bool isSearchName(const QString& name)
     return re.match(name).hasMatch();
 }
 
-// Searches, and addresses that send every visitor to the home page by design (a logout).
+// Searches, pagination, language switches and addresses that send every visitor elsewhere by design
+// (a logout, a login): none of them is a missing page whatever it shows.
 bool isNeverMissing(const QString& path)
 {
-    static const QRegularExpression re(u"search|sousuo|/so(/|\\.|$)|/find(/|\\.|$)|query|log_?out|sign_?out"_s,
-                                       QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression re(
+        uR"(search|sousuo|/so(/|\.|$)|/find(/|\.|$)|query|log_?out|sign_?out|log_?in|sign_?in|sign_?up|register|)"
+        uR"(passport|/auth(/|$)|/sso(/|$)|/(lang|language|languages|locale|i18n|setlang|switch_?lang)(/|\.|$)|)"
+        uR"(/page/\d+/?$|/(list|index|page|default)[_-]\d+\.\w+$)"_s,
+        QRegularExpression::CaseInsensitiveOption);
     return re.match(path).hasMatch();
 }
 
@@ -87,11 +95,17 @@ bool isIdItem(const QPair<QString, QString>& item)
            value.match(item.second).hasMatch();
 }
 
-// The last query parameter whose value is a number or that is named as an id, or -1.
+// The parameter that names what the page shows: the first named as an id, else the first number that is
+// not a page number or a tracking mark; -1 when there is none.
 qsizetype idParameter(const QList<QPair<QString, QString>>& items)
 {
-    for (qsizetype i = items.size() - 1; i >= 0; --i) {
-        if ((isDigits(items[i].second) && !isNonIdName(items[i].first)) || isIdItem(items[i])) {
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (isIdItem(items[i]) && !isNonIdName(items[i].first)) {
+            return i;
+        }
+    }
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (isDigits(items[i].second) && !isNonIdName(items[i].first)) {
             return i;
         }
     }
@@ -119,7 +133,8 @@ void queryPattern(const QUrl& u, NotFoundPattern& p, bool draw)
         QUrlQuery q;
         for (qsizetype i = 0; i < items.size(); ++i) {
             if (i == id) {
-                p.madeUp << (isDigits(items[i].second) ? randomNumber(items[i].second) : randomName());
+                p.madeUp << (isDigits(items[i].second) ? randomNumber(items[i].second, int(p.madeUp.size()))
+                                                       : randomName());
             }
             q.addQueryItem(items[i].first, i == id ? p.madeUp.back() : items[i].second);
         }
@@ -158,26 +173,76 @@ void pathPattern(const QUrl& u, NotFoundPattern& p, bool draw)
     const QString extension = hasExtension ? last.mid(dot) : QString();
     const QString tail = extension + (folderLink ? u"/"_s : QString());
     const bool number = isDigits(stem);
+    // A slug after an id ("/article/5/how-to-fix-404"): a router may read the id alone, so the id is
+    // what is varied, and the slug kept.
+    const QString parent = folder.chopped(1).section(u'/', -1);
+    if (!number && isDigits(parent)) {
+        const QString above = folder.left(folder.size() - parent.size() - 1);
+        p.form = NotFoundPattern::Form::Id;
+        p.key = p.host + above + u"#/*"_s + tail;
+        for (int nth = 0; draw && nth < 2; ++nth) {
+            p.madeUp << randomNumber(parent, nth);
+            if (nth == 0) {
+                p.first = withPath(u, above + p.madeUp[0] + u'/' + last + tail);
+            } else {
+                p.second = withPath(u, above + p.madeUp[1] + u'/' + last + tail);
+            }
+        }
+        return;
+    }
     p.form = number ? NotFoundPattern::Form::Id : NotFoundPattern::Form::Path;
     p.key = p.host + folder + (number ? u'#' : u'*') + tail;
     if (!draw) {
         return;
     }
-    p.madeUp << (number ? randomNumber(stem) : randomName()) << (number ? randomNumber(stem) : randomName());
+    for (int nth = 0; nth < 2; ++nth) {
+        p.madeUp << (number ? randomNumber(stem, nth) : randomName());
+    }
+    // Both beside the link, at its own depth: a router of one level answers a deeper made-up path with
+    // its 404 and would hide how it answers the link's own level.
     p.first = withPath(u, folder + p.madeUp[0] + tail);
-    // A number beside the link; a name in a made-up subfolder, so that a folder that ignores the name
-    // (a slug after an id) does not pass for a missing page.
-    p.second = withPath(u, folder + (number ? p.madeUp[1] : p.madeUp[1] + u'/' + randomName()) + tail);
+    p.second = withPath(u, folder + p.madeUp[1] + tail);
 }
 
 } // namespace
+
+bool IsLoginPlace(const QString& url)
+{
+    static const QRegularExpression re(
+        uR"((^|/|_|-)(log_?in|logon|sign_?in|sign-in|passport|auth|sso|cas)(/|\.|_|-|$)|/users/sign_in)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    return re.match(QUrl(url).path()).hasMatch();
+}
+
+bool IsDeepLink(const QString& url)
+{
+    static const QRegularExpression languageOrVariant(
+        uR"(^(home|index|main|portal|m|mobile|wap|h5|pc|www|cn|en|zh|zh[-_][a-z]+|tw|hk|jp|ja|ko|kr|de|fr|es|ru|)"
+        uR"(pt|it|big5|gb|intl|global|blog|posts|news|articles?)$)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    const QStringList segments = QUrl(url).path().split(u'/', Qt::SkipEmptyParts);
+    if (segments.size() >= 2) {
+        return true;
+    }
+    // One segment: a file that is not an index of the root, not a folder or a language of the site.
+    return segments.size() == 1 && segments[0].contains(u'.') && !IsHomeAlias(url) &&
+           !languageOrVariant.match(segments[0].section(u'.', 0, 0)).hasMatch();
+}
 
 bool IsHomeAlias(const QString& url)
 {
     static const QRegularExpression alias(u"^(index|default|home|main|portal)([_-][a-z0-9]+)?(\\.[a-z0-9]+)?$"_s,
                                           QRegularExpression::CaseInsensitiveOption);
     const QString path = QUrl(url).path();
-    return path.isEmpty() || path == u"/"_s || alias.match(path.section(u'/', -1)).hasMatch();
+    // Only at the root: a folder's own index.html is a page of its folder.
+    return path.isEmpty() || path == u"/"_s || (path.count(u'/') == 1 && alias.match(path.mid(1)).hasMatch());
+}
+
+QString HostKeyOf(const QString& url)
+{
+    const QUrl u(url);
+    const QString scheme = u.scheme().toLower();
+    return scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
 }
 
 NotFoundPattern PatternOf(const QString& url, bool draw)
@@ -189,7 +254,7 @@ NotFoundPattern PatternOf(const QString& url, bool draw)
         isNeverMissing(u.path())) {
         return p;
     }
-    p.host = scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
+    p.host = HostKeyOf(url);
     p.folder = u.path().left(u.path().lastIndexOf(u'/', u.path().endsWith(u'/') ? -2 : -1) + 1);
     if (u.hasQuery()) {
         queryPattern(u, p, draw);

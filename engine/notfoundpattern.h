@@ -21,9 +21,19 @@ struct NotFoundPattern
     QStringList madeUp; // the made-up names or numbers in them
 };
 
+// Scheme, host and port of `url`, as patterns name their host.
+QString HostKeyOf(const QString& url);
+
 // The pattern of `url`; with `draw`, also made-up addresses drawn fresh.
 NotFoundPattern PatternOf(const QString& url, bool draw);
 
-// True for the home page and its aliases: "/", index.*, default.* and the like (home.html, index_cn.htm),
-// with any query.
+// True for the home page and its aliases at the root: "/", index.*, default.* and the like (home.html,
+// index_cn.htm), with any query.
 bool IsHomeAlias(const QString& url);
+
+// True for an address whose way to the home page cannot be by design: two or more path segments, or a
+// file in the root that is not an index of it (not a language, mobile or section home such as /m/, /zh).
+bool IsDeepLink(const QString& url);
+
+// True for a sign-in page: where a members-only page sends a visitor who is not signed in.
+bool IsLoginPlace(const QString& url);

@@ -35,7 +35,7 @@ bool LooksScriptBuilt(QStringView html)
     if (!html.contains(u"<script", Qt::CaseInsensitive)) {
         return false;
     }
-    if (IsScriptShell(html)) {
+    if (IsScriptBuilt(html)) {
         return true;
     }
     static const QRegularExpression hashRoute(uR"(<a\b[^>]*\bhref\s*=\s*["']?#!?/)"_s,

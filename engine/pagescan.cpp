@@ -9,19 +9,25 @@
 #include "toolkit.h"
 #include "urlops.h"
 
+#include <QStringMatcher>
 #include <QUrl>
 
 namespace {
+
+constexpr qsizetype kKeptAbsoluteLinks = 4096;
 
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
 // named /javascripts/app.js is checked.
 bool isUntestable(const Anchor& a)
 {
-    return a.aTag && (a.href.contains(u"javascript", Qt::CaseInsensitive) ||
-                      a.hrefText.contains(u"addfavorite", Qt::CaseInsensitive) ||
-                      a.hrefText.contains(u"mailto", Qt::CaseInsensitive) ||
-                      a.hrefText.contains(u"tencent:", Qt::CaseInsensitive));
+    // Matchers made once: a page holds many anchors.
+    static const QStringMatcher script(u"javascript", Qt::CaseInsensitive);
+    static const QStringMatcher favourite(u"addfavorite", Qt::CaseInsensitive);
+    static const QStringMatcher mail(u"mailto", Qt::CaseInsensitive);
+    static const QStringMatcher messenger(u"tencent:", Qt::CaseInsensitive);
+    return a.aTag && (script.indexIn(a.href) >= 0 || favourite.indexIn(a.hrefText) >= 0 ||
+                      mail.indexIn(a.hrefText) >= 0 || messenger.indexIn(a.hrefText) >= 0);
 }
 
 // The href value cleaned: white space a browser ignores, quotes and the fragment removed, back
@@ -29,14 +35,15 @@ bool isUntestable(const Anchor& a)
 // root stays: on a page drawn by its scripts, "#/news/1" is a page of its own.
 QString cleanLink(const QString& href, bool keepRoutes)
 {
-    QString link;
-    link.reserve(href.size());
+    QString link(href.size(), Qt::Uninitialized);
+    QChar* out = link.data();
     for (QChar c : href) {
         if (c == u'\'' || c == u'"' || c == u'\t' || c == u'\n' || c == u'\r') {
             continue;
         }
-        link += c == u'\\' ? QChar(u'/') : c;
+        *out++ = c == u'\\' ? QChar(u'/') : c;
     }
+    link.truncate(out - link.constData());
     qsizetype from = 0;
     qsizetype to = link.size();
     while (from < to && IsHtmlSpace(link[from])) {
@@ -64,9 +71,9 @@ bool isAddable(const QString& link)
 
 // The address the links of a page resolve against: its <base href> when that names an http(s) address,
 // otherwise the address the page came from.
-QString PageBase(QStringView pageText, QStringView pageUrl)
+QString PageBase(const QString& baseHref, QStringView pageUrl)
 {
-    const QString href = FindBaseHref(pageText).trimmed();
+    const QString href = baseHref.trimmed();
     if (!href.isEmpty()) {
         const QString base = ResolveLink(href, pageUrl);
         if (IsHttpUrl(base)) {
@@ -74,6 +81,14 @@ QString PageBase(QStringView pageText, QStringView pageUrl)
         }
     }
     return pageUrl.toString();
+}
+
+// The link of one anchor as the scan takes it; empty for an anchor the scan skips. A drawn page's
+// router routes are links of their own.
+QString ScannedLink(const Anchor& anchor, bool drawn)
+{
+    const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href, drawn) : QString();
+    return link.isEmpty() || (HasScheme(link) && !IsHttpUrl(link)) ? QString() : link;
 }
 
 } // namespace
@@ -89,24 +104,32 @@ void PageScan::setHomeAddress(const QString& finalUrl)
     const QString host = HostOf(finalUrl);
     homeHost_ =
         host.isEmpty() ? QString() : host + (home.port() >= 0 ? u':' + QString::number(home.port()) : QString());
+    site_.reset();
 }
 
 bool PageScan::isSiteUrl(QStringView url) const
 {
-    return IsSiteLink(url, homeHost_, env_.store.full().nodeUrl(1), env_.settings.subdomains);
+    const QString siteText = env_.store.full().nodeUrl(1);
+    if (!site_ || siteText != siteText_ || env_.settings.subdomains != siteSubdomains_) {
+        site_.emplace(homeHost_, siteText, env_.settings.subdomains);
+        siteText_ = siteText;
+        siteSubdomains_ = env_.settings.subdomains;
+    }
+    return site_->contains(url);
 }
 
 ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
                        const PageOrigin& origin)
 {
     LinkStore& store = env_.store;
-    const std::vector<Anchor> anchors = ExtractLinks(pageText, env_.settings.resources);
+    const PageLinks links = ExtractLinks(pageText, env_.settings.resources);
+    const std::vector<Anchor>& anchors = links.links;
 
     const ResultNode* page = store.full().node(pageNode);
     if (!page) {
         return ScanEnd::Finished;
     }
-    const QString base = PageBase(pageText, origin.url.isEmpty() ? page->record.url : origin.url);
+    const LinkBase base(PageBase(links.baseHref, origin.url.isEmpty() ? page->record.url : origin.url));
 
     const int first = anchorStart < 1 ? 1 : anchorStart;
     for (int j = first; j <= static_cast<int>(anchors.size()); ++j) {
@@ -122,11 +145,11 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
-        const QString link =
-            anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href, origin.rendered) : QString();
-        if (!link.isEmpty() && (!HasScheme(link) || IsHttpUrl(link))) {
-            const QString url = ResolveLink(link, base);
-            const QString request = RequestForm(link, base, origin.charset);
+        const QString link = ScannedLink(anchor, origin.rendered);
+        if (!link.isEmpty()) {
+            const ResolvedLink resolved = resolve(base, link, origin.charset);
+            const QString& url = resolved.url;
+            const QString& request = resolved.request;
             const bool siteLink = isSiteUrl(url);
             const int found = store.checktext(request);
             const int depth = levelCounter + 1;
@@ -148,6 +171,27 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     return ScanEnd::Finished;
 }
 
+std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOrigin& origin, int depth) const
+{
+    const LinkStore& store = env_.store;
+    const PageLinks links = ExtractLinks(pageText, env_.settings.resources);
+    const LinkBase base(PageBase(links.baseHref, origin.url));
+    std::vector<PlannedProbe> probes;
+    for (const Anchor& anchor : links.links) {
+        const QString link = ScannedLink(anchor, origin.rendered);
+        if (link.isEmpty() || !isAddable(link)) {
+            continue;
+        }
+        const ResolvedLink s = base.resolve(link, origin.charset);
+        if (store.checktext(s.request) != 0 || env_.settings.excludes(s.url)) {
+            continue;
+        }
+        const bool pageWanted = isSiteUrl(s.url) && IsPageKind(anchor.kind) && env_.settings.readsPagesAt(depth);
+        probes.push_back({s.request, pageWanted, env_.settings.timeout});
+    }
+    return probes;
+}
+
 int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url,
                       bool siteLink, const QString& request, int status)
 {
@@ -160,4 +204,18 @@ int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, i
         env_.store.full().setStatus(index, status);
     }
     return index;
+}
+
+ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const QString& charset)
+{
+    if (!HasScheme(link) || link.contains(u'?')) {
+        return base.resolve(link, charset); // depends on the page, or on its charset
+    }
+    if (const auto known = absolute_.constFind(link); known != absolute_.constEnd()) {
+        return *known;
+    }
+    if (absolute_.size() >= kKeptAbsoluteLinks) {
+        absolute_.clear();
+    }
+    return *absolute_.insert(link, base.resolve(link, charset));
 }

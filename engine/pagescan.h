@@ -1,10 +1,17 @@
 #pragma once
 
+#include "browserform.h"
+#include "prober.h"
 #include "resulttree.h"
 #include "runenv.h"
+#include "urlops.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
+
+#include <optional>
+#include <vector>
 
 struct Anchor;
 
@@ -18,7 +25,8 @@ struct PageOrigin
 };
 
 // Why a page scan ended.
-enum class ScanEnd {
+enum class ScanEnd
+{
     Finished,   // every anchor handled
     BatchLimit, // the list grew past the batch limit: go to the check sweep
     Stopped     // the running flag was cleared: pause the run
@@ -41,6 +49,11 @@ public:
     ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
                  const PageOrigin& origin = {});
 
+    // The probes of the links a scan of this page would add at `depth` that the store does not hold yet
+    // (repeats within the page included), as the check sweep will ask for them; the store is not
+    // touched. For asking ahead while the run waits for another page.
+    std::vector<PlannedProbe> newLinks(QStringView pageText, const PageOrigin& origin, int depth) const;
+
     // The final address of the home page, when it moved: its host counts as the site too.
     void setHomeAddress(const QString& finalUrl);
     // Whether the absolute `url` belongs to the site under check, so that its page is scanned.
@@ -52,7 +65,15 @@ public:
 private:
     int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
                 const QString& request, int status = NoStatus);
+    ResolvedLink resolve(const LinkBase& base, const QString& link, const QString& charset);
 
     RunEnv env_;
     QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move
+    // The site test, made again when the site or the subdomain setting changes.
+    mutable std::optional<SiteMatcher> site_;
+    mutable QString siteText_;
+    mutable bool siteSubdomains_ = false;
+    // Absolute links without a query resolve alike on every page: menus and footers repeat them on all
+    // pages of a site. A bounded number of them is kept.
+    QHash<QString, ResolvedLink> absolute_;
 };

@@ -154,6 +154,9 @@ QStringList addressForms(const QStringList& addresses)
             const QString last = u.path(decoding).section(u'/', -1);
             add(last);
             add(last.section(u'.', 0, 0));
+            // The words of a slug, as an error page may echo them ("old-report-2019" as "old report 2019").
+            static const QRegularExpression separators(u"[-_+ ]"_s);
+            add(last.section(u'.', 0, 0).split(separators, Qt::SkipEmptyParts).join(u' '));
             add(u.query(decoding));
             for (const QString& item : u.query(decoding).split(u'&')) {
                 add(item.section(u'=', 1));
@@ -182,12 +185,67 @@ QString blockKey(const QString& text)
 
 } // namespace
 
-bool IsScriptShell(QStringView html)
+bool IsScriptBuilt(QStringView html)
 {
+    // A mount point of a script framework, whatever it holds before the scripts run (a loading text, an
+    // in-page template, a spinner).
     static const QRegularExpression mount(
-        uR"(<(div|main|section|app-root)\b[^>]*\bid\s*=\s*["']?(app|root|__next|__nuxt|___gatsby|q-app|main-app)\b["']?[^>]*>\s*(<!--[^>]*-->\s*)?</\1\s*>)"_s,
+        uR"(<[a-z][\w-]*\b[^>]*\bid\s*=\s*["']?(app|root|react-root|react-app|vue-app|__next|__nuxt|___gatsby|q-app|)"
+        uR"(main-app|ember-app|svelte|app-root)\b["']?[^>]*>|<(app-root|my-app|ng-app)\b|)"
+        uR"(\bng-app\b|\bdata-reactroot\b|\bv-cloak\b)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    return mount.match(html).hasMatch();
+    if (mount.match(html).hasMatch()) {
+        return true;
+    }
+    // Scripts and next to no text of its own, or a request to switch scripts on.
+    static const QRegularExpression script(uR"(<script\b[^>]*\bsrc\s*=)"_s, QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression enable(
+        uR"(enable javascript|javascript (is )?(required|disabled)|启用\s*javascript|开启\s*javascript)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    if (!script.match(html).hasMatch()) {
+        return false;
+    }
+    const VisibleText text = ReadVisibleText(html);
+    return text.blocks.join(QString()).size() < kScriptPageMaxChars || enable.match(html).hasMatch();
+}
+
+std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
+{
+    // <meta http-equiv="refresh" content="0; url=/">, in any page: a browser goes on there.
+    static const QRegularExpression refresh(
+        uR"(<meta\b[^>]*http-equiv\s*=\s*["']?refresh["']?[^>]*content\s*=\s*["']?\s*\d*\s*[;,]\s*(url\s*=\s*)?['"]?([^"'>\s]+))"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression refreshFirst(
+        uR"(<meta\b[^>]*content\s*=\s*["']\s*\d*\s*[;,]\s*url\s*=\s*['"]?([^"'>\s]+)[^>]*http-equiv\s*=\s*["']?refresh)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    // location.href = "/", location.replace('/'), window.location = "/": followed only in a page that
+    // shows next to nothing, where the script is all the page does.
+    static const QRegularExpression script(
+        uR"((?:window\.|document\.|top\.|self\.)?location(?:\.href)?\s*=\s*["']([^"']+)["']|location\.(?:replace|assign)\(\s*["']([^"']+)["'])"_s);
+    QString target;
+    if (const auto m = refresh.match(html); m.hasMatch() && !m.captured(2).isEmpty()) {
+        target = m.captured(2);
+    } else if (const auto f = refreshFirst.match(html); f.hasMatch()) {
+        target = f.captured(1);
+    } else if (const auto j = script.match(html);
+               j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
+        target = j.captured(1).isEmpty() ? j.captured(2) : j.captured(1);
+    }
+    if (target.isEmpty()) {
+        return std::nullopt;
+    }
+    const QUrl resolved = QUrl(pageUrl).resolved(QUrl(DecodeCharacterReferences(target)));
+    if (!resolved.isValid() || (resolved.scheme() != u"http"_s && resolved.scheme() != u"https"_s)) {
+        return std::nullopt;
+    }
+    return resolved.toString();
+}
+
+bool IsLoginForm(QStringView html)
+{
+    static const QRegularExpression password(uR"(<input\b[^>]*type\s*=\s*["']?password)"_s,
+                                             QRegularExpression::CaseInsensitiveOption);
+    return password.match(html).hasMatch();
 }
 
 VisibleText ReadVisibleText(QStringView html)

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
+
 // The text a reader sees on a page, in blocks: the runs of text between block-level tags (inline tags
 // such as <b> or <a> do not end a block), outside scripts, styles, comments and the like, with character
 // references decoded and white space collapsed. The title is kept apart.
@@ -15,9 +17,18 @@ struct VisibleText
 };
 VisibleText ReadVisibleText(QStringView html);
 
-// True for the empty shell of a page that scripts fill in (an empty <div id="app"> or "root"): every
-// address of such a site gets the same text, whether its page exists or not.
-bool IsScriptShell(QStringView html);
+// True for a page that scripts build: a framework's mount point (whatever it holds before the scripts
+// run: a loading text, a template, a spinner), or scripts with next to no text of their own. Its text
+// before rendering is the same for every address of the site, whether the page exists or not.
+bool IsScriptBuilt(QStringView html);
+constexpr int kScriptPageMaxChars = 40;
+
+// Where a page sends the browser on its own: a <meta http-equiv="refresh"> (in any page), or a script
+// that sets the location in a page that shows next to nothing; resolved against `pageUrl`.
+std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl);
+
+// True for a page that asks for a password: a sign-in form.
+bool IsLoginForm(QStringView html);
 
 // What a page says, in a form two answers of one server can be compared in: its visible blocks with
 // every form of the address it was asked as taken out (an error page often repeats the missing address),

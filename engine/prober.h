@@ -7,6 +7,8 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 // What the check run asks of the network: the verdict on one link, and the decoded source of a page.
 struct ProbeResult
@@ -30,6 +32,9 @@ struct ProbeStats
 
 // Told the seconds the run waits because a server asked it to; 0 when it waits no more.
 using WaitNotifier = std::function<void(int seconds)>;
+// Told, while the run waits long for one answer, how many answers are in hand that the run has not come
+// to yet; 0 when the wait is over.
+using AheadNotifier = std::function<void(int answers)>;
 
 // A probe the run expects to make, in the order it will make them.
 struct PlannedProbe
@@ -41,6 +46,16 @@ struct PlannedProbe
 // Yields the next expected probe after the ones already yielded; false when no more are known.
 using ProbePlan = std::function<bool(PlannedProbe&)>;
 
+// A good page that a planned probe read ahead of the run.
+struct PageAhead
+{
+    QString finalUrl; // the address that answered with it
+    QString charset;  // the character set its text is decoded in
+    QString text;
+};
+// Told of a page read ahead, gives the probes that reading it will lead to.
+using LookAhead = std::function<std::vector<PlannedProbe>(const PageAhead& page)>;
+
 class Prober
 {
 public:
@@ -48,9 +63,14 @@ public:
     // The probes the run expects to make next. A prober may issue them ahead of time, as long as every
     // answer it hands out is the answer to a request made for that probe.
     virtual void setPlan(ProbePlan plan) { (void)plan; }
+    // While the run waits long for one answer, the pages of its plan that were read meanwhile are handed
+    // to `lookAhead`, and the probes it names are asked for too, their answers kept for when the run
+    // comes to them. Null: none.
+    virtual void setLookAhead(LookAhead lookAhead) { (void)lookAhead; }
     // Requests in flight at most.
     virtual void setParallel(int requests) { (void)requests; }
     virtual void setWaitNotifier(WaitNotifier notifier) { (void)notifier; }
+    virtual void setAheadNotifier(AheadNotifier notifier) { (void)notifier; }
     // The run was stopped: every wait for an answer ends at once, now and from now on, with a dropped
     // result. (A prober that cannot end its waits finishes them.)
     virtual void interruptWaits() {}
@@ -59,6 +79,13 @@ public:
     virtual ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) = 0;
     // The source of the page at `url`, decoded in its declared character set; empty when it cannot be read.
     virtual QString CheckLinks(const QString& url, int tryTime) = 0;
+    // The page the last probe read, when it was of `url` and read one; without a request, and without
+    // releasing a page kept for the crawl.
+    virtual std::optional<QString> LastPage(const QString& url) const
+    {
+        (void)url;
+        return std::nullopt;
+    }
     // Forgets the cookies earlier runs were given, so that a new run sees the site as a first visitor.
     virtual void forgetCookies() {}
 

@@ -40,12 +40,11 @@ ProbeStep::Outcome ProbeStep::crawlForm(int n)
     const bool pageWanted = node->record.isSitePage(); // a valid site page is read next
     store.setPanel(2, RunText::checking(url));
     store.setPanel(5, RunText::deadFound(store.deads().count()));
-    const QString counted = store.panel(3);
-    const quint64 clears = store.clearCount();
-    setCounter(!hadStatus);
+    // Counted once answered: a probe a stop cuts short is made, and counted, on resume, and a counter
+    // that went up for it while it waited would go down again.
     const Outcome outcome = probeAndRecord(n, url, request, pageWanted);
-    if (outcome == Outcome::Dropped && store.clearCount() == clears) {
-        store.setPanel(3, counted); // stopped before the answer: the probe is made, and counted, on resume
+    if (outcome != Outcome::Dropped) {
+        setCounter(!hadStatus);
     }
     return outcome;
 }
@@ -91,12 +90,13 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     const ResultNode* asked = store.full().node(n);
     // Resources are judged by their status alone; the home page is never a missing page.
     const bool judged = judge_ && env_.settings.contentCheck && asked && IsPageKind(asked->record.kind) && n != 1;
+    const bool siteHost = asked && asked->record.siteLink;
     page_.reset();
     env_.toolkit.DoEvents();
     const ProbeResult r = prober_.CheckUrl(request, env_.settings.timeout, pageWanted);
     ContentJudge::Verdict content;
     if (r.valid && judged && store.clearCount() == clears) {
-        content = judge_->judge(request, r, pageWanted);
+        content = judge_->judge({request, &r, siteHost, pageWanted});
         page_ = std::move(content.page);
     }
     // Results cleared meanwhile: the answer is for a node that is gone, and a start that follows must
@@ -111,11 +111,11 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     Outcome outcome = Outcome::Dead;
     int status = StatusDead;
     qint64 queryTime = r.querytimes;
-    const QString statusText = content.dead ? content.statusText : r.statusText;
+    const QString statusText = content.statusText.isEmpty() ? r.statusText : content.statusText;
     if (r.valid && !content.dead) {
         outcome = Outcome::Valid;
         status = StatusValid;
-    } else if (r.statusText == RunText::timedOut()) {
+    } else if (r.statusText.startsWith(RunText::timedOut())) { // with why, when its host never answered
         outcome = Outcome::TimedOut;
         status = StatusTimedOut;
         queryTime = qint64(r.querytimes) * 1000;

@@ -38,10 +38,12 @@ QString CoreToolkit::SaveFileName(const QString&, const QString&, const QString&
     return {};
 }
 
-void CoreToolkit::OpenUrl(const QString& address)
+void CoreToolkit::OpenUrl(const QString& address, const std::function<void()>& failed)
 {
     // No desktop session to ask in a headless run; the desktop program overrides this.
-    QProcess::startDetached(QStringLiteral("xdg-open"), {address});
+    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {address}) && failed) {
+        failed();
+    }
 }
 
 void CoreToolkit::RunCommand(const QString& program, const QStringList& arguments)

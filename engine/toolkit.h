@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The windowing operations the program relies on, behind one small interface so that the engine
 // runs headless and tests can answer dialogs from a script.
 
@@ -28,8 +30,9 @@ public:
     // dialog proposes (empty: none).
     virtual QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
                                  const QString& defaultName) = 0;
-    // Opens a web address or a document in the desktop's default program.
-    virtual void OpenUrl(const QString& address) = 0;
+    // Opens a web address or a document in the desktop's default program. `failed`, when given, is
+    // called (now or once the desktop has said so) when no program could open it.
+    virtual void OpenUrl(const QString& address, const std::function<void()>& failed) = 0;
     // Starts a program without waiting for it.
     virtual void RunCommand(const QString& program, const QStringList& arguments) = 0;
     // The busy (hourglass) pointer for the whole screen, or the default pointer again.
@@ -47,7 +50,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
                          const QString& defaultName) override;
-    void OpenUrl(const QString& address) override;
+    void OpenUrl(const QString& address, const std::function<void()>& failed) override;
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;
 };

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QSqlError;
+class QUrl;
 
 // The database of kept checks. Each run is a row of `runs`; while it can still be resumed its nodes, URL
 // lists and the answers it has on hand are rows too, written in batches; a finished run keeps its dead
@@ -28,8 +29,10 @@ public:
     };
     static constexpr int kKeptRuns = 20; // per site, counting only checks that hold data
 
-    // Opens (or creates) the database at `path`; an empty path means the user's data folder.
+    // Opens (or creates) the SQLite database at `path`, or the PostgreSQL database that a postgresql://
+    // address names (shared by many machines); an empty path means the user's data folder.
     explicit HistoryDb(const QString& path = {});
+    static bool isPostgresAddress(const QString& location);
     ~HistoryDb();
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
@@ -49,6 +52,8 @@ public:
     // program's lock was in the way (worth trying again), otherwise error() says why. Unfinished runs of
     // the site that nobody holds are dropped: they could not be resumed here either.
     qint64 createRun(const QString& site, const CheckSettings& settings, RunLease& lease, bool* busy);
+    // Why the last createRun that met a lock could not write: which program holds it.
+    const QString& busyReason() const { return busyReason_; }
 
     // The unfinished runs of `site`: the newest one that can be resumed, and the newest one another live
     // program is checking (0 when none).
@@ -82,6 +87,8 @@ public:
     static QString siteKey(const QString& site);
 
 private:
+    void openPostgres(const QUrl& address);
+    QString dialect(QString statement) const;
     bool exec(const QString& statement);
     bool createSchema();
     bool createTables();
@@ -91,4 +98,6 @@ private:
     QString connection_;
     QString path_;
     QString error_;
+    bool postgres_ = false;
+    QString busyReason_;
 };

@@ -4,6 +4,7 @@
 #include "historydb.h"
 #include "linkstore.h"
 #include "runtexts.h"
+#include "sqlitefile.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -30,6 +31,22 @@ QString takenOver(HistoryDb& db, qint64 run)
     const std::optional<LeaseHolder> holder = RunLease::holder(db, run);
     return u"this check is kept by another program now"_s + (holder ? u" ("_s + holder->describe() + u')' : QString());
 }
+
+// While it lives, statements wait longer for another program's lock: the run is not waiting for answers.
+class LockPatience
+{
+public:
+    explicit LockPatience(HistoryDb& db) : db_(db)
+    {
+        SqliteFile::WaitForLocks(db_.database(), SqliteFile::kPatientLockWaitMs);
+    }
+    ~LockPatience() { SqliteFile::WaitForLocks(db_.database(), SqliteFile::kBriefLockWaitMs); }
+    LockPatience(const LockPatience&) = delete;
+    LockPatience& operator=(const LockPatience&) = delete;
+
+private:
+    HistoryDb& db_;
+};
 
 // The page a batch limit broke off, which the resumed run scans on from where it stood.
 QByteArray packHeld(const CheckRun::ResumeState& s)
@@ -227,12 +244,13 @@ void RunRecorder::runPaused()
 // A pause is what a resumed run starts from: a lock in the way is waited out a while longer.
 void RunRecorder::writeSoon(int state, int batchCounter)
 {
+    const LockPatience patience(db_);
     Written w = write(state, batchCounter);
     for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
         w = write(state, batchCounter);
     }
     if (w == Written::Busy) {
-        fail(db_.explain(lastError_));
+        lose(db_.explain(lastError_));
     }
 }
 
@@ -241,7 +259,11 @@ void RunRecorder::writeSoon(int state, int batchCounter)
 void RunRecorder::runFinished()
 {
     if (createPending_ && db_.isOpen()) {
+        const LockPatience patience(db_);
         create(); // a lock kept it from being created at the start: kept now that it ends
+        if (createPending_) {
+            emit failed(db_.busyReason());
+        }
     }
     createPending_ = false;
     if (!db_.isOpen()) {
@@ -249,12 +271,13 @@ void RunRecorder::runFinished()
     }
     const RunChange change = compare();
     if (runId_ != 0) {
+        const LockPatience patience(db_);
         Written w = finish();
         for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
             w = finish();
         }
         if (w == Written::Busy) {
-            fail(db_.explain(lastError_));
+            lose(db_.explain(lastError_));
         }
     }
     lease_.forget();
@@ -420,10 +443,13 @@ bool RunRecorder::writeNodes(int which)
     }
     if (nodeQuery_.lastQuery().isEmpty()) {
         nodeQuery_ = QSqlQuery(db_.database());
+        // Named placeholders: binding by position makes the SQL module format a name for every value.
         if (!check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, "
                                       u"probed, qtime, stext,"
                                       u" anchor, kind, bold, red, request, http_status, content_dead)"
-                                      u" VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                                      u" VALUES(:run, :tree, :idx, :key, :parent, :text, :status, :depth, :url, :site,"
+                                      u" :probed, :qtime, :stext, :anchor, :kind, :bold, :red, :request, :http_status,"
+                                      u" :content_dead)"
                                       u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = "
                                       u"excluded.parent, text = excluded.text,"
                                       u" status = excluded.status, depth = excluded.depth, url = excluded.url,"
@@ -444,26 +470,26 @@ bool RunRecorder::writeNodes(int which)
             continue;
         }
         const NodeRecord& r = n->record;
-        q.bindValue(0, runId_);
-        q.bindValue(1, which);
-        q.bindValue(2, index);
-        q.bindValue(3, n->keyNumber);
-        q.bindValue(4, n->parent);
-        q.bindValue(5, n->text);
-        q.bindValue(6, n->status);
-        q.bindValue(7, r.depth);
-        q.bindValue(8, r.url);
-        q.bindValue(9, int(r.siteLink));
-        q.bindValue(10, int(r.probed));
-        q.bindValue(11, r.queryTime);
-        q.bindValue(12, r.statusText);
-        q.bindValue(13, r.anchorText);
-        q.bindValue(14, int(r.kind));
-        q.bindValue(15, int(n->bold));
-        q.bindValue(16, int(n->red));
-        q.bindValue(17, n->request);
-        q.bindValue(18, r.httpStatus);
-        q.bindValue(19, int(r.contentDead));
+        q.bindValue(u":run"_s, runId_);
+        q.bindValue(u":tree"_s, which);
+        q.bindValue(u":idx"_s, index);
+        q.bindValue(u":key"_s, n->keyNumber);
+        q.bindValue(u":parent"_s, n->parent);
+        q.bindValue(u":text"_s, n->text);
+        q.bindValue(u":status"_s, n->status);
+        q.bindValue(u":depth"_s, r.depth);
+        q.bindValue(u":url"_s, r.url);
+        q.bindValue(u":site"_s, int(r.siteLink));
+        q.bindValue(u":probed"_s, int(r.probed));
+        q.bindValue(u":qtime"_s, r.queryTime);
+        q.bindValue(u":stext"_s, r.statusText);
+        q.bindValue(u":anchor"_s, r.anchorText);
+        q.bindValue(u":kind"_s, int(r.kind));
+        q.bindValue(u":bold"_s, int(n->bold));
+        q.bindValue(u":red"_s, int(n->red));
+        q.bindValue(u":request"_s, n->request);
+        q.bindValue(u":http_status"_s, r.httpStatus);
+        q.bindValue(u":content_dead"_s, int(r.contentDead));
         if (!check(q.exec(), q)) {
             return false;
         }
@@ -493,18 +519,18 @@ bool RunRecorder::writeUrls(int list)
     if (urlQuery_.lastQuery().isEmpty()) {
         urlQuery_ = QSqlQuery(db);
         if (!check(urlQuery_.prepare(
-                       u"INSERT INTO urls(run, list, row, url, data) VALUES(?, ?, ?, ?, ?)"
+                       u"INSERT INTO urls(run, list, row, url, data) VALUES(:run, :list, :row, :url, :data)"
                        u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s),
                    urlQuery_)) {
             return false;
         }
     }
     for (int row = urlsWritten_[list]; row < urls.count(); ++row) {
-        urlQuery_.bindValue(0, runId_);
-        urlQuery_.bindValue(1, list);
-        urlQuery_.bindValue(2, row);
-        urlQuery_.bindValue(3, urls.entry(row).url);
-        urlQuery_.bindValue(4, urls.entry(row).data);
+        urlQuery_.bindValue(u":run"_s, runId_);
+        urlQuery_.bindValue(u":list"_s, list);
+        urlQuery_.bindValue(u":row"_s, row);
+        urlQuery_.bindValue(u":url"_s, urls.entry(row).url);
+        urlQuery_.bindValue(u":data"_s, urls.entry(row).data);
         if (!check(urlQuery_.exec(), urlQuery_)) {
             return false;
         }
@@ -695,7 +721,8 @@ RunRecorder::Written RunRecorder::outcome(const QSqlError& error)
     return Written::Failed;
 }
 
-// Another program holds the run now: this one stops writing it, and the database stays in use.
+// Another program holds the run now, or its lock kept the run from being written for too long: this one
+// stops writing it, and the database stays in use.
 void RunRecorder::lose(const QString& why)
 {
     runId_ = 0;

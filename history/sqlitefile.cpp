@@ -204,9 +204,14 @@ QString Secure(const QString& path, bool ownFolder)
 
 QString ConnectOptions()
 {
-    // Another writer's lock is waited for briefly here; a write that still meets it is tried again at
-    // the next write rather than given up.
-    return u"QSQLITE_BUSY_TIMEOUT=3000"_s;
+    // Opening waits for another writer's lock; later writes wait briefly, and one that still meets it is
+    // tried again at a later stop point rather than given up.
+    return u"QSQLITE_BUSY_TIMEOUT="_s + QString::number(kPatientLockWaitMs);
+}
+
+void WaitForLocks(const QSqlDatabase& db, int ms)
+{
+    QSqlQuery(db).exec(u"PRAGMA busy_timeout = "_s + QString::number(ms));
 }
 
 bool Configure(QSqlDatabase& db, QString* error)

@@ -30,6 +30,12 @@ QString Secure(const QString& path, bool ownFolder);
 // Connection options and pragmas: waits for another writer's lock, write-ahead log, and a file that
 // gives pages back as checks are pruned.
 QString ConnectOptions();
+// How long a statement waits for another program's lock before it gives up: briefly at the stop points
+// of a run, whose requests are timed while it waits; longer when the file is opened and for the write of
+// a pause or an end.
+inline constexpr int kBriefLockWaitMs = 200;
+inline constexpr int kPatientLockWaitMs = 3000;
+void WaitForLocks(const QSqlDatabase& db, int ms);
 bool Configure(QSqlDatabase& db, QString* error);
 // Returns the pages freed by deleted checks to the file system.
 void Compact(const QSqlDatabase& db);

@@ -2,6 +2,7 @@
 
 #include "browserform.h"
 #include "resulttree.h"
+#include "runtexts.h"
 #include "urlops.h"
 
 #include <QFileInfo>
@@ -84,7 +85,10 @@ QStringList DeadLinkUrls(const ResultTree& full)
     QSet<QString> seen;
     for (int i = 1; i <= full.count(); ++i) {
         const ResultNode& node = *full.node(i);
-        if (node.status != StatusDead || !own.contains(node)) {
+        // A page that only looks like the home page is dead on the weakest evidence: asking an engine to
+        // drop it would cost the owner a good page if the evidence failed.
+        const bool weak = node.record.contentDead && node.record.statusText == RunText::contentSameAsHome();
+        if (node.status != StatusDead || !own.contains(node) || weak) {
             continue;
         }
         const QString url = WireForm(node.requestUrl());

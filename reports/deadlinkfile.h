@@ -32,7 +32,9 @@ std::optional<DeadLinkFormat> DeadLinkFormatOf(const QString& fileName);
 // host in its ASCII form), each once, in the order they were found. Own hosts are the host of the
 // home page (node 1) and the hosts of the site the run counted as the site's own: its other name after
 // a redirect, and its subdomains when those were checked. A link elsewhere is never listed, also when
-// a page's <base href> sent a relative link there.
+// a page's <base href> sent a relative link there. A content dead link whose only evidence is that it
+// shows the home page is left out; those sent to the home page or an error page, and those that show the
+// host's not-found text, are listed.
 QStringList DeadLinkUrls(const ResultTree& full);
 
 // The contents of the files for `urls`: as many as the limits ask for, and one (without entries) for

@@ -3,6 +3,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -72,4 +75,30 @@ WriteResult WriteReportFile(const QString& fileName, const QByteArray& bytes)
         return Failure(file);
     }
     return written;
+}
+
+QString WriteFailureReason(const QString& platformError)
+{
+    // Qt words a file's failure with the system's text for its error number; the same text tells
+    // which number it was.
+    static const std::pair<int, const char16_t*> kReasons[] = {
+        {EROFS, u"只读文件系统"},      {EACCES, u"没有写入权限"},
+        {EPERM, u"没有写入权限"},      {ENOSPC, u"磁盘空间不足"},
+#ifdef EDQUOT
+        {EDQUOT, u"超出磁盘配额"},
+#endif
+        {ENOENT, u"文件夹不存在"},     {ENOTDIR, u"路径中的某一部分不是文件夹"},
+        {EISDIR, u"已有同名的文件夹"}, {ENAMETOOLONG, u"文件名过长"},
+        {EFBIG, u"文件过大"},          {EIO, u"磁盘读写错误"},
+        {EMFILE, u"打开的文件过多"},   {ENFILE, u"打开的文件过多"},
+        {EBUSY, u"文件正被占用"},      {ETXTBSY, u"文件正被占用"},
+    };
+    QString reason = platformError;
+    for (const auto& [code, words] : kReasons) {
+        if (platformError.contains(qt_error_string(code), Qt::CaseInsensitive)) {
+            reason = QString::fromUtf16(words);
+            break;
+        }
+    }
+    return QStringLiteral("无法写入文件：") + reason;
 }

@@ -250,7 +250,7 @@ SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileNa
     // copy beside the target is still written.
     QTemporaryDir work;
     if (!work.isValid()) {
-        return {false, static_cast<int>(QFileDevice::OpenError), work.errorString()};
+        return {false, static_cast<int>(QFileDevice::OpenError), work.errorString(), true};
     }
     const QString built = work.filePath(u"report.xlsx"_s);
     if (const lxw_error error = BuildWorkbook(list, built, change); error != LXW_NO_ERROR) {
@@ -258,14 +258,18 @@ SheetReportResult WriteSheetReport(const ResultTree& list, const QString& fileNa
     }
     QFile workbook(built);
     if (!workbook.open(QIODevice::ReadOnly)) {
-        return {false, static_cast<int>(workbook.error()), workbook.errorString()};
+        return {false, static_cast<int>(workbook.error()), workbook.errorString(), true};
     }
     const WriteResult written = WriteReportFile(fileName, workbook.readAll());
-    return {written.ok, written.errorNumber, written.error};
+    return {written.ok, written.errorNumber, written.error, !written.ok};
 }
 
 QString SheetFailureMessage(const SheetReportResult& result)
 {
+    // A file's error number says nothing to the user; the library's numbers are its own documentation's.
+    if (result.fileFailure) {
+        return kFailureLead + u"\r\n\r\n" + WriteFailureReason(result.description);
+    }
     return kFailureLead + u"\r\n\r\n" + QString::number(result.errorNumber) + kFailureNumberEnd + result.description;
 }
 

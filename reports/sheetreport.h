@@ -10,6 +10,7 @@ struct SheetReportResult
     bool ok = false;
     int errorNumber = 0; // the writer library's error number, or the QFileDevice::FileError of the file
     QString description;
+    bool fileFailure = false; // the file could not be written, rather than the workbook built
 };
 
 // Writes `list` to `fileName` as an Office Open XML workbook (.xlsx): a bold header row and one row

@@ -158,4 +158,18 @@ void ResultsPanel::Check12_Click()
     const bool red = check12_->isChecked();
     recolour(store_.full(), red);
     recolour(store_.dead(), red);
+    emit deadInRedChanged(red);
+}
+
+void ResultsPanel::setOnlyDead(bool onlyDead)
+{
+    check11_->setChecked(onlyDead);
+    Check11_Click();
+}
+
+void ResultsPanel::setDeadInRed(bool red)
+{
+    check12_->setChecked(red);
+    recolour(store_.full(), red);
+    recolour(store_.dead(), red);
 }

@@ -39,10 +39,16 @@ public:
     void Command6_Click();
     void Check11_Click();
     void Check12_Click();
+    // Shows the dead-link list (true) or the full list, as a click on "only dead links" would.
+    void setOnlyDead(bool onlyDead);
+    // The tick as it was left last time, applied without telling anyone to store it again.
+    void setDeadInRed(bool red);
 
 signals:
     // A link of the detail window was clicked.
     void detailLinkClicked(const QString& address);
+    // The user ticked or cleared "dead links in red".
+    void deadInRedChanged(bool red);
 
 private:
     QGroupBox* buildFrame();

@@ -15,7 +15,10 @@ inline QString kindCaption() { return QStringLiteral("资源类型："); }
 
 inline QString valid() { return QStringLiteral("有效链接"); }
 inline QString dead() { return QStringLiteral("死链接"); }
-inline QString checkTimedOut() { return QStringLiteral("检测超时"); }
+inline QString checkTimedOut()
+{
+    return QStringLiteral("超时链接");
+}
 inline QString notChecked() { return QStringLiteral("未检测"); }
 inline QString milliseconds() { return QStringLiteral(" 毫秒"); }
 

@@ -91,15 +91,12 @@ QString EncodeQuery(QStringView query, QStringView charset)
     return out;
 }
 
-QString RequestForm(QStringView link, QStringView base, QStringView charset)
+namespace {
+
+// The request for `url`, which holds the link's resolved address without its query; `written` is the link
+// as written, its query (after `mark`, -1 for none) is encoded here.
+QString requestOf(QUrl url, QStringView written, qsizetype mark, QStringView charset)
 {
-    const QString written = TrimSpaces(link);
-    const qsizetype mark = written.indexOf(u'?');
-    const QString resolved = ResolveLink(mark < 0 ? written : written.left(mark), base);
-    QUrl url(WithHttpScheme(resolved), QUrl::TolerantMode);
-    if (!url.isValid()) {
-        return resolved;
-    }
     // "http://host" and "http://host/" are one request: the path a browser sends is never empty.
     if (url.path().isEmpty() && !url.host().isEmpty()) {
         url.setPath(QStringLiteral("/"));
@@ -109,5 +106,39 @@ QString RequestForm(QStringView link, QStringView base, QStringView charset)
     }
     // The query is appended as encoded here: the URL parser would change the case of its escapes.
     return url.adjusted(QUrl::RemoveQuery).toString(QUrl::FullyEncoded) + u'?' +
-           EncodeQuery(QStringView(written).mid(mark + 1), charset);
+           EncodeQuery(written.mid(mark + 1), charset);
+}
+
+} // namespace
+
+QString RequestForm(QStringView link, QStringView base, QStringView charset)
+{
+    const QString written = TrimSpaces(link);
+    const qsizetype mark = written.indexOf(u'?');
+    const QString resolved = ResolveLink(mark < 0 ? written : written.left(mark), base);
+    const QUrl url(WithHttpScheme(resolved), QUrl::TolerantMode);
+    return url.isValid() ? requestOf(url, written, mark, charset) : resolved;
+}
+
+LinkBase::LinkBase(QStringView base) : text_(base.toString()), url_(WithHttpScheme(base), QUrl::TolerantMode) {}
+
+ResolvedLink LinkBase::resolve(QStringView link, QStringView charset) const
+{
+    const QString written = TrimSpaces(link);
+    QUrl target;
+    ResolvedLink r;
+    r.url = ResolveAgainst(written, url_, &target);
+    const qsizetype mark = written.indexOf(u'?');
+    if (mark >= 0 && !target.isEmpty()) {
+        ResolveAgainst(QStringView(written).left(mark), url_, &target);
+    }
+    // An http(s) address the parser resolved is requested as its parts stand; the parser reads its own
+    // printed form back to the same parts. Anything else takes the way of RequestForm.
+    const QString scheme = target.scheme();
+    if (target.isValid() && (scheme == u"http" || scheme == u"https")) {
+        r.request = requestOf(target, written, mark, charset);
+    } else {
+        r.request = RequestForm(written, text_, charset);
+    }
+    return r;
 }

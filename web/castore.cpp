@@ -2,8 +2,13 @@
 
 #include <QFileInfo>
 
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+
+#include <cstring>
 
 namespace {
 
@@ -18,10 +23,52 @@ QByteArray curlDefault(CURLINFO what)
     return result;
 }
 
+bool isCertificateBlock(const char* name)
+{
+    return std::strcmp(name, PEM_STRING_X509) == 0 || std::strcmp(name, PEM_STRING_X509_OLD) == 0 ||
+           std::strcmp(name, PEM_STRING_X509_TRUSTED) == 0 || std::strcmp(name, PEM_STRING_X509_CRL) == 0;
+}
+
+// Whether OpenSSL can take certificates from the PEM file `path`: it opens, every block in it is whole,
+// and at least one is a certificate (or a revocation list). The blocks are read, not their certificates
+// decoded, which is what makes reading the whole store costly.
+bool holdsCertificates(const QByteArray& path)
+{
+    BIO* in = BIO_new_file(path.constData(), "r");
+    if (!in) {
+        return false;
+    }
+    int certificates = 0;
+    bool whole = true;
+    ERR_set_mark();
+    while (true) {
+        char* name = nullptr;
+        char* header = nullptr;
+        unsigned char* data = nullptr;
+        long length = 0;
+        if (PEM_read_bio(in, &name, &header, &data, &length) != 1) {
+            // Running out of blocks ends the file; anything else is a damaged block.
+            whole = ERR_GET_REASON(ERR_peek_last_error()) == PEM_R_NO_START_LINE;
+            break;
+        }
+        certificates += isCertificateBlock(name) ? 1 : 0;
+        OPENSSL_free(name);
+        OPENSSL_free(header);
+        OPENSSL_free(data);
+    }
+    ERR_pop_to_mark();
+    BIO_free(in);
+    return whole && certificates > 0;
+}
+
 } // namespace
 
-CaStore::CaStore() : store_(X509_STORE_new())
+X509_STORE* CaStore::loaded() const
 {
+    if (store_) {
+        return store_;
+    }
+    store_ = X509_STORE_new();
     QByteArray file = qgetenv("SSL_CERT_FILE");
     QByteArray dir = qgetenv("SSL_CERT_DIR");
     if (file.isEmpty() && dir.isEmpty()) {
@@ -34,19 +81,16 @@ CaStore::CaStore() : store_(X509_STORE_new())
     if (!dir.isEmpty()) {
         X509_STORE_load_path(store_, dir.constData()); // looked up by hashed name when needed
     }
+    return store_;
 }
 
 QStringList CaStore::Unreadable()
 {
     QStringList unreadable;
     const QByteArray file = qgetenv("SSL_CERT_FILE");
-    if (!file.isEmpty()) {
-        // A file without a certificate in it trusts no more than a missing one.
-        X509_STORE* store = X509_STORE_new();
-        if (X509_STORE_load_file(store, file.constData()) != 1) {
-            unreadable.append(QStringLiteral("SSL_CERT_FILE=") + QString::fromLocal8Bit(file));
-        }
-        X509_STORE_free(store);
+    // A file without a certificate in it trusts no more than a missing one.
+    if (!file.isEmpty() && !holdsCertificates(file)) {
+        unreadable.append(QStringLiteral("SSL_CERT_FILE=") + QString::fromLocal8Bit(file));
     }
     const QByteArray dir = qgetenv("SSL_CERT_DIR");
     const QFileInfo folder(QString::fromLocal8Bit(dir));
@@ -66,11 +110,11 @@ void CaStore::apply(CURL* easy) const
     curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
     curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CaStore::onSslContext);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, store_);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
 }
 
-CURLcode CaStore::onSslContext(CURL* /*easy*/, void* sslContext, void* store)
+CURLcode CaStore::onSslContext(CURL* /*easy*/, void* sslContext, void* self)
 {
-    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(sslContext), static_cast<X509_STORE*>(store));
+    SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(sslContext), static_cast<const CaStore*>(self)->loaded());
     return CURLE_OK;
 }

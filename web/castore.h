@@ -11,10 +11,11 @@ typedef struct x509_store_st X509_STORE;
 // and the folder SSL_CERT_DIR names, as OpenSSL-based tools honour them, or else libcurl's default
 // bundle and folder (the system's store). libcurl 7.88 reads its CA file again for every new connection,
 // which costs more CPU than the rest of an https run; one store handed to every connection does not.
+// The store is read when the first TLS connection asks for it: a check of a site without https reads none.
 class CaStore
 {
 public:
-    CaStore();
+    CaStore() = default;
     ~CaStore();
     CaStore(const CaStore&) = delete;
     CaStore& operator=(const CaStore&) = delete;
@@ -26,7 +27,8 @@ public:
     static QStringList Unreadable();
 
 private:
+    X509_STORE* loaded() const;
     static CURLcode onSslContext(CURL* easy, void* sslContext, void* self);
 
-    X509_STORE* store_ = nullptr;
+    mutable X509_STORE* store_ = nullptr; // null until the first TLS connection
 };

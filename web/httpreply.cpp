@@ -388,7 +388,7 @@ bool HttpReply::headDone()
         }
         return true;
     }
-    if (isHead(request_)) {
+    if (isHead(request_) || request_.anyType) {
         return true;
     }
     switch (bodyKindOf(contentType_)) {

@@ -30,6 +30,8 @@ struct HttpRequest
     // HTML page is read: any other Content-Type (or, without one, bytes that sniff as binary) ends the
     // request at its status.
     bool wantBody = true;
+    // With wantBody: read the body whatever its type (the JSON answer of a web API), not only a page.
+    bool anyType = false;
     qint64 maxBodyBytes = kMaxBodyBytes;
 };
 
@@ -68,6 +70,9 @@ struct HttpResult
     // pre-transfer time): how long the server took to answer, without the connection's setup and the
     // time its body took to arrive. 0 when no status came.
     qint64 firstByteNs = 0;
+    // Not asked: its server has never answered this run, and this is what the requests that were asked
+    // got (a timeout, a refused connection, a name that does not resolve).
+    bool hostSilent = false;
 
     bool timedOut() const { return error == HttpError::Timeout; }
     bool isSuccess() const { return completed && status >= 200 && status <= 299; }

@@ -16,6 +16,7 @@
 using namespace Qt::StringLiterals;
 
 const QString Link::kTimedOutText = u"查询超时"_s;
+const QString Link::kHostSilentText = u"查询超时（主机无应答）"_s;
 
 namespace {
 
@@ -56,7 +57,7 @@ Link::Verdict Link::Classify(const HttpResult& r)
 {
     Verdict v;
     if (r.timedOut()) {
-        v.statusText = kTimedOutText;
+        v.statusText = r.hostSilent ? kHostSilentText : kTimedOutText;
         v.querytimes = clampToInt32(RoundedSeconds(r.elapsedNs));
         return v;
     }

@@ -18,6 +18,8 @@ public:
     static constexpr qint32 kDefaultTryTime = 20;
     // The status text of a probe that timed out; the one sign that tells a timeout from a dead link.
     static const QString kTimedOutText;
+    // The status text of a link not asked because its server timed out every request before it.
+    static const QString kHostSilentText;
 
     explicit Link(HttpClient* client = nullptr);
 

@@ -6,6 +6,9 @@
 #include <QHostAddress>
 #include <QUrl>
 
+#include <algorithm>
+#include <optional>
+
 #include <libpsl.h>
 
 namespace {
@@ -61,6 +64,68 @@ bool startsWithBare(QStringView link, QStringView bare)
     return bare.contains(u'/') || isHostBoundary(link, after + bare.size());
 }
 
+bool isLowerAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80 && !c.isUpper(); });
+}
+
+// A dotted-quad address as the URL parser prints it: four numbers of 0 to 255 without leading zeros.
+bool isCanonicalIpv4(const QList<QStringView>& labels)
+{
+    if (labels.size() != 4) {
+        return false;
+    }
+    return std::all_of(labels.begin(), labels.end(), [](QStringView l) {
+        bool ok = false;
+        const int n = l.toInt(&ok);
+        return ok && n <= 255 && (l.size() == 1 || l.front() != u'0') && l.size() <= 3 &&
+               std::all_of(l.begin(), l.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
+    });
+}
+
+// A host that the URL parser keeps as written: lower-case ASCII labels of letters, digits and inner
+// hyphens that do not end in a number, or a dotted-quad address. International (xn--) names, other
+// address forms and anything unusual are left to the parser.
+bool isPlainHost(QStringView host)
+{
+    if (host.isEmpty() || host.size() > 253) {
+        return false;
+    }
+    const QList<QStringView> labels = host.split(u'.');
+    if (labels.back().isEmpty() || labels.back().front().isDigit()) {
+        return isCanonicalIpv4(labels);
+    }
+    return std::all_of(labels.begin(), labels.end(), [](QStringView l) {
+        const auto plain = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-'; };
+        return !l.isEmpty() && l.size() <= 63 && l.front() != u'-' && l.back() != u'-' && !l.startsWith(u"xn--") &&
+               std::all_of(l.begin(), l.end(), plain);
+    });
+}
+
+// ServerKey of an http(s) URL whose authority is a plain host and a port, read without the URL parser,
+// which costs more than the rest of pacing a request; nothing for every other URL.
+std::optional<QString> plainServerKey(QStringView url)
+{
+    qsizetype after = 0;
+    if (!IsHttpUrl(url, &after)) {
+        return std::nullopt;
+    }
+    const int standard = after == kHttps.size() ? 443 : 80;
+    const QStringView authority = url.mid(after, hostEnd(url, after) - after);
+    const qsizetype colon = authority.indexOf(u':');
+    const QStringView host = colon < 0 ? authority : authority.left(colon);
+    const QStringView digits = colon < 0 ? QStringView() : authority.mid(colon + 1);
+    if (!isPlainHost(host) || digits.size() > 5 ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        return std::nullopt;
+    }
+    const int port = digits.isEmpty() ? standard : digits.toInt();
+    if (port > 65535) {
+        return std::nullopt;
+    }
+    return port == standard ? host.toString() : host + u':' + QString::number(port);
+}
+
 } // namespace
 
 bool HasScheme(QStringView text)
@@ -73,8 +138,8 @@ bool HasScheme(QStringView text)
         if (c == u':') {
             return true;
         }
-        const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-                        c == u'+' || c == u'-' || c == u'.';
+        const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' ||
+                        c == u'-' || c == u'.';
         if (!ok) {
             return false;
         }
@@ -156,25 +221,50 @@ bool IsSubdomainOf(QStringView url, QStringView domain)
 
 bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains)
 {
-    QString l = TrimSpaces(link);
+    return SiteMatcher(pagePath, siteText, checkSubdomains).contains(link);
+}
+
+SiteMatcher::SiteMatcher(QStringView pagePath, QStringView siteText, bool checkSubdomains)
+    : pagePath_(pagePath.toString()), bareSite_(StripHttp(siteText)),
+      parentDomain_(checkSubdomains ? GetParentDomain(bareSite_) : QString())
+{
+}
+
+bool SiteMatcher::contains(QStringView link) const
+{
+    QStringView l = link;
+    while (!l.isEmpty() && l.front() == u' ') {
+        l = l.mid(1);
+    }
+    while (!l.isEmpty() && l.back() == u' ') {
+        l.chop(1);
+    }
+    QString protocolRelative;
     if (l.startsWith(u"//")) {
-        l.prepend(u"http:"); // protocol-relative: the scheme does not matter for membership
+        protocolRelative = u"http:" + l; // the scheme does not matter for membership
+        l = protocolRelative;
     }
     if (!HasScheme(l)) {
         return true; // relative to the page, so on the page's own host
     }
-    if (!IsHttpUrl(l)) {
+    qsizetype after = 0;
+    if (!IsHttpUrl(l, &after)) {
         return false;
     }
-    const QString n = NormalizeHostCase(l);
-    if (!pagePath.isEmpty() && startsWithBare(n, pagePath)) {
+    // Most links are written with a lower-case host already: they are compared as they stand.
+    QString lowered;
+    QStringView n = l;
+    if (!isLowerAscii(l.left(hostEnd(l, after)))) {
+        lowered = NormalizeHostCase(l);
+        n = lowered;
+    }
+    if (!pagePath_.isEmpty() && startsWithBare(n, pagePath_)) {
         return true;
     }
-    const QString bareSite = StripHttp(siteText);
-    if (startsWithBare(n, bareSite)) {
+    if (startsWithBare(n, bareSite_)) {
         return true;
     }
-    return checkSubdomains && IsSubdomainOf(n, GetParentDomain(bareSite));
+    return IsSubdomainOf(n, parentDomain_); // never for an empty domain
 }
 
 int FindPageNode(const NodeLookup& tree, int index)
@@ -210,11 +300,20 @@ QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode)
 QString ResolveLink(QStringView link, QStringView base)
 {
     const QString l = TrimSpaces(link);
+    return HasScheme(l) ? l : ResolveAgainst(l, QUrl(WithHttpScheme(base), QUrl::TolerantMode));
+}
+
+QString ResolveAgainst(QStringView link, const QUrl& base, QUrl* resolved)
+{
+    const QString l = TrimSpaces(link);
     if (HasScheme(l)) {
         return l;
     }
-    const QUrl resolved = QUrl(WithHttpScheme(base), QUrl::TolerantMode).resolved(QUrl(l, QUrl::TolerantMode));
-    const QString text = resolved.toString();
+    const QUrl url = base.resolved(QUrl(l, QUrl::TolerantMode));
+    if (resolved) {
+        *resolved = url;
+    }
+    const QString text = url.toString();
     return text.isEmpty() ? l : text;
 }
 
@@ -225,6 +324,9 @@ QString HostOf(QStringView url)
 
 QString ServerKey(QStringView url)
 {
+    if (const std::optional<QString> key = plainServerKey(url)) {
+        return *key;
+    }
     const QUrl u(url.toString(), QUrl::TolerantMode);
     const bool https = u.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
     const int standard = https ? 443 : 80;

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+class QUrl;
+
 // URL operations of the check run: bare forms, site membership and link resolution.
 // Scheme and host compare case-insensitively; path and query keep the letter case they were written in.
 
@@ -34,11 +36,27 @@ QString GetParentDomain(QStringView bare);
 bool IsSubdomainOf(QStringView url, QStringView domain);
 // `pagePath` is a further bare address that counts as the site (empty: none).
 bool IsSiteLink(QStringView link, QStringView pagePath, QStringView siteText, bool checkSubdomains);
+// IsSiteLink prepared once for the many links tested against one site.
+class SiteMatcher
+{
+public:
+    SiteMatcher(QStringView pagePath, QStringView siteText, bool checkSubdomains);
+    bool contains(QStringView link) const;
+
+private:
+    QString pagePath_;
+    QString bareSite_;
+    QString parentDomain_; // of the site; empty when subdomains do not count
+};
 int FindPageNode(const NodeLookup& tree, int index);
 // Resolves `link` as found on the page of node `pageNode` the way a browser does.
 QString ResolveLink(QStringView link, const NodeLookup& tree, int pageNode);
 // Resolves `link` against the absolute address `base` (a page's final address or its <base href>).
 QString ResolveLink(QStringView link, QStringView base);
+// The same against `base` as parsed once for many links: QUrl(WithHttpScheme(base), QUrl::TolerantMode).
+// A link without a scheme of its own is resolved by the URL parser, and `resolved` (when given) receives
+// its parts; for one with a scheme it is left untouched.
+QString ResolveAgainst(QStringView link, const QUrl& base, QUrl* resolved = nullptr);
 // The host of an absolute URL, lower-cased, international names in their ASCII form; empty when none.
 QString HostOf(QStringView url);
 // One server: the host (ACE form) with its port when that is not the scheme's own, so that another

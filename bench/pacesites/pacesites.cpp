@@ -1,20 +1,30 @@
 // Local sites that behave like the ones people really have, for timing a link checker against its
 // peers on loopback: each scenario is one site, served until the time bound, with its truth written out.
 //
-//   kelvara-pacesites SCENARIO --port 18100 --truth dead.txt [--max-seconds 600]
+//   kelvara-pacesites SCENARIO --port 18100 --truth dead.txt [--max-seconds 600] [--log requests.txt]
 //
 //   cms     200 pages that take 300 ms each, two removed pages linked from each and 40 from the home
 //           page among its pages, that answer 404 at once
 //   pdf     120 quick pages, every tenth links a 30 MB PDF served at 3 MB/s
 //   slow    200 quick pages and one page that answers after 13 s
+//   stall   133 quick pages, the fourth of which the home page links answers after 10 s
 //   date    300 quick pages behind a limit of 20 requests a second, answered 429 with Retry-After as an
 //           HTTP date (IMF-fixdate, GMT)
 //   refuse  50 quick pages linking 100 pages of a partner host (127.0.0.2) that answers every request 429
 //           with Retry-After: 999999
+//   silent  a home page linking 150 pages of a host whose connections never open (port PORT+1: a full
+//           listen queue that is never accepted) and 150 of a host that accepts and never answers (PORT+2)
 //
 // The truth file lists every dead URL, one a line, sorted. The first line on standard output is
-// "serving http://127.0.0.1:PORT/". Everything listens on loopback only and stops by itself.
+// "serving http://127.0.0.1:PORT/". With --log, every request is written to a file as it comes, as
+// milliseconds since the start and its path. Everything listens on loopback only and stops by itself.
 #include <httplib.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -121,6 +131,9 @@ Site build(const std::string& scenario, int port)
         Route& home = s.routes["/"];
         home.body.insert(home.body.find("</body>"), "<a href=\"/slow.html\">slow</a>\n");
         s.routes["/slow.html"] = {200, page({}), 13'000, 0};
+    } else if (scenario == "stall") {
+        s = pages(base, 133, 0, 5, 1);
+        s.routes[pagePath(4)].delayMs = 10'000;
     } else if (scenario == "date") {
         s = pages(base, 300, 0, 5, 1);
         s.perSecond = 20;
@@ -138,6 +151,13 @@ Site build(const std::string& scenario, int port)
         }
         home.body.insert(home.body.find("</body>"), more);
         s.partner = true;
+    } else if (scenario == "silent") {
+        std::vector<std::string> links;
+        for (int i = 1; i <= 150; ++i) {
+            links.push_back("http://127.0.0.1:" + std::to_string(port + 1) + "/hang/" + std::to_string(i) + ".html");
+            links.push_back("http://127.0.0.1:" + std::to_string(port + 2) + "/mute/" + std::to_string(i) + ".html");
+        }
+        s.routes["/"] = {200, page(links), 0, 0};
     } else {
         std::fprintf(stderr, "unknown scenario %s\n", scenario.c_str());
         std::exit(2);
@@ -182,11 +202,38 @@ private:
     std::deque<Clock::time_point> recent_;
 };
 
-void serve(const Site& site, httplib::Server& server, RateLimit& limit, const Clock::time_point& end)
+// The requests as they come: milliseconds since the start, and the path.
+class RequestLog
+{
+public:
+    explicit RequestLog(const std::string& path) : start_(Clock::now())
+    {
+        if (!path.empty()) {
+            out_.open(path);
+        }
+    }
+    void note(const std::string& path)
+    {
+        if (!out_.is_open()) {
+            return;
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
+        std::lock_guard lock(mutex_);
+        out_ << ms << ' ' << path << std::endl;
+    }
+
+private:
+    Clock::time_point start_;
+    std::mutex mutex_;
+    std::ofstream out_;
+};
+
+void serve(const Site& site, httplib::Server& server, RateLimit& limit, RequestLog& log, const Clock::time_point& end)
 {
     server.new_task_queue = [] { return new httplib::ThreadPool(256); };
     server.set_keep_alive_max_count(1000);
-    server.Get(".*", [&site, &limit, &end](const httplib::Request& req, httplib::Response& res) {
+    server.Get(".*", [&site, &limit, &log, &end](const httplib::Request& req, httplib::Response& res) {
+        log.note(req.path);
         if (!limit.admit()) {
             res.status = 429;
             res.set_header("Retry-After", httpDate(std::time(nullptr) + 1));
@@ -221,6 +268,57 @@ void serve(const Site& site, httplib::Server& server, RateLimit& limit, const Cl
     });
 }
 
+int listenOn(int port, int backlog)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, backlog) != 0) {
+        std::fprintf(stderr, "cannot listen on port %d\n", port);
+        std::exit(1);
+    }
+    return fd;
+}
+
+// A host whose connections never open: its listen queue is filled by connections nobody accepts, so the
+// system drops every later connection request, as a firewall that drops packets does.
+std::vector<int> hangingHost(int port)
+{
+    std::vector<int> fds{listenOn(port, 0)};
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < 8; ++i) {
+        const int c = socket(AF_INET, SOCK_STREAM, 0);
+        fcntl(c, F_SETFL, O_NONBLOCK);
+        connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fds.push_back(c);
+    }
+    return fds;
+}
+
+// A host that accepts every connection, reads what comes and never answers.
+void muteHost(int port, Clock::time_point end)
+{
+    const int fd = listenOn(port, 1024);
+    std::thread([fd, end] {
+        std::vector<int> open;
+        while (Clock::now() < end) {
+            const int c = accept(fd, nullptr, nullptr);
+            if (c >= 0) {
+                fcntl(c, F_SETFL, O_NONBLOCK);
+                open.push_back(c);
+            }
+        }
+    }).detach();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -233,12 +331,15 @@ int main(int argc, char** argv)
     int port = 18100;
     int maxSeconds = 600;
     std::string truth;
+    std::string logPath;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--port") {
             port = std::atoi(argv[i + 1]);
         } else if (a == "--truth") {
             truth = argv[i + 1];
+        } else if (a == "--log") {
+            logPath = argv[i + 1];
         } else if (a == "--max-seconds") {
             maxSeconds = std::atoi(argv[i + 1]);
         }
@@ -252,8 +353,9 @@ int main(int argc, char** argv)
     }
     const Clock::time_point end = Clock::now() + std::chrono::seconds(maxSeconds);
     RateLimit limit(site.perSecond);
+    RequestLog log(logPath);
     httplib::Server main;
-    serve(site, main, limit, end);
+    serve(site, main, limit, log, end);
     httplib::Server partner;
     partner.new_task_queue = [] { return new httplib::ThreadPool(64); };
     partner.Get(".*", [](const httplib::Request&, httplib::Response& res) {
@@ -263,6 +365,11 @@ int main(int argc, char** argv)
     if (!main.bind_to_port("127.0.0.1", port) || (site.partner && !partner.bind_to_port("127.0.0.2", port))) {
         std::fprintf(stderr, "cannot listen on port %d\n", port);
         return 1;
+    }
+    std::vector<int> hanging;
+    if (scenario == "silent") {
+        hanging = hangingHost(port + 1);
+        muteHost(port + 2, end);
     }
     std::thread other;
     if (site.partner) {

@@ -1,4 +1,5 @@
 #include "appicon.h"
+#include "comparison.h"
 #include "historydb.h"
 #include "hoverlink.h"
 #include "linkstore.h"
@@ -8,6 +9,8 @@
 #include "resultview.h"
 #include "runrecorder.h"
 #include "runtexts.h"
+#include "settingsrecord.h"
+#include "sitegroupdialog.h"
 #include "sitelist.h"
 #include "statuspanels.h"
 #include "testserver.h"
@@ -27,6 +30,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -100,15 +104,17 @@ private slots:
     {
         QTest::addColumn<int>("checked");
         QTest::addColumn<QString>("timeout");
-        QTest::addColumn<QString>("message"); // empty: the run starts
-        QTest::newRow("no site ticked") << 0 << u"10"_s << MainText::chooseSite();
-        QTest::newRow("9") << 1 << u"9"_s << MainText::timeoutRange();
-        QTest::newRow("31") << 1 << u"31"_s << MainText::timeoutRange();
-        QTest::newRow("abc") << 1 << u"abc"_s << MainText::timeoutRange();
-        QTest::newRow("nothing") << 1 << QString() << MainText::timeoutRange();
-        QTest::newRow("10") << 1 << u"10"_s << QString();
-        QTest::newRow("30") << 1 << u"30"_s << QString();
-        QTest::newRow("stored site of another scheme") << 2 << u"10"_s << MainText::siteScheme();
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("nodes"); // 1: the run starts (at depth 0), 0: it is refused
+        QTest::newRow("no site ticked") << 0 << u"10"_s << MainText::chooseSite() << 0;
+        QTest::newRow("9") << 1 << u"9"_s << MainText::timeoutRange() << 0;
+        QTest::newRow("31") << 1 << u"31"_s << MainText::timeoutRange() << 0;
+        QTest::newRow("abc") << 1 << u"abc"_s << MainText::timeoutRange() << 0;
+        QTest::newRow("nothing") << 1 << QString() << MainText::timeoutRange() << 0;
+        QTest::newRow("10") << 1 << u"10"_s << QString() << 1;
+        QTest::newRow("30") << 1 << u"30"_s << QString() << 1;
+        QTest::newRow("stored site of another scheme") << 2 << u"10"_s << MainText::siteScheme() << 0;
+        QTest::newRow("home page refused") << 3 << u"10"_s << RunText::homeUnreachable(u"连接被拒绝"_s) << 1;
     }
 
     void startChecksItsInputs()
@@ -116,28 +122,31 @@ private slots:
         QFETCH(int, checked);
         QFETCH(QString, timeout);
         QFETCH(QString, message);
+        QFETCH(int, nodes);
         TestServer server;
         serveSite(server);
         WindowFixture f;
         f.store(u"setting"_s, u"0|0|1|0|%1|%2"_s.arg(timeout).arg(checked));
-        f.store(u"sites"_s, u"$"_s + siteOf(server) + u"$ftp://x"_s);
+        // Port 1 of the loopback address: nothing listens there, so the connection is refused.
+        f.store(u"sites"_s, u"$"_s + siteOf(server) + u"$ftp://x$127.0.0.1:1"_s);
         f.open();
         f.window->show();
         QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         command5(f)->setFocus();
 
         command5(f)->click();
-        if (message.isEmpty()) {
-            QCOMPARE(f.shownTexts(), QStringList{});
-            QCOMPARE(f.window->store().full().count(), 1); // depth 0: the home page alone
-            QCOMPARE(f.window->store().full().node(1)->status, int(StatusValid));
-            QCOMPARE(f.window->store().panel(1), RunText::ready());
+        QCOMPARE(f.shownTexts(), message.isEmpty() ? QStringList{} : QStringList{message});
+        const LinkStore& store = f.window->store();
+        QCOMPARE(store.full().count(), nodes);
+        if (nodes == 1) {
+            QCOMPARE(store.full().node(1)->status, int(message.isEmpty() ? StatusValid : StatusDead));
+            QCOMPARE(store.panel(1), RunText::ready());
+            QCOMPARE(store.panel(2), message); // why the home page could not be read, or nothing
+            QCOMPARE(store.panel(4), RunText::parsed(1));
             return;
         }
-        QCOMPARE(f.shownTexts(), QStringList{message});
         QCOMPARE(f.toolkit.messages().first().title, u"提示"_s);
         QCOMPARE(f.toolkit.messages().first().icon, MsgIcon::Information);
-        QCOMPARE(f.window->store().full().count(), 0);
         QCOMPARE(command5(f)->text(), MainText::start());
         QCOMPARE(server.requests().size(), 0);
         if (message == MainText::timeoutRange()) {
@@ -277,7 +286,8 @@ private slots:
     }
 
     // A second check shows in the status bar what changed since the first and marks the new dead link;
-    // deleting the site offers to forget its kept checks.
+    // opened again, the window shows the dead links of that check; deleting the site offers to forget
+    // its kept checks.
     void keptChecks()
     {
         TestServer server;
@@ -285,8 +295,8 @@ private slots:
         WindowFixture f;
         prepare(f, server);
         HistoryDb history(f.dir.filePath(u"history.sqlite"_s));
-        RunRecorder recorder(history, f.window->store(), f.window->run());
-        f.window->setHistory(&history, &recorder);
+        auto recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+        f.window->setHistory(&history, recorder.get());
         command5(f)->click();
         QLabel* note = f.find<QLabel>(u"changeNote"_s);
         QVERIFY(note->isHidden());
@@ -302,10 +312,67 @@ private slots:
         }
         QCOMPARE(shown, (QStringList{server.baseUrl(), u"新 /c.html"_s, u"/a.html"_s, u"/missing2.html"_s}));
 
+        const QStringList deadUrls = DeadUrls(f.window->store().full());
+        recorder.reset();
+        f.open();
+        recorder = std::make_unique<RunRecorder>(history, f.window->store(), f.window->run());
+        f.window->setHistory(&history, recorder.get());
+        const LinkStore& last = f.window->store();
+        QStringList lastDead;
+        for (int n = 1; n <= last.dead().count(); ++n) {
+            lastDead << last.dead().node(n)->record.url;
+        }
+        QCOMPARE(lastDead, deadUrls);
+        QCOMPARE(last.panel(5), RunText::deadFound(deadUrls.size()));
+        QVERIFY2(last.panel(2).startsWith(u"上次检测结果（完成于"_s), qPrintable(last.panel(2)));
+        QVERIFY(f.find<QCheckBox>(u"Check11"_s)->isChecked());
+
         f.toolkit.queueAnswer(MsgResult::Yes); // delete the site
         f.toolkit.queueAnswer(MsgResult::Yes); // and its checks
         f.find<QPushButton>(u"Command4"_s)->click();
         QVERIFY(!history.hasRuns(siteOf(server)));
+    }
+
+    // "检测全部网站" checks the ticked sites one after another, an unreachable one as a row with its
+    // reason, and writes the overview with the report of each checked site beside it.
+    void siteGroup()
+    {
+        TestServer a, b;
+        serveSite(a);
+        serveSite(b);
+        QString closed;
+        {
+            TestServer gone;
+            closed = siteOf(gone);
+        }
+        WindowFixture f;
+        f.store(u"setting"_s, u"2|0|1|0|10|1"_s);
+        f.store(u"sites"_s, EncodeSites({siteOf(a), closed, siteOf(b)}));
+        f.open();
+        f.find<QPushButton>(u"cmdCheckAll"_s)->click();
+        auto* dialog = f.window->findChild<SiteGroupDialog*>();
+        QVERIFY(dialog);
+        dialog->findChild<QTableWidget*>(u"tblSites"_s)->item(2, 0)->setCheckState(Qt::Unchecked);
+        dialog->findChild<QPushButton*>(u"cmdGroupStart"_s)->click();
+        const QList<SiteOutcome>& done = dialog->outcomes();
+        QCOMPARE(done[0].state, SiteOutcome::State::Finished);
+        QCOMPARE(done[0].dead, 2);
+        QCOMPARE(dialog->findChild<QTableWidget*>(u"tblSites"_s)->item(0, 2)->text(), u"2"_s);
+        QCOMPARE(done[1].state, SiteOutcome::State::Unreachable);
+        QCOMPARE(done[1].reason, u"连接被拒绝"_s);
+        QCOMPARE(done[2].state, SiteOutcome::State::NotChecked);
+        QCOMPARE(b.requests().size(), 0);
+        QCOMPARE(runControls(f), kAllEnabled);
+
+        f.toolkit.queueSaveName(f.dir.filePath(u"all.html"_s));
+        f.toolkit.queueAnswer(MsgResult::No);
+        dialog->findChild<QPushButton*>(u"cmdOverview"_s)->click();
+        QFile overview(f.dir.filePath(u"all.html"_s));
+        QVERIFY(overview.open(QIODevice::ReadOnly));
+        const QByteArray html = overview.readAll();
+        QVERIFY(html.contains("href=\"all-1-127.0.0.1.html\"") && html.contains("无法访问：连接被拒绝"));
+        QVERIFY(!html.contains(siteOf(b).toUtf8()));
+        QVERIFY(QFile::exists(f.dir.filePath(u"all-1-127.0.0.1.html"_s)));
     }
 
     // While kelvara-check runs a listed site the window says so, writes nothing over it when closed,

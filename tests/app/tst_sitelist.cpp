@@ -67,10 +67,16 @@ private slots:
         QTest::newRow("dollar refused") << u"c.com/$x"_s << two << MainText::noDollar();
         QTest::newRow("other scheme") << u"htp://x"_s << two << MainText::siteScheme();
         QTest::newRow("no host") << u"http://"_s << two << MainText::siteNoHost();
+        QTest::newRow("scheme without slashes") << u"mailto:x@y.com"_s << two << MainText::siteScheme();
+        QTest::newRow("http with its colon missing") << u"http//127.0.0.1:1"_s << two << MainText::siteScheme();
+        QTest::newRow("port out of range") << u"127.0.0.1:99999"_s << two << MainText::sitePort();
+        QTest::newRow("port not a number") << u"http://c.com:8o/"_s << two << MainText::sitePort();
         QTest::newRow("https, port and path")
             << u"HTTPS://c.com:8443/x"_s << (two + QStringList{u"HTTPS://c.com:8443/x"_s}) << QString();
         QTest::newRow("address and port")
             << u"127.0.0.1:8077"_s << (two + QStringList{u"127.0.0.1:8077"_s}) << QString();
+        QTest::newRow("host name and port")
+            << u"localhost:8077/x"_s << (two + QStringList{u"localhost:8077/x"_s}) << QString();
     }
 
     // The list is written back after every add, whatever its outcome.

@@ -1,7 +1,9 @@
 #include "concurrentprober.h"
+#include "silentserver.h"
 #include "testserver.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QTest>
 
@@ -14,14 +16,14 @@ class TestConcurrentProber : public QObject
 {
     Q_OBJECT
 
-    static ProbePlan planOf(const QStringList& urls, bool pageWanted)
+    static ProbePlan planOf(const QStringList& urls, bool pageWanted, int tryTime = 5)
     {
         int next = 0;
-        return [urls, pageWanted, next](PlannedProbe& p) mutable {
+        return [urls, pageWanted, tryTime, next](PlannedProbe& p) mutable {
             if (next >= urls.size()) {
                 return false;
             }
-            p = {urls[next++], pageWanted, 5};
+            p = {urls[next++], pageWanted, tryTime};
             return true;
         };
     }
@@ -164,6 +166,34 @@ private slots:
         }
     }
 
+    // While the run waits long for a slow page, the plan's pages beyond the usual look-ahead are read
+    // and the links the look-ahead finds in them are asked for; each answer serves its probe later.
+    void slowPageHoldsNothingUp()
+    {
+        TestServer site;
+        TestServer::Response slow;
+        slow.body = "slow";
+        slow.delayMs = 1500;
+        site.setRoute(u"/slow"_s, slow);
+        QStringList plan{site.url(u"/slow"_s)};
+        for (int i = 0; i < 6; ++i) {
+            plan << site.url(u"/p"_s + QString::number(i));
+            site.setPage(u"/p"_s + QString::number(i), "page");
+        }
+        ConcurrentProber prober(2); // four probes ahead at most, as long as nothing holds the run up
+        prober.setPlan(planOf(plan, true));
+        prober.setLookAhead([](const PageAhead& page) {
+            return std::vector<PlannedProbe>{{page.finalUrl + u"-link"_s, false, 5}};
+        });
+        QVERIFY(prober.CheckUrl(plan[0], 5, true).valid);
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(site.hits(u"/p"_s + QString::number(i) + u"-link"_s), 1);
+        }
+        QVERIFY(prober.CheckUrl(plan[5], 5, true).valid);
+        QCOMPARE(prober.CheckUrl(plan[5] + u"-link"_s, 5, false).statusText, u"404 Not Found（页面不存在）"_s);
+        QCOMPARE(site.requests().size(), 13);
+    }
+
     // A page a sweep probed is handed to the later probe of the same page instead of a second download.
     void keptPageServesTheLaterProbe()
     {
@@ -205,24 +235,45 @@ private slots:
         QVERIFY2(most == 64, qPrintable(QString::number(most)));
     }
 
-    // A server that refuses every request with a Retry-After far beyond the timeout holds the run for a
-    // few rounds only; then its links are taken one by one as refused, none dead and none asked again.
-    void serverThatAlwaysRefuses()
+    // Servers that would hold the run for a wait per link: one that refuses every request with a
+    // Retry-After far beyond the timeout, and two that never answer (their connections never open, or
+    // open and stay mute). Each holds the run for a few timeouts only; no link is dead, valid or asked twice.
+    void serversThatHoldTheRun_data()
     {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text"); // of the last link
+        QTest::newRow("always refuses") << 0 << u"服务器限流，未能确认（429 Too Many Requests）"_s;
+        QTest::newRow("connections never open") << 1 << u"查询超时（主机无应答）"_s;
+        QTest::newRow("accepts and never answers") << 2 << u"查询超时（主机无应答）"_s;
+    }
+    void serversThatHoldTheRun()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
         TestServer site;
         busyRoute(site, 429, "999999");
+        HangingPort hanging;
+        SilentTcpServer mute;
         QStringList urls;
-        for (int i = 0; i < 10; ++i) {
-            urls << site.url(u"/busy?n="_s + QString::number(i));
+        for (int i = 0; i < 40; ++i) {
+            const QString path = u"/busy?n="_s + QString::number(i);
+            urls << (kind == 0 ? site.url(path) : kind == 1 ? hanging.url(path) : mute.url(path));
         }
         ConcurrentProber prober(8);
+        prober.setPlan(planOf(urls, false, 1));
+        QElapsedTimer clock;
+        clock.start();
+        ProbeResult r;
         for (const QString& url : urls) {
-            const ProbeResult r = prober.CheckUrl(url, 1, false);
+            r = prober.CheckUrl(url, 1, false);
             QVERIFY(!r.valid);
-            QVERIFY(r.refused);
-            QCOMPARE(r.statusText, u"服务器限流，未能确认（429 Too Many Requests）"_s);
+            QCOMPARE(r.refused, kind == 0);
+            QVERIFY2(r.statusText.startsWith(kind == 0 ? text : u"查询超时"_s), qPrintable(r.statusText));
         }
-        QVERIFY2(site.hits(u"/busy"_s) < 2 * urls.size(), qPrintable(QString::number(site.hits(u"/busy"_s))));
+        QCOMPARE(r.statusText, text);
+        QVERIFY2(clock.elapsed() < 6000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(site.hits(u"/busy"_s) < 2 * urls.size());
+        QVERIFY(mute.connections() <= HostPacer::kInitialLimit);
     }
 
     // A stop ends the wait for a server's pause at once: the probe has no answer and is not asked again.

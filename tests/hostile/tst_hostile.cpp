@@ -97,10 +97,13 @@ class TstHostile : public QObject
     Q_OBJECT
 
     std::unique_ptr<Certificate> certificate_;
+    QTemporaryDir data_; // kelvara-check keeps its checks here, never in the user's own history
 
 private slots:
     void initTestCase()
     {
+        QVERIFY(data_.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data_.path()));
         certificate_ = std::make_unique<Certificate>();
         QVERIFY2(certificate_->ok, qPrintable(certificate_->error));
     }

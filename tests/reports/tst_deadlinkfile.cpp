@@ -1,5 +1,6 @@
 #include "deadlinkfile.h"
 #include "reportfixtures.h"
+#include "runtexts.h"
 #include "tst_reports.h"
 
 #include <QTemporaryDir>
@@ -30,6 +31,14 @@ void TestTextReport::deadLinkUrls_data()
                     Dead(u"http://www.example.com:8080/gone.html"_s, false), Dead(u"https://www.example.com/gone.html"_s),
                     {1, u"slow"_s, StatusTimedOut, Unprobed(1, kHome + u"/slow")}, Dead(gone)}
         << QStringList{gone, u"https://www.example.com/gone.html"_s};
+    NodeSpec sameAsHome = Dead(kHome + u"/old.html"_s);
+    sameAsHome.record.statusText = RunText::contentSameAsHome();
+    sameAsHome.record.contentDead = true;
+    NodeSpec sentHome = Dead(kHome + u"/moved.html"_s);
+    sentHome.record.statusText = RunText::contentHome();
+    sentHome.record.contentDead = true;
+    QTest::newRow("content dead on the weakest evidence")
+        << TreeSpec{home, sameAsHome, sentHome} << QStringList{kHome + u"/moved.html"_s};
     // The run's site flag says whether subdomains were checked; a <base href> elsewhere does not count.
     QTest::newRow("subdomains") << TreeSpec{home, Dead(u"http://blog.example.com/a"_s),
                                             Dead(u"http://shop.example.com/b"_s, false), Dead(u"http://cdn.example.net/c"_s)}

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -221,5 +222,8 @@ void TestSheetReport::failureMessage()
 {
     const SheetReportResult failed{false, 3, u"Error creating output xlsx file."_s};
     QCOMPARE(SheetFailureMessage(failed), u"导出失败，原因如下：\r\n\r\n3:   Error creating output xlsx file."_s);
+    // A file the system refused is told in words, without Qt's error number.
+    const SheetReportResult refused{false, 5, qt_error_string(EROFS), true};
+    QCOMPARE(SheetFailureMessage(refused), u"导出失败，原因如下：\r\n\r\n无法写入文件：只读文件系统"_s);
     QCOMPARE(SheetFailureTitle(), u"导出失败"_s);
 }

@@ -53,7 +53,7 @@ private slots:
         QTest::newRow("not probed: no description, no time")
             << ResultList::Full << 2 << QStringList{kPage, kHome, u"未检测"_s, u""_s, u""_s, u"1"_s} << I::None;
         QTest::newRow("timed out in the full list")
-            << ResultList::Full << 3 << QStringList{kSlow, kPage, u"检测超时"_s, u"查询超时"_s, u"11000 毫秒"_s, u"2"_s}
+            << ResultList::Full << 3 << QStringList{kSlow, kPage, u"超时链接"_s, u"查询超时"_s, u"11000 毫秒"_s, u"2"_s}
             << I::TimedOut;
         QTest::newRow("dead in the full list")
             << ResultList::Full << 4 << QStringList{kGone, kPage, u"死链接"_s, u"Not Found"_s, u"12 毫秒"_s, u"2"_s} << I::Dead;
@@ -95,7 +95,7 @@ private slots:
     {
         QFETCH(LinkDetail::Icon, icon);
         QFETCH(QString, shownImage);
-        const LinkDetail d{kSlow, kPage, u"检测超时"_s, u"查询超时"_s, u"11000 毫秒"_s, u"2"_s, icon};
+        const LinkDetail d{kSlow, kPage, u"超时链接"_s, u"查询超时"_s, u"11000 毫秒"_s, u"2"_s, icon};
         BadLinkDialog dialog(d);
         QCOMPARE(dialog.objectName(), QStringLiteral("frm_badlink"));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("链接详细信息"));

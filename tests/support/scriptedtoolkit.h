@@ -48,7 +48,15 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
                          const QString& defaultName) override;
-    void OpenUrl(const QString& address) override { opened_.append(address); }
+    // Every address is taken, unless no program opens anything (setOpenFails).
+    void OpenUrl(const QString& address, const std::function<void()>& failed) override
+    {
+        opened_.append(address);
+        if (openFails_ && failed) {
+            failed();
+        }
+    }
+    void setOpenFails(bool fails) { openFails_ = fails; }
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;
 
@@ -66,6 +74,7 @@ private:
     double time_ = 0;
     QList<Shown> messages_;
     QStringList opened_;
+    bool openFails_ = false;
     QList<QStringList> commands_;
     int busyChanges_ = 0;
     bool busy_ = false;

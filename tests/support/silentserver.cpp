@@ -37,6 +37,22 @@ int SilentTcpServer::connections() const
     return static_cast<int>(sockets_.size());
 }
 
+HangingPort::HangingPort()
+{
+    server_.setListenBacklogSize(0);
+    server_.listen(QHostAddress::LocalHost, 0);
+    server_.pauseAccepting();
+    for (int i = 0; i < 4; ++i) {
+        fillers_.push_back(std::make_unique<QTcpSocket>());
+        fillers_.back()->connectToHost(QHostAddress::LocalHost, server_.serverPort());
+    }
+}
+
+QString HangingPort::url(const QString& path) const
+{
+    return u"http://127.0.0.1:"_s + QString::number(server_.serverPort()) + path;
+}
+
 CannedTcpServer::CannedTcpServer(const QByteArray& response) : response_(response)
 {
     server_.listen(QHostAddress::LocalHost, 0);

@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include <memory>
+#include <vector>
 
 // Accepts TCP connections on 127.0.0.1 and never writes a byte: the peer of a request that times out.
 // Connections are accepted by the kernel even while the owning thread is busy; they are closed when the
@@ -43,6 +44,19 @@ public:
 private:
     QByteArray response_;
     QTcpServer server_;
+};
+
+// A loopback port whose connections never open, as behind a firewall that drops them: it listens with
+// the shortest queue, never accepts, and its queue is kept full, so the system drops every later attempt.
+class HangingPort
+{
+public:
+    HangingPort();
+    QString url(const QString& path) const;
+
+private:
+    QTcpServer server_;
+    std::vector<std::unique_ptr<QTcpSocket>> fillers_;
 };
 
 // A loopback port on which nothing listens: the port is bound (so no other program takes it while the

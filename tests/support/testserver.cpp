@@ -1,5 +1,7 @@
 #include "testserver.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QScopeGuard>
@@ -128,6 +130,7 @@ struct TestServer::Impl
     Limits limits;
     int active = 0;
     int maxActive = 0;
+    int refusals = 0;
     std::deque<std::chrono::steady_clock::time_point> recent; // starts of the requests of the last second
     std::chrono::steady_clock::time_point serialFree{};
 
@@ -176,10 +179,16 @@ TestServer::Response TestServer::Impl::lookup(const QString& path, const std::st
     if (it != routes.constEnd() && (it->onlyQuery.isEmpty() || it->onlyQuery == query)) {
         return *it;
     }
-    if (routes.contains(u"*"_s)) {
-        Response fallback = routes.value(u"*"_s);
-        fallback.body.replace("{path}", path.toUtf8());
-        return fallback;
+    // A folder's own fallback ("/news/*") answers the names in that folder, not deeper; then "*".
+    const QString folderRoute = path.left(path.lastIndexOf(u'/') + 1) + u'*';
+    for (const QString& name : {folderRoute, u"*"_s}) {
+        if (routes.contains(name)) {
+            Response fallback = routes.value(name);
+            fallback.body.replace("{path}", path.toUtf8());
+            fallback.body.replace(
+                "{n}", QByteArray(1, char('a' + log.size() % 26))); // a letter that differs from answer to answer
+            return fallback;
+        }
     }
     Response notFound;
     notFound.status = 404;
@@ -241,13 +250,17 @@ bool TestServer::Impl::refuse(httplib::Response& res)
         }
         if (static_cast<int>(recent.size()) >= limits.perSecond) {
             res.status = 429;
-            res.set_header("Retry-After", "1");
+            const QDateTime next = QDateTime::currentDateTimeUtc().addSecs(1);
+            const QString date = QLocale::c().toString(next, u"ddd, dd MMM yyyy hh:mm:ss 'GMT'"_s);
+            res.set_header("Retry-After", limits.retryAfterDate ? date.toStdString() : std::string("1"));
+            ++refusals;
             return true;
         }
         recent.push_back(now);
     }
     if (limits.concurrent > 0 && active >= limits.concurrent) {
         res.status = 503;
+        ++refusals;
         return true;
     }
     ++active;
@@ -422,6 +435,12 @@ int TestServer::maxConcurrent() const
 {
     std::lock_guard lock(d->mutex);
     return d->maxActive;
+}
+
+int TestServer::refusals() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->refusals;
 }
 
 qint64 TestServer::generatedBytes() const

@@ -11,7 +11,8 @@
 // An HTTP server for tests: cpp-httplib on 127.0.0.1 with an ephemeral port, answering from its own
 // worker threads so that a test may block its own thread (a local event loop) while requests are served.
 // Routes match the exact path (no query) for every method, or path and raw query as "/p?id=1"; unknown
-// paths answer 404 with a small page, or the route "*" when there is one ("{path}" in its body is the path).
+// paths answer 404 with a small page, or the route "/folder/*" for a name in that folder, or "*" ("{path}" in
+// such a body is the path, "{n}" a letter that changes from request to request).
 // Used as the proxy of a test (http_proxy), it answers for every host name by the path alone.
 // Stopping (the destructor) wakes every delayed or silent handler first, so it never hangs.
 class TestServer
@@ -45,6 +46,7 @@ public:
         int perSecond = 0;  // more requests within a second are answered 429 with Retry-After: 1
         int concurrent = 0; // more requests at once are answered 503 at once
         int serialMs = 0;   // one request at a time, each taking this long; the others queue
+        bool retryAfterDate = false; // the 429's Retry-After is an HTTP date a second ahead
     };
 
     static constexpr int kMaxDelayMs = 60'000;
@@ -77,6 +79,8 @@ public:
     qint64 generatedBytes() const;
     // The most requests that were inside a handler at the same time.
     int maxConcurrent() const;
+    // Requests refused for a limit.
+    int refusals() const;
 
     struct Impl;
 
