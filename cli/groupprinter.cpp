@@ -44,19 +44,7 @@ Totals totalsOf(const QList<SiteOutcome>& sites)
 
 QString GroupStateText(const SiteOutcome& s)
 {
-    switch (s.state) {
-    case SiteOutcome::State::Finished:
-        return u"finished"_s;
-    case SiteOutcome::State::Stopped:
-        return u"stopped"_s;
-    case SiteOutcome::State::Unreachable:
-        return u"unreachable: "_s + s.reason;
-    case SiteOutcome::State::Failed:
-        return u"failed: "_s + s.reason;
-    case SiteOutcome::State::NotChecked:
-        break;
-    }
-    return u"not checked"_s;
+    return s.stateText({u"not checked"_s, u"finished"_s, u"stopped"_s, u"unreachable: "_s, u"failed: "_s});
 }
 
 void PrintGroupTable(const QList<SiteOutcome>& sites, qint64 elapsedMs, std::FILE* out)

@@ -114,21 +114,26 @@ SiteOutcome OutcomeOf(const LinkStore& store, const QString& site, qint64 elapse
     return o;
 }
 
+QString SiteOutcome::stateText(const std::array<QString, 5>& words) const
+{
+    switch (state) {
+    case State::NotChecked:
+        break;
+    case State::Finished:
+        return words[1];
+    case State::Stopped:
+        return words[2];
+    case State::Unreachable:
+        return words[3] + reason;
+    case State::Failed:
+        return words[4] + reason;
+    }
+    return words[0];
+}
+
 QString OverviewStateText(const SiteOutcome& s)
 {
-    switch (s.state) {
-    case SiteOutcome::State::Finished:
-        return u"已完成"_s;
-    case SiteOutcome::State::Stopped:
-        return u"已停止"_s;
-    case SiteOutcome::State::Unreachable:
-        return u"无法访问："_s + s.reason;
-    case SiteOutcome::State::Failed:
-        return u"检测失败："_s + s.reason;
-    case SiteOutcome::State::NotChecked:
-        break;
-    }
-    return u"未检测"_s;
+    return s.stateText({u"未检测"_s, u"已完成"_s, u"已停止"_s, u"无法访问："_s, u"检测失败："_s});
 }
 
 QByteArray OverviewHtml(const QList<SiteOutcome>& sites, const QString& generated)

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <array>
+
 class LinkStore;
 
 // How the check of one site of a group ended, as the overview and the group's table show it.
@@ -30,6 +32,10 @@ struct SiteOutcome
     QString report; // the site's own Html report, relative to the overview; empty when none
 
     bool needsAttention() const { return dead > 0 || state == State::Unreachable || state == State::Failed; }
+
+    // The state in the words given for NotChecked, Finished, Stopped, Unreachable and Failed, in that
+    // order; the last two are followed by the reason.
+    QString stateText(const std::array<QString, 5>& words) const;
 };
 
 // The outcome of the check of `site` that `store` holds, as it stands.
