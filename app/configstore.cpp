@@ -8,6 +8,7 @@ const QString kSites = QStringLiteral("sites");
 const QString kParallel = QStringLiteral("parallel");
 const QString kResources = QStringLiteral("resources");
 const QString kContentCheck = QStringLiteral("contentCheck");
+const QString kRender = QStringLiteral("render");
 const QString kDeadInRed = QStringLiteral("deadInRed");
 } // namespace
 
@@ -91,4 +92,14 @@ bool ConfigStore::loadDeadInRed() const
 void ConfigStore::saveDeadInRed(bool on)
 {
     saveFlag(kDeadInRed, on);
+}
+
+RenderMode ConfigStore::loadRenderMode() const
+{
+    return ParseRenderMode(ReadRegValue(hive_, keyPath(), kRender).toString()).value_or(RenderMode::Auto);
+}
+
+void ConfigStore::saveRenderMode(RenderMode mode)
+{
+    WriteRegValue(hive_, keyPath(), kRender, RenderModeName(mode), RegSz);
 }

@@ -28,6 +28,9 @@ public:
     // Whether runs count missing pages in disguise as dead ("contentCheck", 0 or 1); on unless 0 is stored.
     bool loadContentCheck() const;
     void saveContentCheck(bool on);
+    // When runs draw pages built by scripts ("render": auto, always or never); automatic when none is stored.
+    RenderMode loadRenderMode() const;
+    void saveRenderMode(RenderMode mode);
     // Whether dead links are shown in red ("deadInRed", 0 or 1); off when none is stored.
     bool loadDeadInRed() const;
     void saveDeadInRed(bool on);

@@ -100,6 +100,23 @@ inline QString noRepeats() { return QStringLiteral("不显示重复的域名"); 
 inline QString linkText() { return QStringLiteral("显示链接文本"); }
 inline QString resources() { return QStringLiteral("检查图片、脚本等资源链接"); }
 inline QString contentCheck() { return QStringLiteral("检测内容死链"); }
+inline QString renderCaption()
+{
+    return QStringLiteral("渲染脚本页面");
+}
+// The choices of the render box, in the order of RenderMode.
+inline QString renderAuto()
+{
+    return QStringLiteral("自动");
+}
+inline QString renderAlways()
+{
+    return QStringLiteral("总是");
+}
+inline QString renderNever()
+{
+    return QStringLiteral("从不");
+}
 inline QString timeoutCaption() { return QStringLiteral("网页查询超时："); }
 inline QString seconds() { return QStringLiteral("秒(10-20)"); }
 inline QString parallelCaption() { return QStringLiteral("并发请求数："); }

@@ -55,6 +55,7 @@ MainWindow::MainWindow(Toolkit& toolkit, ConfigStore& config, CheckRun::ProberFa
 {
     setObjectName(QStringLiteral("frm_Main"));
     setWindowTitle(MainText::windowTitle());
+    run_.setRenderer(&renderer_);
     results_ = new ResultsPanel(store_, this);
     connect(results_, &ResultsPanel::detailLinkClicked, this, [this](const QString& a) { web_->openAddress(a); });
     connect(results_, &ResultsPanel::deadInRedChanged, this, [this](bool red) { config_.saveDeadInRed(red); });
@@ -237,6 +238,8 @@ QWidget* MainWindow::buildLeftColumn()
     connect(frame4_, &SettingsPanel::parallelChanged, this, [this](int n) { config_.saveParallel(n); });
     connect(frame4_, &SettingsPanel::resourcesChanged, this, [this](bool on) { config_.saveResources(on); });
     connect(frame4_, &SettingsPanel::contentCheckChanged, this, [this](bool on) { config_.saveContentCheck(on); });
+    connect(frame4_, &SettingsPanel::renderModeChanged, this,
+            [this](RenderMode mode) { config_.saveRenderMode(mode); });
     connect(frame4_, &SettingsPanel::timeoutRefused, this, [this] {
         toolkit_.MsgBox(MainText::timeoutRange(), MsgButtons::Ok, MsgIcon::Information, MainText::notice());
     });
@@ -431,6 +434,7 @@ void MainWindow::load()
     frame4_->setParallel(config_.loadParallel());
     frame4_->setResources(config_.loadResources());
     frame4_->setContentCheck(config_.loadContentCheck());
+    frame4_->setRenderMode(config_.loadRenderMode());
     results_->setDeadInRed(config_.loadDeadInRed());
     if (record.checkedSite) {
         sites_->setCheckedSiteIndex(*record.checkedSite);

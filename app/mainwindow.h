@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browserrenderer.h"
 #include "checkrun.h"
 #include "linkstore.h"
 
@@ -97,6 +98,8 @@ private:
     QString busySite_;
     QTimer busyWatch_;
     LinkStore store_;
+    // Started when the first page built by scripts is drawn, kept for the runs that follow.
+    BrowserRenderer renderer_;
     CheckRun run_;
 
     ResultsPanel* results_;

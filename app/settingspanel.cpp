@@ -3,6 +3,7 @@
 #include "maintexts.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,6 +62,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     resources_ = named(new QCheckBox(MainText::resources()), QStringLiteral("chkResources"));
     contentCheck_ = named(new QCheckBox(MainText::contentCheck()), QStringLiteral("chkContentCheck"));
     contentCheck_->setChecked(true);
+    render_ = named(new QComboBox, QStringLiteral("cboRender"));
+    render_->addItems({MainText::renderAuto(), MainText::renderAlways(), MainText::renderNever()});
     text3_ = named(new QLineEdit(QStringLiteral("10")), QStringLiteral("Text3"));
     text3_->setMaximumWidth(48);
     // Digits only; the range is told when the box is left.
@@ -85,6 +88,8 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     scopeRow->addWidget(check9_);
     scopeRow->addWidget(resources_);
     scopeRow->addStretch();
+    scopeRow->addWidget(named(new QLabel(MainText::renderCaption()), QStringLiteral("lblRender")));
+    scopeRow->addWidget(render_);
     auto* boxesRow = new QHBoxLayout;
     boxesRow->addWidget(check10_);
     boxesRow->addWidget(check13_);
@@ -118,6 +123,7 @@ SettingsPanel::SettingsPanel(QWidget* parent) : QGroupBox(MainText::settingsFram
     // A click is the user's; setResources() changes the box without one, so it announces nothing.
     connect(resources_, &QCheckBox::clicked, this, &SettingsPanel::resourcesChanged);
     connect(contentCheck_, &QCheckBox::clicked, this, &SettingsPanel::contentCheckChanged);
+    connect(render_, &QComboBox::activated, this, [this] { emit renderModeChanged(renderMode()); });
     connect(parallel_, &QSpinBox::valueChanged, this, [this](int value) {
         if (!applying_) {
             emit parallelChanged(value);
@@ -197,6 +203,7 @@ CheckSettings SettingsPanel::checkSettings(int timeout) const
     s.parallel = parallel_->value();
     s.resources = resources_->isChecked();
     s.contentCheck = contentCheck_->isChecked();
+    s.render = renderMode();
     return s;
 }
 
@@ -230,6 +237,16 @@ bool SettingsPanel::contentCheck() const
 void SettingsPanel::setContentCheck(bool on)
 {
     contentCheck_->setChecked(on);
+}
+
+RenderMode SettingsPanel::renderMode() const
+{
+    return static_cast<RenderMode>(std::clamp(render_->currentIndex(), 0, 2));
+}
+
+void SettingsPanel::setRenderMode(RenderMode mode)
+{
+    render_->setCurrentIndex(static_cast<int>(mode));
 }
 
 QString SettingsPanel::timeoutText() const

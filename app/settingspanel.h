@@ -6,6 +6,7 @@
 #include <QGroupBox>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
@@ -38,12 +39,16 @@ public:
     // Whether pages that answer normally but say they are missing count as dead; not part of the record.
     bool contentCheck() const;
     void setContentCheck(bool on); // announces nothing
+    // When pages are drawn by the browser before they are read; not part of the record.
+    RenderMode renderMode() const;
+    void setRenderMode(RenderMode mode); // announces nothing
 
 signals:
     void saveRequested();
     void parallelChanged(int requests);
     void resourcesChanged(bool on);
     void contentCheckChanged(bool on);
+    void renderModeChanged(RenderMode mode);
     // The timeout box was left with a value out of range; it shows the stored value again.
     void timeoutRefused();
 
@@ -57,6 +62,7 @@ private:
     QCheckBox* check13_;
     QCheckBox* resources_;
     QCheckBox* contentCheck_;
+    QComboBox* render_;
     QLineEdit* text3_;
     QSlider* slider1_;
     QLabel* lblnum_;

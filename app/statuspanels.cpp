@@ -65,7 +65,15 @@ StatusPanels::StatusPanels(LinkStore& store, QWidget* parent) : QStatusBar(paren
     changeNote_ = new QLabel;
     changeNote_->setObjectName(QStringLiteral("changeNote"));
     changeNote_->hide();
+    renderedNote_ = new QLabel;
+    renderedNote_->setObjectName(QStringLiteral("renderedNote"));
+    renderedNote_->hide();
+    connect(&store, &LinkStore::renderedChanged, this, [this](int count) {
+        renderedNote_->setText(RunText::renderedPages(count));
+        renderedNote_->setVisible(count > 0);
+    });
     addPermanentWidget(changeNote_);
+    addPermanentWidget(renderedNote_);
     addPermanentWidget(waitNote_);
     connect(&store, &LinkStore::changeChanged, this, [this] {
         const RunChange& change = store_.change();

@@ -29,6 +29,7 @@ private:
     QLabel* panels_[5] = {};
     QProgressBar* progress_;
     QLabel* waitNote_; // a server asked the run to wait; hidden otherwise
+    QLabel* renderedNote_; // pages of the run drawn by the browser; hidden while there are none
     QLabel* changeNote_; // what the last finished check changed; hidden when it had nothing to compare with
     QTimer refreshTimer_;
 };

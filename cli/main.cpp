@@ -1,4 +1,5 @@
 // kelvara-check: the check run of the desktop program without a window.
+#include "browserrenderer.h"
 #include "castore.h"
 #include "checkrun.h"
 #include "groupprinter.h"
@@ -109,6 +110,10 @@ int CheckSite(CliOptions& options)
             run.setSettings(options.settings);
         }
     }
+
+    // Started with the first page that is drawn; a site built on the server never starts it.
+    BrowserRenderer renderer;
+    run.setRenderer(&renderer);
 
     Progress progress(store, stderr, isatty(fileno(stderr)) != 0);
     Interrupt interrupt;

@@ -201,6 +201,14 @@ Options:
                    page in disguise (a content dead link, 内容死链: its text is the host's
                    "page not found" text, or it ends where every missing address of the host
                    is sent, such as the home page); without this option such pages are dead
+  --render M       read pages as a browser draws them once their scripts have run: auto
+                   (default) only pages whose HTML looks built by scripts (a framework's app
+                   mount point, next to no text or links beside scripts, a <noscript>
+                   notice, a router's hash links), always every page of the site, or
+                   never; such a page's links, hash routes (#/news/1) included, are taken
+                   from the drawn page, and a route that draws the app's "not found" view
+                   is a content dead link. Needs kelvara-render (Qt WebEngine); a page that
+                   cannot be drawn is read as its HTML and its status text says so
   --parallel N     requests in flight at most, 1 to 128 (default 128); fewer go to a host
                    that answers slower under load or asks us to slow down
   --txt FILE       also write the result list as a text report
@@ -262,8 +270,8 @@ Formats:
   text  the dead links grouped under the page they were found on, then the excluded links the
         same way, then one summary line
   json  one UTF-8 document: {"settings": {site, depth, timeout, subdomains, showRepeats, linkText,
-        parallel, resources, contentCheck, exclude}, "summary": {links, tested, dead, timedOut, excluded,
-        finished, change: {previous, newDead, fixed} when an earlier check was kept},
+        parallel, resources, contentCheck, render, exclude}, "summary": {links, tested, dead, timedOut,
+        excluded, rendered, finished, change: {previous, newDead, fixed} when an earlier check was kept},
         "links": [one object per link node, each page followed by the links found on it]}
   csv   the same links, one row each after a header line; UTF-8, RFC 4180 quoting, CRLF line ends
 
@@ -287,6 +295,7 @@ Fields of a link (json keys, csv columns, in this order):
                (or not requested)
   deadKind     for a dead link, which kind: protocol (the status says so, or no answer
                came) or content (a content dead link); null/empty for every other link
+  rendered     true when the page was read (or judged) as the browser drew it
 
 Certificates: https is verified against the system's CA store, or against SSL_CERT_FILE (a PEM
 bundle) and SSL_CERT_DIR (a hashed folder) when set; one that cannot be read stops the check.
@@ -367,6 +376,14 @@ bool ParseCliOptions(const QStringList& args, CliOptions* o, QString* error)
             ok = takePath(args, i, &o->xlsxReport, error);
         } else if (a == u"--dead-link-file") {
             ok = takeDeadLinkFile(args, i, &o->deadLinkFile, error);
+        } else if (a == u"--render") {
+            const std::optional<RenderMode> mode = i + 1 < args.size() ? ParseRenderMode(args[++i]) : std::nullopt;
+            ok = mode.has_value();
+            if (ok) {
+                o->settings.render = *mode;
+            } else {
+                *error = u"--render takes auto, always or never"_s;
+            }
         } else if (a == u"--format") {
             ok = takeFormat(args, i, &o->format, error);
         } else if (a == u"--exclude") {

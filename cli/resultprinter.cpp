@@ -74,6 +74,9 @@ void PrintSummary(const LinkStore& store, const ProbeStats& stats, bool withExcl
     if (withExcluded) {
         std::fprintf(out, ", excluded: %d", DataReport::excludedCount(store.full()));
     }
+    if (store.renderedCount() > 0) {
+        std::fprintf(out, ", rendered: %d", store.renderedCount());
+    }
     std::fprintf(out, "\n");
 }
 

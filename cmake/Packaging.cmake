@@ -20,9 +20,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.maroven.example/kelvara/)
 # there: Qt's platform plugins (no window without them, and Qt only recommends them), the SQLite
 # driver of Qt's SQL module (a plugin: without it no check is kept on disk), the CA
 # certificates for https sites, a font with Chinese glyphs for the interface and xdg-open, which opens
-# pages and reports in the desktop's programs.
+# pages and reports in the desktop's programs. kelvara-render draws pages built by scripts with Qt
+# WebEngine, whose Chromium runs in QtWebEngineProcess and reads its resources and locales from data
+# files: neither shows as a linked library.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, libqt6webenginecore6-bin, libqt6webengine6-data")
 # Qt's PostgreSQL driver only for a history that several machines share (kelvara-check --history postgresql://).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ca-certificates, fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, qt6-translations-l10n, xdg-utils")

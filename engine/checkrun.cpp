@@ -2,6 +2,7 @@
 
 #include "contentjudge.h"
 #include "linkstore.h"
+#include "pagerendering.h"
 #include "pagescan.h"
 #include "prober.h"
 #include "probestep.h"
@@ -50,10 +51,11 @@ struct CheckRun::HeldPage
 class CheckRun::Call
 {
 public:
-    Call(CheckRun& run, Prober& prober, ContentJudge& judge, HeldPage& held, int batchCounter)
+    Call(CheckRun& run, Prober& prober, ContentJudge& judge, PageRendering& rendering, HeldPage& held, int batchCounter)
         : run_(run), store_(run.store_), env_{run.store_, run.toolkit_, run.settings_, run.running_},
-          probe_(env_, prober, &judge), prober_(prober), judge_(judge), scan_(env_, run.resolvedLinks_.get()),
-          held_(held), batch_(batchCounter), nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
+          probe_(env_, prober, &judge), prober_(prober), judge_(judge), rendering_(rendering),
+          scan_(env_, run.resolvedLinks_.get()), held_(held), batch_(batchCounter),
+          nodesAtStart_(store_.full().count()), testedAtStart_(store_.testedCount())
     {
     }
 
@@ -73,7 +75,9 @@ private:
         PageOrigin origin;
     };
     Page readPage(int n);
+    void draw(int n, Page& page);
     Page heldOrRead(int n);
+    void drawAhead(int from, int last, bool sweeping);
     ProbePlan crawlPlan() const;
     LookAhead lookAhead() const;
     ProbePlan sweepPlan(int first, int nodeCount) const;
@@ -90,6 +94,7 @@ private:
     ProbeStep probe_;
     Prober& prober_;
     ContentJudge& judge_;
+    PageRendering& rendering_;
     PageScan scan_;
     HeldPage& held_;
 
@@ -255,6 +260,7 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
             return PassEnd::ToSweep;
         }
 
+        drawAhead(i, run_.passNodeCount_, false);
         Page page = heldOrRead(i);
         // A resumed page continues at the anchor where it was left; every other page starts at 1.
         int firstAnchor = 1;
@@ -310,8 +316,62 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
     }
     std::optional<QString> judged = probe_.takePage();
     QString text = judged ? std::move(*judged) : prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout);
-    judge_.noteGoodPage(pageUrl, text);
-    return {std::move(text), {pageUrl, charset}};
+    Page page{std::move(text), {pageUrl, charset}};
+    draw(n, page);
+    if (!page.origin.url.isEmpty()) {
+        judge_.noteGoodPage(page.origin.url, page.text, page.origin.rendered);
+    }
+    return page;
+}
+
+// A page whose HTML its scripts have yet to draw is read as the browser draws it, from where the browser
+// ended (a hash route stays part of the address). One that cannot be drawn is read as its HTML, and
+// its status text says so; one left undrawn by a stop is not read at all.
+void CheckRun::Call::draw(int n, Page& page)
+{
+    const ResultNode* node = store_.full().node(n);
+    if (!node || !rendering_.wants(page.text)) {
+        return;
+    }
+    const RenderedPage drawn = rendering_.render(node->requestUrl(), run_.settings_.timeout);
+    if (drawn.stopped) {
+        page = {};
+        return;
+    }
+    if (!drawn.ok || !scan_.isSiteUrl(drawn.finalUrl)) {
+        store_.markRendered(n, drawn.ok ? RunText::leftSite() : drawn.failure);
+        return;
+    }
+    page.text = drawn.html;
+    page.origin.url = drawn.finalUrl;
+    page.origin.rendered = true;
+    store_.markRendered(n);
+}
+
+// Pages from node `from` on that will be read, asked of the browser ahead while pages of this run are
+// being drawn: several are drawn at once while the run reads them one by one. A crawl pass reads the
+// pages it scans; a sweep reads the pages it judges.
+void CheckRun::Call::drawAhead(int from, int last, bool sweeping)
+{
+    if (!rendering_.drawing()) {
+        return;
+    }
+    const CheckSettings& settings = run_.settings_;
+    QStringList urls;
+    for (int j = from; j <= last && j < from + 4 * rendering_.parallel() && urls.size() < rendering_.parallel(); ++j) {
+        const ResultNode* node = store_.full().node(j);
+        if (!node || !node->record.isSitePage() || isRepeat(j)) {
+            continue;
+        }
+        const bool read = sweeping
+                              ? node->status == NoStatus && (settings.contentCheck || PageWantedLater(*node, settings))
+                              : !node->bold && settings.readsPagesAt(node->record.depth) &&
+                                    (node->status == NoStatus || node->status == StatusValid);
+        if (read) {
+            urls << node->requestUrl();
+        }
+    }
+    rendering_.prefetch(urls, run_.settings_.timeout);
 }
 
 // The page of node `n`: the one held for it when its scan was broken off, else read now.
@@ -412,6 +472,7 @@ CheckRun::CallEnd CheckRun::Call::sweep()
         store_.setResume(LinkStore::Badlink3, QString::number(k));
         const ResultNode* node = store_.full().node(k);
         if (node && node->status == NoStatus) {
+            drawAhead(k, n, true);
             probe_.sweepForm(k);
         }
     }
@@ -470,6 +531,9 @@ void CheckRun::start(const QString& site, const CheckSettings& settings)
         const Booking booking = *std::exchange(booked_, std::nullopt);
         settings_ = booking.settings;
         running_ = true;
+        if (renderer_) {
+            renderer_->resumeWaits();
+        }
         CheckSite(booking.site, savedBatchCounter_);
     }
 }
@@ -481,6 +545,9 @@ void CheckRun::stop()
     store_.setPanel(1, RunText::stopping());
     if (prober_) {
         prober_->interruptWaits();
+    }
+    if (renderer_) {
+        renderer_->interruptWaits();
     }
 }
 
@@ -507,10 +574,13 @@ void CheckRun::CheckSite(const QString& site, int batchCounter)
     });
     // What the hosts answer for missing pages is learnt once for the whole run.
     ContentJudge judge(*prober, settings_.timeout);
+    PageRendering rendering(renderer_, settings_.render);
+    judge.setRendering(&rendering);
+    const auto dropAhead = qScopeGuard([&rendering] { rendering.finish(); });
     // A continuation is a further round of this loop rather than a nested call, so the stack stays
     // flat however large the site is.
     while (true) {
-        Call call(*this, *prober, judge, *held_, batchCounter);
+        Call call(*this, *prober, judge, rendering, *held_, batchCounter);
         const CallEnd end = call.execute(site);
         if (end == CallEnd::Stopped) {
             return;

@@ -12,6 +12,7 @@
 
 class LinkStore;
 class Prober;
+class Renderer;
 struct ResolvedLink;
 class RunObserver;
 class Toolkit;
@@ -69,6 +70,9 @@ public:
     ResumeState resumeState() const;
     // Takes over a stopped run whose store was filled from disk; the store's panel 1 reads "已暂停".
     void restore(const ResumeState& state);
+    // The browser that draws pages built by scripts, kept by the caller across runs; null for none (every
+    // page is then read as its HTML).
+    void setRenderer(Renderer* renderer) { renderer_ = renderer; }
     // The answers a paused run has on hand for its next call (see Prober::answersOnHand).
     Prober::Answers answersOnHand() const;
     void addAnswers(const Prober::Answers& answers) { answers_.insert(answers); }
@@ -118,6 +122,7 @@ private:
     int crawledThrough_ = 0;
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
     Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
+    Renderer* renderer_ = nullptr;
     std::unique_ptr<HeldPage> held_;
     // Links resolved by the page scans of this run: a scan lasts one batch, the links it resolves recur
     // in every batch.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "renderer.h"
+
 #include <QList>
 #include <QRegularExpression>
 #include <QString>
@@ -23,6 +25,8 @@ struct CheckSettings
     bool resources = false;          // images, scripts, style sheets, frames and media are checked as links too
     // Pages that answer normally but are missing pages in disguise count as dead (content dead links).
     bool contentCheck = true;
+    // Which pages are read as a browser draws them.
+    RenderMode render = RenderMode::Auto;
     // Links whose resolved URL any of these matches (anywhere in it) are listed as excluded and never
     // requested: logout links, calendars, hosts that refuse robots. The window sets none.
     QList<QRegularExpression> exclusions;

@@ -1,5 +1,6 @@
 #include "contentjudge.h"
 
+#include "pagerendering.h"
 #include "pagetext.h"
 #include "prober.h"
 #include "runtexts.h"
@@ -71,6 +72,49 @@ int countMissing(const QSet<QString>& from, const QSet<QString>& in)
     return static_cast<int>(std::count_if(from.begin(), from.end(), [&in](const QString& k) { return !in.contains(k); }));
 }
 
+// A hash route ("#/news/1") as the path it names: its pages are judged apart from the server's own
+// paths (the app answers its routes, the server its files), as a host of their own.
+struct Route
+{
+    QString marker; // "#" or "#!"; empty for an address that is no route
+    QString prefix; // the address up to the route, marker included
+    QString root;   // scheme and authority
+    QString asPath; // the route as a path of the host; the address itself when no route
+};
+
+Route routeOf(const QString& url)
+{
+    const qsizetype at = HashRouteAt(url);
+    if (at < 0) {
+        return {QString(), QString(), QString(), url};
+    }
+    Route r;
+    r.marker = url.mid(at, url.mid(at + 1).startsWith(u'!') ? 2 : 1);
+    r.prefix = url.left(at) + r.marker;
+    const QUrl page(url.left(at));
+    r.root = page.scheme() + u"://"_s + page.authority();
+    r.asPath = r.root + url.mid(at + r.marker.size());
+    return r;
+}
+
+// The pattern of `url`; a hash route's made-up addresses are made-up routes of the same form.
+NotFoundPattern routePatternOf(const QString& url, bool draw)
+{
+    const Route route = routeOf(url);
+    NotFoundPattern p = PatternOf(route.asPath, draw);
+    if (route.marker.isEmpty() || p.form == NotFoundPattern::Form::None) {
+        return p;
+    }
+    const auto asRoute = [&route](const QString& made) {
+        return made.startsWith(route.root) ? route.prefix + made.mid(route.root.size()) : made;
+    };
+    p.first = asRoute(p.first);
+    p.second = asRoute(p.second);
+    p.host += route.marker;
+    p.key = route.marker + p.key;
+    return p;
+}
+
 // What a good page shows is template for the pages of its host or pattern, except what says "missing":
 // a page found good only in doubt may be a not-found page after all.
 void noteSibling(QSet<QString>& keys, const PagePrint& print)
@@ -108,13 +152,32 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
     f.finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
     f.text = prober_.CheckLinks(url, tryTime_); // also lets the prober drop the page it kept
     f.huge = f.text.size() > kMaxReadChars;
-    // A page that sends the browser on ends where it sends it.
-    if (const std::optional<QString> moved = f.huge ? std::nullopt : PageRedirect(f.text, f.finalUrl)) {
+    if (const std::optional<RenderedPage> drawn = f.huge ? std::nullopt : draw(url, f.text)) {
+        f.drawn = true;
+        f.text = drawn->html;
+        f.moved = placeOf(drawn->finalUrl) != placeOf(f.finalUrl);
+        f.finalUrl = drawn->finalUrl;
+    } else if (const std::optional<QString> moved = f.huge ? std::nullopt : PageRedirect(f.text, f.finalUrl)) {
+        // A page that sends the browser on ends where it sends it.
         f.finalUrl = *moved;
         f.moved = true;
         f.text.clear();
     }
     return f;
+}
+
+// The page as the browser draws it, when its scripts build it and it can be drawn. The browser follows
+// what sends it on by itself: where it ended is where the page went.
+std::optional<RenderedPage> ContentJudge::draw(const QString& url, const QString& html)
+{
+    if (!rendering_ || !rendering_->wants(html)) {
+        return std::nullopt;
+    }
+    RenderedPage page = rendering_->render(url, tryTime_);
+    if (!page.ok) {
+        return std::nullopt;
+    }
+    return page;
 }
 
 const QSet<QString>& ContentJudge::homeKeys(Host& host, const QString& hostKey)
@@ -133,13 +196,14 @@ bool ContentJudge::isHome(const QString& url) const
     return IsHomeAlias(url) || (!homeAddress_.isEmpty() && placeOf(url) == placeOf(homeAddress_));
 }
 
-void ContentJudge::noteGoodPage(const QString& url, const QString& html)
+void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool drawn)
 {
-    if (IsScriptBuilt(head(html))) {
+    if (!drawn && IsScriptBuilt(head(html))) {
         return;
     }
-    Host& host = hosts_[HostKeyOf(url)];
-    const bool home = IsHomeAlias(url) && !host.homeKeys;
+    const Route route = routeOf(url);
+    Host& host = hosts_[HostKeyOf(url) + route.marker];
+    const bool home = IsHomeAlias(route.asPath) && !host.homeKeys;
     // The template, the navigation and the boxes show on the first pages already: a large site's
     // later pages add nothing but their cost.
     if (!home && host.goodKeys.size() >= kMaxGoodKeys) {
@@ -151,7 +215,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html)
     }
     // A page found good only in doubt may be a not-found page after all: what says so is never template.
     noteSibling(host.goodKeys, print);
-    const NotFoundPattern pattern = PatternOf(url, false);
+    const NotFoundPattern pattern = routePatternOf(url, false);
     if (pattern.form != NotFoundPattern::Form::None) {
         noteSibling(host.patternGood[pattern.key], print);
     }
@@ -159,7 +223,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html)
 
 bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
 {
-    const NotFoundPattern pattern = PatternOf(url, false);
+    const NotFoundPattern pattern = routePatternOf(url, false);
     if (pattern.form == NotFoundPattern::Form::None) {
         return false;
     }
@@ -261,7 +325,8 @@ ContentJudge::Answer ContentJudge::learnRedirect(const NotFoundPattern& pattern,
 ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first,
                                              const Fetched& second)
 {
-    if (first.huge || second.huge || IsScriptBuilt(first.text) || IsScriptBuilt(second.text)) {
+    if (first.huge || second.huge || (!first.drawn && IsScriptBuilt(first.text)) ||
+        (!second.drawn && IsScriptBuilt(second.text))) {
         return {};
     }
     const PagePrint one = MakePagePrint(first.text, {pattern.first, first.finalUrl});
@@ -307,29 +372,42 @@ const ContentJudge::Answer* ContentJudge::answerFor(const NotFoundPattern& patte
             !(page && looksMissing(host, pattern.host, *page, {s.request, s.answer->finalUrl.toString()}))) {
             return nullptr;
         }
-        host.answers.insert(pattern.key, learn(PatternOf(s.request, true), host, s.siteHost));
+        host.answers.insert(pattern.key, learn(routePatternOf(s.request, true), host, s.siteHost));
     }
     return &*host.answers.constFind(pattern.key);
 }
 
 ContentJudge::Verdict ContentJudge::judge(const Subject& s)
 {
+    std::optional<RenderedPage> drawn;
+    Verdict v = judge(s, drawn);
+    v.rendered = drawn.has_value();
+    return v;
+}
+
+ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<RenderedPage>& drawn)
+{
     QString finalUrl = s.answer->finalUrl.isEmpty() ? s.request : s.answer->finalUrl.toString();
     // Members-only pages send a visitor who is not signed in to the sign-in page: not a missing page.
     if (IsLoginPlace(finalUrl) && !IsLoginPlace(s.request)) {
         return signInNeeded();
     }
-    const NotFoundPattern pattern = PatternOf(s.request, false);
+    const NotFoundPattern pattern = routePatternOf(s.request, false);
     if (pattern.form == NotFoundPattern::Form::None) {
         return {};
     }
-    // The page, when it is at hand without a request: drawn, or kept by the probe.
-    std::optional<QString> page = s.drawn ? std::optional<QString>(s.drawn->html) : prober_.LastPage(s.request);
+    // The page, when it is at hand without a request: kept by the probe, as drawn when scripts build it.
+    std::optional<QString> page = prober_.LastPage(s.request);
     const bool huge = page && page->size() > kMaxReadChars;
+    drawn = page && !huge ? draw(s.request, *page) : std::nullopt;
+    if (drawn) {
+        page = drawn->html;
+        finalUrl = drawn->finalUrl;
+    }
     if (huge) {
         page.reset(); // only where it ended can tell
     } else if (page) {
-        if (const std::optional<QString> moved = PageRedirect(*page, finalUrl)) {
+        if (const std::optional<QString> moved = drawn ? std::nullopt : PageRedirect(*page, finalUrl)) {
             finalUrl = *moved;
             page.reset();
         } else if (IsLoginForm(*page) && ReadVisibleText(*page).blocks.join(QString()).size() < kMaxOwnChars) {
@@ -359,7 +437,14 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
             return v;
         }
         page = v.page;
-        if (const std::optional<QString> moved = PageRedirect(*page, finalUrl)) {
+        std::optional<QString> moved;
+        if ((drawn = draw(s.request, *page))) {
+            page = drawn->html;
+            moved = placeOf(drawn->finalUrl) != placeOf(finalUrl) ? std::optional(drawn->finalUrl) : std::nullopt;
+        } else {
+            moved = PageRedirect(*page, finalUrl);
+        }
+        if (moved) {
             const bool home = isHome(*moved) && IsDeepLink(s.request);
             Verdict r = home ? deadFor(RunText::contentHome())
                              : a->kind == Answer::Kind::Redirect ? judgeRedirect(*a, s.request, *moved) : Verdict();
@@ -370,7 +455,7 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s)
     if (!page || a->kind != Answer::Kind::Page) {
         return v;
     }
-    Verdict p = judgePage(*a, host, pattern, s, *page);
+    Verdict p = judgePage(*a, host, pattern, s, *page, drawn.has_value());
     p.page = std::move(v.page);
     return p;
 }
@@ -391,9 +476,9 @@ ContentJudge::Verdict ContentJudge::judgeRedirect(const Answer& a, const QString
 // the home page nor a good page of the host shows), little else, and the same title; and that own text
 // is evidence: it says the page is missing, or a good page of the same pattern showed the difference.
 ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const NotFoundPattern& pattern,
-                                              const Subject& s, const QString& html)
+                                              const Subject& s, const QString& html, bool drawn)
 {
-    if (!s.drawn && IsScriptBuilt(html)) {
+    if (!drawn && IsScriptBuilt(html)) {
         return {};
     }
     const PagePrint print = MakePagePrint(html, {s.request, s.answer->finalUrl.toString()});

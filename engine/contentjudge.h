@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notfoundpattern.h"
+#include "renderer.h"
 
 #include <QHash>
 #include <QSet>
@@ -9,6 +10,7 @@
 
 #include <optional>
 
+class PageRendering;
 class Prober;
 struct ProbeResult;
 
@@ -28,24 +30,21 @@ class ContentJudge
 {
 public:
     ContentJudge(Prober& prober, int tryTime) : prober_(prober), tryTime_(tryTime) {}
+    // Pages that scripts build are judged on what the browser draws (made-up addresses of their pattern
+    // too): their source reads the same for every address. Without a drawing they are not judged.
+    void setRendering(PageRendering* rendering) { rendering_ = rendering; }
 
-    // A page as a browser drew it (its scripts run), when the run has such a drawing. Pages that scripts
-    // build are judged only from a drawing: their source reads the same for every address.
-    struct Drawn
-    {
-        QString html;
-    };
     struct Subject
     {
         QString request;
         const ProbeResult* answer = nullptr; // valid
         bool siteHost = true;                // on a host of the site; an outside host is asked less
         bool pageKept = false;               // the probe kept its page for the crawl
-        const Drawn* drawn = nullptr;
     };
     struct Verdict
     {
         bool dead = false;
+        bool rendered = false;       // judged on the page as the browser drew it
         QString statusText;          // why, when dead; what the link leads to when it stays valid for it
         std::optional<QString> page; // the page text, when judging read it with a request of its own
     };
@@ -54,7 +53,7 @@ public:
     // Where the run's home page ended; links sent there are sent home.
     void setHomeAddress(const QString& url) { homeAddress_ = url; }
     // A page the run read and found good: what it shows is no evidence against its siblings.
-    void noteGoodPage(const QString& url, const QString& html);
+    void noteGoodPage(const QString& url, const QString& html, bool drawn);
     // Whether the probe of `url` should read its page because judging it may: a host that answers made-up
     // addresses with an error needs none, and reading a page with its probe costs no request of its own.
     bool wantsPage(const QString& url, bool siteHost) const;
@@ -98,6 +97,7 @@ private:
         bool valid = false;
         bool moved = false; // by a refresh or a script in the page
         bool huge = false;  // a page too long to be a not-found page, not read further
+        bool drawn = false; // the text is the page as the browser drew it
         QString finalUrl;
         QString text;
     };
@@ -112,10 +112,13 @@ private:
     bool isHome(const QString& url) const;
     bool looksMissing(Host& host, const QString& hostKey, const QString& html, const QStringList& addresses);
     Verdict judgeRedirect(const Answer& a, const QString& request, const QString& finalUrl) const;
+    Verdict judge(const Subject& s, std::optional<RenderedPage>& drawn);
     Verdict judgePage(const Answer& a, Host& host, const NotFoundPattern& pattern, const Subject& s,
-                      const QString& html);
+                      const QString& html, bool drawn);
+    std::optional<RenderedPage> draw(const QString& url, const QString& html);
 
     Prober& prober_;
+    PageRendering* rendering_ = nullptr;
     int tryTime_;
     QString homeAddress_;
     QHash<QString, Host> hosts_;

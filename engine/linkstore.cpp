@@ -170,8 +170,23 @@ void LinkStore::markCrawled(int n)
     full_.setBold(n, true);
 }
 
+void LinkStore::markRendered(int n, const QString& failure)
+{
+    const ResultNode* node = full_.node(n);
+    if (!node || (failure.isEmpty() && node->record.rendered)) {
+        return;
+    }
+    full_.setRendered(n, failure);
+    if (failure.isEmpty()) {
+        emit renderedChanged(++rendered_);
+    }
+}
+
 void LinkStore::clearTrees()
 {
+    if (rendered_ != 0) {
+        emit renderedChanged(rendered_ = 0);
+    }
     full_.clear();
     dead_.clear();
     if (!change_.isEmpty()) {

@@ -92,6 +92,10 @@ public:
     void addDeadLink(int n);
     // 6. Marks node `n` crawled.
     void markCrawled(int n);
+    // Node `n`'s page was drawn by the browser (or, with a `failure`, could not be: see ResultTree).
+    void markRendered(int n, const QString& failure = {});
+    // Pages drawn by the browser in this run.
+    int renderedCount() const { return rendered_; }
     // 8. Clears both tree lists (the URL lists are cleared through timeouts() and deads()).
     void clearTrees();
     // Everything a "clear results" empties, in that order.
@@ -112,6 +116,7 @@ signals:
     void panelChanged(int number, const QString& text);
     void resumeChanged();
     void waitNoteChanged(const QString& text);
+    void renderedChanged(int count);
     void changeChanged();
 
 private:
@@ -121,6 +126,7 @@ private:
     UrlList deads_;
     std::array<QString, 5> panels_;
     QString waitNote_;
+    int rendered_ = 0;
     std::array<QString, 4> resume_;
     quint64 clearCount_ = 0;
     RunChange change_;

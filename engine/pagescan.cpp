@@ -3,6 +3,7 @@
 #include "browserform.h"
 #include "linkelements.h"
 #include "linkstore.h"
+#include "pagerendering.h"
 #include "runtexts.h"
 #include "textops.h"
 #include "toolkit.h"
@@ -30,8 +31,9 @@ bool isUntestable(const Anchor& a)
 }
 
 // The href value cleaned: white space a browser ignores, quotes and the fragment removed, back
-// slashes turned into slashes.
-QString cleanLink(const QString& href)
+// slashes turned into slashes. With `keepRoutes`, a fragment that is a router's route other than its
+// root stays: on a page drawn by its scripts, "#/news/1" is a page of its own.
+QString cleanLink(const QString& href, bool keepRoutes)
 {
     QString link(href.size(), Qt::Uninitialized);
     QChar* out = link.data();
@@ -52,7 +54,9 @@ QString cleanLink(const QString& href)
     }
     link = link.mid(from, to - from);
     const qsizetype hash = link.indexOf(u'#');
-    if (hash >= 0) {
+    const qsizetype route = keepRoutes ? HashRouteAt(link) : -1;
+    const QStringView fragment = QStringView(link).mid(hash + 1);
+    if (hash >= 0 && (route < 0 || fragment == u"/" || fragment == u"!/")) {
         link.truncate(hash);
     }
     return link;
@@ -79,10 +83,11 @@ QString PageBase(const QString& baseHref, QStringView pageUrl)
     return pageUrl.toString();
 }
 
-// The link of one anchor as the scan takes it; empty for an anchor the scan skips.
-QString ScannedLink(const Anchor& anchor)
+// The link of one anchor as the scan takes it; empty for an anchor the scan skips. A drawn page's
+// router routes are links of their own.
+QString ScannedLink(const Anchor& anchor, bool drawn)
 {
-    const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href) : QString();
+    const QString link = anchor.usable && !isUntestable(anchor) ? cleanLink(anchor.href, drawn) : QString();
     return link.isEmpty() || (HasScheme(link) && !IsHttpUrl(link)) ? QString() : link;
 }
 
@@ -140,7 +145,7 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
         const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
-        const QString link = ScannedLink(anchor);
+        const QString link = ScannedLink(anchor, origin.rendered);
         if (!link.isEmpty()) {
             const ResolvedLink resolved = resolve(base, link, origin.charset);
             const QString& url = resolved.url;
@@ -173,7 +178,7 @@ std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOri
     const LinkBase base(PageBase(links.baseHref, origin.url));
     std::vector<PlannedProbe> probes;
     for (const Anchor& anchor : links.links) {
-        const QString link = ScannedLink(anchor);
+        const QString link = ScannedLink(anchor, origin.rendered);
         if (link.isEmpty() || !isAddable(link)) {
             continue;
         }

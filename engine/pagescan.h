@@ -21,6 +21,7 @@ struct PageOrigin
 {
     QString url;     // empty: the page node's own URL
     QString charset; // empty: UTF-8
+    bool rendered = false; // the document as the browser drew it: its hash routes are pages of their own
 };
 
 // Why a page scan ended.

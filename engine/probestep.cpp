@@ -96,7 +96,7 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
     const ProbeResult r = prober_.CheckUrl(request, env_.settings.timeout, pageWanted);
     ContentJudge::Verdict content;
     if (r.valid && judged && store.clearCount() == clears) {
-        content = judge_->judge({request, &r, siteHost, pageWanted, nullptr});
+        content = judge_->judge({request, &r, siteHost, pageWanted});
         page_ = std::move(content.page);
     }
     // Results cleared meanwhile: the answer is for a node that is gone, and a start that follows must
@@ -129,6 +129,9 @@ ProbeStep::Outcome ProbeStep::probeAndRecord(int n, const QString& url, const QS
         return Outcome::Dropped;
     }
     store.recordProbe(n, status, queryTime, statusText, r.httpStatus, content.dead);
+    if (content.rendered) {
+        store.markRendered(n);
+    }
     if (outcome == Outcome::TimedOut) {
         store.timeouts().add(url, n);
     } else if (outcome == Outcome::Dead) {

@@ -1,5 +1,6 @@
 #include "resulttree.h"
 
+#include "runtexts.h"
 #include "textops.h"
 
 namespace {
@@ -125,6 +126,20 @@ void ResultTree::setProbeFields(int index, qint64 queryTime, const QString& stat
     n->record.statusText = statusText;
     n->record.httpStatus = httpStatus;
     n->record.contentDead = contentDead;
+    emit nodeChanged(index);
+}
+
+void ResultTree::setRendered(int index, const QString& failure)
+{
+    ResultNode* n = mutableNode(index);
+    if (!n) {
+        return;
+    }
+    if (failure.isEmpty()) {
+        n->record.rendered = true;
+    } else if (n->record.probed) {
+        n->record.statusText += RunText::notRendered(failure);
+    }
     emit nodeChanged(index);
 }
 

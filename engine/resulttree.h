@@ -33,6 +33,8 @@ struct NodeRecord
     // A dead link whose server answered normally but whose page says it is gone (or that ended at the
     // page every missing address ends at); not a field of the record.
     bool contentDead = false;
+    // The page was read as a browser draws it, after its scripts ran; not a field of the record.
+    bool rendered = false;
 
     // A page of the site: read and scanned for links when valid. Resources of the site are only probed.
     bool isSitePage() const { return siteLink && IsPageKind(kind); }
@@ -87,6 +89,9 @@ public:
     // HTTP status they came from and whether the link is a content dead link.
     void setProbeFields(int index, qint64 queryTime, const QString& statusText, int httpStatus = 0,
                         bool contentDead = false);
+    // Node `index`'s page was drawn by the browser; or, with a `failure`, it could not be and was read as
+    // its HTML, which its status text then says.
+    void setRendered(int index, const QString& failure = {});
     void setBold(int index, bool bold);
     void setRed(int index, bool red);
     void clear();

@@ -25,6 +25,24 @@ inline QString homeUnreachable(const QString& why)
     return QStringLiteral("无法访问网站首页：") + why;
 }
 inline QString deadFound(qint64 n) { return QStringLiteral("已检测到死链接：") + QString::number(n) + u'个'; }
+// Pages read as the browser drew them: the status bar's count, and the mark after a status description.
+inline QString renderedPages(qint64 n)
+{
+    return QStringLiteral("已渲染页面：") + QString::number(n) + u'个';
+}
+inline QString renderedMark()
+{
+    return QStringLiteral("（已渲染）");
+}
+// A page that could not be drawn and was read as its HTML.
+inline QString notRendered(const QString& why)
+{
+    return QStringLiteral("（未能渲染：") + why + QStringLiteral("，按HTML读取）");
+}
+inline QString leftSite()
+{
+    return QStringLiteral("页面跳转到站外");
+}
 
 // Why a page that answers normally is a content dead link, or, for a valid one, where it leads instead.
 inline QString contentHome()

@@ -79,7 +79,7 @@ QStringList DataReport::linkFields() const
         fields << u"linkText"_s;
     }
     // Last, so that the columns a reader of older files knows keep their places.
-    fields << u"kind"_s << u"httpStatus"_s << u"deadKind"_s;
+    fields << u"kind"_s << u"httpStatus"_s << u"deadKind"_s << u"rendered"_s;
     return fields;
 }
 
@@ -107,6 +107,8 @@ QJsonObject DataReport::link(int index) const
     o.insert(u"httpStatus"_s, record.probed && record.httpStatus > 0 ? QJsonValue(record.httpStatus) : QJsonValue());
     const bool dead = node->status == StatusDead;
     o.insert(u"deadKind"_s, !dead ? QJsonValue() : record.contentDead ? u"content"_s : u"protocol"_s);
+    // The page was read (or judged) as the browser drew it.
+    o.insert(u"rendered"_s, record.rendered);
     return o;
 }
 
@@ -125,6 +127,7 @@ QJsonObject DataReport::settingsObject() const
             {u"parallel"_s, settings_.parallel},
             {u"resources"_s, settings_.resources},
             {u"contentCheck"_s, settings_.contentCheck},
+            {u"render"_s, RenderModeName(settings_.render)},
             {u"exclude"_s, exclusions}};
 }
 
@@ -144,6 +147,7 @@ QJsonObject DataReport::summaryObject() const
                         {u"dead"_s, store_.deads().count()},
                         {u"timedOut"_s, store_.timeouts().count()},
                         {u"excluded"_s, excludedCount(store_.full())},
+                        {u"rendered"_s, store_.renderedCount()},
                         // False when the run was interrupted: the lists hold what was found until then.
                         {u"finished"_s, store_.panel(1) == RunText::ready()}};
     const RunChange& change = store_.change();

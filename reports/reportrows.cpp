@@ -1,8 +1,10 @@
 #include "reportrows.h"
 
+#include "runtexts.h"
+
 QString ReportDescription(const NodeRecord& record, const QString& description)
 {
-    return KindTag(record.kind) + description;
+    return KindTag(record.kind) + description + (record.rendered ? RunText::renderedMark() : QString());
 }
 
 QString ParentLink(const ResultTree& list, int index)

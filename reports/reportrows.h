@@ -10,5 +10,6 @@
 QString ParentLink(const ResultTree& list, int index);
 
 // The status description as a report shows it: a resource's kind in front of it, so that the reports keep
-// their columns and a reader still tells an image or a script from a page; a page's description as it is.
+// their columns and a reader still tells an image or a script from a page; a page's description as it is,
+// marked when the page was read as the browser drew it.
 QString ReportDescription(const NodeRecord& record, const QString& description);

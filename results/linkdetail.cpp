@@ -2,6 +2,7 @@
 
 #include "resulttexts.h"
 #include "resulttree.h"
+#include "runtexts.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ LinkDetail DescribeNode(const ResultTree& list, int node, ResultList kind)
         d.parentLink = parent->record.field(1);
     }
     if (record.probed) {
-        d.description = record.field(4);
+        d.description = record.field(4) + (record.rendered ? RunText::renderedMark() : QString());
         d.queryTime = record.field(3) + ResultText::milliseconds();
     }
     describeStatus(n->status, kind, d);
