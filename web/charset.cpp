@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -84,6 +85,20 @@ QString fallbackDecode(const QByteArray& body)
     return gb.isValid() ? gb(body) : QString::fromLatin1(body);
 }
 
+// A page that declares nothing is read as gb2312, as most such Chinese pages are written; but text
+// beyond ASCII that is valid UTF-8 throughout is next to never GBK (its lead bytes seldom meet UTF-8's
+// continuation bytes), and reading it as gb2312 would garble every address and word in it.
+bool isUndeclaredUtf8(const QByteArray& body)
+{
+    const bool ascii = std::all_of(body.begin(), body.end(), [](char c) { return (uchar(c) & 0x80) == 0; });
+    if (ascii) {
+        return false;
+    }
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(body);
+    return !utf8.hasError();
+}
+
 } // namespace
 
 QString SniffCharset(const QByteArray& contentTypeHeader, const QByteArray& body)
@@ -94,6 +109,9 @@ QString SniffCharset(const QByteArray& contentTypeHeader, const QByteArray& body
     }
     if (name.isEmpty()) {
         name = charsetParameter(body);
+    }
+    if (name.isEmpty() && isUndeclaredUtf8(body)) {
+        name = u"utf-8"_s;
     }
     return name.isEmpty() ? kDefaultCharset.toString() : name;
 }

@@ -34,6 +34,10 @@ private slots:
         QTest::newRow("empty value") << QByteArray() << QByteArray(R"(<meta charset="">)") << u"gb2312"_s;
         QTest::newRow("nothing") << QByteArray() << QByteArray("<html><body>hi</body></html>") << u"gb2312"_s;
         QTest::newRow("empty page") << QByteArray() << QByteArray() << u"gb2312"_s;
+        QTest::newRow("undeclared utf-8") << QByteArray()
+            << QByteArray("<a href=\"/\xE6\x96\xB0\">\xE4\xB8\xAD</a>") << u"utf-8"_s;
+        QTest::newRow("undeclared gbk") << QByteArray()
+            << QByteArray("<a href=\"/\xD0\xC2\">\xD6\xD0</a>") << u"gb2312"_s;
         // The header wins over everything in the body; a byte-order mark over the page's declaration.
         QTest::newRow("header") << QByteArray("text/html; charset=Big5") << QByteArray("<meta charset=utf-8>")
                                 << u"big5"_s;
