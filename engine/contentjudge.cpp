@@ -116,11 +116,11 @@ NotFoundPattern routePatternOf(const QString& url, bool draw)
 }
 
 // What a good page shows is template for the pages of its host or pattern, except what says "missing":
-// a page found good only in doubt may be a not-found page after all.
+// a page found good only in doubt may be a not-found page after all. A block known already is not read again.
 void noteSibling(QSet<QString>& keys, const PagePrint& print)
 {
     for (qsizetype i = 0; i < print.texts.size(); ++i) {
-        if (!saysMissing(print.texts[i])) {
+        if (!keys.contains(print.keys[i]) && !saysMissing(print.texts[i])) {
             keys.insert(print.keys[i]);
         }
     }

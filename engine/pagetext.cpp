@@ -3,21 +3,29 @@
 #include "anchors.h"
 
 #include <QRegularExpression>
+#include <QStringMatcher>
 #include <QUrl>
 
 #include <algorithm>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Every tag of a page is looked up in the lists below: names of another length are told apart without
+// the cost of a case-insensitive comparison.
+bool sameName(QStringView name, QStringView listed)
+{
+    return name.size() == listed.size() && name.compare(listed, Qt::CaseInsensitive) == 0;
+}
 
 // Elements whose content is never shown as text.
 bool isHiddenContent(QStringView name)
 {
     static const QStringView hidden[] = {u"script", u"style", u"noscript", u"template", u"textarea",
                                          u"svg",    u"math",  u"select",   u"iframe",   u"object"};
-    return std::any_of(std::begin(hidden), std::end(hidden),
-                       [name](QStringView h) { return name.compare(h, Qt::CaseInsensitive) == 0; });
+    return std::any_of(std::begin(hidden), std::end(hidden), [name](QStringView h) { return sameName(name, h); });
 }
 
 // Elements that sit inside a line of text: they do not end the block they are in.
@@ -28,8 +36,30 @@ bool isInline(QStringView name)
                                               u"abbr", u"label", u"mark",  u"cite", u"strike", u"tt",  u"q",
                                               u"time", u"kbd",   u"var",   u"del",  u"ins",    u"wbr", u"nobr"};
     return std::any_of(std::begin(inlineNames), std::end(inlineNames),
-                       [name](QStringView n) { return name.compare(n, Qt::CaseInsensitive) == 0; });
+                       [name](QStringView n) { return sameName(name, n); });
 }
+
+// Words, letter case aside, one of which every match of a pattern below holds. Those patterns are run on
+// every page a run reads; a page without any of the words is passed over at a fraction of the cost. The
+// words are free of the letters that a caseless pattern also matches in other scripts (k, s).
+class Words
+{
+public:
+    Words(std::initializer_list<QStringView> words)
+    {
+        for (const QStringView w : words) {
+            matchers_.emplace_back(w, Qt::CaseInsensitive);
+        }
+    }
+    bool in(QStringView html) const
+    {
+        return std::any_of(matchers_.begin(), matchers_.end(),
+                           [html](const QStringMatcher& m) { return m.indexIn(html) >= 0; });
+    }
+
+private:
+    std::vector<QStringMatcher> matchers_;
+};
 
 QString collapsed(QStringView text)
 {
@@ -194,7 +224,8 @@ bool IsScriptBuilt(QStringView html)
         uR"(main-app|ember-app|svelte|app-root)\b["']?[^>]*>|<(app-root|my-app|ng-app)\b|)"
         uR"(\bng-app\b|\bdata-reactroot\b|\bv-cloak\b)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    if (mount.match(html).hasMatch()) {
+    static const Words mountWords{u"app", u"root", u"__next", u"__nuxt", u"___gat", u"velte", u"v-clo"};
+    if (mountWords.in(html) && mount.match(html).hasMatch()) {
         return true;
     }
     // Scripts and next to no text of its own, or a request to switch scripts on.
@@ -202,7 +233,8 @@ bool IsScriptBuilt(QStringView html)
     static const QRegularExpression enable(
         uR"(enable javascript|javascript (is )?(required|disabled)|启用\s*javascript|开启\s*javascript)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    if (!script.match(html).hasMatch()) {
+    static const Words scriptWords{u"cript"};
+    if (!scriptWords.in(html) || !script.match(html).hasMatch()) {
         return false;
     }
     const VisibleText text = ReadVisibleText(html);
@@ -222,12 +254,16 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
     // shows next to nothing, where the script is all the page does.
     static const QRegularExpression script(
         uR"((?:window\.|document\.|top\.|self\.)?location(?:\.href)?\s*=\s*["']([^"']+)["']|location\.(?:replace|assign)\(\s*["']([^"']+)["'])"_s);
+    static const Words refreshWords{u"refre"};
+    static const Words scriptWords{u"locat"};
+    const bool mayRefresh = refreshWords.in(html);
+    const QRegularExpressionMatch none;
     QString target;
-    if (const auto m = refresh.match(html); m.hasMatch() && !m.captured(2).isEmpty()) {
+    if (const auto m = mayRefresh ? refresh.match(html) : none; m.hasMatch() && !m.captured(2).isEmpty()) {
         target = m.captured(2);
-    } else if (const auto f = refreshFirst.match(html); f.hasMatch()) {
+    } else if (const auto f = mayRefresh ? refreshFirst.match(html) : none; f.hasMatch()) {
         target = f.captured(1);
-    } else if (const auto j = script.match(html);
+    } else if (const auto j = scriptWords.in(html) ? script.match(html) : none;
                j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
         target = j.captured(1).isEmpty() ? j.captured(2) : j.captured(1);
     }
@@ -245,7 +281,8 @@ bool IsLoginForm(QStringView html)
 {
     static const QRegularExpression password(uR"(<input\b[^>]*type\s*=\s*["']?password)"_s,
                                              QRegularExpression::CaseInsensitiveOption);
-    return password.match(html).hasMatch();
+    static const Words inputWords{u"<input"};
+    return inputWords.in(html) && password.match(html).hasMatch();
 }
 
 VisibleText ReadVisibleText(QStringView html)
@@ -256,18 +293,25 @@ VisibleText ReadVisibleText(QStringView html)
 PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
 {
     const VisibleText visible = ReadVisibleText(html);
-    const QStringList forms = addressForms(addresses);
-    const auto withoutAddress = [&forms](QString text) {
-        for (const QString& f : forms) {
-            text.replace(f, QString(), Qt::CaseInsensitive);
-        }
-        return text.simplified();
-    };
-    PagePrint print;
-    print.title = withoutAddress(visible.title);
-    print.titleKey = blockKey(print.title);
+    // The title and the blocks are collapsed, with no line break in them: joined by line breaks, each form
+    // of the address is taken out of all of them in one pass (no match can span a line break), and they
+    // part again where they were joined. A form that holds a line break matches none of them.
+    QString joined = visible.title;
     for (const QString& text : visible.blocks) {
-        const QString block = withoutAddress(text);
+        joined += u'\n';
+        joined += text;
+    }
+    for (const QString& f : addressForms(addresses)) {
+        if (!f.contains(u'\n')) {
+            joined.replace(f, QString(), Qt::CaseInsensitive);
+        }
+    }
+    const QStringList parts = joined.split(u'\n');
+    PagePrint print;
+    print.title = parts.front().simplified();
+    print.titleKey = blockKey(print.title);
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString block = parts[i].simplified();
         if (block.isEmpty()) {
             continue;
         }
