@@ -4,6 +4,7 @@
 #include "pagetext.h"
 #include "prober.h"
 #include "runtexts.h"
+#include "wordscan.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -44,7 +45,12 @@ bool saysMissing(const QString& text)
         u"can[’']?t be found|cannot be found|could not be found|nothing (was )?found|does ?n[o’']t exist|"
         u"no longer|been removed|been deleted|unavailable"_s,
         QRegularExpression::CaseInsensitiveOption);
-    return words.match(text).hasMatch();
+    // Every match holds one of these: most pages and blocks hold none, and are passed over quickly.
+    static const WordScan scan{u"不存在",   u"删除",      u"下架",   u"找不到",     u"找到",     u"不见了", u"丢失",
+                               u"移除",     u"走丢",      u"迷路",   u"飞走",       u"失踪",     u"已失效", u"已过期",
+                               u"无法访问", u"页面出错",  u"暂无此", u"什么",       u"空空如也", u"404",    u"found",
+                               u"exist",    u"no longer", u"been",   u"unavailable"};
+    return scan.in(text) && words.match(text).hasMatch();
 }
 
 // A list or index by its own name: an old address of a list that now redirects to the list.

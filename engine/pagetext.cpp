@@ -1,12 +1,12 @@
 #include "pagetext.h"
 
 #include "anchors.h"
+#include "wordscan.h"
 
 #include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -37,58 +37,6 @@ bool isInline(QStringView name)
     return std::any_of(std::begin(inlineNames), std::end(inlineNames),
                        [name](QStringView n) { return sameName(name, n); });
 }
-
-// Words, letter case aside, one of which every match of a pattern below holds. Those patterns are run on
-// every page a run reads; a page without any of the words is passed over in one quick pass. The words are
-// in lower case, of ASCII characters free of the letters that a caseless pattern also matches in other
-// scripts (k, s).
-class Words
-{
-public:
-    Words(std::initializer_list<const char*> words) : words_(words)
-    {
-        for (const char* w : words_) {
-            const auto c = static_cast<unsigned char>(w[0]);
-            first_[c] = true;
-            first_[c >= 'a' && c <= 'z' ? c - 32 : c] = true;
-        }
-    }
-    bool in(QStringView html) const
-    {
-        const char16_t* const text = html.utf16();
-        const qsizetype n = html.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            const char16_t u = text[i];
-            const bool start = u < 128 ? first_[u] : folded(u) < 128;
-            if (start && anyStartsAt(html, i)) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    static char16_t folded(char16_t u)
-    {
-        return u < 128 ? (u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u) : QChar(u).toCaseFolded().unicode();
-    }
-    bool anyStartsAt(QStringView html, qsizetype at) const
-    {
-        return std::any_of(words_.begin(), words_.end(), [&](const char* w) { return startsAt(html, at, w); });
-    }
-    static bool startsAt(QStringView html, qsizetype at, const char* word)
-    {
-        for (; *word; ++word, ++at) {
-            if (at >= html.size() || folded(html[at].unicode()) != char16_t(*word)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    std::vector<const char*> words_;
-    bool first_[128] = {};
-};
 
 QString collapsed(QStringView text)
 {
@@ -253,7 +201,7 @@ bool IsScriptBuilt(QStringView html)
         uR"(main-app|ember-app|svelte|app-root)\b["']?[^>]*>|<(app-root|my-app|ng-app)\b|)"
         uR"(\bng-app\b|\bdata-reactroot\b|\bv-cloak\b)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    static const Words mountWords{"app", "root", "__next", "__nuxt", "___gat", "velte", "v-clo"};
+    static const WordScan mountWords{u"app", u"root", u"__next", u"__nuxt", u"gatsby", u"svelte", u"v-cloak"};
     if (mountWords.in(html) && mount.match(html).hasMatch()) {
         return true;
     }
@@ -262,8 +210,7 @@ bool IsScriptBuilt(QStringView html)
     static const QRegularExpression enable(
         uR"(enable javascript|javascript (is )?(required|disabled)|启用\s*javascript|开启\s*javascript)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    static const Words scriptWords{"cript"};
-    if (!scriptWords.in(html) || !script.match(html).hasMatch()) {
+    if (!script.match(html).hasMatch()) {
         return false;
     }
     const VisibleText text = ReadVisibleText(html);
@@ -283,8 +230,8 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
     // shows next to nothing, where the script is all the page does.
     static const QRegularExpression script(
         uR"((?:window\.|document\.|top\.|self\.)?location(?:\.href)?\s*=\s*["']([^"']+)["']|location\.(?:replace|assign)\(\s*["']([^"']+)["'])"_s);
-    static const Words refreshWords{"refre"};
-    static const Words scriptWords{"locat"};
+    static const WordScan refreshWords{u"refresh"};
+    static const WordScan scriptWords{u"location"};
     const bool mayRefresh = refreshWords.in(html);
     const QRegularExpressionMatch none;
     QString target;
@@ -310,8 +257,7 @@ bool IsLoginForm(QStringView html)
 {
     static const QRegularExpression password(uR"(<input\b[^>]*type\s*=\s*["']?password)"_s,
                                              QRegularExpression::CaseInsensitiveOption);
-    static const Words inputWords{"<input"};
-    return inputWords.in(html) && password.match(html).hasMatch();
+    return password.match(html).hasMatch();
 }
 
 VisibleText ReadVisibleText(QStringView html)
