@@ -12,11 +12,21 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Every tag of a page is looked up in the lists below: names of another length are told apart without
-// the cost of a case-insensitive comparison.
+// Whether `name` is `listed` (lower case ASCII), letter case aside as Qt folds it. Every tag of a page is
+// looked up in the lists below: this spares each look-up a call into the full Unicode comparison.
 bool sameName(QStringView name, QStringView listed)
 {
-    return name.size() == listed.size() && name.compare(listed, Qt::CaseInsensitive) == 0;
+    if (name.size() != listed.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        const char32_t folded = c < 128 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : QChar::toCaseFolded(char32_t(c));
+        if (folded != listed[i].unicode()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Elements whose content is never shown as text.
@@ -82,7 +92,7 @@ private:
     qsizetype tag(qsizetype lt)
     {
         const qsizetype n = html_.size();
-        if (html_.mid(lt).startsWith(u"<!--")) {
+        if (lt + 3 < n && html_[lt + 1] == u'!' && html_[lt + 2] == u'-' && html_[lt + 3] == u'-') { // "<!--"
             const qsizetype end = html_.indexOf(u"-->", lt + 4);
             return end < 0 ? n : end + 3;
         }
@@ -129,6 +139,11 @@ private:
 
     void flush()
     {
+        // Most runs between two block tags are a line break and an indent: nothing to decode or collapse.
+        if (std::all_of(run_.cbegin(), run_.cend(), [](QChar c) { return c.isSpace(); })) {
+            run_.clear();
+            return;
+        }
         const QString block = collapsed(run_);
         if (!block.isEmpty()) {
             text_.blocks << block;
