@@ -368,12 +368,12 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
 }
 
 const ContentJudge::Answer* ContentJudge::answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
-                                                    const std::optional<QString>& page)
+                                                    const QString& requestPlace, const std::optional<QString>& page)
 {
     if (!host.answers.contains(pattern.key)) {
         // On a host that answers made-up addresses with an error, a folder is asked only when one of its
         // pages reads as missing or was sent elsewhere: a clean site costs one question, not one a folder.
-        const bool away = placeOf(s.answer->finalUrl.toString()) != placeOf(s.request);
+        const bool away = placeOf(s.answer->finalUrl.toString()) != requestPlace;
         if (host.settled && pattern.form == NotFoundPattern::Form::Path && !(away && !s.answer->finalUrl.isEmpty()) &&
             !(page && looksMissing(host, pattern.host, *page, {s.request, s.answer->finalUrl.toString()}))) {
             return nullptr;
@@ -420,12 +420,13 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
             return signInNeeded();
         }
     }
-    const bool away = placeOf(finalUrl) != placeOf(s.request);
+    const QString requestPlace = placeOf(s.request);
+    const bool away = placeOf(finalUrl) != requestPlace;
     if (away && isHome(finalUrl) && IsDeepLink(s.request) && QUrl(finalUrl).host() == QUrl(s.request).host()) {
         return deadFor(RunText::contentHome());
     }
     Host& host = hosts_[pattern.host];
-    const Answer* a = answerFor(pattern, host, s, page);
+    const Answer* a = answerFor(pattern, host, s, requestPlace, page);
     if (!a || (a->kind != Answer::Kind::Redirect && a->kind != Answer::Kind::Page)) {
         return {};
     }

@@ -245,16 +245,17 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
     // shows next to nothing, where the script is all the page does.
     static const QRegularExpression script(
         uR"((?:window\.|document\.|top\.|self\.)?location(?:\.href)?\s*=\s*["']([^"']+)["']|location\.(?:replace|assign)\(\s*["']([^"']+)["'])"_s);
-    static const WordScan refreshWords{u"refresh"};
-    static const WordScan scriptWords{u"location"};
-    const bool mayRefresh = refreshWords.in(html);
+    // One scan for all three: most pages hold neither word, and a pattern run on a page that holds only
+    // the other one finds nothing.
+    static const WordScan words{u"refresh", u"location"};
+    const bool mayMove = words.in(html);
     const QRegularExpressionMatch none;
     QString target;
-    if (const auto m = mayRefresh ? refresh.match(html) : none; m.hasMatch() && !m.captured(2).isEmpty()) {
+    if (const auto m = mayMove ? refresh.match(html) : none; m.hasMatch() && !m.captured(2).isEmpty()) {
         target = m.captured(2);
-    } else if (const auto f = mayRefresh ? refreshFirst.match(html) : none; f.hasMatch()) {
+    } else if (const auto f = mayMove ? refreshFirst.match(html) : none; f.hasMatch()) {
         target = f.captured(1);
-    } else if (const auto j = scriptWords.in(html) ? script.match(html) : none;
+    } else if (const auto j = mayMove ? script.match(html) : none;
                j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
         target = j.captured(1).isEmpty() ? j.captured(2) : j.captured(1);
     }
