@@ -180,7 +180,9 @@ std::optional<RenderedPage> ContentJudge::draw(const QString& url, const QString
         return std::nullopt;
     }
     RenderedPage page = rendering_->render(url, tryTime_);
-    if (!page.ok) {
+    // Scripts that drew nothing (they did not load, or the app waits for what never comes) leave every
+    // route showing the same shell: a drawn page tells nothing the HTML does not, and is judged as that.
+    if (!page.ok || ReadVisibleText(page.html).blocks == ReadVisibleText(head(html)).blocks) {
         return std::nullopt;
     }
     return page;

@@ -86,6 +86,7 @@ private slots:
     void routerSite_data();
     void routerSite();
     void brokenPagesFallBack();
+    void appThatDrawsNothing();
     void serverBuiltSiteIsNotDrawn();
 
 private:
@@ -183,6 +184,22 @@ void TestRender::brokenPagesFallBack()
     QCOMPARE(r.store.panel(1), u"就绪"_s);
     const RenderedPage after = renderer_.render(server.url(u"/after"_s), 10);
     QVERIFY2(after.ok && after.html.contains(u"drawn"_s), qPrintable(after.failure));
+}
+
+// An app whose script never loads shows its loading text on every route, as the made-up ones do: nothing
+// tells a missing route from a good one, so none is dead.
+void TestRender::appThatDrawsNothing()
+{
+    TestServer server;
+    const QByteArray shell =
+        "<meta charset=\"utf-8\"><div id=\"app\"><p>加载中，请稍候…</p></div><script src=\"/js/app.js\"></script>"
+        "<a href=\"/settings\">设置</a><a href=\"/projects/12\">项目</a><a href=\"/user\">用户</a>";
+    server.setPage(u"*"_s, shell);
+    server.setStatus(u"/js/app.js"_s, 404);
+    Run r;
+    r.check(server.baseUrl(), &renderer_, RenderMode::Auto, 1);
+    QCOMPARE(r.urls(StatusDead), QSet<QString>());
+    QCOMPARE(r.urls(StatusValid).size(), 4);
 }
 
 // A site built on the server is never drawn in the automatic mode: the same requests as without drawing.
