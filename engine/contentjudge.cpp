@@ -4,6 +4,7 @@
 #include "pagetext.h"
 #include "prober.h"
 #include "runtexts.h"
+#include "wordscan.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -44,7 +45,12 @@ bool saysMissing(const QString& text)
         u"can[’']?t be found|cannot be found|could not be found|nothing (was )?found|does ?n[o’']t exist|"
         u"no longer|been removed|been deleted|unavailable"_s,
         QRegularExpression::CaseInsensitiveOption);
-    return words.match(text).hasMatch();
+    // Every match holds one of these: most pages and blocks hold none, and are passed over quickly.
+    static const WordScan scan{u"不存在",   u"删除",      u"下架",   u"找不到",     u"找到",     u"不见了", u"丢失",
+                               u"移除",     u"走丢",      u"迷路",   u"飞走",       u"失踪",     u"已失效", u"已过期",
+                               u"无法访问", u"页面出错",  u"暂无此", u"什么",       u"空空如也", u"404",    u"found",
+                               u"exist",    u"no longer", u"been",   u"unavailable"};
+    return scan.in(text) && words.match(text).hasMatch();
 }
 
 // A list or index by its own name: an old address of a list that now redirects to the list.
@@ -116,11 +122,11 @@ NotFoundPattern routePatternOf(const QString& url, bool draw)
 }
 
 // What a good page shows is template for the pages of its host or pattern, except what says "missing":
-// a page found good only in doubt may be a not-found page after all.
+// a page found good only in doubt may be a not-found page after all. A block known already is not read again.
 void noteSibling(QSet<QString>& keys, const PagePrint& print)
 {
     for (qsizetype i = 0; i < print.texts.size(); ++i) {
-        if (!saysMissing(print.texts[i])) {
+        if (!keys.contains(print.keys[i]) && !saysMissing(print.texts[i])) {
             keys.insert(print.keys[i]);
         }
     }
@@ -364,12 +370,12 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
 }
 
 const ContentJudge::Answer* ContentJudge::answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
-                                                    const std::optional<QString>& page)
+                                                    const QString& requestPlace, const std::optional<QString>& page)
 {
     if (!host.answers.contains(pattern.key)) {
         // On a host that answers made-up addresses with an error, a folder is asked only when one of its
         // pages reads as missing or was sent elsewhere: a clean site costs one question, not one a folder.
-        const bool away = placeOf(s.answer->finalUrl.toString()) != placeOf(s.request);
+        const bool away = placeOf(s.answer->finalUrl.toString()) != requestPlace;
         if (host.settled && pattern.form == NotFoundPattern::Form::Path && !(away && !s.answer->finalUrl.isEmpty()) &&
             !(page && looksMissing(host, pattern.host, *page, {s.request, s.answer->finalUrl.toString()}))) {
             return nullptr;
@@ -416,12 +422,13 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
             return signInNeeded();
         }
     }
-    const bool away = placeOf(finalUrl) != placeOf(s.request);
+    const QString requestPlace = placeOf(s.request);
+    const bool away = placeOf(finalUrl) != requestPlace;
     if (away && isHome(finalUrl) && IsDeepLink(s.request) && QUrl(finalUrl).host() == QUrl(s.request).host()) {
         return deadFor(RunText::contentHome());
     }
     Host& host = hosts_[pattern.host];
-    const Answer* a = answerFor(pattern, host, s, page);
+    const Answer* a = answerFor(pattern, host, s, requestPlace, page);
     if (!a || (a->kind != Answer::Kind::Redirect && a->kind != Answer::Kind::Page)) {
         return {};
     }

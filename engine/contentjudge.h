@@ -102,7 +102,7 @@ private:
         QString text;
     };
 
-    const Answer* answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
+    const Answer* answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s, const QString& requestPlace,
                             const std::optional<QString>& page);
     Answer learn(const NotFoundPattern& pattern, Host& host, bool siteHost);
     Answer learnRedirect(const NotFoundPattern& pattern, const Fetched& first, const Fetched& second) const;

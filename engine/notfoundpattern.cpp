@@ -205,6 +205,20 @@ void pathPattern(const QUrl& u, NotFoundPattern& p, bool draw)
     p.second = withPath(u, folder + p.madeUp[1] + tail);
 }
 
+bool isHomePath(const QString& path)
+{
+    static const QRegularExpression alias(u"^(index|default|home|main|portal)([_-][a-z0-9]+)?(\\.[a-z0-9]+)?$"_s,
+                                          QRegularExpression::CaseInsensitiveOption);
+    // Only at the root: a folder's own index.html is a page of its folder.
+    return path.isEmpty() || path == u"/"_s || (path.count(u'/') == 1 && alias.match(path.mid(1)).hasMatch());
+}
+
+QString hostKeyOf(const QUrl& u)
+{
+    const QString scheme = u.scheme().toLower();
+    return scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
+}
+
 } // namespace
 
 bool IsLoginPlace(const QString& url)
@@ -232,31 +246,27 @@ bool IsDeepLink(const QString& url)
 
 bool IsHomeAlias(const QString& url)
 {
-    static const QRegularExpression alias(u"^(index|default|home|main|portal)([_-][a-z0-9]+)?(\\.[a-z0-9]+)?$"_s,
-                                          QRegularExpression::CaseInsensitiveOption);
-    const QString path = QUrl(url).path();
-    // Only at the root: a folder's own index.html is a page of its folder.
-    return path.isEmpty() || path == u"/"_s || (path.count(u'/') == 1 && alias.match(path.mid(1)).hasMatch());
+    return isHomePath(QUrl(url).path());
 }
 
 QString HostKeyOf(const QString& url)
 {
-    const QUrl u(url);
-    const QString scheme = u.scheme().toLower();
-    return scheme + u"://"_s + u.host().toLower() + u':' + QString::number(u.port(scheme == u"https"_s ? 443 : 80));
+    return hostKeyOf(QUrl(url));
 }
 
 NotFoundPattern PatternOf(const QString& url, bool draw)
 {
     NotFoundPattern p;
+    // Parsed once: every link a run judges has its pattern made, some more than once.
     const QUrl u(url);
     const QString scheme = u.scheme().toLower();
-    if (!u.isValid() || (scheme != u"http"_s && scheme != u"https"_s) || u.host().isEmpty() || IsHomeAlias(url) ||
-        isNeverMissing(u.path())) {
+    const QString path = u.path();
+    if (!u.isValid() || (scheme != u"http"_s && scheme != u"https"_s) || u.host().isEmpty() || isHomePath(path) ||
+        isNeverMissing(path)) {
         return p;
     }
-    p.host = HostKeyOf(url);
-    p.folder = u.path().left(u.path().lastIndexOf(u'/', u.path().endsWith(u'/') ? -2 : -1) + 1);
+    p.host = hostKeyOf(u);
+    p.folder = path.left(path.lastIndexOf(u'/', path.endsWith(u'/') ? -2 : -1) + 1);
     if (u.hasQuery()) {
         queryPattern(u, p, draw);
         if (p.form != NotFoundPattern::Form::None || p.host.isEmpty()) {

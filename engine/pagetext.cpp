@@ -1,6 +1,7 @@
 #include "pagetext.h"
 
 #include "anchors.h"
+#include "wordscan.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -11,13 +12,29 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Whether `name` is `listed` (lower case ASCII), letter case aside as Qt folds it. Every tag of a page is
+// looked up in the lists below: this spares each look-up a call into the full Unicode comparison.
+bool sameName(QStringView name, QStringView listed)
+{
+    if (name.size() != listed.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        const char32_t folded = c < 128 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : QChar::toCaseFolded(char32_t(c));
+        if (folded != listed[i].unicode()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Elements whose content is never shown as text.
 bool isHiddenContent(QStringView name)
 {
     static const QStringView hidden[] = {u"script", u"style", u"noscript", u"template", u"textarea",
                                          u"svg",    u"math",  u"select",   u"iframe",   u"object"};
-    return std::any_of(std::begin(hidden), std::end(hidden),
-                       [name](QStringView h) { return name.compare(h, Qt::CaseInsensitive) == 0; });
+    return std::any_of(std::begin(hidden), std::end(hidden), [name](QStringView h) { return sameName(name, h); });
 }
 
 // Elements that sit inside a line of text: they do not end the block they are in.
@@ -28,7 +45,7 @@ bool isInline(QStringView name)
                                               u"abbr", u"label", u"mark",  u"cite", u"strike", u"tt",  u"q",
                                               u"time", u"kbd",   u"var",   u"del",  u"ins",    u"wbr", u"nobr"};
     return std::any_of(std::begin(inlineNames), std::end(inlineNames),
-                       [name](QStringView n) { return name.compare(n, Qt::CaseInsensitive) == 0; });
+                       [name](QStringView n) { return sameName(name, n); });
 }
 
 QString collapsed(QStringView text)
@@ -75,7 +92,7 @@ private:
     qsizetype tag(qsizetype lt)
     {
         const qsizetype n = html_.size();
-        if (html_.mid(lt).startsWith(u"<!--")) {
+        if (lt + 3 < n && html_[lt + 1] == u'!' && html_[lt + 2] == u'-' && html_[lt + 3] == u'-') { // "<!--"
             const qsizetype end = html_.indexOf(u"-->", lt + 4);
             return end < 0 ? n : end + 3;
         }
@@ -122,6 +139,11 @@ private:
 
     void flush()
     {
+        // Most runs between two block tags are a line break and an indent: nothing to decode or collapse.
+        if (std::all_of(run_.cbegin(), run_.cend(), [](QChar c) { return c.isSpace(); })) {
+            run_.clear();
+            return;
+        }
         const QString block = collapsed(run_);
         if (!block.isEmpty()) {
             text_.blocks << block;
@@ -194,7 +216,8 @@ bool IsScriptBuilt(QStringView html)
         uR"(main-app|ember-app|svelte|app-root)\b["']?[^>]*>|<(app-root|my-app|ng-app)\b|)"
         uR"(\bng-app\b|\bdata-reactroot\b|\bv-cloak\b)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    if (mount.match(html).hasMatch()) {
+    static const WordScan mountWords{u"app", u"root", u"__next", u"__nuxt", u"gatsby", u"svelte", u"v-cloak"};
+    if (mountWords.in(html) && mount.match(html).hasMatch()) {
         return true;
     }
     // Scripts and next to no text of its own, or a request to switch scripts on.
@@ -222,12 +245,17 @@ std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
     // shows next to nothing, where the script is all the page does.
     static const QRegularExpression script(
         uR"((?:window\.|document\.|top\.|self\.)?location(?:\.href)?\s*=\s*["']([^"']+)["']|location\.(?:replace|assign)\(\s*["']([^"']+)["'])"_s);
+    // One scan for all three: most pages hold neither word, and a pattern run on a page that holds only
+    // the other one finds nothing.
+    static const WordScan words{u"refresh", u"location"};
+    const bool mayMove = words.in(html);
+    const QRegularExpressionMatch none;
     QString target;
-    if (const auto m = refresh.match(html); m.hasMatch() && !m.captured(2).isEmpty()) {
+    if (const auto m = mayMove ? refresh.match(html) : none; m.hasMatch() && !m.captured(2).isEmpty()) {
         target = m.captured(2);
-    } else if (const auto f = refreshFirst.match(html); f.hasMatch()) {
+    } else if (const auto f = mayMove ? refreshFirst.match(html) : none; f.hasMatch()) {
         target = f.captured(1);
-    } else if (const auto j = script.match(html);
+    } else if (const auto j = mayMove ? script.match(html) : none;
                j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
         target = j.captured(1).isEmpty() ? j.captured(2) : j.captured(1);
     }
@@ -256,18 +284,25 @@ VisibleText ReadVisibleText(QStringView html)
 PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
 {
     const VisibleText visible = ReadVisibleText(html);
-    const QStringList forms = addressForms(addresses);
-    const auto withoutAddress = [&forms](QString text) {
-        for (const QString& f : forms) {
-            text.replace(f, QString(), Qt::CaseInsensitive);
-        }
-        return text.simplified();
-    };
-    PagePrint print;
-    print.title = withoutAddress(visible.title);
-    print.titleKey = blockKey(print.title);
+    // The title and the blocks are collapsed, with no line break in them: joined by line breaks, each form
+    // of the address is taken out of all of them in one pass (no match can span a line break), and they
+    // part again where they were joined. A form that holds a line break matches none of them.
+    QString joined = visible.title;
     for (const QString& text : visible.blocks) {
-        const QString block = withoutAddress(text);
+        joined += u'\n';
+        joined += text;
+    }
+    for (const QString& f : addressForms(addresses)) {
+        if (!f.contains(u'\n')) {
+            joined.replace(f, QString(), Qt::CaseInsensitive);
+        }
+    }
+    const QStringList parts = joined.split(u'\n');
+    PagePrint print;
+    print.title = parts.front().simplified();
+    print.titleKey = blockKey(print.title);
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString block = parts[i].simplified();
         if (block.isEmpty()) {
             continue;
         }
