@@ -75,6 +75,9 @@ QWebEnginePage* PageSlot::page()
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    // A page that declares no charset is read as the checker reads it when it is valid UTF-8 (as every
+    // build of a script framework writes it), not as Latin-1: its drawn text must be comparable.
+    s->setDefaultTextEncoding(u"utf-8"_s);
     connect(page_, &QWebEnginePage::loadFinished, this, &PageSlot::onLoadFinished);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {

@@ -192,7 +192,7 @@ void TestRender::appThatDrawsNothing()
 {
     TestServer server;
     const QByteArray shell =
-        "<meta charset=\"utf-8\"><div id=\"app\"><p>加载中，请稍候…</p></div><script src=\"/js/app.js\"></script>"
+        "<div id=\"app\"><p>加载中，请稍候…</p></div><script src=\"/js/app.js\"></script>"
         "<a href=\"/settings\">设置</a><a href=\"/projects/12\">项目</a><a href=\"/user\">用户</a>";
     server.setPage(u"*"_s, shell);
     server.setStatus(u"/js/app.js"_s, 404);
