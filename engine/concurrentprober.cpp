@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,8 @@ constexpr size_t kMaxAskedEarly = 256;
 constexpr int kLookAheadAfterMs = 500;
 constexpr int kMaxAheadWhileWaiting = 1024;
 constexpr size_t kMaxHinted = 2048;
+// A wait for an answer longer than this is a wait for the network, not for the server's next turn.
+constexpr qint64 kReadAheadAfterNs = 2'000'000;
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
@@ -148,7 +151,9 @@ void ConcurrentProber::keep(const QString& url, const HttpResult& result)
         r.body.clear();
     }
     keptBytes_ += r.body.size();
-    keptUnseen_ = keptUnseen_ || !r.body.isEmpty();
+    if (!r.body.isEmpty() && lookAhead_) {
+        keptUnseen_.push_back(url);
+    }
     kept_.insert(url, r);
 }
 
@@ -274,7 +279,10 @@ void ConcurrentProber::fill()
     // The pages answered ahead of the run are read for them first: the run reads them one by one.
     const bool tail = !plan_ && (nextPlan_ || lookAhead_) && roomToKeep(buffered);
     if (tail) {
-        lookAhead(true);
+        // Reading pages twice costs time that a run whose answers come at once has not to spare.
+        if (awaited_ && !awaited_->settled && now - waitStartNs_ > kReadAheadAfterNs) {
+            lookAhead(true);
+        }
         if (nextPlan_) {
             pullNext(confirming, now, buffered);
         }
@@ -361,14 +369,12 @@ void ConcurrentProber::lookAhead(bool withKept)
             handOn(e->url, e->result);
         }
     }
-    if (!withKept || !keptUnseen_) {
+    if (!withKept) {
         return;
     }
-    keptUnseen_ = false;
-    for (auto it = kept_.cbegin(); it != kept_.cend(); ++it) {
-        if (!it->body.isEmpty() && !keptLookedAt_.contains(it.key())) {
-            keptLookedAt_.insert(it.key());
-            handOn(it.key(), it.value());
+    for (const QString& url : std::exchange(keptUnseen_, {})) {
+        if (const auto kept = kept_.constFind(url); kept != kept_.cend()) {
+            handOn(url, *kept);
         }
     }
 }
@@ -581,6 +587,7 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
         Entry* const outerAwaited = awaited_;
         QEventLoop* const outerLoop = waitLoop_;
         awaited_ = &e;
+        waitStartNs_ = clock_.nsecsElapsed();
         waitLoop_ = &loop;
         fill();
         notifyWait();

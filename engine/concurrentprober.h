@@ -127,8 +127,7 @@ private:
     Entries askedEarly_; // probes the run asked for before the plan came to them: not issued again
     Entries hinted_;     // probes a look-ahead named, until a plan or the run takes them or they are kept
     QSet<QString> hintedUrls_; // every URL hinted this run, so that none is asked twice on a hint
-    QSet<QString> keptLookedAt_; // the kept pages handed to the look-ahead
-    bool keptUnseen_ = false;    // a page was kept since the look-ahead last saw them
+    std::vector<QString> keptUnseen_; // pages kept since the look-ahead last saw them
     LookAhead lookAhead_;
     ProbePlan nextPlan_;
     QTimer longWait_; // starts the look-ahead once the run has waited a while
@@ -146,6 +145,7 @@ private:
     bool filling_ = false;
     Entry* awaited_ = nullptr; // the entry the run waits for, and the loop that waits
     QEventLoop* waitLoop_ = nullptr;
+    qint64 waitStartNs_ = 0; // when the run began to wait for it
     WaitNotifier notify_;
     int notifiedSeconds_ = 0;
 
