@@ -25,7 +25,7 @@ constexpr int kLookAheadAfterMs = 500;
 constexpr int kMaxAheadWhileWaiting = 1024;
 constexpr size_t kMaxHinted = 2048;
 // A wait for an answer longer than this is a wait for the network, not for the server's next turn.
-constexpr qint64 kReadAheadAfterNs = 2'000'000;
+constexpr qint64 kReadAheadAfterNs = 10'000'000;
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
