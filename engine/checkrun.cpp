@@ -80,6 +80,7 @@ private:
     void drawAhead(int from, int last, bool sweeping);
     ProbePlan crawlPlan() const;
     LookAhead lookAhead() const;
+    ProbePlan nextPlan() const;
     ProbePlan sweepPlan(int first, int nodeCount) const;
     CallEnd levelPasses();
     CallEnd sweep();
@@ -226,10 +227,16 @@ CheckRun::Call::PassEnd CheckRun::Call::crawlPass()
     if (!resuming_) {
         run_.passNodeCount_ = store_.full().count();
     }
+    run_.walkedTo_ = 0;
     prober_.setPlan(crawlPlan());
     prober_.setLookAhead(lookAhead());
-    const auto noLookAhead = qScopeGuard([this] { prober_.setLookAhead(nullptr); });
+    prober_.setNextPlan(nextPlan());
+    const auto noLookAhead = qScopeGuard([this] {
+        prober_.setLookAhead(nullptr);
+        prober_.setNextPlan(nullptr);
+    });
     for (int i = passStart_; i <= run_.passNodeCount_; ++i) {
+        run_.walkedTo_ = i;
         // Saved before the stop point, so that a pause resumes with the first node not yet finished.
         store_.setResume(LinkStore::Badlink1, QString::number(i));
         if (run_.observer_) {
@@ -393,8 +400,10 @@ ProbePlan CheckRun::Call::crawlPlan() const
     const CheckSettings& settings = run_.settings_;
     const ContentJudge& judge = judge_;
     const int held = held_.node;
+    const int& walkedTo = run_.walkedTo_;
     int j = passStart_ - 1;
-    return [&store, &settings, &judge, passEnd, held, j](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, &walkedTo, passEnd, held, j](PlannedProbe& p) mutable {
+        j = std::max(j, walkedTo);
         while (++j <= passEnd) {
             const ResultNode* node = store.full().node(j);
             if (!node || j == held) {
@@ -413,18 +422,51 @@ ProbePlan CheckRun::Call::crawlPlan() const
     };
 }
 
-// While the pass waits long for one page, the prober reads the pages after it; the links they hold are
-// what the check sweep will probe, so they are asked for too instead of waiting with the rest. Only
-// requests go out early: the store learns of the pages and their links in the pass's own order.
+// While the run waits long for one page, or has asked for all it plans to, the prober hands on the pages
+// it read ahead; the links they hold are what the run will probe next, so they are asked for too instead
+// of waiting with the rest. Only requests go out early: the store learns of the pages and their links in
+// the run's own order. A page the run will not scan as it was read (one scanned already, one too deep, one
+// the browser is to draw) leads to none.
 LookAhead CheckRun::Call::lookAhead() const
 {
+    const LinkStore& store = store_;
     const PageScan& scan = scan_;
-    const int depth = level_ + 1;
-    return [&scan, depth](const PageAhead& page) {
-        if (!scan.isSiteUrl(page.finalUrl)) {
+    const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
+    const PageRendering& rendering = rendering_;
+    return [&store, &scan, &settings, &judge, &rendering](const PageAhead& page) {
+        const ResultNode* node = store.full().node(store.checktext(page.request));
+        if (!node || node->bold || !node->record.isSitePage() || !settings.readsPagesAt(node->record.depth) ||
+            !scan.isSiteUrl(page.finalUrl) || rendering.wants(page.text)) {
             return std::vector<PlannedProbe>();
         }
-        return scan.newLinks(page.text, {page.finalUrl, page.charset}, depth);
+        // A page the run reads to judge it is read by the request asked ahead too: else it is asked twice.
+        const auto judged = [&settings, &judge](const QString& request, bool siteLink) {
+            return settings.contentCheck && judge.wantsPage(request, siteLink);
+        };
+        return scan.newLinks(page.text, {page.finalUrl, page.charset}, node->record.depth + 1, judged);
+    };
+}
+
+// The probes that follow a crawl pass's: the nodes its scans add, in the order they are added, as far
+// as they are added yet. Each is probed by the next pass or by the sweep, which ask the same of it: its
+// page when it is to be read (or judged), on the same timeout.
+ProbePlan CheckRun::Call::nextPlan() const
+{
+    const LinkStore& store = store_;
+    const CheckSettings& settings = run_.settings_;
+    const ContentJudge& judge = judge_;
+    int j = run_.passNodeCount_;
+    return [&store, &settings, &judge, j](PlannedProbe& p) mutable {
+        while (j < store.full().count()) {
+            const ResultNode* node = store.full().node(++j);
+            if (node && node->status == NoStatus && store.checktext(node->requestUrl()) == j) {
+                p = {node->requestUrl(), PageWantedLater(*node, settings) || judgeReads(*node, settings, judge),
+                     settings.timeout};
+                return true;
+            }
+        }
+        return false;
     };
 }
 
@@ -434,8 +476,10 @@ ProbePlan CheckRun::Call::sweepPlan(int first, int nodeCount) const
     const LinkStore& store = store_;
     const CheckSettings& settings = run_.settings_;
     const ContentJudge& judge = judge_;
+    const int& walkedTo = run_.walkedTo_;
     int k = first - 1;
-    return [&store, &settings, &judge, nodeCount, k](PlannedProbe& p) mutable {
+    return [&store, &settings, &judge, &walkedTo, nodeCount, k](PlannedProbe& p) mutable {
+        k = std::max(k, walkedTo);
         while (++k <= nodeCount) {
             const ResultNode* node = store.full().node(k);
             // A repeat takes over the verdict of its URL's first node, which the sweep meets first.
@@ -460,8 +504,13 @@ CheckRun::CallEnd CheckRun::Call::sweep()
         return CallEnd::Stopped;
     }
     const int first = run_.advanceProbed() + 1;
+    run_.walkedTo_ = 0;
     prober_.setPlan(sweepPlan(first, n));
+    // The pages this sweep reads are scanned by the pass that follows it.
+    prober_.setLookAhead(lookAhead());
+    const auto noLookAhead = qScopeGuard([this] { prober_.setLookAhead(nullptr); });
     for (int k = first; k <= n; ++k) {
+        run_.walkedTo_ = k;
         if (run_.observer_) {
             run_.observer_->stopPoint(batch_ - 1);
         }

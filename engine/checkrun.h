@@ -120,6 +120,9 @@ private:
     // its list once, not once a batch. Both go back to 0 when the list is cleared.
     int probedThrough_ = 0;
     int crawledThrough_ = 0;
+    // The node the walk under way (a crawl pass or a sweep) has come to: its plan yields none up to it,
+    // since the walk asked for those itself, an answer kept for one among them included.
+    int walkedTo_ = 0;
     bool scanResources_ = false; // whether the scan that saved the resume position took resources
     Prober* prober_ = nullptr;   // the prober of the call under way, whose waits a stop ends
     Renderer* renderer_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,8 @@ constexpr size_t kMaxAskedEarly = 256;
 constexpr int kLookAheadAfterMs = 500;
 constexpr int kMaxAheadWhileWaiting = 1024;
 constexpr size_t kMaxHinted = 2048;
+// A wait for an answer longer than this is a wait for the network, not for the server's next turn.
+constexpr qint64 kReadAheadAfterNs = 10'000'000;
 constexpr qint64 kNsPerMs = 1'000'000;
 constexpr qint64 kNsPerSecond = 1'000'000'000;
 
@@ -148,6 +151,9 @@ void ConcurrentProber::keep(const QString& url, const HttpResult& result)
         r.body.clear();
     }
     keptBytes_ += r.body.size();
+    if (!r.body.isEmpty() && lookAhead_) {
+        keptUnseen_.push_back(url);
+    }
     kept_.insert(url, r);
 }
 
@@ -269,8 +275,22 @@ void ConcurrentProber::fill()
             issueInWalk(*queue_.back(), now);
         }
     }
-    if (lookingAhead_ && buffered < kMaxBufferedBodyBytes) {
-        lookAhead();
+    // The plan's last probes are out: what the run makes next goes out in the room their answers leave.
+    // The pages answered ahead of the run are read for them first: the run reads them one by one.
+    const bool tail = !plan_ && (nextPlan_ || lookAhead_) && roomToKeep(buffered);
+    if (tail) {
+        // Reading pages twice costs time that a run whose answers come at once has not to spare.
+        if (awaited_ && !awaited_->settled && now - waitStartNs_ > kReadAheadAfterNs) {
+            lookAhead(true);
+        }
+        if (nextPlan_) {
+            pullNext(confirming, now, buffered);
+        }
+    }
+    if ((lookingAhead_ || tail) && buffered < kMaxBufferedBodyBytes) {
+        if (lookingAhead_) {
+            lookAhead(false);
+        }
         for (std::unique_ptr<Entry>& e : hinted_) {
             if (inFlight_ >= parallel_) {
                 break;
@@ -329,23 +349,33 @@ int ConcurrentProber::aheadLimit() const
     return lookingAhead_ ? std::max(usual, kMaxAheadWhileWaiting) : usual;
 }
 
-// Hands the good pages read ahead to the look-ahead, each once, and takes the probes it names as hints.
-void ConcurrentProber::lookAhead()
+// Hands the good pages read ahead to the look-ahead, each once, and takes the probes it names as hints:
+// those of the current plan, and `withKept` those kept for a later probe too.
+void ConcurrentProber::lookAhead(bool withKept)
 {
     if (!lookAhead_) {
         return;
     }
-    // Only the current plan's pages: the look-ahead knows the level of those.
+    const auto handOn = [this](const QString& url, const HttpResult& r) {
+        if (!Link::Classify(r).valid) {
+            return;
+        }
+        const QString finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
+        addHints(lookAhead_({url, finalUrl, Link::PageCharset(r), Link::PageText(r)}));
+    };
     for (const std::unique_ptr<Entry>& e : queue_) {
-        if (!e->settled || !e->pageWanted || e->lookedAhead) {
-            continue;
+        if (e->settled && e->pageWanted && !e->lookedAhead) {
+            e->lookedAhead = true;
+            handOn(e->url, e->result);
         }
-        e->lookedAhead = true;
-        if (!Link::Classify(e->result).valid) {
-            continue;
+    }
+    if (!withKept) {
+        return;
+    }
+    for (const QString& url : std::exchange(keptUnseen_, {})) {
+        if (const auto kept = kept_.constFind(url); kept != kept_.cend()) {
+            handOn(url, *kept);
         }
-        const QString finalUrl = e->result.finalUrl.isEmpty() ? e->url : e->result.finalUrl.toString();
-        addHints(lookAhead_({finalUrl, Link::PageCharset(e->result), Link::PageText(e->result)}));
     }
 }
 
@@ -362,6 +392,39 @@ void ConcurrentProber::addHints(const std::vector<PlannedProbe>& probes)
         hintedUrls_.insert(e->url);
         e->hint = true;
         hinted_.push_back(std::move(e));
+    }
+}
+
+// Whether the answers of the hints there are have room among the kept answers: one that found none would
+// be asked again when the run comes to it.
+bool ConcurrentProber::roomToKeep(qint64 buffered) const
+{
+    return kept_.size() + hinted_.size() < kMaxKept / 2 && keptBytes_ + buffered < kMaxKeptBodyBytes / 2;
+}
+
+// Takes probes of the next plan as hints while they can go out now.
+void ConcurrentProber::pullNext(const QSet<QString>& confirming, qint64 now, qint64 buffered)
+{
+    const auto askedAlready = [](const Entries& list, const QString& url) {
+        return std::any_of(list.begin(), list.end(), [&url](const auto& e) { return e->url == url; });
+    };
+    PlannedProbe next;
+    // Those their hosts hold back wait in the hints, a few per request in flight at most.
+    while (inFlight_ < parallel_ && static_cast<int>(hinted_.size()) < parallel_ * kBufferedPerRequest &&
+           roomToKeep(buffered) && nextPlan_(next)) {
+        const QString url = Link::NormalizeCheckUrl(next.url);
+        if (askedAlready(queue_, url) || askedAlready(leftovers_, url) || askedAlready(urgent_, url)) {
+            continue;
+        }
+        const size_t before = hinted_.size();
+        addHints({next});
+        if (hinted_.size() == before) {
+            continue;
+        }
+        Entry& e = *hinted_.back();
+        if (!settleSilentInWalk(e) && !confirming.contains(e.host)) {
+            issueInWalk(e, now);
+        }
     }
 }
 
@@ -524,6 +587,7 @@ HttpResult ConcurrentProber::waitFor(Entry& e)
         Entry* const outerAwaited = awaited_;
         QEventLoop* const outerLoop = waitLoop_;
         awaited_ = &e;
+        waitStartNs_ = clock_.nsecsElapsed();
         waitLoop_ = &loop;
         fill();
         notifyWait();

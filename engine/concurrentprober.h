@@ -35,6 +35,7 @@ public:
 
     void setPlan(ProbePlan plan) override;
     void setLookAhead(LookAhead lookAhead) override { lookAhead_ = std::move(lookAhead); }
+    void setNextPlan(ProbePlan plan) override { nextPlan_ = std::move(plan); }
     void setParallel(int requests) override;
     void setWaitNotifier(WaitNotifier notifier) override { notify_ = std::move(notifier); }
     void setAheadNotifier(AheadNotifier notifier) override { notifyAhead_ = std::move(notifier); }
@@ -85,8 +86,10 @@ private:
     static bool Serves(const Entry& have, const QString& url, int tryTime, bool pageWanted);
     void fill();
     int aheadLimit() const;
-    void lookAhead();
+    void lookAhead(bool withKept);
     void addHints(const std::vector<PlannedProbe>& probes);
+    bool roomToKeep(qint64 buffered) const;
+    void pullNext(const QSet<QString>& confirming, qint64 now, qint64 buffered);
     std::unique_ptr<Entry> takeFrom(Entries& list, const QString& url, int tryTime, bool pageWanted);
     bool issue(Entry& e, qint64 now);
     bool issueInWalk(Entry& e, qint64 now);
@@ -124,7 +127,9 @@ private:
     Entries askedEarly_; // probes the run asked for before the plan came to them: not issued again
     Entries hinted_;     // probes a look-ahead named, until a plan or the run takes them or they are kept
     QSet<QString> hintedUrls_; // every URL hinted this run, so that none is asked twice on a hint
+    std::vector<QString> keptUnseen_; // pages kept since the look-ahead last saw them
     LookAhead lookAhead_;
+    ProbePlan nextPlan_;
     QTimer longWait_; // starts the look-ahead once the run has waited a while
     bool lookingAhead_ = false;
     int notifiedAhead_ = 0;
@@ -140,6 +145,7 @@ private:
     bool filling_ = false;
     Entry* awaited_ = nullptr; // the entry the run waits for, and the loop that waits
     QEventLoop* waitLoop_ = nullptr;
+    qint64 waitStartNs_ = 0; // when the run began to wait for it
     WaitNotifier notify_;
     int notifiedSeconds_ = 0;
 

@@ -157,9 +157,12 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
     shrink(h, t);
     h.lastLoadNs = nowNs;
     ++h.errorRun;
-    // A round is a refusal of a request sent after the previous refusal came, so a pause obeyed.
-    if (t.issuedNs > h.lastRefusalNs) {
+    // A round is a refusal of a request sent after the previous refusal came, so a pause obeyed. The
+    // refusals of one burst are one round: each lengthens the pause no more than the first did.
+    const bool newRound = t.issuedNs > h.lastRefusalNs;
+    if (newRound) {
         ++h.refusalRounds;
+        ++h.backoffStep;
     }
     h.lastRefusalNs = nowNs;
     if (h.refusing || h.refusalRounds >= kRefusalRounds) {
@@ -180,8 +183,7 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
     }
     const qint64 asked = RetryAfterNs(r.retryAfter, tryTime);
     const qint64 first = std::max(kMinBackoffNs, 2 * BaselineOf(h));
-    const qint64 backoff = std::min<qint64>(first << std::min(h.backoffStep, 16), tryTime * kNsPerSecond);
-    ++h.backoffStep;
+    const qint64 backoff = std::min<qint64>(first << std::clamp(h.backoffStep - 1, 0, 16), tryTime * kNsPerSecond);
     h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + (asked >= 0 ? std::max(asked, kMinBackoffNs) : backoff));
     return retries < kMaxRetries ? Verdict::Retry : Verdict::Accept;
 }

@@ -171,7 +171,8 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     return ScanEnd::Finished;
 }
 
-std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOrigin& origin, int depth) const
+std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOrigin& origin, int depth,
+                                            const PageJudged& judged) const
 {
     const LinkStore& store = env_.store;
     const PageLinks links = ExtractLinks(pageText, env_.settings.resources);
@@ -186,7 +187,9 @@ std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOri
         if (store.checktext(s.request) != 0 || env_.settings.excludes(s.url)) {
             continue;
         }
-        const bool pageWanted = isSiteUrl(s.url) && IsPageKind(anchor.kind) && env_.settings.readsPagesAt(depth);
+        const bool siteLink = isSiteUrl(s.url);
+        const bool pageWanted = IsPageKind(anchor.kind) &&
+                                ((siteLink && env_.settings.readsPagesAt(depth)) || (judged && judged(s.request, siteLink)));
         probes.push_back({s.request, pageWanted, env_.settings.timeout});
     }
     return probes;

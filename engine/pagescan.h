@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -62,8 +63,11 @@ public:
 
     // The probes of the links a scan of this page would add at `depth` that the store does not hold yet
     // (repeats within the page included), as the check sweep will ask for them; the store is not
-    // touched. For asking ahead while the run waits for another page.
-    std::vector<PlannedProbe> newLinks(QStringView pageText, const PageOrigin& origin, int depth) const;
+    // touched. For asking ahead while the run waits for another page. `judged` tells of a page link,
+    // by its request and whether it is of the site, whether judging its content reads it.
+    using PageJudged = std::function<bool(const QString& request, bool siteLink)>;
+    std::vector<PlannedProbe> newLinks(QStringView pageText, const PageOrigin& origin, int depth,
+                                       const PageJudged& judged) const;
 
     // The final address of the home page, when it moved: its host counts as the site too.
     void setHomeAddress(const QString& finalUrl);

@@ -49,11 +49,13 @@ using ProbePlan = std::function<bool(PlannedProbe&)>;
 // A good page that a planned probe read ahead of the run.
 struct PageAhead
 {
+    QString request;  // the address asked for
     QString finalUrl; // the address that answered with it
     QString charset;  // the character set its text is decoded in
     QString text;
 };
-// Told of a page read ahead, gives the probes that reading it will lead to.
+// Told of a page read ahead, gives the probes that reading it will lead to: none when the run will not
+// read it.
 using LookAhead = std::function<std::vector<PlannedProbe>(const PageAhead& page)>;
 
 class Prober
@@ -67,6 +69,10 @@ public:
     // to `lookAhead`, and the probes it names are asked for too, their answers kept for when the run
     // comes to them. Null: none.
     virtual void setLookAhead(LookAhead lookAhead) { (void)lookAhead; }
+    // The probes the run makes once the plan's are done, as far as they are known yet (a plan that says
+    // false may yield more later). Once every probe of the plan is out, they fill the room its last answers
+    // leave, their answers kept for when the run comes to them. Null: none.
+    virtual void setNextPlan(ProbePlan plan) { (void)plan; }
     // Requests in flight at most.
     virtual void setParallel(int requests) { (void)requests; }
     virtual void setWaitNotifier(WaitNotifier notifier) { (void)notifier; }

@@ -356,6 +356,13 @@ int main(int argc, char** argv)
     RequestLog log(logPath);
     httplib::Server main;
     serve(site, main, limit, log, end);
+    // httplib listens with a backlog of 5, far below any real server's: a burst of connections would
+    // see dropped SYNs and one-second retransmits that no real site causes.
+    int mainSocket = -1;
+    main.set_socket_options([&mainSocket](socket_t sock) {
+        httplib::default_socket_options(sock);
+        mainSocket = sock;
+    });
     httplib::Server partner;
     partner.new_task_queue = [] { return new httplib::ThreadPool(64); };
     partner.Get(".*", [](const httplib::Request&, httplib::Response& res) {
@@ -366,6 +373,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot listen on port %d\n", port);
         return 1;
     }
+    listen(mainSocket, SOMAXCONN);
     std::vector<int> hanging;
     if (scenario == "silent") {
         hanging = hangingHost(port + 1);

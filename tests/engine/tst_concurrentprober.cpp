@@ -49,25 +49,27 @@ private slots:
         QTest::addColumn<bool>("answersMeanwhile"); // the server answered another request at its pace meanwhile
         QTest::addColumn<int>("verdict");
         QTest::addColumn<int>("pauseMs"); // how long the host then rests, within a second's rounding
+        QTest::addColumn<bool>("together"); // those answers were asked all at once, not one after another
 
         const int accept = int(HostPacer::Verdict::Accept);
         const int retry = int(HostPacer::Verdict::Retry);
         const int confirm = int(HostPacer::Verdict::Confirm);
         const QDateTime inThree = QDateTime::currentDateTimeUtc().addSecs(3);
         const auto date = [&inThree](const char* format) { return QLocale::c().toString(inThree, QString::fromLatin1(format)).toLatin1(); };
-        QTest::newRow("429, Retry-After in seconds") << 429 << QByteArray("2") << true << 0 << false << retry << 2000;
-        QTest::newRow("503, Retry-After as an HTTP date") << 503 << date("ddd, dd MMM yyyy hh:mm:ss 'GMT'") << true << 0 << false << retry << 3000;
-        QTest::newRow("429, Retry-After in RFC 850 form") << 429 << date("dddd, dd-MMM-yy hh:mm:ss 'GMT'") << true << 0 << false << retry << 3000;
-        QTest::newRow("429, Retry-After in asctime form") << 429 << date("ddd MMM d hh:mm:ss yyyy") << true << 0 << false << retry << 3000;
-        QTest::newRow("503 without Retry-After") << 503 << QByteArray() << true << 0 << false << retry << 200;
-        QTest::newRow("Retry-After beyond the timeout") << 429 << QByteArray("3600") << true << 0 << false << retry << 10000;
-        QTest::newRow("the third round of refusals counts") << 429 << QByteArray("1") << false << 2 << false << accept << 0;
-        QTest::newRow("timeout among others") << 0 << QByteArray() << true << 0 << false << confirm << 0;
-        QTest::newRow("timeout of a server that kept its pace") << 0 << QByteArray() << true << 0 << true << accept << 0;
-        QTest::newRow("timeout alone") << 0 << QByteArray() << false << 0 << false << accept << 0;
-        QTest::newRow("a 403") << 403 << QByteArray() << true << 0 << false << accept << 0;
-        QTest::newRow("the third 403 in a row") << 403 << QByteArray() << true << 2 << false << confirm << 1000;
-        QTest::newRow("a 404") << 404 << QByteArray() << true << 2 << false << accept << 0;
+        QTest::newRow("429, Retry-After in seconds") << 429 << QByteArray("2") << true << 0 << false << retry << 2000 << false;
+        QTest::newRow("503, Retry-After as an HTTP date") << 503 << date("ddd, dd MMM yyyy hh:mm:ss 'GMT'") << true << 0 << false << retry << 3000 << false;
+        QTest::newRow("429, Retry-After in RFC 850 form") << 429 << date("dddd, dd-MMM-yy hh:mm:ss 'GMT'") << true << 0 << false << retry << 3000 << false;
+        QTest::newRow("429, Retry-After in asctime form") << 429 << date("ddd MMM d hh:mm:ss yyyy") << true << 0 << false << retry << 3000 << false;
+        QTest::newRow("503 without Retry-After") << 503 << QByteArray() << true << 0 << false << retry << 200 << false;
+        QTest::newRow("Retry-After beyond the timeout") << 429 << QByteArray("3600") << true << 0 << false << retry << 10000 << false;
+        QTest::newRow("the third round of refusals counts") << 429 << QByteArray("1") << false << 2 << false << accept << 0 << false;
+        QTest::newRow("timeout among others") << 0 << QByteArray() << true << 0 << false << confirm << 0 << false;
+        QTest::newRow("timeout of a server that kept its pace") << 0 << QByteArray() << true << 0 << true << accept << 0 << false;
+        QTest::newRow("timeout alone") << 0 << QByteArray() << false << 0 << false << accept << 0 << false;
+        QTest::newRow("a 403") << 403 << QByteArray() << true << 0 << false << accept << 0 << false;
+        QTest::newRow("the third 403 in a row") << 403 << QByteArray() << true << 2 << false << confirm << 1000 << false;
+        QTest::newRow("503s of one burst are one round") << 503 << QByteArray() << true << 2 << false << retry << 200 << true;
+        QTest::newRow("a 404") << 404 << QByteArray() << true << 2 << false << accept << 0 << false;
     }
     void pacerDecisions()
     {
@@ -78,6 +80,7 @@ private slots:
         QFETCH(bool, answersMeanwhile);
         QFETCH(int, verdict);
         QFETCH(int, pauseMs);
+        QFETCH(bool, together);
         constexpr qint64 ms = 1'000'000;
         const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
         HostPacer pacer(64);
@@ -96,9 +99,16 @@ private slots:
             pacer.issued(host, now, false); // under way until the end
         }
         HostPacer::Verdict got = HostPacer::Verdict::Accept;
-        for (int i = 0; i <= errorsBefore; ++i) {
+        std::deque<HostPacer::Ticket> burst;
+        if (together) {
             now += 1000 * ms;
-            const HostPacer::Ticket ticket = pacer.issued(host, now, false);
+            for (int i = 0; i <= errorsBefore; ++i) {
+                burst.push_back(pacer.issued(host, now, false));
+            }
+        }
+        for (int i = 0; i <= errorsBefore; ++i) {
+            now += together ? 0 : 1000 * ms;
+            const HostPacer::Ticket ticket = together ? burst[i] : pacer.issued(host, now, false);
             if (answersMeanwhile) {
                 pacer.answered(pacer.issued(host, now, false), ok, now + 100 * ms, 0, false, 10);
             }
