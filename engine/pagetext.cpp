@@ -195,8 +195,11 @@ QStringList addressForms(const QStringList& addresses)
             add(last);
             add(last.section(u'.', 0, 0));
             // The words of a slug, as an error page may echo them ("old-report-2019" as "old report 2019").
-            static const QRegularExpression separators(u"[-_+ ]"_s);
-            add(last.section(u'.', 0, 0).split(separators, Qt::SkipEmptyParts).join(u' '));
+            QString words = last.section(u'.', 0, 0);
+            for (const QChar separator : {u'-', u'_', u'+'}) {
+                words.replace(separator, u' ');
+            }
+            add(words.split(u' ', Qt::SkipEmptyParts).join(u' '));
             add(u.query(decoding));
             for (const QString& item : u.query(decoding).split(u'&')) {
                 add(item.section(u'=', 1));
@@ -210,16 +213,18 @@ QStringList addressForms(const QStringList& addresses)
 // Letter case and the values of numbers (dates, counters, the id asked for) do not tell pages apart.
 QString blockKey(const QString& text)
 {
-    QString key;
-    key.reserve(text.size());
+    QString key(text.size(), Qt::Uninitialized);
+    QChar* out = key.data();
     bool inNumber = false;
     for (const QChar c : text) {
         const bool digit = c.isDigit();
         if (!digit || !inNumber) {
-            key += digit ? u'0' : c.toLower();
+            const char16_t u = c.unicode();
+            *out++ = digit ? QChar(u'0') : u < 128 ? QChar(u >= u'A' && u <= u'Z' ? u + 32 : u) : c.toLower();
         }
         inNumber = digit;
     }
+    key.truncate(out - key.constData());
     return key;
 }
 
@@ -310,17 +315,24 @@ PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
         joined += u'\n';
         joined += text;
     }
+    bool removed = false;
     for (const QString& f : addressForms(addresses)) {
         if (!f.contains(u'\n')) {
+            const qsizetype before = joined.size();
             joined.replace(f, QString(), Qt::CaseInsensitive);
+            removed = removed || joined.size() != before;
         }
     }
-    const QStringList parts = joined.split(u'\n');
+    // Most pages do not repeat their address: their title and blocks stand as they were read.
+    QStringList parts = removed ? joined.split(u'\n') : visible.blocks;
+    if (!removed) {
+        parts.prepend(visible.title);
+    }
     PagePrint print;
-    print.title = parts.front().simplified();
+    print.title = removed ? parts.front().simplified() : parts.front();
     print.titleKey = blockKey(print.title);
     for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QString block = parts[i].simplified();
+        const QString block = removed ? parts[i].simplified() : parts[i];
         if (block.isEmpty()) {
             continue;
         }
