@@ -423,7 +423,7 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
         }
     }
     const QString requestPlace = placeOf(s.request);
-    const bool away = placeOf(finalUrl) != requestPlace;
+    const bool away = finalUrl != s.request && placeOf(finalUrl) != requestPlace;
     if (away && isHome(finalUrl) && IsDeepLink(s.request) && QUrl(finalUrl).host() == QUrl(s.request).host()) {
         return deadFor(RunText::contentHome());
     }
