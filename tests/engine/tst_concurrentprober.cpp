@@ -219,6 +219,38 @@ private slots:
         QVERIFY(prober.CheckUrl(site.url(u"/page"_s), 5, true).valid);
         QCOMPARE(site.hits(u"/page"_s), 2);
     }
+    // A server that refuses one request more than it takes at once is asked that many at once from then
+    // on, and more again only after a spell without refusals.
+    void pacerKeepsTheServersLimit()
+    {
+        constexpr qint64 ms = 1'000'000;
+        const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
+        HostPacer pacer(64);
+        HttpResult ok;
+        ok.completed = true;
+        ok.status = 200;
+        HttpResult busy = ok;
+        busy.status = 503;
+        std::deque<HostPacer::Ticket> live;
+        for (int i = 0; i < 5; ++i) {
+            live.push_back(pacer.issued(host, 0, false));
+        }
+        pacer.answered(live.back(), busy, 5 * ms, 0, false, 10);
+        live.pop_back();
+        int most = 0;
+        for (qint64 now = 500 * ms; now < 15'000 * ms; now += 50 * ms) {
+            while (pacer.mayIssue(host, now, false)) {
+                live.push_back(pacer.issued(host, now, false));
+            }
+            if (now < 10'000 * ms) {
+                QCOMPARE(int(live.size()), 4);
+            }
+            most = std::max(most, int(live.size()));
+            pacer.answered(live.front(), ok, now + 50 * ms, 0, false, 10);
+            live.pop_front();
+        }
+        QVERIFY(most > 4);
+    }
     // Pages that take 300 ms among 404s that answer at once: each is judged against answers of its own
     // class, so the limit grows to the setting instead of taking every page for a sign of load.
     void quickErrorsAmongSlowPages()
