@@ -28,6 +28,14 @@ class TestConcurrentProber : public QObject
         };
     }
 
+    static HttpResult answerOf(int status)
+    {
+        HttpResult r;
+        r.completed = true;
+        r.status = status;
+        return r;
+    }
+
     // "/busy" answers every request with `status` and this Retry-After.
     static void busyRoute(TestServer& site, int status, const QByteArray& retryAfter)
     {
@@ -84,9 +92,7 @@ private slots:
         constexpr qint64 ms = 1'000'000;
         const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
         HostPacer pacer(64);
-        HttpResult ok;
-        ok.completed = true;
-        ok.status = 200;
+        const HttpResult ok = answerOf(200);
         qint64 now = 0;
         pacer.answered(pacer.issued(host, now, false), ok, now + 100 * ms, 0, false, 10);
 
@@ -226,11 +232,8 @@ private slots:
         constexpr qint64 ms = 1'000'000;
         const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
         HostPacer pacer(64);
-        HttpResult ok;
-        ok.completed = true;
-        ok.status = 200;
-        HttpResult busy = ok;
-        busy.status = 503;
+        const HttpResult ok = answerOf(200);
+        const HttpResult busy = answerOf(503);
         std::deque<HostPacer::Ticket> live;
         for (int i = 0; i < 5; ++i) {
             live.push_back(pacer.issued(host, 0, false));
@@ -266,9 +269,7 @@ private slots:
                 live.push_back(pacer.issued(host, now, false));
             }
             most = std::max(most, int(live.size()));
-            HttpResult r;
-            r.completed = true;
-            r.status = answer % 3 == 0 ? 404 : 200;
+            HttpResult r = answerOf(answer % 3 == 0 ? 404 : 200);
             r.firstByteNs = answer % 3 == 0 ? 1 * ms : 300 * ms;
             now = std::max(now, live.front().issuedNs + r.firstByteNs);
             pacer.answered(live.front(), r, now, 0, false, 10);
