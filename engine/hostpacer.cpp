@@ -26,6 +26,9 @@ constexpr double kRateMargin = 0.98;
 // A learned rate holds this long after the last refusal, then rises by this share a second.
 constexpr qint64 kRateQuietNs = 20 * kNsPerSecond;
 constexpr double kRateRisePerSecond = 0.05;
+// A server's limit of requests at once, found when it refused one more, holds this long after its last
+// refusal.
+constexpr qint64 kCeilingQuietNs = 10 * kNsPerSecond;
 // Requests a server must have taken in the second before it refused for a rate to be learned.
 constexpr qint64 kLeastTaken = 2;
 // Issue times kept for learning a rate: beyond the longest timeout, since a refusal may come late.
@@ -130,12 +133,18 @@ void HostPacer::shrink(Host& h, const Ticket& t)
     h.lastShrinkNs = t.issuedNs;
 }
 
-void HostPacer::grow(Host& h)
+void HostPacer::grow(Host& h, qint64 nowNs)
 {
+    // A server that refused beyond so many at once is asked no more than that until it has refused
+    // nothing for a while: its limit may have been met at a busy moment, or have risen.
+    if (h.ceiling > 0 && nowNs - h.lastRefusalNs > kCeilingQuietNs) {
+        h.ceiling = 0;
+    }
     // Only a limit in use grows: one more per answer below the threshold (doubling every round trip),
     // one more per round above it.
     if (h.inFlight + 1 >= int(h.limit)) {
-        h.limit = std::min<double>(parallel_, h.limit + (h.limit < h.threshold ? 1.0 : 1.0 / h.limit));
+        const double most = h.ceiling > 0 ? std::min(h.ceiling, parallel_) : parallel_;
+        h.limit = std::min<double>(most, h.limit + (h.limit < h.threshold ? 1.0 : 1.0 / h.limit));
     }
 }
 
@@ -154,7 +163,16 @@ qint64 HostPacer::BaselineOf(const Host& h)
 HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs, int retries,
                                       qint32 tryTime)
 {
-    shrink(h, t);
+    if (r.retryAfter.isEmpty() && t.inFlightAtIssue > 0) {
+        // Refused with others under way and no pause asked for: the server takes that many at a time (no
+        // fewer: it counts only those that reached it). Halving and growing back would only find its limit
+        // again with another refusal every few rounds.
+        h.ceiling = h.ceiling > 0 ? std::min(h.ceiling, t.inFlightAtIssue) : t.inFlightAtIssue;
+        h.limit = std::min<double>(h.limit, h.ceiling);
+        h.threshold = std::min(h.threshold, h.limit);
+    } else {
+        shrink(h, t);
+    }
     h.lastLoadNs = nowNs;
     ++h.errorRun;
     // A round is a refusal of a request sent after the previous refusal came, so a pause obeyed. The
@@ -245,7 +263,7 @@ void HostPacer::onGoodAnswer(Host& h, const Ticket& t, const HttpResult& r, qint
         h.lastLoadNs = nowNs;
         shrink(h, t);
     } else {
-        grow(h);
+        grow(h, nowNs);
     }
     // The baseline follows faster answers at once and slower ones only when they were asked nearly alone:
     // answers slowed by a queue of our own requests must not raise the bar they are judged by.

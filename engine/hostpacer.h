@@ -22,6 +22,9 @@
 // A server that refuses round after round holds the run only so long: from then on its links go out one
 // at a time, and its refusals are taken as they come.
 //
+// A refusal without Retry-After while other requests were under way tells how many the server takes at
+// once: the limit stays at that many, and grows past it again only after a spell without refusals.
+//
 // Refusals after a burst (429, or 503 with Retry-After) tell how many requests a second the server takes:
 // from then on its requests go out evenly at a little below that rate (a token bucket without burst),
 // which rises slowly after a long spell without refusals. Its Retry-After still holds the next request.
@@ -105,6 +108,7 @@ private:
         qint64 lastAnswerNs = -1; // when the last answer with a status came
         qint64 lastLoadNs = -1;   // when the server last showed load: slowed down, refused or reset
         qint64 lastRefusalNs = -1;
+        int ceiling = 0; // requests at once beyond which it refused, without asking for a pause (0: none)
         int refusalRounds = 0;
         bool refusing = false; // it refused round after round: one at a time, no more pauses or retries
         qint64 pausedUntilNs = 0;
@@ -127,7 +131,7 @@ private:
     };
 
     void shrink(Host& h, const Ticket& t);
-    void grow(Host& h);
+    void grow(Host& h, qint64 nowNs);
     Verdict refused(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs, int retries, qint32 tryTime);
     void onGoodAnswer(Host& h, const Ticket& t, const HttpResult& r, qint64 nowNs);
     static void LearnRate(Host& h);

@@ -28,6 +28,14 @@ class TestConcurrentProber : public QObject
         };
     }
 
+    static HttpResult answerOf(int status)
+    {
+        HttpResult r;
+        r.completed = true;
+        r.status = status;
+        return r;
+    }
+
     // "/busy" answers every request with `status` and this Retry-After.
     static void busyRoute(TestServer& site, int status, const QByteArray& retryAfter)
     {
@@ -84,9 +92,7 @@ private slots:
         constexpr qint64 ms = 1'000'000;
         const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
         HostPacer pacer(64);
-        HttpResult ok;
-        ok.completed = true;
-        ok.status = 200;
+        const HttpResult ok = answerOf(200);
         qint64 now = 0;
         pacer.answered(pacer.issued(host, now, false), ok, now + 100 * ms, 0, false, 10);
 
@@ -219,6 +225,35 @@ private slots:
         QVERIFY(prober.CheckUrl(site.url(u"/page"_s), 5, true).valid);
         QCOMPARE(site.hits(u"/page"_s), 2);
     }
+    // A server that refuses one request more than it takes at once is asked that many at once from then
+    // on, and more again only after a spell without refusals.
+    void pacerKeepsTheServersLimit()
+    {
+        constexpr qint64 ms = 1'000'000;
+        const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
+        HostPacer pacer(64);
+        const HttpResult ok = answerOf(200);
+        const HttpResult busy = answerOf(503);
+        std::deque<HostPacer::Ticket> live;
+        for (int i = 0; i < 5; ++i) {
+            live.push_back(pacer.issued(host, 0, false));
+        }
+        pacer.answered(live.back(), busy, 5 * ms, 0, false, 10);
+        live.pop_back();
+        int most = 0;
+        for (qint64 now = 500 * ms; now < 15'000 * ms; now += 50 * ms) {
+            while (pacer.mayIssue(host, now, false)) {
+                live.push_back(pacer.issued(host, now, false));
+            }
+            if (now < 10'000 * ms) {
+                QCOMPARE(int(live.size()), 4);
+            }
+            most = std::max(most, int(live.size()));
+            pacer.answered(live.front(), ok, now + 50 * ms, 0, false, 10);
+            live.pop_front();
+        }
+        QVERIFY(most > 4);
+    }
     // Pages that take 300 ms among 404s that answer at once: each is judged against answers of its own
     // class, so the limit grows to the setting instead of taking every page for a sign of load.
     void quickErrorsAmongSlowPages()
@@ -234,9 +269,7 @@ private slots:
                 live.push_back(pacer.issued(host, now, false));
             }
             most = std::max(most, int(live.size()));
-            HttpResult r;
-            r.completed = true;
-            r.status = answer % 3 == 0 ? 404 : 200;
+            HttpResult r = answerOf(answer % 3 == 0 ? 404 : 200);
             r.firstByteNs = answer % 3 == 0 ? 1 * ms : 300 * ms;
             now = std::max(now, live.front().issuedNs + r.firstByteNs);
             pacer.answered(live.front(), r, now, 0, false, 10);
