@@ -27,6 +27,8 @@ constexpr int kSummaryChars = 20;
 constexpr qsizetype kMaxReadChars = 512 * 1024;
 // Blocks of good pages kept per host: enough for the template, the navigation and the boxes.
 constexpr int kMaxGoodKeys = 5000;
+// Patterns of links kept for their later questions.
+constexpr qsizetype kKeptPatterns = 8192;
 
 // Where an answer ended, as host and path: a redirect target is the same page whatever query it carries.
 QString placeOf(const QString& url)
@@ -149,6 +151,17 @@ ContentJudge::Verdict signInNeeded()
 
 } // namespace
 
+NotFoundPattern ContentJudge::patternOf(const QString& url) const
+{
+    if (const auto known = patterns_.constFind(url); known != patterns_.constEnd()) {
+        return *known;
+    }
+    if (patterns_.size() >= kKeptPatterns) {
+        patterns_.clear();
+    }
+    return *patterns_.insert(url, routePatternOf(url, false));
+}
+
 ContentJudge::Fetched ContentJudge::fetch(const QString& url)
 {
     const ProbeResult r = prober_.CheckUrl(url, tryTime_, true);
@@ -223,7 +236,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool dr
     }
     // A page found good only in doubt may be a not-found page after all: what says so is never template.
     noteSibling(host.goodKeys, print);
-    const NotFoundPattern pattern = routePatternOf(url, false);
+    const NotFoundPattern pattern = patternOf(url);
     if (pattern.form != NotFoundPattern::Form::None) {
         noteSibling(host.patternGood[pattern.key], print);
     }
@@ -231,7 +244,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool dr
 
 bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
 {
-    const NotFoundPattern pattern = routePatternOf(url, false);
+    const NotFoundPattern pattern = patternOf(url);
     if (pattern.form == NotFoundPattern::Form::None) {
         return false;
     }
@@ -400,7 +413,7 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
     if (IsLoginPlace(finalUrl) && !IsLoginPlace(s.request)) {
         return signInNeeded();
     }
-    const NotFoundPattern pattern = routePatternOf(s.request, false);
+    const NotFoundPattern pattern = patternOf(s.request);
     if (pattern.form == NotFoundPattern::Form::None) {
         return {};
     }
@@ -423,7 +436,7 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
         }
     }
     const QString requestPlace = placeOf(s.request);
-    const bool away = placeOf(finalUrl) != requestPlace;
+    const bool away = finalUrl != s.request && placeOf(finalUrl) != requestPlace;
     if (away && isHome(finalUrl) && IsDeepLink(s.request) && QUrl(finalUrl).host() == QUrl(s.request).host()) {
         return deadFor(RunText::contentHome());
     }

@@ -116,10 +116,13 @@ private:
     Verdict judgePage(const Answer& a, Host& host, const NotFoundPattern& pattern, const Subject& s,
                       const QString& html, bool drawn);
     std::optional<RenderedPage> draw(const QString& url, const QString& html);
+    NotFoundPattern patternOf(const QString& url) const;
 
     Prober& prober_;
     PageRendering* rendering_ = nullptr;
     int tryTime_;
     QString homeAddress_;
     QHash<QString, Host> hosts_;
+    // The patterns of the links last asked about: a link is planned, probed and read, and each asks.
+    mutable QHash<QString, NotFoundPattern> patterns_;
 };

@@ -1,5 +1,7 @@
 #include "notfoundpattern.h"
 
+#include "wordscan.h"
+
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QUrl>
@@ -226,6 +228,12 @@ bool IsLoginPlace(const QString& url)
     static const QRegularExpression re(
         uR"((^|/|_|-)(log_?in|logon|sign_?in|sign-in|passport|auth|sso|cas)(/|\.|_|-|$)|/users/sign_in)"_s,
         QRegularExpression::CaseInsensitiveOption);
+    // Every match holds one of these words; an address without them and without an escape, which its path
+    // could decode to one, is passed over without being parsed.
+    static const WordScan words{u"log", u"sign", u"passport", u"auth", u"sso", u"cas"};
+    if (!url.contains(u'%') && !words.in(url)) {
+        return false;
+    }
     return re.match(QUrl(url).path()).hasMatch();
 }
 

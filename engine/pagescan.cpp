@@ -183,7 +183,7 @@ std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOri
         if (link.isEmpty() || !isAddable(link)) {
             continue;
         }
-        const ResolvedLink s = base.resolve(link, origin.charset);
+        const ResolvedLink s = resolve(base, link, origin.charset);
         if (store.checktext(s.request) != 0 || env_.settings.excludes(s.url)) {
             continue;
         }
@@ -209,7 +209,7 @@ int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, i
     return index;
 }
 
-ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const QString& charset)
+ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const QString& charset) const
 {
     if (link.contains(u'?')) {
         return base.resolve(link, charset); // its query is encoded in the page's charset

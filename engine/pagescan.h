@@ -80,7 +80,8 @@ public:
 private:
     int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
                 const QString& request, int status = NoStatus);
-    ResolvedLink resolve(const LinkBase& base, const QString& link, const QString& charset);
+    // Through the run's kept links, which the scan ahead and the scan proper share: `resolved_` is a cache.
+    ResolvedLink resolve(const LinkBase& base, const QString& link, const QString& charset) const;
 
     RunEnv env_;
     QString homeHost_; // bare host (and port) of the home page's final address; empty when it did not move

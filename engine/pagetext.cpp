@@ -12,40 +12,56 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Whether `name` is `listed` (lower case ASCII), letter case aside as Qt folds it. Every tag of a page is
-// looked up in the lists below: this spares each look-up a call into the full Unicode comparison.
-bool sameName(QStringView name, QStringView listed)
+// A tag name with its letter case folded as Qt folds it, when it is short enough to be one of the names
+// below; empty otherwise. Every tag of a page is looked up in the lists below: folding it once spares
+// each look-up a call into the full Unicode comparison.
+class FoldedName
 {
-    if (name.size() != listed.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name[i].unicode();
-        const char32_t folded = c < 128 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : QChar::toCaseFolded(char32_t(c));
-        if (folded != listed[i].unicode()) {
-            return false;
+public:
+    explicit FoldedName(QStringView name)
+    {
+        if (name.size() > kLongest) {
+            return;
         }
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            const char16_t c = name[i].unicode();
+            const char32_t folded = c < 128 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : QChar::toCaseFolded(char32_t(c));
+            chars_[i] = folded < 128 ? char16_t(folded) : u'\uffff'; // no listed name holds it
+        }
+        size_ = name.size();
     }
-    return true;
-}
+    bool is(QStringView listed) const
+    {
+        return listed.size() == size_ &&
+               std::equal(listed.begin(), listed.end(), chars_, [](QChar l, char16_t c) { return l.unicode() == c; });
+    }
+    template <size_t N> bool in(const QStringView (&names)[N]) const
+    {
+        return size_ > 0 && std::any_of(std::begin(names), std::end(names), [this](QStringView n) { return is(n); });
+    }
+
+private:
+    static constexpr qsizetype kLongest = 8; // "noscript", "template", "textarea"
+    char16_t chars_[kLongest] = {};
+    qsizetype size_ = 0;
+};
 
 // Elements whose content is never shown as text.
-bool isHiddenContent(QStringView name)
+bool isHiddenContent(const FoldedName& name)
 {
     static const QStringView hidden[] = {u"script", u"style", u"noscript", u"template", u"textarea",
                                          u"svg",    u"math",  u"select",   u"iframe",   u"object"};
-    return std::any_of(std::begin(hidden), std::end(hidden), [name](QStringView h) { return sameName(name, h); });
+    return name.in(hidden);
 }
 
 // Elements that sit inside a line of text: they do not end the block they are in.
-bool isInline(QStringView name)
+bool isInline(const FoldedName& name)
 {
     static const QStringView inlineNames[] = {u"a",    u"b",     u"i",     u"u",    u"s",      u"em",  u"strong",
                                               u"span", u"font",  u"small", u"big",  u"sub",    u"sup", u"code",
                                               u"abbr", u"label", u"mark",  u"cite", u"strike", u"tt",  u"q",
                                               u"time", u"kbd",   u"var",   u"del",  u"ins",    u"wbr", u"nobr"};
-    return std::any_of(std::begin(inlineNames), std::end(inlineNames),
-                       [name](QStringView n) { return sameName(name, n); });
+    return name.in(inlineNames);
 }
 
 QString collapsed(QStringView text)
@@ -122,16 +138,17 @@ private:
             const StartTag start = ReadStartTag(html_, p);
             end = start.end < 0 ? n : start.end;
         }
-        if (!closing && name.compare(u"title", Qt::CaseInsensitive) == 0) {
+        const FoldedName folded(name);
+        if (!closing && folded.is(u"title")) {
             const qsizetype after = afterEndTag(html_, end, name);
             const qsizetype close = html_.lastIndexOf(u"</", after);
             text_.title = collapsed(html_.mid(end, std::max<qsizetype>(close, end) - end));
             return after;
         }
-        if (!closing && isHiddenContent(name)) {
+        if (!closing && isHiddenContent(folded)) {
             return afterEndTag(html_, end, name);
         }
-        if (!isInline(name)) {
+        if (!isInline(folded)) {
             flush();
         }
         return end;
@@ -140,15 +157,16 @@ private:
     void flush()
     {
         // Most runs between two block tags are a line break and an indent: nothing to decode or collapse.
+        // The run keeps its room for the next one: most pages have a block for every few dozen characters.
         if (std::all_of(run_.cbegin(), run_.cend(), [](QChar c) { return c.isSpace(); })) {
-            run_.clear();
+            run_.truncate(0);
             return;
         }
         const QString block = collapsed(run_);
         if (!block.isEmpty()) {
             text_.blocks << block;
         }
-        run_.clear();
+        run_.truncate(0);
     }
 
     QStringView html_;
@@ -177,8 +195,11 @@ QStringList addressForms(const QStringList& addresses)
             add(last);
             add(last.section(u'.', 0, 0));
             // The words of a slug, as an error page may echo them ("old-report-2019" as "old report 2019").
-            static const QRegularExpression separators(u"[-_+ ]"_s);
-            add(last.section(u'.', 0, 0).split(separators, Qt::SkipEmptyParts).join(u' '));
+            QString words = last.section(u'.', 0, 0);
+            for (const QChar separator : {u'-', u'_', u'+'}) {
+                words.replace(separator, u' ');
+            }
+            add(words.split(u' ', Qt::SkipEmptyParts).join(u' '));
             add(u.query(decoding));
             for (const QString& item : u.query(decoding).split(u'&')) {
                 add(item.section(u'=', 1));
@@ -192,16 +213,18 @@ QStringList addressForms(const QStringList& addresses)
 // Letter case and the values of numbers (dates, counters, the id asked for) do not tell pages apart.
 QString blockKey(const QString& text)
 {
-    QString key;
-    key.reserve(text.size());
+    QString key(text.size(), Qt::Uninitialized);
+    QChar* out = key.data();
     bool inNumber = false;
     for (const QChar c : text) {
         const bool digit = c.isDigit();
         if (!digit || !inNumber) {
-            key += digit ? u'0' : c.toLower();
+            const char16_t u = c.unicode();
+            *out++ = digit ? QChar(u'0') : u < 128 ? QChar(u >= u'A' && u <= u'Z' ? u + 32 : u) : c.toLower();
         }
         inNumber = digit;
     }
+    key.truncate(out - key.constData());
     return key;
 }
 
@@ -292,17 +315,24 @@ PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
         joined += u'\n';
         joined += text;
     }
+    bool removed = false;
     for (const QString& f : addressForms(addresses)) {
         if (!f.contains(u'\n')) {
+            const qsizetype before = joined.size();
             joined.replace(f, QString(), Qt::CaseInsensitive);
+            removed = removed || joined.size() != before;
         }
     }
-    const QStringList parts = joined.split(u'\n');
+    // Most pages do not repeat their address: their title and blocks stand as they were read.
+    QStringList parts = removed ? joined.split(u'\n') : visible.blocks;
+    if (!removed) {
+        parts.prepend(visible.title);
+    }
     PagePrint print;
-    print.title = parts.front().simplified();
+    print.title = removed ? parts.front().simplified() : parts.front();
     print.titleKey = blockKey(print.title);
     for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QString block = parts[i].simplified();
+        const QString block = removed ? parts[i].simplified() : parts[i];
         if (block.isEmpty()) {
             continue;
         }

@@ -27,9 +27,16 @@ WordScan::WordScan(std::initializer_list<QStringView> words) : words_(words)
     for (const QStringView w : words_) {
         const char16_t c = w.front().unicode();
         first_[c] = true;
-        if (c < 128) {
-            asciiFirst_[c] = true;
-            asciiFirst_[c >= u'a' && c <= u'z' ? c - 32 : c] = true;
+        if (c >= 128) {
+            continue;
+        }
+        asciiFirst_[c] = true;
+        asciiFirst_[c >= u'a' && c <= u'z' ? c - 32 : c] = true;
+        const char16_t second = w.size() > 1 ? w[1].unicode() : char16_t(0x10000 - 1);
+        if (second < 128) {
+            pairs_[c * 128 + second] = true;
+        } else {
+            anySecond_[c] = true;
         }
     }
 }
@@ -40,10 +47,18 @@ bool WordScan::in(QStringView text) const
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = chars[i];
-        if (u < 128 ? asciiFirst_[u] : first_[folded(u)]) {
-            if (startsAt(text, i, folded(u))) {
-                return true;
+        if (u < 128 ? !asciiFirst_[u] : !first_[folded(u)]) {
+            continue;
+        }
+        const char16_t first = folded(u);
+        if (first < 128 && !anySecond_[first] && i + 1 < n) {
+            const char16_t second = folded(chars[i + 1]);
+            if (second >= 128 || !pairs_[first * 128 + second]) {
+                continue;
             }
+        }
+        if (startsAt(text, i, first)) {
+            return true;
         }
     }
     return false;

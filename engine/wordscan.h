@@ -23,4 +23,9 @@ private:
     std::vector<QStringView> words_;
     std::bitset<0x10000> first_; // the first characters of the words
     bool asciiFirst_[128] = {};  // and those in ASCII in either case: most of a page is ASCII
+    // The first two characters of the words, where both are ASCII: in a page most places where a word's
+    // first letter stands go on otherwise. A first character with a word of one character, or with a second
+    // one beyond ASCII, is held against the words themselves.
+    std::bitset<128 * 128> pairs_;
+    std::bitset<128> anySecond_;
 };

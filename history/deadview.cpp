@@ -17,6 +17,9 @@ constexpr qint32 kForm = 1;
 // check.
 constexpr int kFirstCounter = 3;
 constexpr int kLastCounter = 5;
+// The fastest level: on a site of a few thousand links it packs in a quarter of the time at a third
+// more bytes, paid by every finished check for the one view a site keeps. Any level reads back alike.
+constexpr int kCompression = 1;
 
 void writeNode(QDataStream& out, const ResultNode& n, int parent)
 {
@@ -135,7 +138,7 @@ QByteArray PackDeadView(const LinkStore& store, const RunChange& change)
     }
     writeUrls(out, store.timeouts(), newIndex);
     writeUrls(out, store.deads(), newIndex);
-    return qCompress(bytes);
+    return qCompress(bytes, kCompression);
 }
 
 bool UnpackDeadView(const QByteArray& packed, LinkStore& store)

@@ -167,6 +167,7 @@ void RunRecorder::forgetPending()
         isDirty_[which].clear();
         dirty_[which].clear();
     }
+    nodesStored_ = {0, 0};
     urlsWritten_ = {0, 0};
     heldWritten_ = 0;
     answers_.forget();
@@ -196,8 +197,11 @@ void RunRecorder::runStarted(bool resuming)
     }
     if (!resuming || runId_ == 0) {
         create();
+        sinceWrite_.invalidate(); // the first stop point writes
     }
-    sinceWrite_.invalidate(); // the first stop point writes
+    // A run that goes on from its last write (a resumed pause, the next batch) is written once the
+    // interval since that write is up, as at any stop point: until then the disk holds the state it went
+    // on from. Writing each batch at once wrote most runs five times as often as the interval asks.
 }
 
 void RunRecorder::create()
@@ -370,6 +374,7 @@ RunRecorder::Written RunRecorder::write(int state, int batchCounter)
     }
     // What a write that does not go through must write next time.
     const auto dirty = dirty_;
+    const auto stored = nodesStored_;
     const auto urls = urlsWritten_;
     const int held = heldWritten_;
     const QSet<QString> answers = answers_.written();
@@ -394,6 +399,7 @@ RunRecorder::Written RunRecorder::write(int state, int batchCounter)
         }
         dirty_[which] = dirty[which];
     }
+    nodesStored_ = stored;
     urlsWritten_ = urls;
     heldWritten_ = held;
     answers_.setWritten(answers);
@@ -439,61 +445,85 @@ bool RunRecorder::writeNodes(int which)
     if (dirty_[which].empty()) {
         return true;
     }
-    if (nodeQuery_.lastQuery().isEmpty()) {
-        nodeQuery_ = QSqlQuery(db_.database());
-        // Named placeholders: binding by position makes the SQL module format a name for every value.
-        if (!check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, "
-                                      u"probed, qtime, stext,"
-                                      u" anchor, kind, bold, red, request, http_status, content_dead)"
-                                      u" VALUES(:run, :tree, :idx, :key, :parent, :text, :status, :depth, :url, :site,"
-                                      u" :probed, :qtime, :stext, :anchor, :kind, :bold, :red, :request, :http_status,"
-                                      u" :content_dead)"
-                                      u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = "
-                                      u"excluded.parent, text = excluded.text,"
-                                      u" status = excluded.status, depth = excluded.depth, url = excluded.url,"
-                                      u" site = excluded.site, probed = excluded.probed, qtime = excluded.qtime,"
-                                      u" stext = excluded.stext, anchor = excluded.anchor, kind = excluded.kind,"
-                                      u" bold = excluded.bold, red = excluded.red, request = excluded.request,"
-                                      u" http_status = excluded.http_status, content_dead = excluded.content_dead"_s),
-                   nodeQuery_)) {
-            return false;
-        }
+    if (!prepareNodeQueries()) {
+        return false;
     }
     const ResultTree& t = tree(store_, which);
-    QSqlQuery& q = nodeQuery_;
     for (int index : dirty_[which]) {
         isDirty_[which][static_cast<size_t>(index)] = 0;
         const ResultNode* n = t.node(index);
-        if (!n) {
-            continue;
-        }
-        const NodeRecord& r = n->record;
-        q.bindValue(u":run"_s, runId_);
-        q.bindValue(u":tree"_s, which);
-        q.bindValue(u":idx"_s, index);
-        q.bindValue(u":key"_s, n->keyNumber);
-        q.bindValue(u":parent"_s, n->parent);
-        q.bindValue(u":text"_s, n->text);
-        q.bindValue(u":status"_s, n->status);
-        q.bindValue(u":depth"_s, r.depth);
-        q.bindValue(u":url"_s, r.url);
-        q.bindValue(u":site"_s, int(r.siteLink));
-        q.bindValue(u":probed"_s, int(r.probed));
-        q.bindValue(u":qtime"_s, r.queryTime);
-        q.bindValue(u":stext"_s, r.statusText);
-        q.bindValue(u":anchor"_s, r.anchorText);
-        q.bindValue(u":kind"_s, int(r.kind));
-        q.bindValue(u":bold"_s, int(n->bold));
-        q.bindValue(u":red"_s, int(n->red));
-        q.bindValue(u":request"_s, n->request);
-        q.bindValue(u":http_status"_s, r.httpStatus);
-        q.bindValue(u":content_dead"_s, int(r.contentDead));
-        if (!check(q.exec(), q)) {
+        if (n &&
+            !(index <= nodesStored_[which] ? execNode(nodeUpdate_, which, index, *n) : insertNode(which, index, *n))) {
             return false;
         }
     }
     dirty_[which].clear();
+    nodesStored_[which] = t.count();
     return true;
+}
+
+bool RunRecorder::prepareNodeQueries()
+{
+    if (!nodeQuery_.lastQuery().isEmpty()) {
+        return true;
+    }
+    nodeQuery_ = QSqlQuery(db_.database());
+    nodeUpdate_ = QSqlQuery(db_.database());
+    // Named placeholders: binding by position makes the SQL module format a name for every value.
+    return check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, "
+                                    u"probed, qtime, stext,"
+                                    u" anchor, kind, bold, red, request, http_status, content_dead)"
+                                    u" VALUES(:run, :tree, :idx, :key, :parent, :text, :status, :depth, :url, :site,"
+                                    u" :probed, :qtime, :stext, :anchor, :kind, :bold, :red, :request, :http_status,"
+                                    u" :content_dead)"
+                                    u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = "
+                                    u"excluded.parent, text = excluded.text,"
+                                    u" status = excluded.status, depth = excluded.depth, url = excluded.url,"
+                                    u" site = excluded.site, probed = excluded.probed, qtime = excluded.qtime,"
+                                    u" stext = excluded.stext, anchor = excluded.anchor, kind = excluded.kind,"
+                                    u" bold = excluded.bold, red = excluded.red, request = excluded.request,"
+                                    u" http_status = excluded.http_status, content_dead = excluded.content_dead"_s),
+                 nodeQuery_) &&
+           // A node on disk changes only by its probe and its marks: its text, place and address stay.
+           check(
+               nodeUpdate_.prepare(u"UPDATE nodes SET status = :status, probed = :probed, qtime = :qtime,"
+                                   u" stext = :stext, bold = :bold, red = :red, http_status = :http_status,"
+                                   u" content_dead = :content_dead WHERE run = :run AND tree = :tree AND idx = :idx"_s),
+               nodeUpdate_);
+}
+
+bool RunRecorder::insertNode(int which, int index, const ResultNode& n)
+{
+    const NodeRecord& r = n.record;
+    QSqlQuery& q = nodeQuery_;
+    q.bindValue(u":key"_s, n.keyNumber);
+    q.bindValue(u":parent"_s, n.parent);
+    q.bindValue(u":text"_s, n.text);
+    q.bindValue(u":depth"_s, r.depth);
+    q.bindValue(u":url"_s, r.url);
+    q.bindValue(u":site"_s, int(r.siteLink));
+    q.bindValue(u":anchor"_s, r.anchorText);
+    q.bindValue(u":kind"_s, int(r.kind));
+    q.bindValue(u":request"_s, n.request);
+    return execNode(q, which, index, n);
+}
+
+// Binds what both the insert and the update of a node write, and runs `q`.
+bool RunRecorder::execNode(QSqlQuery& q, int which, int index, const ResultNode& n)
+{
+    const NodeRecord& r = n.record;
+    q.bindValue(u":run"_s, runId_);
+    q.bindValue(u":tree"_s, which);
+    q.bindValue(u":idx"_s, index);
+    q.bindValue(u":status"_s, n.status);
+    q.bindValue(u":probed"_s, int(r.probed));
+    q.bindValue(u":qtime"_s, r.queryTime);
+    q.bindValue(u":stext"_s, r.statusText);
+    q.bindValue(u":bold"_s, int(n.bold));
+    q.bindValue(u":red"_s, int(n.red));
+    q.bindValue(u":http_status"_s, r.httpStatus);
+    q.bindValue(u":content_dead"_s, int(r.contentDead));
+    return check(q.exec(), q);
 }
 
 bool RunRecorder::writeUrls(int list)
@@ -641,7 +671,9 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
     run_.restore(state);
     run_.addAnswers(answers);
     runId_ = id;
+    sinceWrite_.invalidate();
     heldWritten_ = state.heldNode;
+    nodesStored_ = {store_.full().count(), store_.dead().count()};
     urlsWritten_ = {store_.timeouts().count(), store_.deads().count()};
     return true;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 class HistoryDb;
+struct ResultNode;
 class LinkStore;
 
 // Keeps the run of one store on disk as it goes, so that a stopped or cut-short check can be resumed by
@@ -82,6 +83,9 @@ private:
     void keepLate(const FinishedCheck& check);
     void writeAnswers();
     bool writeNodes(int tree);
+    bool prepareNodeQueries();
+    bool insertNode(int tree, int index, const ResultNode& n);
+    bool execNode(QSqlQuery& q, int tree, int index, const ResultNode& n);
     bool writeUrls(int list);
     bool writeRun(int state, int batchCounter);
     bool readNodes(qint64 id);
@@ -101,6 +105,8 @@ private:
     bool loading_ = false;
     std::array<std::vector<char>, 2> isDirty_;
     std::array<std::vector<int>, 2> dirty_;
+    // Nodes 1 to this are on disk: nodes are only appended and every new one is written at the next write.
+    std::array<int, 2> nodesStored_ = {0, 0};
     std::array<int, 2> urlsWritten_ = {0, 0};
     int heldWritten_ = 0;
     KeptAnswers answers_;
@@ -109,6 +115,7 @@ private:
     QTimer heartbeat_;
     QTimer answerTimer_; // writes new answers while the run waits for the network between stop points
     QSqlQuery nodeQuery_;
+    QSqlQuery nodeUpdate_;
     QSqlQuery urlQuery_;
     CheckSettings restoredSettings_;
     LeaseHolder busy_;

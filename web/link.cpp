@@ -100,9 +100,33 @@ QString Link::PageCharset(const HttpResult& r)
     return r.isSuccess() && !r.body.isEmpty() ? SniffCharset(r.contentType, r.body) : QString();
 }
 
+namespace {
+
+// An http(s) address with a host in lower-case ASCII and no spaces around it: as normal as it gets. Most
+// addresses a run asks for are, and each is normalised on every look-up of its answer.
+bool isNormalCheckUrl(QStringView u)
+{
+    const qsizetype after = u.startsWith(u"http://") ? 7 : u.startsWith(u"https://") ? 8 : 0;
+    if (after == 0 || u.back() == u' ') {
+        return false;
+    }
+    for (qsizetype i = after; i < u.size(); ++i) {
+        const char16_t c = u[i].unicode();
+        if (c == u'/' || c == u'?' || c == u'#') {
+            break;
+        }
+        if (c >= 128 || (c >= u'A' && c <= u'Z')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 QString Link::NormalizeCheckUrl(const QString& u)
 {
-    return NormalizeHostCase(WithHttpScheme(TrimSpaces(u)));
+    return isNormalCheckUrl(u) ? u : NormalizeHostCase(WithHttpScheme(TrimSpaces(u)));
 }
 
 bool Link::CheckUrl()

@@ -4,6 +4,7 @@
 #include "textops.h"
 
 #include <QHostAddress>
+#include <QStringTokenizer>
 #include <QUrl>
 
 #include <algorithm>
@@ -70,36 +71,45 @@ bool isLowerAscii(QStringView text)
 }
 
 // A dotted-quad address as the URL parser prints it: four numbers of 0 to 255 without leading zeros.
-bool isCanonicalIpv4(const QList<QStringView>& labels)
+// A label of a dotted-quad address as the URL parser keeps it: a decimal number up to 255, no leading zero.
+bool isCanonicalIpv4Label(QStringView l)
 {
-    if (labels.size() != 4) {
+    if (l.isEmpty() || l.size() > 3 || (l.size() > 1 && l.front() == u'0')) {
         return false;
     }
-    return std::all_of(labels.begin(), labels.end(), [](QStringView l) {
-        bool ok = false;
-        const int n = l.toInt(&ok);
-        return ok && n <= 255 && (l.size() == 1 || l.front() != u'0') && l.size() <= 3 &&
-               std::all_of(l.begin(), l.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
-    });
+    int n = 0;
+    for (const QChar c : l) {
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+        n = n * 10 + (c.unicode() - u'0');
+    }
+    return n <= 255;
 }
 
 // A host that the URL parser keeps as written: lower-case ASCII labels of letters, digits and inner
 // hyphens that do not end in a number, or a dotted-quad address. International (xn--) names, other
-// address forms and anything unusual are left to the parser.
+// address forms and anything unusual are left to the parser. Read label by label in place: every request
+// asks it.
 bool isPlainHost(QStringView host)
 {
     if (host.isEmpty() || host.size() > 253) {
         return false;
     }
-    const QList<QStringView> labels = host.split(u'.');
-    if (labels.back().isEmpty() || labels.back().front().isDigit()) {
-        return isCanonicalIpv4(labels);
+    const QStringView last = host.mid(host.lastIndexOf(u'.') + 1);
+    const bool ipv4 = last.isEmpty() || last.front().isDigit();
+    const auto plain = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-'; };
+    qsizetype labels = 0;
+    for (const QStringView l : qTokenize(host, u'.')) {
+        ++labels;
+        const bool ok = ipv4 ? isCanonicalIpv4Label(l)
+                             : !l.isEmpty() && l.size() <= 63 && l.front() != u'-' && l.back() != u'-' &&
+                                   !l.startsWith(u"xn--") && std::all_of(l.begin(), l.end(), plain);
+        if (!ok) {
+            return false;
+        }
     }
-    return std::all_of(labels.begin(), labels.end(), [](QStringView l) {
-        const auto plain = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-'; };
-        return !l.isEmpty() && l.size() <= 63 && l.front() != u'-' && l.back() != u'-' && !l.startsWith(u"xn--") &&
-               std::all_of(l.begin(), l.end(), plain);
-    });
+    return !ipv4 || labels == 4;
 }
 
 // ServerKey of an http(s) URL whose authority is a plain host and a port, read without the URL parser,
