@@ -3,7 +3,7 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libqt6sql6-sqlite
-libxlsxwriter-dev libcpp-httplib-dev libcurl4-openssl-dev libpsl-dev libssl-dev zlib1g-dev fonts-wqy-microhei xvfb xauth
+libxlsxwriter-dev libmimalloc-dev libcpp-httplib-dev libcurl4-openssl-dev libpsl-dev libssl-dev zlib1g-dev fonts-wqy-microhei xvfb xauth
 imagemagick libxkbcommon-dev unzip openssl clang libclang-rt-14-dev
 librsvg2-bin help2man desktop-file-utils appstream dpkg-dev qt6-translations-l10n systemd
 postgresql libqt6sql6-psql qt6-webengine-dev libqt6webenginecore6-bin libqt6webengine6-data"
