@@ -22,7 +22,7 @@ class LinkStore;
 
 // Keeps the run of one store on disk as it goes, so that a stopped or cut-short check can be resumed by
 // another process exactly where it stood, and compares a finished check with the last one. Writes go
-// in one transaction at a stop point at most once a second, and at every pause: a crash loses at most
+// in one transaction at a stop point at most every half second, and at every pause: a crash loses at most
 // the last second, and what is on disk is always a state a pause could have left. The run is written
 // only while this recorder holds its lease, and only forward: a paused or finished run is never turned
 // back into a running one, a finished one never into anything. Another program's lock on the file is
