@@ -70,7 +70,6 @@ bool isLowerAscii(QStringView text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80 && !c.isUpper(); });
 }
 
-// A dotted-quad address as the URL parser prints it: four numbers of 0 to 255 without leading zeros.
 // A label of a dotted-quad address as the URL parser keeps it: a decimal number up to 255, no leading zero.
 bool isCanonicalIpv4Label(QStringView l)
 {
