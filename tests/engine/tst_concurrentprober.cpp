@@ -254,6 +254,26 @@ private slots:
         }
         QVERIFY(most > 4);
     }
+    // A burst that reached the server out of order: it took 20 of 25, not the first 20 sent. The rate
+    // learned is the 20 it took, less a margin.
+    void pacerLearnsTheRateOfABurst()
+    {
+        constexpr qint64 ms = 1'000'000;
+        const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
+        HostPacer pacer(64);
+        std::vector<HostPacer::Ticket> burst;
+        for (int i = 0; i < 25; ++i) {
+            burst.push_back(pacer.issued(host, i * ms, false));
+        }
+        HttpResult refused = answerOf(429);
+        refused.retryAfter = "1";
+        for (int i = 0; i < 25; ++i) {
+            pacer.answered(burst[i], i == 14 || i > 20 ? refused : answerOf(200), 30 * ms, 0, false, 10);
+        }
+        pacer.issued(host, 1100 * ms, false);
+        const qint64 gap = pacer.readyAtNs(host) - 1100 * ms;
+        QVERIFY2(std::abs(gap - qint64(1e9 / (20 * 0.98))) < ms, qPrintable(QString::number(gap)));
+    }
     // Pages that take 300 ms among 404s that answer at once: each is judged against answers of its own
     // class, so the limit grows to the setting instead of taking every page for a sign of load.
     void quickErrorsAmongSlowPages()
