@@ -194,10 +194,16 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
     }
     // The rate is learned once the pause is over: by then the answers of the requests sent with this one
     // are in, and tell how many of them the server took. Refusals of requests sent before the last cut
-    // tell of the pace before it.
-    if (Link::IsRefusal(r) && h.rateDueNs < 0 && t.issuedNs > h.lastRateCutNs) {
-        h.rateDueNs = t.issuedNs;
-        h.lastRateCutNs = nowNs;
+    // tell of the pace before it. Requests sent together reach the server in any order, so the second
+    // that counts ends at the last refused request of the round, and takes in the ones sent with it that
+    // the server took first.
+    if (Link::IsRefusal(r)) {
+        if (h.rateDueNs < 0 && t.issuedNs > h.lastRateCutNs) {
+            h.rateDueNs = t.issuedNs;
+            h.lastRateCutNs = nowNs;
+        } else if (h.rateDueNs >= 0) {
+            h.rateDueNs = std::max(h.rateDueNs, t.issuedNs);
+        }
     }
     const qint64 asked = RetryAfterNs(r.retryAfter, tryTime);
     const qint64 first = std::max(kMinBackoffNs, 2 * BaselineOf(h));
@@ -206,7 +212,7 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
     return retries < kMaxRetries ? Verdict::Retry : Verdict::Accept;
 }
 
-// The server refused a request sent at `rateDueNs`: the requests it took in the second up to then are
+// The server refused requests sent up to `rateDueNs`: the requests it took in the second up to then are
 // its rate. A server that took next to nothing before it refused showed no rate (a challenge, an
 // outage): its pauses hold it as before.
 void HostPacer::LearnRate(Host& h)

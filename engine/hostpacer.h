@@ -122,7 +122,7 @@ private:
         qint64 nextSendNs = 0;
         qint64 lastRateCutNs = -1;
         qint64 lastRaiseNs = -1;
-        qint64 rateDueNs = -1;         // the issue time of a refused request whose rate is still to learn
+        qint64 rateDueNs = -1;         // the issue time of the last refused request whose rate is still to learn
         std::deque<qint64> acceptedNs; // issue times of the requests of the last seconds that were answered
         // A server that never answered: its failures so far, and what the first one got.
         int silentFailures = 0;

@@ -254,6 +254,23 @@ private slots:
         }
         QVERIFY(most > 4);
     }
+    // A burst that reached the server out of order: it took 20 of 25, not the first 20 sent. The rate
+    // learned is those 20 a second, less a margin: the next request goes 51 ms after the one before.
+    void pacerLearnsTheRateOfABurst()
+    {
+        constexpr qint64 ms = 1'000'000;
+        const QString host = HostPacer::HostKey(u"http://site.test/a"_s);
+        HostPacer pacer(64);
+        std::vector<HostPacer::Ticket> burst;
+        for (int i = 0; i < 25; ++i) {
+            burst.push_back(pacer.issued(host, i * ms, false));
+        }
+        for (int i = 0; i < 25; ++i) {
+            pacer.answered(burst[i], answerOf(i == 14 || i > 20 ? 429 : 200), 30 * ms, 0, false, 10);
+        }
+        pacer.issued(host, 1100 * ms, false);
+        QCOMPARE(pacer.readyAtNs(host) / ms, 1151);
+    }
     // Pages that take 300 ms among 404s that answer at once: each is judged against answers of its own
     // class, so the limit grows to the setting instead of taking every page for a sign of load.
     void quickErrorsAmongSlowPages()
