@@ -86,13 +86,16 @@ quint32 WordScan::find(QStringView text, quint32 wanted) const
     quint32 found = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = chars[i];
-        const char16_t next = i + 1 < n ? chars[i + 1] : u'\0';
-        if ((u | next) < 128) {
-            // Two characters in ASCII, as most of a page: whether a word can start here is one look-up.
-            if (!pairs_[kLowerAscii[u] * 128 + kLowerAscii[next]]) {
+        if (u < 128) {
+            if (!asciiFirst_[u]) {
                 continue;
             }
-        } else if (u < 128 ? !asciiFirst_[u] : !first_[folded(u)]) {
+            // Most of a page is ASCII: where the next character is too, the pair says whether a word starts.
+            const char16_t next = i + 1 < n ? chars[i + 1] : u'\0';
+            if (next < 128 && !pairs_[kLowerAscii[u] * 128 + kLowerAscii[next]]) {
+                continue;
+            }
+        } else if (!first_[folded(u)]) {
             continue;
         }
         found |= startingAt(text, i, folded(u));
