@@ -22,7 +22,9 @@ constexpr int kFewLinks = 3;
 
 bool LooksScriptBuilt(QStringView html)
 {
-    return LooksScriptBuilt(PageReading(html));
+    // A page read ahead is asked about alone: one search, not the pass for all the words, passes over a page
+    // without scripts.
+    return html.contains(u"<script", Qt::CaseInsensitive) && LooksScriptBuilt(PageReading(html));
 }
 
 bool LooksScriptBuilt(const PageReading& page)
