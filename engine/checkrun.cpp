@@ -337,7 +337,7 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
 void CheckRun::Call::draw(int n, Page& page)
 {
     const ResultNode* node = store_.full().node(n);
-    if (!node || !rendering_.wants(page.text)) {
+    if (!node || !rendering_.wants(*judge_.reading(page.text))) {
         return;
     }
     const RenderedPage drawn = rendering_.render(node->requestUrl(), run_.settings_.timeout);

@@ -35,6 +35,7 @@ ConcurrentProber::ConcurrentProber(int parallel, HttpClient* client, ProbeStats*
     : client_(client ? client : HttpClient::shared()), stats_(stats),
       parallel_(std::clamp(parallel, 1, kMaxParallel)), pacer_(parallel_)
 {
+    client_->readProxyEnvironment(); // a prober serves one run
     clock_.start();
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer); // the turns of a host at its rate are tens of milliseconds apart

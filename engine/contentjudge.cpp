@@ -1,10 +1,9 @@
 #include "contentjudge.h"
 
+#include "pagereading.h"
 #include "pagerendering.h"
-#include "pagetext.h"
 #include "prober.h"
 #include "runtexts.h"
-#include "wordscan.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -35,24 +34,6 @@ QString placeOf(const QString& url)
 {
     const QUrl u(url);
     return u.host().toLower() + u':' + QString::number(u.port(0)) + u.path();
-}
-
-// The words with which error pages say that what was asked is not there. Words that good pages use in
-// their template too ("登录" in "价格：登录后查看", "错误" in a form) are not among them.
-bool saysMissing(const QString& text)
-{
-    static const QRegularExpression words(
-        u"不存在|已删除|被删除|删除了|下架|找不到|未找到|没有找到|无法找到|不见了|丢失|已移除|被移除|走丢|迷路|"
-        u"飞走|失踪|已失效|已过期|无法访问|页面出错|暂无此|什么也没有|什么都没有|空空如也|404|not found|"
-        u"can[’']?t be found|cannot be found|could not be found|nothing (was )?found|does ?n[o’']t exist|"
-        u"no longer|been removed|been deleted|unavailable"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    // Every match holds one of these: most pages and blocks hold none, and are passed over quickly.
-    static const WordScan scan{u"不存在",   u"删除",      u"下架",   u"找不到",     u"找到",     u"不见了", u"丢失",
-                               u"移除",     u"走丢",      u"迷路",   u"飞走",       u"失踪",     u"已失效", u"已过期",
-                               u"无法访问", u"页面出错",  u"暂无此", u"什么",       u"空空如也", u"404",    u"found",
-                               u"exist",    u"no longer", u"been",   u"unavailable"};
-    return scan.in(text) && words.match(text).hasMatch();
 }
 
 // A list or index by its own name: an old address of a list that now redirects to the list.
@@ -128,7 +109,7 @@ NotFoundPattern routePatternOf(const QString& url, bool draw)
 void noteSibling(QSet<QString>& keys, const PagePrint& print)
 {
     for (qsizetype i = 0; i < print.texts.size(); ++i) {
-        if (!keys.contains(print.keys[i]) && !saysMissing(print.texts[i])) {
+        if (!keys.contains(print.keys[i]) && !SaysMissing(print.texts[i])) {
             keys.insert(print.keys[i]);
         }
     }
@@ -176,7 +157,8 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
         f.text = drawn->html;
         f.moved = placeOf(drawn->finalUrl) != placeOf(f.finalUrl);
         f.finalUrl = drawn->finalUrl;
-    } else if (const std::optional<QString> moved = f.huge ? std::nullopt : PageRedirect(f.text, f.finalUrl)) {
+    } else if (const std::optional<QString> moved =
+                   f.huge ? std::nullopt : PageRedirect(*reading(f.text), f.finalUrl)) {
         // A page that sends the browser on ends where it sends it.
         f.finalUrl = *moved;
         f.moved = true;
@@ -189,13 +171,13 @@ ContentJudge::Fetched ContentJudge::fetch(const QString& url)
 // what sends it on by itself: where it ended is where the page went.
 std::optional<RenderedPage> ContentJudge::draw(const QString& url, const QString& html)
 {
-    if (!rendering_ || !rendering_->wants(html)) {
+    if (!rendering_ || !rendering_->wants(*reading(html))) {
         return std::nullopt;
     }
     RenderedPage page = rendering_->render(url, tryTime_);
     // Scripts that drew nothing (they did not load, or the app waits for what never comes) leave every
     // route showing the same shell: a drawn page tells nothing the HTML does not, and is judged as that.
-    if (!page.ok || ReadVisibleText(page.html).blocks == ReadVisibleText(head(html)).blocks) {
+    if (!page.ok || ReadVisibleText(page.html).blocks == reading(html)->visibleText().blocks) {
         return std::nullopt;
     }
     return page;
@@ -219,7 +201,10 @@ bool ContentJudge::isHome(const QString& url) const
 
 void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool drawn)
 {
-    if (!drawn && IsScriptBuilt(head(html))) {
+    // A huge page is read as far as it can be a not-found page.
+    const std::shared_ptr<const PageReading> page =
+        html.size() > kMaxReadChars ? std::make_shared<const PageReading>(head(html)) : reading(html);
+    if (!drawn && IsScriptBuilt(*page)) {
         return;
     }
     const Route route = routeOf(url);
@@ -230,7 +215,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool dr
     if (!home && host.goodKeys.size() >= kMaxGoodKeys) {
         return;
     }
-    const PagePrint print = MakePagePrint(head(html), {url});
+    const PagePrint print = MakePagePrint(*page, {url});
     if (home) {
         host.homeKeys = print.keySet; // read for the crawl: no need to ask for it again
     }
@@ -269,11 +254,12 @@ bool ContentJudge::wantsPage(const QString& url, bool siteHost) const
 bool ContentJudge::looksMissing(Host& host, const QString& hostKey, const QString& html, const QStringList& addresses)
 {
     // The home page is among the good pages when the run read it; asked for only when a page says so.
-    if (!saysMissing(html)) {
+    const std::shared_ptr<const PageReading> page = reading(html);
+    if (!SaysMissing(*page)) {
         return false; // most pages: no block can say it either
     }
-    const PagePrint print = MakePagePrint(html, addresses);
-    const auto own = [&](qsizetype i) { return !host.goodKeys.contains(print.keys[i]) && saysMissing(print.texts[i]); };
+    const PagePrint print = MakePagePrint(*page, addresses);
+    const auto own = [&](qsizetype i) { return !host.goodKeys.contains(print.keys[i]) && SaysMissing(print.texts[i]); };
     for (qsizetype i = 0; i < print.texts.size(); ++i) {
         if (own(i) && !homeKeys(host, hostKey).contains(print.keys[i])) {
             return true;
@@ -346,12 +332,13 @@ ContentJudge::Answer ContentJudge::learnRedirect(const NotFoundPattern& pattern,
 ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Host& host, const Fetched& first,
                                              const Fetched& second)
 {
-    if (first.huge || second.huge || (!first.drawn && IsScriptBuilt(first.text)) ||
-        (!second.drawn && IsScriptBuilt(second.text))) {
+    if (first.huge || second.huge || (!first.drawn && IsScriptBuilt(*reading(first.text))) ||
+        (!second.drawn && IsScriptBuilt(*reading(second.text)))) {
         return {};
     }
-    const PagePrint one = MakePagePrint(first.text, {pattern.first, first.finalUrl});
-    const PagePrint two = &first == &second ? one : MakePagePrint(second.text, {pattern.second, second.finalUrl});
+    const PagePrint one = MakePagePrint(*reading(first.text), {pattern.first, first.finalUrl});
+    const PagePrint two =
+        &first == &second ? one : MakePagePrint(*reading(second.text), {pattern.second, second.finalUrl});
     Answer a;
     a.all = one.keySet | two.keySet;
     a.noise = std::max(countMissing(one.keySet, two.keySet), countMissing(two.keySet, one.keySet));
@@ -428,10 +415,11 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
     if (huge) {
         page.reset(); // only where it ended can tell
     } else if (page) {
-        if (const std::optional<QString> moved = drawn ? std::nullopt : PageRedirect(*page, finalUrl)) {
+        const std::shared_ptr<const PageReading> read = reading(*page);
+        if (const std::optional<QString> moved = drawn ? std::nullopt : PageRedirect(*read, finalUrl)) {
             finalUrl = *moved;
             page.reset();
-        } else if (IsLoginForm(*page) && ReadVisibleText(*page).blocks.join(QString()).size() < kMaxOwnChars) {
+        } else if (IsLoginForm(*read) && read->visibleChars() < kMaxOwnChars) {
             return signInNeeded();
         }
     }
@@ -464,7 +452,7 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
             page = drawn->html;
             moved = placeOf(drawn->finalUrl) != placeOf(finalUrl) ? std::optional(drawn->finalUrl) : std::nullopt;
         } else {
-            moved = PageRedirect(*page, finalUrl);
+            moved = PageRedirect(*reading(*page), finalUrl);
         }
         if (moved) {
             const bool home = isHome(*moved) && IsDeepLink(s.request);
@@ -500,10 +488,11 @@ ContentJudge::Verdict ContentJudge::judgeRedirect(const Answer& a, const QString
 ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const NotFoundPattern& pattern,
                                               const Subject& s, const QString& html, bool drawn)
 {
-    if (!drawn && IsScriptBuilt(html)) {
+    const std::shared_ptr<const PageReading> page = reading(html);
+    if (!drawn && IsScriptBuilt(*page)) {
         return {};
     }
-    const PagePrint print = MakePagePrint(html, {s.request, s.answer->finalUrl.toString()});
+    const PagePrint print = MakePagePrint(*page, {s.request, s.answer->finalUrl.toString()});
     if (print.keySet.isEmpty() || (!a.titleKey.isEmpty() && a.titleKey != print.titleKey)) {
         return {};
     }
@@ -534,15 +523,15 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
     // what a box drawn afresh showed in both made-up answers by chance (two answers show only part of
     // what changes, hence twice the difference seen), unless nothing in it says "missing": then the only
     // evidence is a good sibling's difference, and all of it must be there.
-    const auto saying = std::find_if(own.begin(), own.end(), saysMissing);
+    const auto saying = std::find_if(own.begin(), own.end(), [](const QString& t) { return SaysMissing(t); });
     int lacking = 0;
     bool lacksMark = false;
     for (qsizetype i = 0; i < own.size(); ++i) {
         const bool lacks = !print.keySet.contains(blockKeys[i]);
         lacking += lacks ? 1 : 0;
-        lacksMark = lacksMark || (lacks && saysMissing(own[i]));
+        lacksMark = lacksMark || (lacks && SaysMissing(own[i]));
     }
-    const bool marked = saying != own.end() || (!a.title.isEmpty() && saysMissing(a.title));
+    const bool marked = saying != own.end() || (!a.title.isEmpty() && SaysMissing(a.title));
     if (lacksMark || lacking > (marked ? 2 * a.noise : 0) || lacking == own.size()) {
         noteSibling(patternGood, print);
         return {};

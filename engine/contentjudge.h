@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notfoundpattern.h"
+#include "pagereading.h"
 #include "renderer.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class PageRendering;
@@ -57,6 +59,9 @@ public:
     // Whether the probe of `url` should read its page because judging it may: a host that answers made-up
     // addresses with an error needs none, and reading a page with its probe costs no request of its own.
     bool wantsPage(const QString& url, bool siteHost) const;
+
+    // The page `html` as read for the checks of its content; the steps that ask about one page share it.
+    std::shared_ptr<const PageReading> reading(const QString& html) const { return readings_.of(html); }
 
     // Made-up patterns a host is asked at most, made-up addresses an outside host is asked at most, and
     // pages read only to judge them.
@@ -125,4 +130,5 @@ private:
     QHash<QString, Host> hosts_;
     // The patterns of the links last asked about: a link is planned, probed and read, and each asks.
     mutable QHash<QString, NotFoundPattern> patterns_;
+    mutable PageReadings readings_;
 };

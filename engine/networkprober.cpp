@@ -10,6 +10,7 @@ namespace {
 class LinkProber : public Prober
 {
 public:
+    LinkProber() { HttpClient::shared()->readProxyEnvironment(); } // a prober serves one run
     ProbeResult CheckUrl(const QString& url, int tryTime, bool pageWanted) override
     {
         link_.keepPage(pageWanted);

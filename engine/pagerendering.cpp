@@ -1,6 +1,6 @@
 #include "pagerendering.h"
 
-#include "pagetext.h"
+#include "pagereading.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -18,24 +18,23 @@ constexpr int kFewTextChars = 150;
 constexpr int kNoticeTextChars = 400;
 constexpr int kFewLinks = 3;
 
-int visibleChars(QStringView html)
-{
-    qsizetype chars = 0;
-    for (const QString& block : ReadVisibleText(html).blocks) {
-        chars += block.size();
-    }
-    return static_cast<int>(chars);
-}
-
 } // namespace
 
 bool LooksScriptBuilt(QStringView html)
 {
-    // Most pages have no script at all; they cost one search.
-    if (!html.contains(u"<script", Qt::CaseInsensitive)) {
+    // A page read ahead is asked about alone: one search, not the pass for all the words, passes over a page
+    // without scripts.
+    return html.contains(u"<script", Qt::CaseInsensitive) && LooksScriptBuilt(PageReading(html));
+}
+
+bool LooksScriptBuilt(const PageReading& page)
+{
+    // Most pages have no script at all: the pass for the words of the page's patterns tells.
+    const QStringView html = page.html();
+    if (!page.mayHold(PageReading::ScriptTag) || !html.contains(u"<script", Qt::CaseInsensitive)) {
         return false;
     }
-    if (IsScriptBuilt(html)) {
+    if (IsScriptBuilt(page)) {
         return true;
     }
     static const QRegularExpression hashRoute(uR"(<a\b[^>]*\bhref\s*=\s*["']?#!?/)"_s,
@@ -52,7 +51,7 @@ bool LooksScriptBuilt(QStringView html)
     static const QRegularExpression anchor(uR"(<a\b[^>]*\bhref\s*=)"_s, QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression notice(uR"(<noscript\b[^>]*>[^<]*(javascript|脚本|js))"_s,
                                            QRegularExpression::CaseInsensitiveOption);
-    const int chars = visibleChars(html);
+    const int chars = page.visibleChars();
     if (chars < kFewTextChars) {
         int links = 0;
         auto anchors = anchor.globalMatch(html);
@@ -75,6 +74,11 @@ qsizetype HashRouteAt(QStringView url)
     }
     const QStringView route = url.mid(hash + 1);
     return route.startsWith(u'/') || route.startsWith(u"!/") ? hash : -1;
+}
+
+bool PageRendering::wants(const PageReading& page) const
+{
+    return renderer_ && (mode_ == RenderMode::Always || LooksScriptBuilt(page));
 }
 
 bool PageRendering::wants(QStringView html) const

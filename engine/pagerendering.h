@@ -7,9 +7,12 @@
 #include <QStringList>
 #include <QStringView>
 
+class PageReading;
+
 // True for HTML that a browser's scripts still have to draw: an empty mount point of an app, little or
 // no visible text or links beside scripts, a <noscript> notice on a page that shows next to nothing
 // else, or links that are a router's hash routes. A page without scripts never is.
+bool LooksScriptBuilt(const PageReading& page);
 bool LooksScriptBuilt(QStringView html);
 
 // The route of a hash-routed address ("#/news/1", "#!/news/1"): where it begins in `url`, or -1 when
@@ -29,6 +32,7 @@ public:
     }
 
     // Whether a page whose HTML is `html` is to be drawn.
+    bool wants(const PageReading& page) const;
     bool wants(QStringView html) const;
     // The page at `url` as drawn; a page drawn for an earlier question of this run (judging it, then
     // reading it) is not drawn again.

@@ -1,9 +1,8 @@
 #include "pagetext.h"
 
 #include "anchors.h"
-#include "wordscan.h"
+#include "pagereading.h"
 
-#include <QRegularExpression>
 #include <QUrl>
 
 #include <algorithm>
@@ -230,75 +229,6 @@ QString blockKey(const QString& text)
 
 } // namespace
 
-bool IsScriptBuilt(QStringView html)
-{
-    // A mount point of a script framework, whatever it holds before the scripts run (a loading text, an
-    // in-page template, a spinner).
-    static const QRegularExpression mount(
-        uR"(<[a-z][\w-]*\b[^>]*\bid\s*=\s*["']?(app|root|react-root|react-app|vue-app|__next|__nuxt|___gatsby|q-app|)"
-        uR"(main-app|ember-app|svelte|app-root)\b["']?[^>]*>|<(app-root|my-app|ng-app)\b|)"
-        uR"(\bng-app\b|\bdata-reactroot\b|\bv-cloak\b)"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    static const WordScan mountWords{u"app", u"root", u"__next", u"__nuxt", u"gatsby", u"svelte", u"v-cloak"};
-    if (mountWords.in(html) && mount.match(html).hasMatch()) {
-        return true;
-    }
-    // Scripts and next to no text of its own, or a request to switch scripts on.
-    static const QRegularExpression script(uR"(<script\b[^>]*\bsrc\s*=)"_s, QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression enable(
-        uR"(enable javascript|javascript (is )?(required|disabled)|启用\s*javascript|开启\s*javascript)"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    if (!script.match(html).hasMatch()) {
-        return false;
-    }
-    const VisibleText text = ReadVisibleText(html);
-    return text.blocks.join(QString()).size() < kScriptPageMaxChars || enable.match(html).hasMatch();
-}
-
-std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl)
-{
-    // <meta http-equiv="refresh" content="0; url=/">, in any page: a browser goes on there.
-    static const QRegularExpression refresh(
-        uR"(<meta\b[^>]*http-equiv\s*=\s*["']?refresh["']?[^>]*content\s*=\s*["']?\s*\d*\s*[;,]\s*(url\s*=\s*)?['"]?([^"'>\s]+))"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression refreshFirst(
-        uR"(<meta\b[^>]*content\s*=\s*["']\s*\d*\s*[;,]\s*url\s*=\s*['"]?([^"'>\s]+)[^>]*http-equiv\s*=\s*["']?refresh)"_s,
-        QRegularExpression::CaseInsensitiveOption);
-    // location.href = "/", location.replace('/'), window.location = "/": followed only in a page that
-    // shows next to nothing, where the script is all the page does.
-    static const QRegularExpression script(
-        uR"((?:window\.|document\.|top\.|self\.)?location(?:\.href)?\s*=\s*["']([^"']+)["']|location\.(?:replace|assign)\(\s*["']([^"']+)["'])"_s);
-    // One scan for all three: most pages hold neither word, and a pattern run on a page that holds only
-    // the other one finds nothing.
-    static const WordScan words{u"refresh", u"location"};
-    const bool mayMove = words.in(html);
-    const QRegularExpressionMatch none;
-    QString target;
-    if (const auto m = mayMove ? refresh.match(html) : none; m.hasMatch() && !m.captured(2).isEmpty()) {
-        target = m.captured(2);
-    } else if (const auto f = mayMove ? refreshFirst.match(html) : none; f.hasMatch()) {
-        target = f.captured(1);
-    } else if (const auto j = mayMove ? script.match(html) : none;
-               j.hasMatch() && ReadVisibleText(html).blocks.join(QString()).size() < kScriptPageMaxChars) {
-        target = j.captured(1).isEmpty() ? j.captured(2) : j.captured(1);
-    }
-    if (target.isEmpty()) {
-        return std::nullopt;
-    }
-    const QUrl resolved = QUrl(pageUrl).resolved(QUrl(DecodeCharacterReferences(target)));
-    if (!resolved.isValid() || (resolved.scheme() != u"http"_s && resolved.scheme() != u"https"_s)) {
-        return std::nullopt;
-    }
-    return resolved.toString();
-}
-
-bool IsLoginForm(QStringView html)
-{
-    static const QRegularExpression password(uR"(<input\b[^>]*type\s*=\s*["']?password)"_s,
-                                             QRegularExpression::CaseInsensitiveOption);
-    return password.match(html).hasMatch();
-}
-
 VisibleText ReadVisibleText(QStringView html)
 {
     return BlockReader(html).read();
@@ -306,7 +236,12 @@ VisibleText ReadVisibleText(QStringView html)
 
 PagePrint MakePagePrint(QStringView html, const QStringList& addresses)
 {
-    const VisibleText visible = ReadVisibleText(html);
+    return MakePagePrint(PageReading(html), addresses);
+}
+
+PagePrint MakePagePrint(const PageReading& page, const QStringList& addresses)
+{
+    const VisibleText& visible = page.visibleText();
     // The title and the blocks are collapsed, with no line break in them: joined by line breaks, each form
     // of the address is taken out of all of them in one pass (no match can span a line break), and they
     // part again where they were joined. A form that holds a line break matches none of them.

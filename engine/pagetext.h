@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QStringView>
 
-#include <optional>
+class PageReading;
 
 // The text a reader sees on a page, in blocks: the runs of text between block-level tags (inline tags
 // such as <b> or <a> do not end a block), outside scripts, styles, comments and the like, with character
@@ -16,19 +16,6 @@ struct VisibleText
     QStringList blocks;
 };
 VisibleText ReadVisibleText(QStringView html);
-
-// True for a page that scripts build: a framework's mount point (whatever it holds before the scripts
-// run: a loading text, a template, a spinner), or scripts with next to no text of their own. Its text
-// before rendering is the same for every address of the site, whether the page exists or not.
-bool IsScriptBuilt(QStringView html);
-constexpr int kScriptPageMaxChars = 40;
-
-// Where a page sends the browser on its own: a <meta http-equiv="refresh"> (in any page), or a script
-// that sets the location in a page that shows next to nothing; resolved against `pageUrl`.
-std::optional<QString> PageRedirect(QStringView html, const QString& pageUrl);
-
-// True for a page that asks for a password: a sign-in form.
-bool IsLoginForm(QStringView html);
 
 // What a page says, in a form two answers of one server can be compared in: its visible blocks with
 // every form of the address it was asked as taken out (an error page often repeats the missing address),
@@ -43,4 +30,5 @@ struct PagePrint
     int textChars = 0; // characters of the blocks (the title not counted)
 };
 // `addresses` are the URLs the page answered for (the one asked and where it ended).
+PagePrint MakePagePrint(const PageReading& page, const QStringList& addresses);
 PagePrint MakePagePrint(QStringView html, const QStringList& addresses);

@@ -50,6 +50,7 @@ HttpClient::HttpClient(QObject* parent)
             reply->onDone(code);
         }
     });
+    readProxyEnvironment();
 }
 
 HttpClient::~HttpClient()
@@ -123,18 +124,12 @@ void HttpClient::stop(CURL* easy)
 
 // A proxy from the system's settings is set explicitly; without one, libcurl applies the environment's
 // http_proxy / https_proxy / no_proxy itself. The system's answer costs more than a small request on
-// loopback, so it is kept per scheme and host for a few seconds, and at once asked again when the
-// proxy variables of the environment change.
+// loopback, so it is kept per scheme and host for a few seconds, and asked again at once when the proxy
+// variables of the environment are found changed.
 void HttpClient::applyProxy(CURL* easy, const QUrl& url)
 {
-    QByteArray environment;
-    for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                             "ALL_PROXY", "NO_PROXY"}) {
-        environment += qgetenv(name) + '\n';
-    }
-    if (environment != proxyEnvironment_ || !proxyAge_.isValid() || proxyAge_.hasExpired(kProxyCacheMs)) {
+    if (!proxyAge_.isValid() || proxyAge_.hasExpired(kProxyCacheMs)) {
         proxies_.clear();
-        proxyEnvironment_ = environment;
         proxyAge_.start();
     }
     const QString key = url.scheme().toLower() + u' ' + url.host().toLower() + u':' + QString::number(url.port());
@@ -143,4 +138,17 @@ void HttpClient::applyProxy(CURL* easy, const QUrl& url)
         it = proxies_.insert(key, systemProxy(url));
     }
     curl_easy_setopt(easy, CURLOPT_PROXY, it->isEmpty() ? nullptr : it->constData());
+}
+
+void HttpClient::readProxyEnvironment()
+{
+    QByteArray environment;
+    for (const char* name :
+         {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"}) {
+        environment += qgetenv(name) + '\n';
+    }
+    if (environment != proxyEnvironment_) {
+        proxies_.clear();
+        proxyEnvironment_ = environment;
+    }
 }

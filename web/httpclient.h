@@ -40,6 +40,10 @@ public:
     // Forgets every cookie: what a site set in one run must not be sent in the next.
     void clearCookies();
 
+    // Reads the proxy variables of the environment again. They are read when the client is made and when
+    // a run starts, not for every request: reading eight variables costs more than a request on loopback.
+    void readProxyEnvironment();
+
     // Requests started and not yet finished.
     int inFlight() const { return int(live_.size()); }
     // Body bytes held by the requests that are still reading.
