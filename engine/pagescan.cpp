@@ -220,11 +220,12 @@ ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const 
     if (key.startsWith(u'\n')) {
         return base.resolve(link, charset);
     }
-    if (const auto known = resolved_->constFind(key); known != resolved_->constEnd()) {
+    QHash<QString, ResolvedLink>& byLink = resolved_->byLink;
+    if (const auto known = byLink.constFind(key); known != byLink.constEnd()) {
         return *known;
     }
-    if (resolved_->size() >= kKeptLinks) {
-        resolved_->clear();
+    if (byLink.size() >= kKeptLinks) {
+        byLink.clear();
     }
-    return *resolved_->insert(key, base.resolve(link, charset));
+    return *byLink.insert(key, base.resolve(link, charset, &resolved_->byUrl));
 }
