@@ -357,11 +357,15 @@ QString ServerKey(QStringView url)
     if (const std::optional<QString> key = plainServerKey(url)) {
         return *key;
     }
-    const QUrl u(url.toString(), QUrl::TolerantMode);
-    const bool https = u.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+    return ServerKeyOf(QUrl(url.toString(), QUrl::TolerantMode));
+}
+
+QString ServerKeyOf(const QUrl& url)
+{
+    const bool https = url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
     const int standard = https ? 443 : 80;
-    const int port = u.port(standard);
-    const QString host = u.host(QUrl::EncodeUnicode).toLower();
+    const int port = url.port(standard);
+    const QString host = url.host(QUrl::EncodeUnicode).toLower();
     return port == standard ? host : host + u':' + QString::number(port);
 }
 
