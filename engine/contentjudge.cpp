@@ -532,15 +532,18 @@ ContentJudge::Verdict ContentJudge::judgePage(const Answer& a, Host& host, const
         lacksMark = lacksMark || (lacks && SaysMissing(own[i]));
     }
     const bool marked = saying != own.end() || (!a.title.isEmpty() && SaysMissing(a.title));
-    if (lacksMark || lacking > (marked ? 2 * a.noise : 0) || lacking == own.size()) {
-        noteSibling(patternGood, print);
-        return {};
-    }
     // Beyond the not-found page, a box drawn afresh on every answer may show items neither made-up answer
     // showed; a page of content adds more than that.
     const int extra = static_cast<int>(std::count_if(print.keySet.begin(), print.keySet.end(), [&](const QString& k) {
         return !a.all.contains(k) && !isTemplate(k);
     }));
+    // Both made-up answers may draw the same items from such a box, and show no change at all: under the
+    // same title, items put in the place of those lacking are that box.
+    const int swapped = !a.titleKey.isEmpty() ? std::min(lacking, extra) : 0;
+    if (lacksMark || lacking > (marked ? std::max(2 * a.noise, swapped) : 0) || lacking == own.size()) {
+        noteSibling(patternGood, print);
+        return {};
+    }
     if (!(marked || !patternGood.isEmpty()) || extra > std::max(3, 2 * a.noise)) {
         return {};
     }

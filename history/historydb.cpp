@@ -157,6 +157,15 @@ QSqlDatabase HistoryDb::database() const
     return QSqlDatabase::database(connection_, false);
 }
 
+QSqlDatabase HistoryDb::openCopy(const QString& name) const
+{
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(connection_, name);
+    if (db.open()) {
+        QSqlQuery(db).exec(postgres_ ? u"SET client_min_messages = warning"_s : u"PRAGMA synchronous=NORMAL"_s);
+    }
+    return db;
+}
+
 QString HistoryDb::explain(const QSqlError& error) const
 {
     if (postgres_) {

@@ -44,6 +44,9 @@ public:
     // Records a failure met while using the database; it is not used again.
     void fail(const QString& why);
     QSqlDatabase database() const;
+    // A connection of its own to the same database, opened for the thread that calls this (which closes
+    // it with QSqlDatabase::removeDatabase(name)). It waits patiently for another program's lock.
+    QSqlDatabase openCopy(const QString& name) const;
     // What an error of this database means, in words a user can act on.
     QString explain(const QSqlError& error) const;
     // Whether the error is another program's lock, which passes.

@@ -106,26 +106,6 @@ RunLease::Take RunLease::take(qint64 run, LeaseHolder* busy)
     return Take::Taken;
 }
 
-bool RunLease::renew()
-{
-    if (run_ == 0 || !db_.isOpen()) {
-        return true;
-    }
-    QSqlQuery q(db_.database());
-    q.prepare(u"UPDATE runs SET heartbeat = ? WHERE id = ? AND owner = ?"_s);
-    q.addBindValue(now());
-    q.addBindValue(run_);
-    q.addBindValue(me_.owner);
-    if (!q.exec()) {
-        return SqliteFile::IsBusy(q.lastError());
-    }
-    if (q.numRowsAffected() != 1) {
-        run_ = 0;
-        return false;
-    }
-    return true;
-}
-
 void RunLease::release()
 {
     if (run_ == 0 || !db_.isOpen()) {

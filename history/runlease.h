@@ -48,9 +48,6 @@ public:
     Take take(qint64 run, LeaseHolder* busy = nullptr);
     // A run this process has just inserted with its own hold.
     void adopt(qint64 run) { run_ = run; }
-    // Says this process is still there; false when the hold was lost (another took the run over after a
-    // long silence, or it is no longer running). A lock in the way is not a loss: it is tried again.
-    bool renew();
     // Lets go of the run, which stays as it was written last.
     void release();
     // Forgets the run without writing: it was finished or deleted with the hold in the same statement.

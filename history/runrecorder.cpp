@@ -23,7 +23,7 @@ namespace {
 // ms of work a crash may lose: what was asked more than a second before a kill is on disk, its
 // answer in the nodes or among the answers on hand.
 constexpr int kWriteInterval = 500;
-constexpr int kBusyPause = 10000; // ms before a write that met another program's lock is tried again
+constexpr int kBusyPause = 10000; // ms before creating a run that met another program's lock is tried again
 constexpr int kTries = 5;         // writes of a pause tried while a lock is in the way
 // Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
 constexpr int kCompression = 1;
@@ -107,17 +107,27 @@ RunRecorder::RunRecorder(HistoryDb& db, LinkStore& store, CheckRun& run, QObject
         connect(&t, &ResultTree::nodeChanged, this, [this, which](int index) { mark(which, index); });
     }
     connect(&store_.full(), &ResultTree::cleared, this, &RunRecorder::onCleared);
+    if (db_.isOpen()) {
+        writer_ = std::make_unique<HistoryWriter>(
+            db_, [this] { QMetaObject::invokeMethod(this, &RunRecorder::readReports, Qt::QueuedConnection); });
+    }
+    // The writes of the run say its holder is still there; one that says only that goes when the run
+    // writes nothing else.
     heartbeat_.setInterval(RunLease::kHeartbeatSeconds * 1000);
     connect(&heartbeat_, &QTimer::timeout, this, [this] {
-        if (runId_ != 0 && !lease_.renew()) {
-            lose(takenOver(db_, runId_));
+        if (runId_ != 0) {
+            writer_->post(RunWrite(runId_, lease_.owner()));
         }
     });
     heartbeat_.start();
+    // New answers only, between stop points: what the run asked while it waited is not asked again after
+    // a kill. What it took meanwhile stays written until its nodes are.
     answerTimer_.setInterval(kWriteInterval);
     connect(&answerTimer_, &QTimer::timeout, this, [this] {
-        if (runId_ != 0 && run_.isActive() && !waitingForLock()) {
-            writeAnswers();
+        if (runId_ != 0 && run_.isActive()) {
+            RunWrite w(runId_, lease_.owner());
+            w.answers = run_.answersOnHand();
+            writer_->post(std::move(w));
         }
     });
     answerTimer_.start();
@@ -170,7 +180,9 @@ void RunRecorder::forgetPending()
     nodesStored_ = {0, 0};
     urlsWritten_ = {0, 0};
     heldWritten_ = 0;
-    answers_.forget();
+    if (writer_) {
+        writer_->restart();
+    }
 }
 
 // The results were cleared: the run can no longer be resumed, in this process or another, and holds
@@ -181,6 +193,7 @@ void RunRecorder::onCleared()
     if (runId_ == 0 || loading_) {
         return;
     }
+    forgetPending();
     if (db_.dropRun(runId_, lease_.owner())) {
         lease_.forget();
     } else {
@@ -207,6 +220,7 @@ void RunRecorder::runStarted(bool resuming)
 void RunRecorder::create()
 {
     const QString site = run_.lastSite();
+    forgetPending(); // nothing of the last run is written over the release of its lease
     lease_.release();
     bool busy = false;
     runId_ = db_.createRun(site, run_.settings(), lease_, &busy);
@@ -230,10 +244,8 @@ void RunRecorder::stopPoint(int batchCounterToSave)
     if (createPending_ && !waitingForLock()) {
         create();
     }
-    if (runId_ != 0 && (!sinceWrite_.isValid() || sinceWrite_.elapsed() >= kWriteInterval) && !waitingForLock()) {
-        if (write(HistoryDb::Running, batchCounterToSave) == Written::Busy) {
-            sinceBusy_.start();
-        }
+    if (runId_ != 0 && (!sinceWrite_.isValid() || sinceWrite_.elapsed() >= kWriteInterval)) {
+        write(HistoryDb::Running, batchCounterToSave);
     }
 }
 
@@ -252,16 +264,19 @@ void RunRecorder::runPaused()
     }
 }
 
-// A pause is what a resumed run starts from: a lock in the way is waited out a while longer.
+// A pause is what a resumed run starts from: it is written before the pause is said, and a lock in the
+// way is waited out a while longer.
 void RunRecorder::writeSoon(int state, int batchCounter)
 {
-    const LockPatience patience(db_);
-    Written w = write(state, batchCounter);
-    for (int tries = 1; w == Written::Busy && tries < kTries; ++tries) {
-        w = write(state, batchCounter);
+    write(state, batchCounter);
+    QSqlError busy;
+    bool written = writer_->flush(&busy);
+    for (int tries = 1; !written && tries < kTries; ++tries) {
+        written = writer_->flush(&busy);
     }
-    if (w == Written::Busy) {
-        lose(db_.explain(lastError_) + u"; the check is kept as it stood at its last write"_s);
+    readReports();
+    if (!written && runId_ != 0) {
+        lose(db_.explain(busy) + u"; the check is kept as it stood at its last write"_s);
     }
 }
 
@@ -270,6 +285,11 @@ void RunRecorder::writeSoon(int state, int batchCounter)
 // them: they are kept beside the file until a program that opens it can store them.
 void RunRecorder::runFinished()
 {
+    if (writer_) {
+        readReports();
+        // What is still in line is not needed: the end keeps all there is to keep.
+        writer_->restart();
+    }
     if (createPending_ && db_.isOpen()) {
         const LockPatience patience(db_);
         create(); // a lock kept it from being created at the start: kept now that it ends
@@ -363,211 +383,27 @@ RunChange RunRecorder::compare()
     return CompareRuns(finished, urls, store_.full());
 }
 
-RunRecorder::Written RunRecorder::write(int state, int batchCounter)
+// Takes what changed since the last write, and hands it to the writer.
+void RunRecorder::write(int state, int batchCounter)
 {
-    if (!db_.isOpen()) {
-        return Written::Failed;
+    RunWrite w(runId_, lease_.owner());
+    w.row = runRow(state, batchCounter);
+    const CheckRun::ResumeState s = run_.resumeState();
+    if (s.heldNode != heldWritten_) {
+        w.held = s.heldNode == 0 ? QByteArray() : packHeld(s);
+        heldWritten_ = s.heldNode;
     }
-    QSqlDatabase db = db_.database();
-    if (!db.transaction()) {
-        return outcome(db.lastError());
-    }
-    // What a write that does not go through must write next time.
-    const auto dirty = dirty_;
-    const auto stored = nodesStored_;
-    const auto urls = urlsWritten_;
-    const int held = heldWritten_;
-    const QSet<QString> answers = answers_.written();
-    lost_ = false;
-    bool ok = writeRun(state, batchCounter) && writeNodes(Full) && writeNodes(Dead) && writeUrls(0) && writeUrls(1);
-    if (ok && !answers_.write(db, runId_, run_.answersOnHand(), true)) {
-        lastError_ = answers_.error();
-        ok = false;
-    }
-    if (ok && db.commit()) {
-        sinceWrite_.start();
-        sinceBusy_.invalidate();
-        return Written::Ok;
-    }
-    if (ok) {
-        lastError_ = db.lastError();
-    }
-    db.rollback();
-    for (int which : {Full, Dead}) {
-        for (int index : dirty[which]) {
-            isDirty_[which][static_cast<size_t>(index)] = 1;
-        }
-        dirty_[which] = dirty[which];
-    }
-    nodesStored_ = stored;
-    urlsWritten_ = urls;
-    heldWritten_ = held;
-    answers_.setWritten(answers);
-    if (lost_) {
-        lose(takenOver(db_, runId_));
-        return Written::Lost;
-    }
-    return outcome(lastError_);
+    takeNodes(Full, w);
+    takeNodes(Dead, w);
+    takeUrls(0, w);
+    takeUrls(1, w);
+    w.answers = run_.answersOnHand();
+    w.dropTaken = true;
+    writer_->post(std::move(w));
+    sinceWrite_.start();
 }
 
-// New answers only, between stop points: what the run asked while it waited is not asked again after a
-// kill. What it took meanwhile stays written until its nodes are.
-void RunRecorder::writeAnswers()
-{
-    const Prober::Answers onHand = run_.answersOnHand();
-    const QSet<QString> written = answers_.written();
-    if (std::all_of(onHand.keyBegin(), onHand.keyEnd(),
-                    [&written](const QString& url) { return written.contains(url); })) {
-        return;
-    }
-    QSqlDatabase db = db_.database();
-    if (!db.transaction()) {
-        return;
-    }
-    QSqlQuery q(db);
-    q.prepare(u"UPDATE runs SET heartbeat = ? WHERE id = ? AND owner = ?"_s);
-    q.addBindValue(RunLease::now());
-    q.addBindValue(runId_);
-    q.addBindValue(lease_.owner());
-    const bool held = q.exec() && q.numRowsAffected() == 1;
-    if (held && answers_.write(db, runId_, onHand, false) && db.commit()) {
-        return;
-    }
-    db.rollback();
-    answers_.setWritten(written);
-    if (HistoryDb::isBusy(q.lastError()) || HistoryDb::isBusy(answers_.error())) {
-        sinceBusy_.start();
-    }
-}
-
-bool RunRecorder::writeNodes(int which)
-{
-    if (dirty_[which].empty()) {
-        return true;
-    }
-    if (!prepareNodeQueries()) {
-        return false;
-    }
-    const ResultTree& t = tree(store_, which);
-    for (int index : dirty_[which]) {
-        isDirty_[which][static_cast<size_t>(index)] = 0;
-        const ResultNode* n = t.node(index);
-        if (n &&
-            !(index <= nodesStored_[which] ? execNode(nodeUpdate_, which, index, *n) : insertNode(which, index, *n))) {
-            return false;
-        }
-    }
-    dirty_[which].clear();
-    nodesStored_[which] = t.count();
-    return true;
-}
-
-bool RunRecorder::prepareNodeQueries()
-{
-    if (!nodeQuery_.lastQuery().isEmpty()) {
-        return true;
-    }
-    nodeQuery_ = QSqlQuery(db_.database());
-    nodeUpdate_ = QSqlQuery(db_.database());
-    // Named placeholders: binding by position makes the SQL module format a name for every value.
-    return check(nodeQuery_.prepare(u"INSERT INTO nodes(run, tree, idx, key, parent, text, status, depth, url, site, "
-                                    u"probed, qtime, stext,"
-                                    u" anchor, kind, bold, red, request, http_status, content_dead)"
-                                    u" VALUES(:run, :tree, :idx, :key, :parent, :text, :status, :depth, :url, :site,"
-                                    u" :probed, :qtime, :stext, :anchor, :kind, :bold, :red, :request, :http_status,"
-                                    u" :content_dead)"
-                                    u" ON CONFLICT(run, tree, idx) DO UPDATE SET key = excluded.key, parent = "
-                                    u"excluded.parent, text = excluded.text,"
-                                    u" status = excluded.status, depth = excluded.depth, url = excluded.url,"
-                                    u" site = excluded.site, probed = excluded.probed, qtime = excluded.qtime,"
-                                    u" stext = excluded.stext, anchor = excluded.anchor, kind = excluded.kind,"
-                                    u" bold = excluded.bold, red = excluded.red, request = excluded.request,"
-                                    u" http_status = excluded.http_status, content_dead = excluded.content_dead"_s),
-                 nodeQuery_) &&
-           // A node on disk changes only by its probe and its marks: its text, place and address stay.
-           check(
-               nodeUpdate_.prepare(u"UPDATE nodes SET status = :status, probed = :probed, qtime = :qtime,"
-                                   u" stext = :stext, bold = :bold, red = :red, http_status = :http_status,"
-                                   u" content_dead = :content_dead WHERE run = :run AND tree = :tree AND idx = :idx"_s),
-               nodeUpdate_);
-}
-
-bool RunRecorder::insertNode(int which, int index, const ResultNode& n)
-{
-    const NodeRecord& r = n.record;
-    QSqlQuery& q = nodeQuery_;
-    q.bindValue(u":key"_s, n.keyNumber);
-    q.bindValue(u":parent"_s, n.parent);
-    q.bindValue(u":text"_s, n.text);
-    q.bindValue(u":depth"_s, r.depth);
-    q.bindValue(u":url"_s, r.url);
-    q.bindValue(u":site"_s, int(r.siteLink));
-    q.bindValue(u":anchor"_s, r.anchorText);
-    q.bindValue(u":kind"_s, int(r.kind));
-    q.bindValue(u":request"_s, n.request);
-    return execNode(q, which, index, n);
-}
-
-// Binds what both the insert and the update of a node write, and runs `q`.
-bool RunRecorder::execNode(QSqlQuery& q, int which, int index, const ResultNode& n)
-{
-    const NodeRecord& r = n.record;
-    q.bindValue(u":run"_s, runId_);
-    q.bindValue(u":tree"_s, which);
-    q.bindValue(u":idx"_s, index);
-    q.bindValue(u":status"_s, n.status);
-    q.bindValue(u":probed"_s, int(r.probed));
-    q.bindValue(u":qtime"_s, r.queryTime);
-    q.bindValue(u":stext"_s, r.statusText);
-    q.bindValue(u":bold"_s, int(n.bold));
-    q.bindValue(u":red"_s, int(n.red));
-    q.bindValue(u":http_status"_s, r.httpStatus);
-    q.bindValue(u":content_dead"_s, int(r.contentDead));
-    return check(q.exec(), q);
-}
-
-bool RunRecorder::writeUrls(int list)
-{
-    const UrlList& urls = urlList(store_, list);
-    QSqlDatabase db = db_.database();
-    if (urls.count() < urlsWritten_[list]) {
-        // Emptied and refilled since the last write: written again from the top.
-        QSqlQuery q(db);
-        q.prepare(u"DELETE FROM urls WHERE run = ? AND list = ?"_s);
-        q.addBindValue(runId_);
-        q.addBindValue(list);
-        if (!check(q.exec(), q)) {
-            return false;
-        }
-        urlsWritten_[list] = 0;
-    }
-    if (urls.count() == urlsWritten_[list]) {
-        return true;
-    }
-    if (urlQuery_.lastQuery().isEmpty()) {
-        urlQuery_ = QSqlQuery(db);
-        if (!check(urlQuery_.prepare(
-                       u"INSERT INTO urls(run, list, row, url, data) VALUES(:run, :list, :row, :url, :data)"
-                       u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s),
-                   urlQuery_)) {
-            return false;
-        }
-    }
-    for (int row = urlsWritten_[list]; row < urls.count(); ++row) {
-        urlQuery_.bindValue(u":run"_s, runId_);
-        urlQuery_.bindValue(u":list"_s, list);
-        urlQuery_.bindValue(u":row"_s, row);
-        urlQuery_.bindValue(u":url"_s, urls.entry(row).url);
-        urlQuery_.bindValue(u":data"_s, urls.entry(row).data);
-        if (!check(urlQuery_.exec(), urlQuery_)) {
-            return false;
-        }
-    }
-    urlsWritten_[list] = urls.count();
-    return true;
-}
-
-bool RunRecorder::writeRun(int state, int batchCounter)
+RunWrite::Row RunRecorder::runRow(int state, int batchCounter) const
 {
     const CheckRun::ResumeState s = run_.resumeState();
     QStringList panels;
@@ -578,43 +414,64 @@ bool RunRecorder::writeRun(int state, int batchCounter)
     for (auto which : {LinkStore::Badlink1, LinkStore::Badlink2, LinkStore::Badlink3, LinkStore::Badlinkdep}) {
         resume << store_.resume(which);
     }
-    // Only the holder writes, and only a run that is not finished: first of all, so that nothing else of
-    // the transaction is written for a run that is no longer ours.
-    QSqlQuery q(db_.database());
-    q.prepare(u"UPDATE runs SET state = ?, pass_nodes = ?, batch = ?, home = ?, scan_resources = ?, panels = ?,"
-              u" resume = ?, settings = ?, compare_key = ?, heartbeat = ? WHERE id = ? AND owner = ? AND "_s +
-              HistoryDb::resumableCondition());
-    q.addBindValue(state);
-    q.addBindValue(s.passNodeCount);
-    q.addBindValue(batchCounter);
-    q.addBindValue(s.homeAddress);
-    q.addBindValue(int(s.scanResources));
-    q.addBindValue(jsonArray(panels));
-    q.addBindValue(jsonArray(resume));
-    q.addBindValue(HistoryDb::settingsText(run_.settings()));
-    q.addBindValue(HistoryDb::comparisonKey(run_.settings()));
-    q.addBindValue(RunLease::now());
-    q.addBindValue(runId_);
-    q.addBindValue(lease_.owner());
-    if (!check(q.exec(), q)) {
-        return false;
+    return {state,
+            s.passNodeCount,
+            batchCounter,
+            s.homeAddress,
+            s.scanResources,
+            jsonArray(panels),
+            jsonArray(resume),
+            HistoryDb::settingsText(run_.settings()),
+            HistoryDb::comparisonKey(run_.settings())};
+}
+
+void RunRecorder::takeNodes(int which, RunWrite& w)
+{
+    const ResultTree& t = tree(store_, which);
+    for (int index : dirty_[which]) {
+        isDirty_[which][static_cast<size_t>(index)] = 0;
+        const ResultNode* n = t.node(index);
+        if (!n) {
+            continue;
+        }
+        const NodeRecord& r = n->record;
+        w.nodes.push_back({which, index, index > nodesStored_[which], n->keyNumber, n->parent, n->text, n->status,
+                           r.depth, r.url, r.siteLink, r.probed, r.queryTime, r.statusText, r.anchorText,
+                           int(r.kind), n->bold, n->red, n->request, r.httpStatus, r.contentDead});
     }
-    if (q.numRowsAffected() != 1) {
-        lost_ = true;
-        return false;
+    dirty_[which].clear();
+    nodesStored_[which] = t.count();
+}
+
+void RunRecorder::takeUrls(int list, RunWrite& w)
+{
+    const UrlList& urls = urlList(store_, list);
+    RunWrite::Urls& u = w.urls[static_cast<size_t>(list)];
+    if (urls.count() < urlsWritten_[list]) {
+        u.rewrite = true; // emptied and refilled since the last write: written again from the top
+        urlsWritten_[list] = 0;
     }
-    if (s.heldNode == heldWritten_) {
-        return true;
+    u.first = urlsWritten_[list];
+    for (int row = u.first; row < urls.count(); ++row) {
+        u.urls << urls.entry(row).url;
+        u.data << urls.entry(row).data;
     }
-    QSqlQuery held(db_.database());
-    held.prepare(u"UPDATE runs SET held = ? WHERE id = ?"_s);
-    held.addBindValue(s.heldNode == 0 ? QVariant(QMetaType(QMetaType::QByteArray)) : QVariant(packHeld(s)));
-    held.addBindValue(runId_);
-    if (!check(held.exec(), held)) {
-        return false;
+    urlsWritten_[list] = urls.count();
+}
+
+// What the writer could not write: the run is another program's now, or the database failed.
+void RunRecorder::readReports()
+{
+    for (const HistoryWriter::Report& r : writer_->takeReports()) {
+        if (r.run != runId_ || runId_ == 0) {
+            continue;
+        }
+        if (r.outcome == HistoryWriter::Outcome::Lost) {
+            lose(takenOver(db_, runId_));
+        } else {
+            fail(db_.explain(r.error));
+        }
     }
-    heldWritten_ = s.heldNode;
-    return true;
 }
 
 bool RunRecorder::restore(qint64 id, const QString& siteAs)
@@ -638,7 +495,8 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
     store_.deads().clear();
     forgetPending();
     bool answersRead = false;
-    const Prober::Answers answers = answers_.read(db_.database(), id, &answersRead);
+    KeptAnswers kept;
+    const Prober::Answers answers = kept.read(db_.database(), id, &answersRead);
     CheckRun::ResumeState state;
     state.site = siteAs.isEmpty() ? q.value(0).toString() : siteAs;
     state.passNodeCount = q.value(2).toInt();
@@ -671,6 +529,7 @@ bool RunRecorder::restore(qint64 id, const QString& siteAs)
     run_.restore(state);
     run_.addAnswers(answers);
     runId_ = id;
+    writer_->restart(kept.written());
     sinceWrite_.invalidate();
     heldWritten_ = state.heldNode;
     nodesStored_ = {store_.full().count(), store_.dead().count()};

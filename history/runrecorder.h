@@ -1,7 +1,7 @@
 #pragma once
 
 #include "checkrun.h"
-#include "keptanswers.h"
+#include "historywriter.h"
 #include "latefinishes.h"
 #include "runchange.h"
 #include "runlease.h"
@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class HistoryDb;
@@ -21,12 +22,13 @@ struct ResultNode;
 class LinkStore;
 
 // Keeps the run of one store on disk as it goes, so that a stopped or cut-short check can be resumed by
-// another process exactly where it stood, and compares a finished check with the last one. Writes go
-// in one transaction at a stop point at most every half second, and at every pause: a crash loses at most
-// the last second, and what is on disk is always a state a pause could have left. The run is written
-// only while this recorder holds its lease, and only forward: a paused or finished run is never turned
-// back into a running one, a finished one never into anything. Another program's lock on the file is
-// waited out: what could not be written is written at a later stop point.
+// another process exactly where it stood, and compares a finished check with the last one. What changed
+// is taken at a stop point at most every half second, and at every pause, and written in one transaction
+// on the writer's thread, so that the check goes on meanwhile: a crash loses at most the last second,
+// and what is on disk is always a state a pause could have left. A pause waits until it is written. The
+// run is written only while this recorder holds its lease, and only forward: a paused or finished run is
+// never turned back into a running one, a finished one never into anything. Another program's lock on the
+// file is waited out: what could not be written is written later, in the order it was taken.
 class RunRecorder : public QObject, public RunObserver
 {
     Q_OBJECT
@@ -78,16 +80,13 @@ private:
     void create();
     bool waitingForLock() const;
     void writeSoon(int state, int batchCounter);
-    Written write(int state, int batchCounter);
+    void write(int state, int batchCounter);
+    RunWrite::Row runRow(int state, int batchCounter) const;
+    void takeNodes(int tree, RunWrite& w);
+    void takeUrls(int list, RunWrite& w);
+    void readReports();
     Written finish(const FinishedCheck& check);
     void keepLate(const FinishedCheck& check);
-    void writeAnswers();
-    bool writeNodes(int tree);
-    bool prepareNodeQueries();
-    bool insertNode(int tree, int index, const ResultNode& n);
-    bool execNode(QSqlQuery& q, int tree, int index, const ResultNode& n);
-    bool writeUrls(int list);
-    bool writeRun(int state, int batchCounter);
     bool readNodes(qint64 id);
     bool readUrls(qint64 id);
     RunChange compare();
@@ -109,16 +108,12 @@ private:
     std::array<int, 2> nodesStored_ = {0, 0};
     std::array<int, 2> urlsWritten_ = {0, 0};
     int heldWritten_ = 0;
-    KeptAnswers answers_;
     QElapsedTimer sinceWrite_;
-    QElapsedTimer sinceBusy_; // valid after a write met a lock: the next try waits a while
+    QElapsedTimer sinceBusy_; // valid after creating the run met a lock: the next try waits a while
     QTimer heartbeat_;
     QTimer answerTimer_; // writes new answers while the run waits for the network between stop points
-    QSqlQuery nodeQuery_;
-    QSqlQuery nodeUpdate_;
-    QSqlQuery urlQuery_;
     CheckSettings restoredSettings_;
     LeaseHolder busy_;
     QSqlError lastError_;
-    bool lost_ = false; // the last write found the run held by another program, or finished
+    std::unique_ptr<HistoryWriter> writer_;
 };

@@ -510,6 +510,7 @@ private:
         TemplateShop,
         OneLevel,
         Wording,
+        SameBoxTwice,
         Refresh,
         ToList,
         Outside
@@ -579,6 +580,12 @@ private:
         case Wording:
             fallback.body = templated("Oops", "<h1>页面不见了</h1><p>看看别的：文章{n}</p>");
             break;
+        case SameBoxTwice: // three of six suggestions drawn afresh, alike for both made-up addresses
+            fallback.body = templated("页面不存在", "<h1>页面不存在</h1><p>猜你喜欢：</p><p>五轴加工入门</p>"
+                                                   "<p>刀具选型指南</p><p>车间安全守则</p>");
+            s.setPage(link, templated("页面不存在", "<h1>页面不存在</h1><p>猜你喜欢：</p><p>五轴加工入门</p>"
+                                                    "<p>数控编程技巧</p><p>精度检测方法</p>"));
+            break;
         case Refresh:
             fallback.body = "<html><head><meta http-equiv=refresh content=\"0;url=/\"></head><body></body></html>";
             break;
@@ -636,6 +643,7 @@ private slots:
         // Missing pages in disguise found whatever their wording and however they are sent on.
         row("one-level router", OneLevel, "/news/old", u"内容死链：与不存在页面相同（新闻不存在）"_s);
         row("wording outside the list", Wording, "/news/old.html", u"内容死链：与不存在页面相同（页面不见了）"_s);
+        row("suggestions drawn alike twice", SameBoxTwice, "/news/old.html", u"内容死链：与不存在页面相同（页面不存在）"_s);
         row("meta refresh home", Refresh, "/news/old.html", u"内容死链：跳转到首页"_s);
         row("deep link sent home", CatchAll, "/news/2019/old.html", u"内容死链：跳转到首页"_s);
         row("folder index.html", CatchAll, "/tutorial/index.html", u"内容死链：与不存在页面相同（页面不存在）"_s);
