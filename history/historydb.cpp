@@ -404,12 +404,6 @@ HistoryDb::Stored HistoryDb::storeFinished(const FinishedCheck& check, bool orNe
         step(earlier);
         step(view);
     }
-    for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
-        QSqlQuery rows(db);
-        rows.prepare(u"DELETE FROM "_s + table + u" WHERE run = ?"_s);
-        rows.addBindValue(run);
-        step(rows);
-    }
     if (ok && db.commit()) {
         return Stored::Ok;
     }
@@ -539,6 +533,30 @@ void HistoryDb::compact()
 {
     if (isOpen() && !postgres_) {
         SqliteFile::Compact(database());
+    }
+}
+
+void HistoryDb::tidy(const QSqlDatabase& db, const QString& site) const
+{
+    QSqlDatabase connection = db;
+    if (!isOpen() || !connection.transaction()) {
+        return;
+    }
+    bool ok = true;
+    for (const QString& table : {u"nodes"_s, u"urls"_s, u"answers"_s}) {
+        QSqlQuery rows(db);
+        rows.prepare(u"DELETE FROM "_s + table +
+                     u" WHERE run IN (SELECT id FROM runs WHERE site_key = ? AND state = ?)"_s);
+        rows.addBindValue(siteKey(site));
+        rows.addBindValue(int(Finished));
+        ok = ok && rows.exec();
+    }
+    if (!ok || !connection.commit()) {
+        connection.rollback();
+        return;
+    }
+    if (!postgres_) {
+        SqliteFile::Compact(db);
     }
 }
 

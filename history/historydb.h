@@ -66,9 +66,9 @@ public:
         Failed
     };
     // Stores a finished check in one transaction: its run is finished when its owner still holds it,
-    // its dead URLs kept for the next comparison and its other rows deleted. With `orNew`, a check whose
-    // run is gone or taken is stored as a run of its own, once however often it is offered. `error`
-    // tells why it failed.
+    // its dead URLs kept for the next comparison. Its other rows are of no use from then on: tidy()
+    // deletes them. With `orNew`, a check whose run is gone or taken is stored as a run of its own, once
+    // however often it is offered. `error` tells why it failed.
     Stored storeFinished(const FinishedCheck& check, bool orNew, QSqlError* error);
     // Keeps a finished check beside the file when another program's lock keeps it out; the next program
     // that opens the history stores it. `where` is the file it is kept in, or why it could not be kept.
@@ -94,6 +94,10 @@ public:
     void prune(const QString& site);
     // Gives the room of deleted rows back to the file system.
     void compact();
+    // Deletes the rows the finished checks of `site` no longer need (their nodes, URL lists and answers
+    // on hand) and gives their room back, through `db`, a connection of the calling thread (openCopy).
+    // What a lock keeps from it now is deleted by a later tidy.
+    void tidy(const QSqlDatabase& db, const QString& site) const;
     // Deletes run `id` and its rows when it is held by `holder` (empty: nobody); false when it is not.
     bool dropRun(qint64 id, const QString& holder);
 

@@ -72,6 +72,17 @@ void HistoryWriter::restart(const QSet<QString>& written)
     done_.wait(lock, [this] { return !writing_ && !reset_; });
 }
 
+void HistoryWriter::tidy(const QString& site)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (!tidy_.contains(site)) {
+            tidy_ << site;
+        }
+    }
+    wake_.notify_all();
+}
+
 std::vector<HistoryWriter::Report> HistoryWriter::takeReports()
 {
     const std::lock_guard lock(mutex_);
@@ -90,7 +101,9 @@ void HistoryWriter::work(const QString& connection)
         RunWriteSql sql(db);
         std::unique_lock lock(mutex_);
         for (;;) {
-            const auto ready = [this] { return reset_ || stop_ || (!queue_.empty() && mayWrite()); };
+            const auto ready = [this] {
+                return reset_ || stop_ || (!queue_.empty() && mayWrite()) || !tidy_.isEmpty();
+            };
             if (queue_.empty() || forced_) {
                 wake_.wait(lock, ready);
             } else {
@@ -102,10 +115,18 @@ void HistoryWriter::work(const QString& connection)
                 done_.notify_all();
                 continue;
             }
-            if (stop_ && (queue_.empty() || !mayWrite())) {
-                break;
-            }
             if (queue_.empty() || !mayWrite()) {
+                if (!tidy_.isEmpty()) {
+                    const QString site = tidy_.takeFirst();
+                    writing_ = true;
+                    lock.unlock();
+                    db_.tidy(db, site);
+                    lock.lock();
+                    writing_ = false;
+                    done_.notify_all();
+                } else if (stop_) {
+                    break;
+                }
                 continue;
             }
             // The writes of one run waiting in line go together.

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
 #include <deque>
@@ -50,6 +51,9 @@ public:
     bool flush(QSqlError* busy = nullptr);
     // Drops what is posted and waits for a write under way; the answers on disk are `written` from now.
     void restart(const QSet<QString>& written = {});
+    // Deletes what the finished checks of `site` no longer need, once nothing is waiting to be written;
+    // before the writer ends at the latest.
+    void tidy(const QString& site);
     std::vector<Report> takeReports();
 
 private:
@@ -65,12 +69,13 @@ private:
     std::condition_variable done_;
     std::deque<RunWrite> queue_;
     std::vector<Report> reports_;
+    QStringList tidy_; // sites whose finished checks leave rows to delete
     QSet<QString> resetAnswers_;
     bool reset_ = false;
     bool forced_ = false;
     bool writing_ = false;
     bool stop_ = false;
-    unsigned generation_ = 0; // counts restarts
+    unsigned generation_ = 0;  // counts restarts
     unsigned busyFlushes_ = 0; // flushes that met a lock
     QSqlError lastBusy_;
     std::chrono::steady_clock::time_point pausedUntil_{};

@@ -316,7 +316,7 @@ void RunRecorder::runFinished()
         }
     }
     if (w == Written::Ok) {
-        db_.compact(); // the pages of its nodes and kept answers go back to the file system
+        writer_->tidy(check.site); // its nodes and kept answers, while the check's results are shown
     } else if (kept && w == Written::Busy) {
         keepLate(check);
     }

@@ -45,10 +45,10 @@ bool RunWriteSql::writeRow(const RunWrite& w, bool* held)
     q.prepare(u"UPDATE runs SET state = ?, pass_nodes = ?, batch = ?, home = ?, scan_resources = ?, panels = ?,"
               u" resume = ?, settings = ?, compare_key = ?, heartbeat = ? WHERE id = ? AND owner = ? AND "_s +
               HistoryDb::resumableCondition());
-    for (const QVariant& v : {QVariant(r.state), QVariant(r.passNodes), QVariant(r.batch), QVariant(r.home),
-                              QVariant(int(r.scanResources)), QVariant(r.panels), QVariant(r.resume),
-                              QVariant(r.settings), QVariant(r.compareKey), QVariant(RunLease::now()), QVariant(w.run),
-                              QVariant(w.owner)}) {
+    for (const QVariant& v :
+         {QVariant(r.state), QVariant(r.passNodes), QVariant(r.batch), QVariant(r.home), QVariant(int(r.scanResources)),
+          QVariant(r.panels), QVariant(r.resume), QVariant(r.settings), QVariant(r.compareKey),
+          QVariant(RunLease::now()), QVariant(w.run), QVariant(w.owner)}) {
         q.addBindValue(v);
     }
     if (!check(q.exec(), q)) {
@@ -149,8 +149,9 @@ bool RunWriteSql::writeUrls(const RunWrite& w, int list)
     if (u.urls.isEmpty()) {
         return true;
     }
-    if (!prepare(urlInsert_, u"INSERT INTO urls(run, list, row, url, data) VALUES(:run, :list, :row, :url, :data)"
-                             u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s)) {
+    if (!prepare(urlInsert_,
+                 u"INSERT INTO urls(run, list, row, url, data) VALUES(:run, :list, :row, :url, :data)"
+                 u" ON CONFLICT(run, list, row) DO UPDATE SET url = excluded.url, data = excluded.data"_s)) {
         return false;
     }
     for (qsizetype i = 0; i < u.urls.size(); ++i) {
