@@ -13,7 +13,7 @@
 class LinkStore;
 class Prober;
 class Renderer;
-struct ResolvedLink;
+struct ResolvedLinks;
 class RunObserver;
 class Toolkit;
 
@@ -129,6 +129,6 @@ private:
     std::unique_ptr<HeldPage> held_;
     // Links resolved by the page scans of this run: a scan lasts one batch, the links it resolves recur
     // in every batch.
-    std::unique_ptr<QHash<QString, ResolvedLink>> resolvedLinks_;
+    std::unique_ptr<ResolvedLinks> resolvedLinks_;
     Prober::Answers answers_; // of a paused run, for the call that resumes it
 };

@@ -370,14 +370,15 @@ ContentJudge::Answer ContentJudge::learnPage(const NotFoundPattern& pattern, Hos
 }
 
 const ContentJudge::Answer* ContentJudge::answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
-                                                    const QString& requestPlace, const std::optional<QString>& page)
+                                                    const std::optional<QString>& page)
 {
     if (!host.answers.contains(pattern.key)) {
         // On a host that answers made-up addresses with an error, a folder is asked only when one of its
         // pages reads as missing or was sent elsewhere: a clean site costs one question, not one a folder.
-        const bool away = placeOf(s.answer->finalUrl.toString()) != requestPlace;
+        const QString finalUrl = s.answer->finalUrl.toString();
+        const bool away = finalUrl != s.request && placeOf(finalUrl) != placeOf(s.request);
         if (host.settled && pattern.form == NotFoundPattern::Form::Path && !(away && !s.answer->finalUrl.isEmpty()) &&
-            !(page && looksMissing(host, pattern.host, *page, {s.request, s.answer->finalUrl.toString()}))) {
+            !(page && looksMissing(host, pattern.host, *page, {s.request, finalUrl}))) {
             return nullptr;
         }
         host.answers.insert(pattern.key, learn(routePatternOf(s.request, true), host, s.siteHost));
@@ -423,13 +424,12 @@ ContentJudge::Verdict ContentJudge::judge(const Subject& s, std::optional<Render
             return signInNeeded();
         }
     }
-    const QString requestPlace = placeOf(s.request);
-    const bool away = finalUrl != s.request && placeOf(finalUrl) != requestPlace;
+    const bool away = finalUrl != s.request && placeOf(finalUrl) != placeOf(s.request);
     if (away && isHome(finalUrl) && IsDeepLink(s.request) && QUrl(finalUrl).host() == QUrl(s.request).host()) {
         return deadFor(RunText::contentHome());
     }
     Host& host = hosts_[pattern.host];
-    const Answer* a = answerFor(pattern, host, s, requestPlace, page);
+    const Answer* a = answerFor(pattern, host, s, page);
     if (!a || (a->kind != Answer::Kind::Redirect && a->kind != Answer::Kind::Page)) {
         return {};
     }

@@ -107,7 +107,7 @@ private:
         QString text;
     };
 
-    const Answer* answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s, const QString& requestPlace,
+    const Answer* answerFor(const NotFoundPattern& pattern, Host& host, const Subject& s,
                             const std::optional<QString>& page);
     Answer learn(const NotFoundPattern& pattern, Host& host, bool siteHost);
     Answer learnRedirect(const NotFoundPattern& pattern, const Fetched& first, const Fetched& second) const;

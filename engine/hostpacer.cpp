@@ -350,7 +350,11 @@ HostPacer::Verdict HostPacer::answered(const Ticket& t, const HttpResult& r, qin
 
 QString HostPacer::ServerOf(const Ticket& t, const HttpResult& r)
 {
-    return r.finalUrl.host().isEmpty() ? t.host : HostKey(r.finalUrl.toString());
+    if (r.finalUrl.host().isEmpty()) {
+        return t.host;
+    }
+    // An invalid address prints as nothing, which names no server.
+    return r.finalUrl.isValid() ? ServerKeyOf(r.finalUrl) : QString();
 }
 
 bool HostPacer::inErrorBurst(const QString& host) const

@@ -65,8 +65,9 @@ QString cleanLink(const QString& href, bool keepRoutes)
 // A new link gets no node when it names a download, a bracketed template or only the root.
 bool isAddable(const QString& link)
 {
-    return !link.contains(u']') && !link.contains(u".exe", Qt::CaseInsensitive) && link != u"#" && link != u"/" &&
-           !link.isEmpty();
+    // Made once, as the matchers above: every link of a page read ahead is asked.
+    static const QStringMatcher download(u".exe", Qt::CaseInsensitive);
+    return !link.contains(u']') && download.indexIn(link) < 0 && link != u"#" && link != u"/" && !link.isEmpty();
 }
 
 // The address the links of a page resolve against: its <base href> when that names an http(s) address,
@@ -219,11 +220,12 @@ ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const 
     if (key.startsWith(u'\n')) {
         return base.resolve(link, charset);
     }
-    if (const auto known = resolved_->constFind(key); known != resolved_->constEnd()) {
+    QHash<QString, ResolvedLink>& byLink = resolved_->byLink;
+    if (const auto known = byLink.constFind(key); known != byLink.constEnd()) {
         return *known;
     }
-    if (resolved_->size() >= kKeptLinks) {
-        resolved_->clear();
+    if (byLink.size() >= kKeptLinks) {
+        byLink.clear();
     }
-    return *resolved_->insert(key, base.resolve(link, charset));
+    return *byLink.insert(key, base.resolve(link, charset, &resolved_->byUrl));
 }

@@ -35,8 +35,13 @@ enum class ScanEnd
 
 // Links without a query resolve alike on every page (absolute links) or on every page of one server or
 // folder (relative ones): menus and footers repeat them on all pages of a site. A run keeps a bounded
-// number of them for all its batches.
-using ResolvedLinks = QHash<QString, ResolvedLink>;
+// number of them for all its batches, by the link as written with what its resolving depends on, and by
+// the address it resolves to.
+struct ResolvedLinks
+{
+    QHash<QString, ResolvedLink> byLink;
+    ResolvedUrls byUrl;
+};
 
 // Takes the anchors of one fetched page apart and adds a node for every usable link under the page's
 // node; when the settings ask for resources, the links of images, scripts, style sheets, frames and

@@ -93,6 +93,14 @@ QString EncodeQuery(QStringView query, QStringView charset)
 
 namespace {
 
+constexpr qsizetype kKnownUrls = 16384;
+
+bool isHttp(const QUrl& url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == u"http" || scheme == u"https");
+}
+
 // The request for `url`, which holds the link's resolved address without its query; `written` is the link
 // as written, its query (after `mark`, -1 for none) is encoded here.
 QString requestOf(QUrl url, QStringView written, qsizetype mark, QStringView charset)
@@ -125,8 +133,7 @@ LinkBase::LinkBase(QStringView base) : text_(base.toString()), url_(WithHttpSche
 QString LinkBase::scopeOf(QStringView link) const
 {
     if (!scopes_) {
-        const QString scheme = url_.scheme();
-        if (url_.isValid() && (scheme == u"http" || scheme == u"https")) {
+        if (isHttp(url_)) {
             constexpr auto kept = QUrl::FullyEncoded | QUrl::RemoveQuery | QUrl::RemoveFragment;
             scopes_.emplace(url_.toString(kept | QUrl::RemovePath), url_.toString(kept | QUrl::RemoveFilename));
         } else {
@@ -136,20 +143,32 @@ QString LinkBase::scopeOf(QStringView link) const
     return link.startsWith(u'/') ? scopes_->first : scopes_->second;
 }
 
-ResolvedLink LinkBase::resolve(QStringView link, QStringView charset) const
+ResolvedLink LinkBase::resolve(QStringView link, QStringView charset, ResolvedUrls* known) const
 {
     const QString written = TrimSpaces(link);
+    const qsizetype mark = written.indexOf(u'?');
+    if (known && mark < 0 && !HasScheme(written)) {
+        // Resolved as ResolveAgainst resolves it; printing the address costs more than resolving it.
+        const QUrl target = url_.resolved(QUrl(written, QUrl::TolerantMode));
+        if (isHttp(target)) {
+            if (const auto k = known->constFind(target); k != known->constEnd()) {
+                return *k;
+            }
+            if (known->size() >= kKnownUrls) {
+                known->clear();
+            }
+            return *known->insert(target, {target.toString(), requestOf(target, written, mark, charset)});
+        }
+    }
     QUrl target;
     ResolvedLink r;
     r.url = ResolveAgainst(written, url_, &target);
-    const qsizetype mark = written.indexOf(u'?');
     if (mark >= 0 && !target.isEmpty()) {
         ResolveAgainst(QStringView(written).left(mark), url_, &target);
     }
     // An http(s) address the parser resolved is requested as its parts stand; the parser reads its own
     // printed form back to the same parts. Anything else takes the way of RequestForm.
-    const QString scheme = target.scheme();
-    if (target.isValid() && (scheme == u"http" || scheme == u"https")) {
+    if (isHttp(target)) {
         r.request = requestOf(target, written, mark, charset);
     } else {
         r.request = RequestForm(written, text_, charset);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 #include <QUrl>
@@ -28,13 +29,19 @@ struct ResolvedLink
     QString request;
 };
 
+// Links resolved before, by the address they resolve to: links written differently on pages of different
+// folders ("../a" here, "/a" there) often name one address, whose printed forms depend on it alone.
+using ResolvedUrls = QHash<QUrl, ResolvedLink>;
+
 // The address the links of one page resolve against, parsed once for all of them.
 class LinkBase
 {
 public:
     explicit LinkBase(QStringView base);
-    // ResolveLink(link, base) and RequestForm(link, base, charset), from one resolution of `link`.
-    ResolvedLink resolve(QStringView link, QStringView charset) const;
+    // ResolveLink(link, base) and RequestForm(link, base, charset), from one resolution of `link`. With
+    // `known`, a link without a scheme or a query that resolves to an address resolved before takes its
+    // printed forms from there, and adds them when they are new.
+    ResolvedLink resolve(QStringView link, QStringView charset, ResolvedUrls* known = nullptr) const;
     // What resolving the relative `link` (no scheme, no query) depends on: the base's server for a link
     // from the root ("/a"), its folder for any other. Bases of one scope resolve such a link alike. Empty
     // when the base is no http(s) address.

@@ -135,6 +135,27 @@ std::optional<QString> plainServerKey(QStringView url)
     return port == standard ? host.toString() : host + u':' + QString::number(port);
 }
 
+// text.startsWith(prefix, Qt::CaseInsensitive) for a prefix in lower-case ASCII. Every link is asked several times,
+// and the caseless comparison folds each character through the Unicode tables: where the text is ASCII
+// as far as the prefix goes, folding its letters is all that comparison does.
+bool startsWithCaseless(QStringView text, QLatin1StringView prefix)
+{
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            return text.startsWith(prefix, Qt::CaseInsensitive); // a character that may fold into ASCII
+        }
+        const char16_t lower = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        if (lower != char16_t(prefix[i].unicode())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool HasScheme(QStringView text)
@@ -159,9 +180,9 @@ bool HasScheme(QStringView text)
 bool IsHttpUrl(QStringView text, qsizetype* afterScheme)
 {
     qsizetype len = 0;
-    if (text.startsWith(kHttp, Qt::CaseInsensitive)) {
+    if (startsWithCaseless(text, kHttp)) {
         len = kHttp.size();
-    } else if (text.startsWith(kHttps, Qt::CaseInsensitive)) {
+    } else if (startsWithCaseless(text, kHttps)) {
         len = kHttps.size();
     } else {
         return false;
@@ -336,11 +357,15 @@ QString ServerKey(QStringView url)
     if (const std::optional<QString> key = plainServerKey(url)) {
         return *key;
     }
-    const QUrl u(url.toString(), QUrl::TolerantMode);
-    const bool https = u.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+    return ServerKeyOf(QUrl(url.toString(), QUrl::TolerantMode));
+}
+
+QString ServerKeyOf(const QUrl& url)
+{
+    const bool https = url.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
     const int standard = https ? 443 : 80;
-    const int port = u.port(standard);
-    const QString host = u.host(QUrl::EncodeUnicode).toLower();
+    const int port = url.port(standard);
+    const QString host = url.host(QUrl::EncodeUnicode).toLower();
     return port == standard ? host : host + u':' + QString::number(port);
 }
 

@@ -62,4 +62,6 @@ QString HostOf(QStringView url);
 // One server: the host (ACE form) with its port when that is not the scheme's own, so that another
 // server on the same machine is another server while the http and https forms of one site are one.
 QString ServerKey(QStringView url);
+// The same of an address already parsed: no printing and parsing again.
+QString ServerKeyOf(const QUrl& url);
 bool SiteExists(QStringView url, const QStringList& sites);
