@@ -62,6 +62,31 @@ HttpClient::~HttpClient()
         reply->clientGone(); // ends it, which frees its handle
     }
     live_.clear();
+    for (CURL* easy : spare_) {
+        curl_easy_cleanup(easy);
+    }
+}
+
+CURL* HttpClient::takeHandle()
+{
+    if (spare_.empty()) {
+        return curl_easy_init();
+    }
+    CURL* easy = spare_.back();
+    spare_.pop_back();
+    return easy;
+}
+
+void HttpClient::giveBack(CURL* easy)
+{
+    // As many as are ever in flight at once come back; beyond that they are freed.
+    constexpr size_t kSpareHandles = 256;
+    if (spare_.size() >= kSpareHandles) {
+        curl_easy_cleanup(easy);
+        return;
+    }
+    curl_easy_reset(easy); // every option goes; each transfer sets all it needs
+    spare_.push_back(easy);
 }
 
 HttpClient* HttpClient::shared()

@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <memory>
+#include <vector>
 
 class CurlMulti;
 
@@ -53,6 +54,10 @@ private:
     friend class HttpReply;
     void adopt(HttpReply* reply) { live_.insert(reply); }
     void release(HttpReply* reply) { live_.remove(reply); }
+    // A handle for a new transfer: one a finished transfer left, reset, when there is one. Making one
+    // anew and freeing it again costs about as much as a request on loopback.
+    CURL* takeHandle();
+    void giveBack(CURL* easy);
     bool run(CURL* easy);
     void stop(CURL* easy);
     void applyProxy(CURL* easy, const QUrl& url);
@@ -68,4 +73,5 @@ private:
     QByteArray proxyEnvironment_;        // the proxy variables the entries were asked under
     QElapsedTimer proxyAge_;
     CaStore ca_;
+    std::vector<CURL*> spare_; // reset handles; they keep the client's shared caches
 };

@@ -144,7 +144,7 @@ HttpReply::HttpReply(const HttpRequest& request, HttpClient* client) : request_(
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &HttpReply::onTimer);
     armTimer();
-    easy_ = curl_easy_init();
+    easy_ = client_ ? client_->takeHandle() : nullptr;
     if (client_) {
         client_->adopt(this);
     }
@@ -156,12 +156,23 @@ HttpReply::~HttpReply()
     releaseBody();
     detach();
     curl_slist_free_all(headers_);
-    if (easy_) {
-        curl_easy_cleanup(easy_);
-    }
+    dropHandle();
     if (client_) {
         client_->release(this);
     }
+}
+
+void HttpReply::dropHandle()
+{
+    if (!easy_) {
+        return;
+    }
+    if (client_) {
+        client_->giveBack(easy_);
+    } else {
+        curl_easy_cleanup(easy_);
+    }
+    easy_ = nullptr;
 }
 
 void HttpReply::send(const HttpRequest& hop)
@@ -590,10 +601,7 @@ void HttpReply::finish()
     detach();
     // The handle goes now rather than with the reply, which callers keep for its result: it must not
     // outlive the client whose shared caches it points to.
-    if (easy_) {
-        curl_easy_cleanup(easy_);
-        easy_ = nullptr;
-    }
+    dropHandle();
     if (client_) {
         client_->release(this);
     }

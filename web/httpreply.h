@@ -52,6 +52,8 @@ private:
     void send(const HttpRequest& hop);
     void configure(const HttpRequest& hop);
     void detach();
+    // Frees the handle, or gives it back to the client for the next transfer.
+    void dropHandle();
     void onTimer();
     void armTimer();
     void followRedirect();
