@@ -203,6 +203,38 @@ private slots:
         QCOMPARE(q.value(0).toInt(), 27 + 2); // every ninth page, /gone.htm and /deeper.htm
     }
 
+    // A run another program took over is written here no more: the check goes on to its end, says once
+    // that its history is lost, and leaves the row as the other program wrote it.
+    void takenOver()
+    {
+        TestServer server;
+        site(server);
+        for (int i = 1; i < 240; i += 9) {
+            TestServer::Response slow;
+            slow.body = "x";
+            slow.delayMs = 50;
+            server.setRoute(u"/p"_s + QString::number(i) + u".htm"_s, slow);
+        }
+        QTemporaryDir dir;
+        HistoryDb history(dir.filePath(u"h.sqlite"_s));
+        HistoryDb other(dir.filePath(u"h.sqlite"_s));
+        Run r;
+        RunRecorder recorder(history, r.store, r.run);
+        QList<bool> duringRun; // one entry a failure said: whether the check was still running
+        connect(&recorder, &RunRecorder::failed, this, [&](const QString& why) {
+            QVERIFY2(why.startsWith(u"this check is kept by another program"_s), qPrintable(why));
+            duringRun << r.run.isActive();
+        });
+        r.toolkit.atYield(20, [&other] { QSqlQuery(other.database()).exec(u"UPDATE runs SET owner = 'other'"_s); });
+        r.run.start(server.baseUrl());
+        QCOMPARE(r.store.panel(1), RunText::ready());
+        QCOMPARE(duringRun, QList<bool>{true});
+        QSqlQuery q(other.database());
+        QVERIFY(q.exec(u"SELECT owner, state FROM runs"_s) && q.next());
+        QCOMPARE(q.value(0).toString(), u"other"_s);
+        QCOMPARE(q.value(1).toInt(), int(HistoryDb::Running));
+    }
+
     // With HOME unset the history is in the account's own data folder, or nowhere with a reason; never
     // in a folder under "/".
     void withoutHome()
