@@ -85,6 +85,9 @@ void HttpClient::giveBack(CURL* easy)
         curl_easy_cleanup(easy);
         return;
     }
+    // The list of cookie files outlives a reset: emptied first, or every use would leave one behind. The
+    // cookies themselves are the share's.
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
     curl_easy_reset(easy); // every option goes; each transfer sets all it needs
     spare_.push_back(easy);
 }
