@@ -116,6 +116,18 @@ class TestHistory : public QObject
         s.setPage(u"/deep.htm"_s, "<a href=/p1.htm>p</a><a href=/deeper.htm>d</a>");
     }
 
+    // The same site, with 27 of its pages answered after 50 ms: a check of it lasts beyond a few stop points.
+    static void slowSite(TestServer& s)
+    {
+        site(s);
+        for (int i = 1; i < 240; i += 9) {
+            TestServer::Response slow;
+            slow.body = "x";
+            slow.delayMs = 50;
+            s.setRoute(u"/p"_s + QString::number(i) + u".htm"_s, slow);
+        }
+    }
+
 private slots:
     // A run restored from disk in another store is the paused run itself: the same nodes, lists,
     // positions and counters, so resuming either asks the server the same and ends the same.
@@ -208,13 +220,7 @@ private slots:
     void takenOver()
     {
         TestServer server;
-        site(server);
-        for (int i = 1; i < 240; i += 9) {
-            TestServer::Response slow;
-            slow.body = "x";
-            slow.delayMs = 50;
-            server.setRoute(u"/p"_s + QString::number(i) + u".htm"_s, slow);
-        }
+        slowSite(server);
         QTemporaryDir dir;
         HistoryDb history(dir.filePath(u"h.sqlite"_s));
         HistoryDb other(dir.filePath(u"h.sqlite"_s));
@@ -345,13 +351,7 @@ private slots:
     void otherProgramsCheck()
     {
         TestServer server;
-        site(server);
-        for (int i = 1; i < 240; i += 9) {
-            TestServer::Response slow;
-            slow.body = "x";
-            slow.delayMs = 50;
-            server.setRoute(u"/p"_s + QString::number(i) + u".htm"_s, slow);
-        }
+        slowSite(server);
         QTemporaryDir data;
         QProcess cli;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
