@@ -214,10 +214,14 @@ void ConcurrentProber::fill()
     // A confirmation goes before everything else queued for its server: nothing else goes out to it until
     // the server is quiet and the confirmation has been sent.
     QSet<QString> confirming;
-    for (const Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
-        for (const std::unique_ptr<Entry>& e : *list) {
-            if (e->confirming && !e->inFlightNow && !e->settled) {
-                confirming.insert(e->host);
+    if (mayConfirm_) {
+        mayConfirm_ = false;
+        for (const Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
+            for (const std::unique_ptr<Entry>& e : *list) {
+                mayConfirm_ = mayConfirm_ || e->confirming;
+                if (e->confirming && !e->inFlightNow && !e->settled) {
+                    confirming.insert(e->host);
+                }
             }
         }
     }
@@ -242,10 +246,17 @@ void ConcurrentProber::fill()
     // that reads them; walking all of it every time would make a large site quadratic.
     int pulled = 0;
     const int ahead = aheadLimit();
-    // What is pulled here holds no bytes yet: the sum is taken once, not once a probe.
-    const qint64 buffered = bufferedBytes();
+    // What is pulled here holds no bytes yet: the sum is taken once, not once a probe, and only when it
+    // is asked: most calls find every request slot taken.
+    std::optional<qint64> sum;
+    const auto buffered = [this, &sum] {
+        if (!sum) {
+            sum = bufferedBytes();
+        }
+        return *sum;
+    };
     while (plan_ && inFlight_ < parallel_ && static_cast<int>(queue_.size()) < ahead && pulled < ahead &&
-           buffered < kMaxBufferedBodyBytes) {
+           buffered() < kMaxBufferedBodyBytes) {
         PlannedProbe next;
         if (!plan_(next)) {
             plan_ = nullptr;
@@ -278,17 +289,17 @@ void ConcurrentProber::fill()
     }
     // The plan's last probes are out: what the run makes next goes out in the room their answers leave.
     // The pages answered ahead of the run are read for them first: the run reads them one by one.
-    const bool tail = !plan_ && (nextPlan_ || lookAhead_) && roomToKeep(buffered);
+    const bool tail = !plan_ && (nextPlan_ || lookAhead_) && roomToKeep(buffered());
     if (tail) {
         // Reading pages twice costs time that a run whose answers come at once has not to spare.
         if (awaited_ && !awaited_->settled && now - waitStartNs_ > kReadAheadAfterNs) {
             lookAhead(true);
         }
         if (nextPlan_) {
-            pullNext(confirming, now, buffered);
+            pullNext(confirming, now, buffered());
         }
     }
-    if ((lookingAhead_ || tail) && buffered < kMaxBufferedBodyBytes) {
+    if ((lookingAhead_ || tail) && buffered() < kMaxBufferedBodyBytes) {
         if (lookingAhead_) {
             lookAhead(false);
         }
@@ -448,6 +459,11 @@ std::unique_ptr<ConcurrentProber::Entry> ConcurrentProber::takeFrom(Entries& lis
 // since then was not taken, and must still have its timer.
 void ConcurrentProber::armWake(qint64 now)
 {
+    // No host holds its probes back past now: nothing to wake for, whatever waits.
+    if (pacer_.latestReadyNs() <= now) {
+        wake_.stop();
+        return;
+    }
     ++walk_;
     qint64 earliest = -1;
     for (const Entries* list : {&urgent_, &queue_, &leftovers_, &hinted_}) {
@@ -489,6 +505,7 @@ void ConcurrentProber::onAnswer(Entry* e)
         break;
     case HostPacer::Verdict::Confirm:
         e->confirming = true;
+        mayConfirm_ = true;
         if (stats_) {
             ++stats_->confirmed;
         }
@@ -526,6 +543,7 @@ void ConcurrentProber::reconfirmBurst(const QString& host)
             if (e->settled && !e->confirmed && e->host == host && HostPacer::IsLoadError(e->result)) {
                 e->settled = false;
                 e->confirming = true;
+                mayConfirm_ = true;
                 e->result = HttpResult();
                 if (stats_) {
                     ++stats_->confirmed;

@@ -143,6 +143,7 @@ private:
     qint64 keptBytes_ = 0;
     bool interrupted_ = false; // the run was stopped: no wait lasts
     bool filling_ = false;
+    bool mayConfirm_ = false; // some probe may be confirming: fill() looks for which
     Entry* awaited_ = nullptr; // the entry the run waits for, and the loop that waits
     QEventLoop* waitLoop_ = nullptr;
     qint64 waitStartNs_ = 0; // when the run began to wait for it

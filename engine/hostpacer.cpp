@@ -108,6 +108,7 @@ HostPacer::Ticket HostPacer::issued(const QString& host, qint64 nowNs, bool conf
     }
     if (h.rate > 0) {
         h.nextSendNs = nowNs + qint64(double(kNsPerSecond) / h.rate);
+        latestReadyNs_ = std::max(latestReadyNs_, h.nextSendNs);
     }
     return t;
 }
@@ -209,6 +210,7 @@ HostPacer::Verdict HostPacer::refused(Host& h, const Ticket& t, const HttpResult
     const qint64 first = std::max(kMinBackoffNs, 2 * BaselineOf(h));
     const qint64 backoff = std::min<qint64>(first << std::clamp(h.backoffStep - 1, 0, 16), tryTime * kNsPerSecond);
     h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + (asked >= 0 ? std::max(asked, kMinBackoffNs) : backoff));
+    latestReadyNs_ = std::max(latestReadyNs_, h.pausedUntilNs);
     return retries < kMaxRetries ? Verdict::Retry : Verdict::Accept;
 }
 
@@ -344,6 +346,7 @@ HostPacer::Verdict HostPacer::answered(const Ticket& t, const HttpResult& r, qin
         const qint64 rest = std::min<qint64>(kNsPerSecond << std::min(h.burstStep, 16), tryTime * kNsPerSecond);
         ++h.burstStep;
         h.pausedUntilNs = std::max(h.pausedUntilNs, nowNs + rest);
+        latestReadyNs_ = std::max(latestReadyNs_, h.pausedUntilNs);
     }
     return h.errorRun >= kBurst ? Verdict::Confirm : Verdict::Accept;
 }

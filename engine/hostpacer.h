@@ -89,6 +89,8 @@ public:
     qint64 pausedUntilNs(const QString& host) const;
     // When `host` may next be asked, by its pause or its learned rate; 0 when it may be asked now.
     qint64 readyAtNs(const QString& host) const;
+    // No host's readyAtNs() is later than this (0 before any pause or rate).
+    qint64 latestReadyNs() const { return latestReadyNs_; }
     // What the links of an unreachable `host` take without being asked; null while it may yet answer.
     const HttpResult* silentVerdict(const QString& host) const;
 
@@ -142,4 +144,5 @@ private:
 
     int parallel_;
     QHash<QString, Host> hosts_;
+    qint64 latestReadyNs_ = 0; // the latest pause end or rate turn ever set
 };

@@ -73,6 +73,7 @@ public:
 
     // Index of the first node of the full result list requested as `url` (trimmed); 0 when none.
     int checktext(QStringView url) const;
+    int checktext(const QString& url) const { return full_.findUrl(url); }
     // True when a node of the dead-link list has the key `key` (both trimmed of spaces).
     bool checkkey(QStringView key) const;
 

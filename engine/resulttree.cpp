@@ -177,6 +177,14 @@ int ResultTree::findUrl(QStringView url) const
     return byUrl_.value(TrimSpaces(url), 0);
 }
 
+int ResultTree::findUrl(const QString& url) const
+{
+    if (url.startsWith(u' ') || url.endsWith(u' ')) {
+        return findUrl(QStringView(url));
+    }
+    return byUrl_.value(url, 0);
+}
+
 int ResultTree::findKey(int keyNumber) const
 {
     return byKey_.value(keyNumber, 0);

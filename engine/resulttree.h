@@ -98,6 +98,7 @@ public:
 
     // Index of the first node whose request address equals `url` trimmed of spaces, or 0.
     int findUrl(QStringView url) const;
+    int findUrl(const QString& url) const; // the same, without a copy of an address that needs no trimming
     // Index of the first node with that key number, or 0.
     int findKey(int keyNumber) const;
 

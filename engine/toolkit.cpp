@@ -6,7 +6,11 @@
 
 void CoreToolkit::DoEvents()
 {
+    if (sinceEvents_.isValid() && sinceEvents_.nsecsElapsed() < kEventIntervalNs) {
+        return;
+    }
     QCoreApplication::processEvents();
+    sinceEvents_.start();
 }
 
 double CoreToolkit::Timer() const

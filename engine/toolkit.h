@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -53,4 +54,10 @@ public:
     void OpenUrl(const QString& address, const std::function<void()>& failed) override;
     void RunCommand(const QString& program, const QStringList& arguments) override;
     void SetBusy(bool busy) override;
+
+private:
+    // The run yields after every link it adds and every probe; a turn of the event loop each time costs a
+    // look at every socket. Network work left over waits for the next turn or the next wait for an answer.
+    static constexpr qint64 kEventIntervalNs = 1'000'000;
+    QElapsedTimer sinceEvents_;
 };

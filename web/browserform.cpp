@@ -8,6 +8,8 @@
 #include <QStringEncoder>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 // The query percent-encode set of special schemes (C0 controls, space, ", #, <, >, ') and DEL.
@@ -130,22 +132,111 @@ QString RequestForm(QStringView link, QStringView base, QStringView charset)
 
 LinkBase::LinkBase(QStringView base) : text_(base.toString()), url_(WithHttpScheme(base), QUrl::TolerantMode) {}
 
-QString LinkBase::scopeOf(QStringView link) const
+namespace {
+
+// Whether `name` is a dot segment, which resolving removes.
+bool isDotSegment(QStringView name)
 {
-    if (!scopes_) {
-        if (isHttp(url_)) {
-            constexpr auto kept = QUrl::FullyEncoded | QUrl::RemoveQuery | QUrl::RemoveFragment;
-            scopes_.emplace(url_.toString(kept | QUrl::RemovePath), url_.toString(kept | QUrl::RemoveFilename));
-        } else {
-            scopes_.emplace();
+    return name == u"." || name == u"..";
+}
+
+bool hasDotSegment(QStringView path)
+{
+    for (const QStringView name : path.split(u'/')) {
+        if (isDotSegment(name)) {
+            return true;
         }
     }
-    return link.startsWith(u'/') ? scopes_->first : scopes_->second;
+    return false;
+}
+
+// A link of unreserved characters and slashes that names a path, with or without dot segments: resolving
+// it joins it to its scope as written, and the parser neither encodes nor decodes anything of it.
+bool isPlainPath(QStringView link)
+{
+    if (link.isEmpty() || link.startsWith(u"//")) {
+        return false;
+    }
+    return std::all_of(link.begin(), link.end(), [](QChar ch) {
+        const char16_t c = ch.unicode();
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' ||
+               c == u'.' || c == u'_' || c == u'~' || c == u'/';
+    });
+}
+
+// The absolute `path` with its dot segments removed, as resolving removes them.
+QString withoutDotSegments(QStringView path)
+{
+    const QList<QStringView> names = path.sliced(1).split(u'/');
+    QList<QStringView> kept;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const bool last = i + 1 == names.size();
+        if (names[i] == u"..") {
+            if (!kept.isEmpty()) {
+                kept.removeLast();
+            }
+        } else if (names[i] != u".") {
+            kept.append(names[i]);
+            continue;
+        }
+        if (last) {
+            kept.append(QStringView()); // "a/.." names the folder: its slash stays
+        }
+    }
+    QString out;
+    for (const QStringView name : kept) {
+        out += u'/';
+        out += name;
+    }
+    return out;
+}
+
+} // namespace
+
+const LinkBase::Scopes& LinkBase::scopes() const
+{
+    if (scopes_) {
+        return *scopes_;
+    }
+    scopes_.emplace();
+    if (!isHttp(url_) || url_.host().isEmpty()) {
+        return *scopes_;
+    }
+    Scopes& s = *scopes_;
+    constexpr auto kept = QUrl::RemoveQuery | QUrl::RemoveFragment;
+    s.server = url_.toString(QUrl::FullyEncoded | kept | QUrl::RemovePath);
+    s.folder = url_.toString(QUrl::FullyEncoded | kept | QUrl::RemoveFilename);
+    s.printedServer = url_.toString(kept | QUrl::RemovePath);
+    const QString printedFolder = url_.toString(kept | QUrl::RemoveFilename);
+    // A folder the parser would change itself, with the links joined to it, is left to the parser.
+    if (s.folder.startsWith(s.server) && printedFolder.startsWith(s.printedServer)) {
+        s.path = s.folder.sliced(s.server.size());
+        s.printedPath = printedFolder.sliced(s.printedServer.size());
+        s.joinable = s.path.startsWith(u'/') && s.path.endsWith(u'/') && !hasDotSegment(s.path) &&
+                     !s.path.contains(u"%2e", Qt::CaseInsensitive);
+    }
+    return s;
+}
+
+QString LinkBase::scopeOf(QStringView link) const
+{
+    return link.startsWith(u'/') ? scopes().server : scopes().folder;
 }
 
 ResolvedLink LinkBase::resolve(QStringView link, QStringView charset, ResolvedUrls* known) const
 {
     const QString written = TrimSpaces(link);
+    if (isPlainPath(written) && scopes().joinable) {
+        // Most links of a page: "a/b.html", "/c/d.html", "../e.html". Joined as the parser joins them.
+        const Scopes& s = scopes();
+        const bool fromRoot = written.startsWith(u'/');
+        const bool dots = hasDotSegment(written);
+        const auto join = [&](const QString& folder) {
+            const QString path = fromRoot ? written : folder + written;
+            return dots ? withoutDotSegments(path) : path;
+        };
+        return {s.printedServer + join(s.printedPath), s.server + join(s.path)};
+    }
     const qsizetype mark = written.indexOf(u'?');
     if (known && mark < 0 && !HasScheme(written)) {
         // Resolved as ResolveAgainst resolves it; printing the address costs more than resolving it.

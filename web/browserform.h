@@ -48,7 +48,20 @@ public:
     QString scopeOf(QStringView link) const;
 
 private:
+    // The base's server ("http://host:port") and folder ("http://host:port/dir/"), and the folder's path, as
+    // requested and as printed; made when first asked, empty when the base is no http(s) address.
+    struct Scopes
+    {
+        QString server;
+        QString folder;
+        QString path;
+        QString printedServer;
+        QString printedPath;
+        bool joinable = false; // links of plain paths resolve by joining them to it
+    };
+    const Scopes& scopes() const;
+
     QString text_;
     QUrl url_;
-    mutable std::optional<std::pair<QString, QString>> scopes_; // server and folder, made when first asked
+    mutable std::optional<Scopes> scopes_;
 };

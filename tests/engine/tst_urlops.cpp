@@ -196,6 +196,33 @@ private slots:
         QCOMPARE(RequestForm(link, u"http://www.site.test/dir/page.htm", charset), request);
     }
 
+    // A page's links resolved together, with the short cut for plain paths, as one at a time.
+    void linkBase_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::newRow("folder page") << u"http://www.site.test/dir/page.htm"_s;
+        QTest::newRow("host alone") << u"http://www.site.test"_s;
+        QTest::newRow("port, user, query") << u"https://u:p@Site.test:8443/a/b/?x=1#f"_s;
+        QTest::newRow("encoded folder") << u"http://site.test/%E6%96%B0%20x/p"_s;
+        QTest::newRow("international host") << u"http://例子.test/新闻/p.htm"_s;
+        QTest::newRow("no scheme") << u"www.site.test/dir/"_s;
+        QTest::newRow("dot segments") << u"http://site.test/a/./b/../c/p.htm"_s;
+    }
+    void linkBase()
+    {
+        QFETCH(QString, base);
+        const LinkBase together(base);
+        ResolvedUrls known;
+        for (const QString& link : {u"x.htm"_s, u"/x.htm"_s, u"A/B-c_d~e.HTML"_s, u"..."_s, u"a/.../b"_s, u"a//b"_s,
+                                    u"a/"_s, u"./x"_s, u"a/../b"_s, u"."_s, u".."_s, u"a/."_s, u"//cdn.test/a"_s,
+                                    u"../x"_s, u"../../../x"_s, u"/a/./b/../"_s, u"a/.."_s, u"x y.htm"_s, u"新闻.htm"_s,
+                                    u"%41.htm"_s, u"x.php?q=中"_s, u"#top"_s, u"  x.htm "_s}) {
+            const ResolvedLink r = together.resolve(link, u"gbk", &known);
+            QCOMPARE(r.url, ResolveLink(link, base));
+            QCOMPARE(r.request, RequestForm(link, base, u"gbk"));
+        }
+    }
+
     void findPageNode()
     {
         QCOMPARE(FindPageNode(tree, 0), 1);
