@@ -57,7 +57,7 @@ private:
         QString path;
         QString printedServer;
         QString printedPath;
-        bool joinable = false; // links of plain paths resolve by joining them to it
+        bool joinable; // links of plain paths resolve by joining them to it (false when made empty)
     };
     const Scopes& scopes() const;
 
