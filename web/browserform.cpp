@@ -142,10 +142,16 @@ bool isDotSegment(QStringView name)
 
 bool hasDotSegment(QStringView path)
 {
-    for (const QStringView name : path.split(u'/')) {
-        if (isDotSegment(name)) {
+    qsizetype from = 0;
+    while (from <= path.size()) {
+        qsizetype to = path.indexOf(u'/', from);
+        if (to < 0) {
+            to = path.size();
+        }
+        if (isDotSegment(path.sliced(from, to - from))) {
             return true;
         }
+        from = to + 1;
     }
     return false;
 }
@@ -218,6 +224,11 @@ const LinkBase::Scopes& LinkBase::scopes() const
     return s;
 }
 
+bool LinkBase::joins(QStringView link) const
+{
+    return isPlainPath(link) && scopes().joinable;
+}
+
 QString LinkBase::scopeOf(QStringView link) const
 {
     return link.startsWith(u'/') ? scopes().server : scopes().folder;
@@ -226,7 +237,7 @@ QString LinkBase::scopeOf(QStringView link) const
 ResolvedLink LinkBase::resolve(QStringView link, QStringView charset, ResolvedUrls* known) const
 {
     const QString written = TrimSpaces(link);
-    if (isPlainPath(written) && scopes().joinable) {
+    if (joins(written)) {
         // Most links of a page: "a/b.html", "/c/d.html", "../e.html". Joined as the parser joins them.
         const Scopes& s = scopes();
         const bool fromRoot = written.startsWith(u'/');

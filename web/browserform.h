@@ -46,6 +46,8 @@ public:
     // from the root ("/a"), its folder for any other. Bases of one scope resolve such a link alike. Empty
     // when the base is no http(s) address.
     QString scopeOf(QStringView link) const;
+    // Whether `link` (trimmed) resolves by joining it to the base, which costs less than looking it up.
+    bool joins(QStringView link) const;
 
 private:
     // The base's server ("http://host:port") and folder ("http://host:port/dir/"), and the folder's path, as
