@@ -73,15 +73,9 @@ MsgResult resultOf(int button)
 
 } // namespace
 
-// The run yields after every link it adds; handling the window's events (and repainting it) each time
-// would cost more than the checking itself on a fast site. Every 15 ms is as responsive to the user.
 void WidgetToolkit::DoEvents()
 {
-    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) {
-        return;
-    }
-    QApplication::processEvents();
-    sinceEvents_.start();
+    events_.turn();
 }
 
 double WidgetToolkit::Timer() const

@@ -4,13 +4,18 @@
 #include <QProcess>
 #include <QTime>
 
-void CoreToolkit::DoEvents()
+void EventTurns::turn()
 {
-    if (sinceEvents_.isValid() && sinceEvents_.nsecsElapsed() < kEventIntervalNs) {
+    if (since_.isValid() && since_.nsecsElapsed() < intervalNs_) {
         return;
     }
     QCoreApplication::processEvents();
-    sinceEvents_.start();
+    since_.start();
+}
+
+void CoreToolkit::DoEvents()
+{
+    events_.turn();
 }
 
 double CoreToolkit::Timer() const

@@ -40,6 +40,20 @@ public:
     virtual void SetBusy(bool busy) = 0;
 };
 
+// Turns the event loop at most once an interval: a run yields after every link and probe, and each turn
+// looks at every socket (and, in the window, repaints it). What is left waits for the next turn or for
+// the next wait for an answer.
+class EventTurns
+{
+public:
+    explicit EventTurns(qint64 intervalNs) : intervalNs_(intervalNs) {}
+    void turn();
+
+private:
+    qint64 intervalNs_;
+    QElapsedTimer since_;
+};
+
 // Headless implementation: events of the Qt event loop, the wall clock, no dialogs (every question is
 // answered with its negative button, input and file dialogs come back cancelled).
 class CoreToolkit : public Toolkit
@@ -56,8 +70,5 @@ public:
     void SetBusy(bool busy) override;
 
 private:
-    // The run yields after every link it adds and every probe; a turn of the event loop each time costs a
-    // look at every socket. Network work left over waits for the next turn or the next wait for an answer.
-    static constexpr qint64 kEventIntervalNs = 1'000'000;
-    QElapsedTimer sinceEvents_;
+    EventTurns events_{1'000'000};
 };
