@@ -212,8 +212,11 @@ int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, i
 
 ResolvedLink PageScan::resolve(const LinkBase& base, const QString& link, const QString& charset) const
 {
-    if (link.contains(u'?') || base.joins(link)) {
-        return base.resolve(link, charset); // a query is encoded in the page's charset
+    if (std::optional<ResolvedLink> r = base.joined(link)) {
+        return *r;
+    }
+    if (link.contains(u'?')) {
+        return base.resolve(link, charset); // its query is encoded in the page's charset
     }
     // Keyed by what the resolution depends on; a new line is never part of a cleaned link.
     const QString key = HasScheme(link) ? link : base.scopeOf(link) + u'\n' + link;

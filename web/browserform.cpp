@@ -224,9 +224,20 @@ const LinkBase::Scopes& LinkBase::scopes() const
     return s;
 }
 
-bool LinkBase::joins(QStringView link) const
+std::optional<ResolvedLink> LinkBase::joined(QStringView link) const
 {
-    return isPlainPath(link) && scopes().joinable;
+    if (!isPlainPath(link) || !scopes().joinable) {
+        return std::nullopt;
+    }
+    // Most links of a page: "a/b.html", "/c/d.html", "../e.html". Joined as the parser joins them.
+    const Scopes& s = scopes();
+    const bool fromRoot = link.startsWith(u'/');
+    const bool dots = hasDotSegment(link);
+    const auto join = [&](const QString& folder) {
+        const QString path = fromRoot ? link.toString() : folder + link;
+        return dots ? withoutDotSegments(path) : path;
+    };
+    return ResolvedLink{s.printedServer + join(s.printedPath), s.server + join(s.path)};
 }
 
 QString LinkBase::scopeOf(QStringView link) const
@@ -237,16 +248,8 @@ QString LinkBase::scopeOf(QStringView link) const
 ResolvedLink LinkBase::resolve(QStringView link, QStringView charset, ResolvedUrls* known) const
 {
     const QString written = TrimSpaces(link);
-    if (joins(written)) {
-        // Most links of a page: "a/b.html", "/c/d.html", "../e.html". Joined as the parser joins them.
-        const Scopes& s = scopes();
-        const bool fromRoot = written.startsWith(u'/');
-        const bool dots = hasDotSegment(written);
-        const auto join = [&](const QString& folder) {
-            const QString path = fromRoot ? written : folder + written;
-            return dots ? withoutDotSegments(path) : path;
-        };
-        return {s.printedServer + join(s.printedPath), s.server + join(s.path)};
+    if (std::optional<ResolvedLink> r = joined(written)) {
+        return *r;
     }
     const qsizetype mark = written.indexOf(u'?');
     if (known && mark < 0 && !HasScheme(written)) {

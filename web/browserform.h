@@ -46,8 +46,9 @@ public:
     // from the root ("/a"), its folder for any other. Bases of one scope resolve such a link alike. Empty
     // when the base is no http(s) address.
     QString scopeOf(QStringView link) const;
-    // Whether `link` (trimmed) resolves by joining it to the base, which costs less than looking it up.
-    bool joins(QStringView link) const;
+    // `link` (trimmed) resolved by joining it to the base, when it is a plain path that joins as the URL
+    // parser would join it; that costs less than looking it up.
+    std::optional<ResolvedLink> joined(QStringView link) const;
 
 private:
     // The base's server ("http://host:port") and folder ("http://host:port/dir/"), and the folder's path, as
