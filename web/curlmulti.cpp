@@ -2,14 +2,14 @@
 
 #include <QSocketNotifier>
 
-#include <memory>
-
-// The notifiers of one socket. Their owner is this struct, which libcurl keeps as the socket's pointer
-// until it says the socket is no longer of interest.
+// The notifiers of one socket number, made when libcurl first asks for it and kept switched off while it
+// does not: a kept connection is watched again by each transfer it carries, and a socket opened later
+// under the same number takes them over.
 struct CurlMulti::Watch
 {
-    std::unique_ptr<QSocketNotifier> read;
-    std::unique_ptr<QSocketNotifier> write;
+    explicit Watch(curl_socket_t socket) : read(socket, QSocketNotifier::Read), write(socket, QSocketNotifier::Write) {}
+    QSocketNotifier read;
+    QSocketNotifier write;
 };
 
 namespace {
@@ -44,7 +44,6 @@ CurlMulti::CurlMulti(QObject* parent) : QObject(parent)
 CurlMulti::~CurlMulti()
 {
     timer_.stop();
-    closing_ = true;
     // Every transfer was removed by its owner; what remains are idle connections, closed here.
     curl_multi_cleanup(multi_);
     curl_share_cleanup(share_);
@@ -75,9 +74,9 @@ void CurlMulti::remove(CURL* easy)
     curl_multi_remove_handle(multi_, easy);
 }
 
-int CurlMulti::onSocket(CURL* /*easy*/, curl_socket_t socket, int what, void* self, void* watch)
+int CurlMulti::onSocket(CURL* /*easy*/, curl_socket_t socket, int what, void* self, void* /*socketData*/)
 {
-    static_cast<CurlMulti*>(self)->watch(socket, what, static_cast<Watch*>(watch));
+    static_cast<CurlMulti*>(self)->watch(socket, what);
     return 0;
 }
 
@@ -93,37 +92,20 @@ int CurlMulti::onTimer(CURLM* /*multi*/, long timeoutMs, void* self)
     return 0;
 }
 
-void CurlMulti::watch(curl_socket_t socket, int what, Watch* existing)
+void CurlMulti::watch(curl_socket_t socket, int what)
 {
-    if (what == CURL_POLL_REMOVE) {
-        if (existing) {
-            watches_.remove(socket);
-            if (!closing_) {
-                // A notifier may be the one whose signal is being handled: let the event loop delete it.
-                for (auto* n : {existing->read.release(), existing->write.release()}) {
-                    n->setEnabled(false);
-                    n->deleteLater();
-                }
-            }
-            delete existing;
-        }
-        if (!closing_) {
-            curl_multi_assign(multi_, socket, nullptr);
-        }
-        return;
-    }
-    Watch* w = existing;
+    Watch* w = watches_.value(socket);
     if (!w) {
-        w = new Watch;
-        w->read = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
-        w->write = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Write);
-        connect(w->read.get(), &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_IN); });
-        connect(w->write.get(), &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_OUT); });
-        curl_multi_assign(multi_, socket, w);
+        if (what == CURL_POLL_REMOVE) {
+            return;
+        }
+        w = new Watch(socket);
+        connect(&w->read, &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_IN); });
+        connect(&w->write, &QSocketNotifier::activated, this, [this, socket] { act(socket, CURL_CSELECT_OUT); });
         watches_.insert(socket, w);
     }
-    w->read->setEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
-    w->write->setEnabled(what == CURL_POLL_OUT || what == CURL_POLL_INOUT);
+    w->read.setEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
+    w->write.setEnabled(what == CURL_POLL_OUT || what == CURL_POLL_INOUT);
 }
 
 void CurlMulti::act(curl_socket_t socket, int events)

@@ -39,9 +39,9 @@ public:
 private:
     struct Watch;
 
-    static int onSocket(CURL* easy, curl_socket_t socket, int what, void* self, void* watch);
+    static int onSocket(CURL* easy, curl_socket_t socket, int what, void* self, void* socketData);
     static int onTimer(CURLM* multi, long timeoutMs, void* self);
-    void watch(curl_socket_t socket, int what, Watch* existing);
+    void watch(curl_socket_t socket, int what);
     void act(curl_socket_t socket, int events);
     void reportDone();
 
@@ -51,5 +51,4 @@ private:
     DoneHandler done_;
     QHash<curl_socket_t, Watch*> watches_;
     bool acting_ = false;  // inside curl_multi_socket_action: new actions wait for the timer
-    bool closing_ = false; // in the destructor: notifiers go at once, no event loop will delete them
 };
