@@ -185,9 +185,15 @@ QStringList addressForms(const QStringList& addresses)
     };
     for (const QString& a : addresses) {
         const QUrl u(a);
+        // An address with nothing %-encoded and no international host reads the same decoded.
+        const QString encoded = u.toString(QUrl::FullyEncoded);
+        const bool plain = !encoded.contains(u'%') && !encoded.contains(u"xn--"_s, Qt::CaseInsensitive);
         for (const QUrl::ComponentFormattingOptions decoding : {QUrl::FullyEncoded, QUrl::FullyDecoded}) {
+            if (plain && decoding == QUrl::FullyDecoded) {
+                break;
+            }
             const QUrl::FormattingOptions whole = decoding == QUrl::FullyEncoded ? QUrl::FullyEncoded : QUrl::PrettyDecoded;
-            add(u.toString(whole));
+            add(whole == QUrl::FullyEncoded ? encoded : u.toString(whole));
             add(u.toString(whole | QUrl::RemoveScheme | QUrl::RemoveAuthority));
             add(u.path(decoding));
             const QString last = u.path(decoding).section(u'/', -1);
