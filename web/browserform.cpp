@@ -170,31 +170,31 @@ bool isPlainPath(QStringView link)
     });
 }
 
-// The absolute `path` with its dot segments removed, as resolving removes them.
+// The absolute `path` with its dot segments removed, as resolving removes them: each name kept is written
+// with the slash before it, and ".." takes back the last one written.
 QString withoutDotSegments(QStringView path)
 {
-    const QList<QStringView> names = path.sliced(1).split(u'/');
-    QList<QStringView> kept;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const bool last = i + 1 == names.size();
-        if (names[i] == u"..") {
-            if (!kept.isEmpty()) {
-                kept.removeLast();
-            }
-        } else if (names[i] != u".") {
-            kept.append(names[i]);
-            continue;
-        }
-        if (last) {
-            kept.append(QStringView()); // "a/.." names the folder: its slash stays
-        }
-    }
     QString out;
-    for (const QStringView name : kept) {
-        out += u'/';
-        out += name;
+    out.reserve(path.size());
+    qsizetype from = 1;
+    for (;;) {
+        const qsizetype slash = path.indexOf(u'/', from);
+        const qsizetype to = slash < 0 ? path.size() : slash;
+        const QStringView name = path.sliced(from, to - from);
+        if (name == u"..") {
+            out.truncate(std::max<qsizetype>(out.lastIndexOf(u'/'), 0));
+        } else if (name != u".") {
+            out += u'/';
+            out += name;
+        }
+        if (slash < 0) {
+            if (isDotSegment(name)) {
+                out += u'/'; // "a/.." names the folder: its slash stays
+            }
+            return out;
+        }
+        from = slash + 1;
     }
-    return out;
 }
 
 } // namespace
