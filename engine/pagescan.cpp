@@ -15,6 +15,10 @@
 namespace {
 
 constexpr qsizetype kKeptLinks = 16384;
+// Pages read ahead and not scanned yet, bounded in number and in text. The run scans them about in the
+// order they were read: when the bound is met, the pages read first are kept rather than the last.
+constexpr qsizetype kKeptAheadPages = 4096;
+constexpr qsizetype kKeptAheadChars = 8 * 1024 * 1024;
 
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
@@ -94,6 +98,19 @@ QString ScannedLink(const Anchor& anchor, bool drawn)
 
 } // namespace
 
+// A page's anchors in document order, each with the link the scan takes from it (empty: one it skips)
+// and where that link resolves.
+struct TakenPage
+{
+    struct Link
+    {
+        QString link;
+        ResolvedLink resolved;
+    };
+    std::vector<Anchor> anchors;
+    std::vector<Link> links;
+};
+
 bool PageScan::overBatchLimit(int nodeCount, int batchCounter)
 {
     return static_cast<qint64>(nodeCount) > (static_cast<qint64>(batchCounter) + 1) * 200 - 1;
@@ -119,21 +136,19 @@ bool PageScan::isSiteUrl(QStringView url) const
     return site_->contains(url);
 }
 
-ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
+ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
                        const PageOrigin& origin)
 {
     LinkStore& store = env_.store;
-    const PageLinks links = ExtractLinks(pageText, env_.settings.resources);
-    const std::vector<Anchor>& anchors = links.links;
-
     const ResultNode* page = store.full().node(pageNode);
     if (!page) {
         return ScanEnd::Finished;
     }
-    const LinkBase base(PageBase(links.baseHref, origin.url.isEmpty() ? page->record.url : origin.url));
-
     const int first = anchorStart < 1 ? 1 : anchorStart;
-    for (int j = first; j <= static_cast<int>(anchors.size()); ++j) {
+    const std::shared_ptr<const TakenPage> taken =
+        takenApart(pageText, origin.url.isEmpty() ? page->record.url : origin.url, origin, first - 1, false);
+
+    for (int j = first; j <= static_cast<int>(taken->anchors.size()); ++j) {
         if (overBatchLimit(store.full().count(), batchCounter)) {
             ++batchCounter;
             store.setResume(LinkStore::Badlink2, QString::number(j));
@@ -145,12 +160,12 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
         }
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
-        const Anchor& anchor = anchors[static_cast<size_t>(j - 1)];
-        const QString link = ScannedLink(anchor, origin.rendered);
+        const Anchor& anchor = taken->anchors[static_cast<size_t>(j - 1)];
+        const TakenPage::Link& taking = taken->links[static_cast<size_t>(j - 1)];
+        const QString& link = taking.link;
         if (!link.isEmpty()) {
-            const ResolvedLink resolved = resolve(base, link, origin.charset);
-            const QString& url = resolved.url;
-            const QString& request = resolved.request;
+            const QString& url = taking.resolved.url;
+            const QString& request = taking.resolved.request;
             const bool siteLink = isSiteUrl(url);
             const int found = store.checktext(request);
             const int depth = levelCounter + 1;
@@ -172,28 +187,65 @@ ScanEnd PageScan::scan(QStringView pageText, int pageNode, int anchorStart, int 
     return ScanEnd::Finished;
 }
 
-std::vector<PlannedProbe> PageScan::newLinks(QStringView pageText, const PageOrigin& origin, int depth,
+std::vector<PlannedProbe> PageScan::newLinks(const QString& pageText, const PageOrigin& origin, int depth,
                                             const PageJudged& judged) const
 {
     const LinkStore& store = env_.store;
-    const PageLinks links = ExtractLinks(pageText, env_.settings.resources);
-    const LinkBase base(PageBase(links.baseHref, origin.url));
+    const std::shared_ptr<const TakenPage> taken = takenApart(pageText, origin.url, origin, 0, true);
     std::vector<PlannedProbe> probes;
-    for (const Anchor& anchor : links.links) {
-        const QString link = ScannedLink(anchor, origin.rendered);
-        if (link.isEmpty() || !isAddable(link)) {
+    for (size_t i = 0; i < taken->links.size(); ++i) {
+        const TakenPage::Link& taking = taken->links[i];
+        if (taking.link.isEmpty() || !isAddable(taking.link)) {
             continue;
         }
-        const ResolvedLink s = resolve(base, link, origin.charset);
+        const ResolvedLink& s = taking.resolved;
         if (store.checktext(s.request) != 0 || env_.settings.excludes(s.url)) {
             continue;
         }
         const bool siteLink = isSiteUrl(s.url);
-        const bool pageWanted = IsPageKind(anchor.kind) &&
+        const bool pageWanted = IsPageKind(taken->anchors[i].kind) &&
                                 ((siteLink && env_.settings.readsPagesAt(depth)) || (judged && judged(s.request, siteLink)));
         probes.push_back({s.request, pageWanted, env_.settings.timeout});
     }
     return probes;
+}
+
+std::shared_ptr<const TakenPage> PageScan::takenApart(const QString& pageText, const QString& pageUrl,
+                                                      const PageOrigin& origin, size_t firstResolved, bool ahead) const
+{
+    using AheadPage = ResolvedLinks::AheadPage;
+    const bool resources = env_.settings.resources;
+    QHash<QString, AheadPage>& aheadPages = resolved_->aheadPages;
+    const auto same = [&](const AheadPage& kept) {
+        return kept.charset == origin.charset && kept.rendered == origin.rendered && kept.resources == resources &&
+               kept.text == pageText;
+    };
+    if (const auto kept = aheadPages.find(pageUrl); kept != aheadPages.end()) {
+        std::shared_ptr<const TakenPage> links = same(*kept) ? kept->links : nullptr;
+        if (!ahead) {
+            resolved_->aheadChars -= kept->text.size();
+            aheadPages.erase(kept); // scanned: its links are in the store now
+        }
+        if (links) {
+            return links;
+        }
+    }
+    PageLinks found = ExtractLinks(pageText, resources);
+    const LinkBase base(PageBase(found.baseHref, pageUrl));
+    auto taken = std::make_shared<TakenPage>();
+    taken->links.reserve(found.links.size());
+    for (size_t i = 0; i < found.links.size(); ++i) {
+        QString link = ScannedLink(found.links[i], origin.rendered);
+        ResolvedLink resolved = link.isEmpty() || i < firstResolved ? ResolvedLink() : resolve(base, link, origin.charset);
+        taken->links.push_back({std::move(link), std::move(resolved)});
+    }
+    taken->anchors = std::move(found.links);
+    if (ahead && aheadPages.size() < kKeptAheadPages && resolved_->aheadChars + pageText.size() <= kKeptAheadChars) {
+        const AheadPage replaced = aheadPages.take(pageUrl);
+        aheadPages.insert(pageUrl, {pageText, origin.charset, origin.rendered, resources, taken});
+        resolved_->aheadChars += pageText.size() - replaced.text.size();
+    }
+    return taken;
 }
 
 int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url,

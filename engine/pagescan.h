@@ -11,10 +11,12 @@
 #include <QStringView>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 struct Anchor;
+struct TakenPage;
 
 // Where a fetched page came from: the address that answered with it and the character set it was
 // decoded in. Links resolve against that address, their queries are requested in that charset.
@@ -37,10 +39,23 @@ enum class ScanEnd
 // folder (relative ones): menus and footers repeat them on all pages of a site. A run keeps a bounded
 // number of them for all its batches, by the link as written with what its resolving depends on, and by
 // the address it resolves to.
+//
+// A page read ahead is taken apart for its links before the run comes to it; the scan that reads it
+// later takes the same text from the same address, so it finds them here by the page's address.
 struct ResolvedLinks
 {
     QHash<QString, ResolvedLink> byLink;
     ResolvedUrls byUrl;
+    struct AheadPage
+    {
+        QString text;
+        QString charset;
+        bool rendered = false;
+        bool resources = false;
+        std::shared_ptr<const TakenPage> links;
+    };
+    QHash<QString, AheadPage> aheadPages;
+    qsizetype aheadChars = 0;
 };
 
 // Takes the anchors of one fetched page apart and adds a node for every usable link under the page's
@@ -63,7 +78,7 @@ public:
     // handled, so that the continued run picks up there instead of re-adding the page's links.
     // Links resolve against the address the page came from, or its <base href> when it has one, as a
     // browser resolves them; two links a browser requests alike are one link.
-    ScanEnd scan(QStringView pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
+    ScanEnd scan(const QString& pageText, int pageNode, int anchorStart, int levelCounter, int& batchCounter,
                  const PageOrigin& origin = {});
 
     // The probes of the links a scan of this page would add at `depth` that the store does not hold yet
@@ -71,7 +86,7 @@ public:
     // touched. For asking ahead while the run waits for another page. `judged` tells of a page link,
     // by its request and whether it is of the site, whether judging its content reads it.
     using PageJudged = std::function<bool(const QString& request, bool siteLink)>;
-    std::vector<PlannedProbe> newLinks(QStringView pageText, const PageOrigin& origin, int depth,
+    std::vector<PlannedProbe> newLinks(const QString& pageText, const PageOrigin& origin, int depth,
                                        const PageJudged& judged) const;
 
     // The final address of the home page, when it moved: its host counts as the site too.
@@ -85,6 +100,10 @@ public:
 private:
     int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
                 const QString& request, int status = NoStatus);
+    // The page's anchors, each with the link the scan takes from it and where that resolves, from the
+    // first to resolve on. `ahead`: the page is read ahead of the scan, which will find it kept.
+    std::shared_ptr<const TakenPage> takenApart(const QString& pageText, const QString& pageUrl,
+                                                const PageOrigin& origin, size_t firstResolved, bool ahead) const;
     // Through the run's kept links, which the scan ahead and the scan proper share: `resolved_` is a cache.
     ResolvedLink resolve(const LinkBase& base, const QString& link, const QString& charset) const;
 

@@ -22,7 +22,7 @@ void checkAnchors(QStringView page, bool withResources)
 
 // Scans the page under the home node the way a run does: each batch limit ends a scan, the next one
 // resumes at the anchor it names.
-void scanWhole(LinkStore& store, const RunEnv& env, QStringView page)
+void scanWhole(LinkStore& store, const RunEnv& env, const QString& page)
 {
     PageScan scan(env);
     int batchCounter = 0;

@@ -174,6 +174,21 @@ private slots:
         QCOMPARE(f.urls(), QStringList{url});
     }
 
+    // Pages read ahead and then scanned: each scan takes the links of the text it is given, whether the
+    // page came back as it was read ahead or changed since.
+    void readAhead()
+    {
+        Fixture f;
+        PageScan scan(RunEnv{f.store, f.toolkit, f.settings, f.running});
+        const PageOrigin same{u"http://www.site.test/s/p.htm"_s, {}};
+        const PageOrigin changed{u"http://www.site.test/c/p.htm"_s, {}};
+        QCOMPARE(scan.newLinks(u"<a href=a.htm>a</a>"_s, same, 1, {}).at(0).url, u"http://www.site.test/s/a.htm"_s);
+        QCOMPARE(scan.newLinks(u"<a href=a.htm>a</a>"_s, changed, 1, {}).size(), 1u);
+        QCOMPARE(scan.scan(u"<a href=b.htm>b</a>"_s, 1, 1, 0, f.batch, changed), ScanEnd::Finished);
+        QCOMPARE(scan.scan(u"<a href=a.htm>a</a>"_s, 1, 1, 0, f.batch, same), ScanEnd::Finished);
+        QCOMPARE(f.urls(), (QStringList{u"http://www.site.test/c/b.htm"_s, u"http://www.site.test/s/a.htm"_s}));
+    }
+
     // Node records: depth, resolved URL and site flag; node text with the anchor text when asked.
     void nodeContents()
     {
