@@ -126,6 +126,19 @@ QString locationText(const QByteArray& location)
     return QString::fromLatin1(encoded);
 }
 
+const char* AgentHeader()
+{
+    static const QByteArray line = QByteArray("User-Agent: ") + kDefaultUserAgent;
+    return line.constData();
+}
+
+// Made once; libcurl only reads the list.
+curl_slist* AgentOnly()
+{
+    static curl_slist* const list = curl_slist_append(nullptr, AgentHeader());
+    return list;
+}
+
 } // namespace
 
 bool IsFollowedRedirect(int status, const QByteArray& location)
@@ -239,8 +252,16 @@ void HttpReply::configure(const HttpRequest& hop)
         const QByteArray line = value.isEmpty() ? QByteArray(name + ';') : QByteArray(name + ": " + value);
         headers_ = curl_slist_append(headers_, line.constData());
     }
+    // The program's agent goes with the other headers rather than by CURLOPT_USERAGENT, which libcurl
+    // prints into a header line again for every transfer, a character at a time. The CONNECT that opens
+    // an https tunnel through a proxy carries it too, as it carries that option's agent; a plain http
+    // request through a proxy is sent these headers alone.
+    if (!agent) {
+        headers_ = curl_slist_append(headers_, AgentHeader());
+    }
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
-    curl_easy_setopt(easy_, CURLOPT_USERAGENT, agent ? nullptr : kDefaultUserAgent);
+    const bool tunnel = !agent && result_.finalUrl.scheme() == u"https";
+    curl_easy_setopt(easy_, CURLOPT_PROXYHEADER, tunnel ? AgentOnly() : nullptr);
 }
 
 // Lets go of the transfer; one still running stops here (its connection is closed, not reused).
