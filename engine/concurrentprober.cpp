@@ -160,10 +160,12 @@ void ConcurrentProber::keep(const QString& url, const HttpResult& result)
 
 qint64 ConcurrentProber::bufferedBytes() const
 {
-    qint64 bytes = 0;
-    for (const Entries* list : {&queue_, &leftovers_, &hinted_}) {
+    // A hint holds bytes only while its request is out: answered, it is kept or asked again. What the
+    // requests out hold is the client's count, which no walk over the hints has to add up.
+    qint64 bytes = client_->bodyBytesInFlight();
+    for (const Entries* list : {&queue_, &leftovers_}) {
         for (const std::unique_ptr<Entry>& e : *list) {
-            bytes += e->settled ? e->result.body.size() : e->reply ? e->reply->result().body.size() : 0;
+            bytes += e->settled ? e->result.body.size() : 0;
         }
     }
     return bytes;
