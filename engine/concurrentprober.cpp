@@ -265,12 +265,12 @@ void ConcurrentProber::fill()
             break;
         }
         ++pulled;
-        std::unique_ptr<Entry> e = makeEntry(next.url, next.tryTime, next.pageWanted);
-        if (kept_.contains(e->url)) {
+        const QString url = Link::NormalizeCheckUrl(next.url);
+        if (kept_.contains(url)) {
             continue; // answered already
         }
-        const auto servesThis = [&e](const std::unique_ptr<Entry>& have) {
-            return Serves(*have, e->url, e->tryTime, e->pageWanted);
+        const auto servesThis = [&](const std::unique_ptr<Entry>& have) {
+            return Serves(*have, url, next.tryTime, next.pageWanted);
         };
         // The run asked for it before the plan came to it: that request was its probe.
         const auto early = std::find_if(askedEarly_.begin(), askedEarly_.end(), servesThis);
@@ -279,12 +279,11 @@ void ConcurrentProber::fill()
             continue;
         }
         // Asked already for an earlier plan, or on a look-ahead's word: that request serves this one.
-        if (std::unique_ptr<Entry> asked = takeFrom(leftovers_, e->url, e->tryTime, e->pageWanted)) {
-            e = std::move(asked);
-        } else if (std::unique_ptr<Entry> hinted = takeFrom(hinted_, e->url, e->tryTime, e->pageWanted)) {
-            e = std::move(hinted);
+        std::unique_ptr<Entry> e = takeFrom(leftovers_, url, next.tryTime, next.pageWanted);
+        if (!e && hintedUrls_.contains(url)) {
+            e = takeFrom(hinted_, url, next.tryTime, next.pageWanted);
         }
-        queue_.push_back(std::move(e));
+        queue_.push_back(e ? std::move(e) : makeEntry(url, next.tryTime, next.pageWanted));
         if (!settleSilentInWalk(*queue_.back()) && !confirming.contains(queue_.back()->host)) {
             issueInWalk(*queue_.back(), now);
         }
@@ -399,13 +398,13 @@ void ConcurrentProber::addHints(const std::vector<PlannedProbe>& probes)
         if (hinted_.size() >= kMaxHinted) {
             return;
         }
-        std::unique_ptr<Entry> e = makeEntry(p.url, p.tryTime, p.pageWanted);
-        if (hintedUrls_.contains(e->url) || kept_.contains(e->url)) {
+        const QString url = Link::NormalizeCheckUrl(p.url);
+        if (hintedUrls_.contains(url) || kept_.contains(url)) {
             continue;
         }
-        hintedUrls_.insert(e->url);
-        e->hint = true;
-        hinted_.push_back(std::move(e));
+        hintedUrls_.insert(url);
+        hinted_.push_back(makeEntry(url, p.tryTime, p.pageWanted));
+        hinted_.back()->hint = true;
     }
 }
 

@@ -126,7 +126,8 @@ private:
     Entries urgent_;    // probes the run waits for that no plan foresaw (one at a time in practice)
     Entries askedEarly_; // probes the run asked for before the plan came to them: not issued again
     Entries hinted_;     // probes a look-ahead named, until a plan or the run takes them or they are kept
-    QSet<QString> hintedUrls_; // every URL hinted this run, so that none is asked twice on a hint
+    // Every URL hinted this run, so that none is asked twice on a hint; those of hinted_ among them.
+    QSet<QString> hintedUrls_;
     std::vector<QString> keptUnseen_; // pages kept since the look-ahead last saw them
     LookAhead lookAhead_;
     ProbePlan nextPlan_;
