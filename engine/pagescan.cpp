@@ -236,7 +236,10 @@ std::shared_ptr<const TakenPage> PageScan::takenApart(const QString& pageText, c
     taken->links.reserve(found.links.size());
     for (size_t i = 0; i < found.links.size(); ++i) {
         QString link = ScannedLink(found.links[i], origin.rendered);
-        ResolvedLink resolved = link.isEmpty() || i < firstResolved ? ResolvedLink() : resolve(base, link, origin.charset);
+        ResolvedLink resolved;
+        if (!link.isEmpty() && i >= firstResolved) {
+            resolved = resolve(base, link, origin.charset);
+        }
         taken->links.push_back({std::move(link), std::move(resolved)});
     }
     taken->anchors = std::move(found.links);
