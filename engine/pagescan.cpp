@@ -19,6 +19,9 @@ constexpr qsizetype kKeptLinks = 16384;
 // order they were read: when the bound is met, the pages read first are kept rather than the last.
 constexpr qsizetype kKeptAheadPages = 4096;
 constexpr qsizetype kKeptAheadChars = 8 * 1024 * 1024;
+// What an anchor kept with its strings and its resolution holds, in characters: a page of many short
+// links weighs more than its text.
+constexpr qsizetype kCharsPerAnchor = 128;
 
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
@@ -223,7 +226,7 @@ std::shared_ptr<const TakenPage> PageScan::takenApart(const QString& pageText, c
     if (const auto kept = aheadPages.find(pageUrl); kept != aheadPages.end()) {
         std::shared_ptr<const TakenPage> links = same(*kept) ? kept->links : nullptr;
         if (!ahead) {
-            resolved_->aheadChars -= kept->text.size();
+            resolved_->aheadChars -= kept->chars;
             aheadPages.erase(kept); // scanned: its links are in the store now
         }
         if (links) {
@@ -243,10 +246,11 @@ std::shared_ptr<const TakenPage> PageScan::takenApart(const QString& pageText, c
         taken->links.push_back({std::move(link), std::move(resolved)});
     }
     taken->anchors = std::move(found.links);
-    if (ahead && aheadPages.size() < kKeptAheadPages && resolved_->aheadChars + pageText.size() <= kKeptAheadChars) {
+    const qsizetype chars = pageText.size() + kCharsPerAnchor * static_cast<qsizetype>(taken->anchors.size());
+    if (ahead && aheadPages.size() < kKeptAheadPages && resolved_->aheadChars + chars <= kKeptAheadChars) {
         const AheadPage replaced = aheadPages.take(pageUrl);
-        aheadPages.insert(pageUrl, {pageText, origin.charset, origin.rendered, resources, taken});
-        resolved_->aheadChars += pageText.size() - replaced.text.size();
+        aheadPages.insert(pageUrl, {pageText, origin.charset, origin.rendered, resources, taken, chars});
+        resolved_->aheadChars += chars - replaced.chars;
     }
     return taken;
 }

@@ -53,6 +53,7 @@ struct ResolvedLinks
         bool rendered = false;
         bool resources = false;
         std::shared_ptr<const TakenPage> links;
+        qsizetype chars = 0; // what the page and its links hold
     };
     QHash<QString, AheadPage> aheadPages;
     qsizetype aheadChars = 0;
