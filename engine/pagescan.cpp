@@ -21,7 +21,7 @@ constexpr qsizetype kKeptAheadPages = 4096;
 constexpr qsizetype kKeptAheadChars = 8 * 1024 * 1024;
 // What an anchor kept with its strings and its resolution holds, in characters: a page of many short
 // links weighs more than its text.
-constexpr qsizetype kCharsPerAnchor = 128;
+constexpr qsizetype kCharsPerAnchor = 256;
 
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
