@@ -179,8 +179,9 @@ int ResultTree::findUrl(QStringView url) const
 
 int ResultTree::findUrl(const QString& url) const
 {
-    if (url.startsWith(u' ') || url.endsWith(u' ')) {
-        return findUrl(QStringView(url));
+    // Asked of the view: QString's own startsWith(QChar) is a call into the library's general comparison.
+    if (const QStringView view(url); view.startsWith(u' ') || view.endsWith(u' ')) {
+        return findUrl(view);
     }
     return byUrl_.value(url, 0);
 }
