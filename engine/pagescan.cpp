@@ -151,6 +151,9 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
     const std::shared_ptr<const TakenPage> taken =
         takenApart(pageText, origin.url.isEmpty() ? page->record.url : origin.url, origin, first - 1, false);
 
+    // The node count the parsed-links panel was last set to, while nothing else has run since: a link the
+    // store holds already changes neither.
+    int shownCount = -1;
     for (int j = first; j <= static_cast<int>(taken->anchors.size()); ++j) {
         if (overBatchLimit(store.full().count(), batchCounter)) {
             ++batchCounter;
@@ -169,21 +172,24 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
         if (!link.isEmpty()) {
             const QString& url = taking.resolved.url;
             const QString& request = taking.resolved.request;
-            const bool siteLink = isSiteUrl(url);
             const int found = store.checktext(request);
             const int depth = levelCounter + 1;
             if (found == 0) {
                 if (isAddable(link)) {
                     const int status = env_.settings.excludes(url) ? StatusExcluded : NoStatus;
-                    addNode(pageNode, link, anchor, depth, url, siteLink, request, status);
+                    addNode(pageNode, link, anchor, depth, url, isSiteUrl(url), request, status);
                     env_.toolkit.DoEvents();
+                    shownCount = -1; // what ran in the window's turn may have set the panels
                 }
             } else if (!env_.settings.noRepeats) {
                 // A repeat shows the verdict its URL already has; it is never probed or scanned again.
-                const int index = addNode(pageNode, link, anchor, depth, url, siteLink, request);
+                const int index = addNode(pageNode, link, anchor, depth, url, isSiteUrl(url), request);
                 store.copyVerdict(index, found);
             }
-            store.setPanel(4, RunText::parsed(store.full().count()));
+            if (store.full().count() != shownCount) {
+                shownCount = store.full().count();
+                store.setPanel(4, RunText::parsed(shownCount));
+            }
         }
         store.setResume(LinkStore::Badlink2, QStringLiteral("1"));
     }
