@@ -15,7 +15,7 @@
 namespace {
 
 constexpr qsizetype kKeptLinks = 16384;
-// Pages read ahead and not scanned yet, bounded in number and in text. The run scans them about in the
+// Pages read ahead and not scanned yet, bounded in number and in what they hold. The run scans them about in the
 // order they were read: when the bound is met, the pages read first are kept rather than the last.
 constexpr qsizetype kKeptAheadPages = 4096;
 constexpr qsizetype kKeptAheadChars = 8 * 1024 * 1024;
