@@ -19,9 +19,9 @@ constexpr qsizetype kKeptLinks = 16384;
 // order they were read: when the bound is met, the pages read first are kept rather than the last.
 constexpr qsizetype kKeptAheadPages = 4096;
 constexpr qsizetype kKeptAheadChars = 8 * 1024 * 1024;
-// What an anchor kept with its strings and its resolution holds, in characters: a page of many short
-// links weighs more than its text.
-constexpr qsizetype kCharsPerAnchor = 256;
+// What a link kept with its strings and its resolution holds, in characters of two bytes (measured: about
+// 400 bytes): a page of many short links weighs more than its text.
+constexpr qsizetype kCharsPerAnchor = 192;
 
 // Links that cannot be tested: script, favourites, mail and messenger links. The rules read the text
 // of an <a> element; other elements are judged by the scheme of their URL alone, so that a script
@@ -101,17 +101,20 @@ QString ScannedLink(const Anchor& anchor, bool drawn)
 
 } // namespace
 
-// A page's anchors in document order, each with the link the scan takes from it (empty: one it skips)
-// and where that link resolves.
+// One anchor as the scan takes it: its link (empty: one the scan skips), where that resolves, and what a
+// node of it shows. The rest of the anchor is let go once read: a page may be kept a while.
+struct TakenLink
+{
+    QString link;
+    ResolvedLink resolved;
+    QString innerHtml;
+    LinkKind kind = LinkKind::Page;
+};
+
+// A page's anchors in document order.
 struct TakenPage
 {
-    struct Link
-    {
-        QString link;
-        ResolvedLink resolved;
-    };
-    std::vector<Anchor> anchors;
-    std::vector<Link> links;
+    std::vector<TakenLink> links;
 };
 
 bool PageScan::overBatchLimit(int nodeCount, int batchCounter)
@@ -154,7 +157,7 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
     // The node count the parsed-links panel was last set to, while nothing else has run since: a link the
     // store holds already changes neither.
     int shownCount = -1;
-    for (int j = first; j <= static_cast<int>(taken->anchors.size()); ++j) {
+    for (int j = first; j <= static_cast<int>(taken->links.size()); ++j) {
         if (overBatchLimit(store.full().count(), batchCounter)) {
             ++batchCounter;
             store.setResume(LinkStore::Badlink2, QString::number(j));
@@ -166,8 +169,7 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
         }
         store.setResume(LinkStore::Badlink2, QString::number(j));
 
-        const Anchor& anchor = taken->anchors[static_cast<size_t>(j - 1)];
-        const TakenPage::Link& taking = taken->links[static_cast<size_t>(j - 1)];
+        const TakenLink& taking = taken->links[static_cast<size_t>(j - 1)];
         const QString& link = taking.link;
         if (!link.isEmpty()) {
             const QString& url = taking.resolved.url;
@@ -177,13 +179,13 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
             if (found == 0) {
                 if (isAddable(link)) {
                     const int status = env_.settings.excludes(url) ? StatusExcluded : NoStatus;
-                    addNode(pageNode, link, anchor, depth, url, isSiteUrl(url), request, status);
+                    addNode(pageNode, taking, depth, isSiteUrl(url), status);
                     env_.toolkit.DoEvents();
                     shownCount = -1; // what ran in the window's turn may have set the panels
                 }
             } else if (!env_.settings.noRepeats) {
                 // A repeat shows the verdict its URL already has; it is never probed or scanned again.
-                const int index = addNode(pageNode, link, anchor, depth, url, isSiteUrl(url), request);
+                const int index = addNode(pageNode, taking, depth, isSiteUrl(url));
                 store.copyVerdict(index, found);
             }
             if (store.full().count() != shownCount) {
@@ -203,7 +205,7 @@ std::vector<PlannedProbe> PageScan::newLinks(const QString& pageText, const Page
     const std::shared_ptr<const TakenPage> taken = takenApart(pageText, origin.url, origin, 0, true);
     std::vector<PlannedProbe> probes;
     for (size_t i = 0; i < taken->links.size(); ++i) {
-        const TakenPage::Link& taking = taken->links[i];
+        const TakenLink& taking = taken->links[i];
         if (taking.link.isEmpty() || !isAddable(taking.link)) {
             continue;
         }
@@ -212,7 +214,7 @@ std::vector<PlannedProbe> PageScan::newLinks(const QString& pageText, const Page
             continue;
         }
         const bool siteLink = isSiteUrl(s.url);
-        const bool pageWanted = IsPageKind(taken->anchors[i].kind) &&
+        const bool pageWanted = IsPageKind(taking.kind) &&
                                 ((siteLink && env_.settings.readsPagesAt(depth)) || (judged && judged(s.request, siteLink)));
         probes.push_back({s.request, pageWanted, env_.settings.timeout});
     }
@@ -244,15 +246,15 @@ std::shared_ptr<const TakenPage> PageScan::takenApart(const QString& pageText, c
     auto taken = std::make_shared<TakenPage>();
     taken->links.reserve(found.links.size());
     for (size_t i = 0; i < found.links.size(); ++i) {
-        QString link = ScannedLink(found.links[i], origin.rendered);
+        Anchor& anchor = found.links[i];
+        QString link = ScannedLink(anchor, origin.rendered);
         ResolvedLink resolved;
         if (!link.isEmpty() && i >= firstResolved) {
             resolved = resolve(base, link, origin.charset);
         }
-        taken->links.push_back({std::move(link), std::move(resolved)});
+        taken->links.push_back({std::move(link), std::move(resolved), std::move(anchor.innerHtml), anchor.kind});
     }
-    taken->anchors = std::move(found.links);
-    const qsizetype chars = pageText.size() + kCharsPerAnchor * static_cast<qsizetype>(taken->anchors.size());
+    const qsizetype chars = pageText.size() + kCharsPerAnchor * static_cast<qsizetype>(taken->links.size());
     if (ahead && aheadPages.size() < kKeptAheadPages && resolved_->aheadChars + chars <= kKeptAheadChars) {
         const AheadPage replaced = aheadPages.take(pageUrl);
         aheadPages.insert(pageUrl, {pageText, origin.charset, origin.rendered, resources, taken, chars});
@@ -261,14 +263,13 @@ std::shared_ptr<const TakenPage> PageScan::takenApart(const QString& pageText, c
     return taken;
 }
 
-int PageScan::addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url,
-                      bool siteLink, const QString& request, int status)
+int PageScan::addNode(int pageNode, const TakenLink& taken, int depth, bool siteLink, int status)
 {
     const bool withText = env_.settings.linkText;
-    const QString& innerHtml = anchor.innerHtml;
-    const QString text = withText ? link + u'(' + innerHtml + u')' : link;
-    const int index = env_.store.addLinkNode(pageNode, text, depth, url, siteLink, withText ? innerHtml : QString(),
-                                             request, anchor.kind);
+    const QString& innerHtml = taken.innerHtml;
+    const QString text = withText ? taken.link + u'(' + innerHtml + u')' : taken.link;
+    const int index = env_.store.addLinkNode(pageNode, text, depth, taken.resolved.url, siteLink,
+                                             withText ? innerHtml : QString(), taken.resolved.request, taken.kind);
     if (index != 0 && status != NoStatus) {
         env_.store.full().setStatus(index, status);
     }

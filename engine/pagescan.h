@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-struct Anchor;
+struct TakenLink;
 struct TakenPage;
 
 // Where a fetched page came from: the address that answered with it and the character set it was
@@ -99,8 +99,7 @@ public:
     static bool overBatchLimit(int nodeCount, int batchCounter);
 
 private:
-    int addNode(int pageNode, const QString& link, const Anchor& anchor, int depth, const QString& url, bool siteLink,
-                const QString& request, int status = NoStatus);
+    int addNode(int pageNode, const TakenLink& taken, int depth, bool siteLink, int status = NoStatus);
     // The page's anchors, each with the link the scan takes from it and where that resolves, from the
     // first to resolve on. `ahead`: the page is read ahead of the scan, which will find it kept.
     std::shared_ptr<const TakenPage> takenApart(const QString& pageText, const QString& pageUrl,
