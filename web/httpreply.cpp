@@ -260,8 +260,8 @@ void HttpReply::configure(const HttpRequest& hop)
         headers_ = curl_slist_append(headers_, AgentHeader());
     }
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
-    const bool tunnel = !agent && result_.finalUrl.scheme() == u"https";
-    curl_easy_setopt(easy_, CURLOPT_PROXYHEADER, tunnel ? AgentOnly() : nullptr);
+    const bool agentForTunnel = !agent && result_.finalUrl.scheme() == u"https";
+    curl_easy_setopt(easy_, CURLOPT_PROXYHEADER, agentForTunnel ? AgentOnly() : nullptr);
 }
 
 // Lets go of the transfer; one still running stops here (its connection is closed, not reused).
