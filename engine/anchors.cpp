@@ -1,5 +1,7 @@
 #include "anchors.h"
 
+#include "textops.h"
+
 #include <algorithm>
 
 // Attribute syntax as a browser reads it: names end at white space, "=" or ">", values may be quoted
@@ -40,7 +42,7 @@ StartTag ReadStartTag(QStringView part, qsizetype from)
         if (i < n && (part[i] == u'"' || part[i] == u'\'')) {
             const QChar quote = part[i];
             valueStart = i + 1;
-            const qsizetype close = part.indexOf(quote, valueStart);
+            const qsizetype close = IndexOfChar(part, quote.unicode(), valueStart);
             valueEnd = close < 0 ? n : close;
             i = close < 0 ? n : close + 1;
         } else {
@@ -132,7 +134,7 @@ Anchor ReadAnchor(QStringView page, qsizetype start, qsizetype end, const std::v
 
 QString DecodeCharacterReferences(QStringView text)
 {
-    if (!text.contains(u'&')) {
+    if (!ContainsChar(text, u'&')) {
         return text.toString();
     }
     QString out;
@@ -140,7 +142,7 @@ QString DecodeCharacterReferences(QStringView text)
     qsizetype i = 0;
     while (i < text.size()) {
         if (text[i] == u'&') {
-            const qsizetype semi = text.indexOf(u';', i + 1);
+            const qsizetype semi = IndexOfChar(text, u';', i + 1);
             if (semi > i + 1 && semi - i <= 12) {
                 const QStringView body = text.mid(i + 1, semi - i - 1);
                 const char32_t code = body[0] == u'#' ? numericReference(body) : namedReference(body);

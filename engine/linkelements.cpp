@@ -1,5 +1,7 @@
 #include "linkelements.h"
 
+#include "textops.h"
+
 #include <optional>
 
 namespace {
@@ -151,7 +153,7 @@ PageMarks readMarks(QStringView page, bool withResources)
     ResourceReader resources(withResources);
     BaseReader base;
     const qsizetype n = page.size();
-    for (qsizetype i = page.indexOf(u'<'); i >= 0 && i + 2 < n; i = page.indexOf(u'<', i + 1)) {
+    for (qsizetype i = IndexOfChar(page, u'<'); i >= 0 && i + 2 < n; i = IndexOfChar(page, u'<', i + 1)) {
         const QChar next = page[i + 1];
         if ((next == u'a' || next == u'A') && IsHtmlSpace(page[i + 2])) {
             marks.anchors.push_back(i);

@@ -2,6 +2,7 @@
 
 #include "anchors.h"
 #include "pagereading.h"
+#include "textops.h"
 
 #include <QUrl>
 
@@ -76,7 +77,7 @@ qsizetype afterEndTag(QStringView html, qsizetype from, QStringView name)
     if (close < 0) {
         return html.size();
     }
-    const qsizetype gt = html.indexOf(u'>', close);
+    const qsizetype gt = IndexOfChar(html, u'>', close);
     return gt < 0 ? html.size() : gt + 1;
 }
 
@@ -90,7 +91,7 @@ public:
         qsizetype i = 0;
         const qsizetype n = html_.size();
         while (i < n) {
-            const qsizetype lt = html_.indexOf(u'<', i);
+            const qsizetype lt = IndexOfChar(html_, u'<', i);
             if (lt < 0) {
                 run_ += html_.mid(i);
                 break;
@@ -123,7 +124,7 @@ private:
         const QStringView name = html_.mid(nameStart, p - nameStart);
         if (name.isEmpty()) {
             if (closing || (p < n && (html_[p] == u'!' || html_[p] == u'?'))) {
-                const qsizetype gt = html_.indexOf(u'>', p);
+                const qsizetype gt = IndexOfChar(html_, u'>', p);
                 return gt < 0 ? n : gt + 1;
             }
             run_ += u'<'; // a lone "<" is text
@@ -131,7 +132,7 @@ private:
         }
         qsizetype end = p;
         if (closing) {
-            const qsizetype gt = html_.indexOf(u'>', p);
+            const qsizetype gt = IndexOfChar(html_, u'>', p);
             end = gt < 0 ? n : gt + 1;
         } else {
             const StartTag start = ReadStartTag(html_, p);

@@ -2,6 +2,8 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray EncodeAnsi(const QString& text)
@@ -11,7 +13,32 @@ QByteArray EncodeAnsi(const QString& text)
         // A Qt without ICU: the system's own code page is what the reader's desktop expects.
         encoder = QStringEncoder(QStringConverter::System);
     }
-    return encoder.encode(text);
+    // A report is mostly ASCII (addresses, markup), which both encodings keep byte for byte and which
+    // the converter would take a character at a time: only the runs beyond ASCII go through it. Neither
+    // encoding carries a state from one run to the next, and a surrogate pair never straddles two runs.
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 4);
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        qsizetype j = i;
+        while (j < n && text[j].unicode() < 0x80) {
+            ++j;
+        }
+        const qsizetype at = out.size();
+        out.resize(at + (j - i));
+        std::transform(text.cbegin() + i, text.cbegin() + j, out.begin() + at,
+                       [](QChar c) { return static_cast<char>(c.unicode()); });
+        i = j;
+        while (j < n && text[j].unicode() >= 0x80) {
+            ++j;
+        }
+        if (j > i) {
+            out += encoder.encode(QStringView(text).sliced(i, j - i));
+            i = j;
+        }
+    }
+    return out;
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "reportrows.h"
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -83,8 +85,16 @@ const QString& HtmlStatusCell(int status)
 // quoted attribute.
 QString Escaped(const QString& text)
 {
+    // Most addresses and texts hold none of them: the text itself is shared, not copied a character at a time.
+    const auto special = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u == u'&' || u == u'<' || u == u'>' || u == u'"' || u == u'\'';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), special)) {
+        return text;
+    }
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 16);
     for (QChar c : text) {
         switch (c.unicode()) {
         case u'&':

@@ -144,7 +144,7 @@ bool hasDotSegment(QStringView path)
 {
     qsizetype from = 0;
     while (from <= path.size()) {
-        qsizetype to = path.indexOf(u'/', from);
+        qsizetype to = IndexOfChar(path, u'/', from);
         if (to < 0) {
             to = path.size();
         }
@@ -178,7 +178,7 @@ QString withoutDotSegments(QStringView path)
     out.reserve(path.size());
     qsizetype from = 1;
     for (;;) {
-        const qsizetype slash = path.indexOf(u'/', from);
+        const qsizetype slash = IndexOfChar(path, u'/', from);
         const qsizetype to = slash < 0 ? path.size() : slash;
         const QStringView name = path.sliced(from, to - from);
         if (name == u"..") {
