@@ -4,11 +4,13 @@
 
 #include <algorithm>
 
+namespace {
+
 // Attribute syntax as a browser reads it: names end at white space, "=" or ">", values may be quoted
-// with either quote, white space may surround the "=".
-StartTag ReadStartTag(QStringView part, qsizetype from)
+// with either quote, white space may surround the "=". Each attribute with a value goes to `take`; the
+// answer is where the tag ends, just after its ">", or -1 when it never closes.
+template <typename Take> qsizetype readAttributes(QStringView part, qsizetype from, Take take)
 {
-    StartTag tag;
     qsizetype i = from;
     const qsizetype n = part.size();
     while (i < n) {
@@ -19,8 +21,7 @@ StartTag ReadStartTag(QStringView part, qsizetype from)
             break;
         }
         if (part[i] == u'>') {
-            tag.end = i + 1;
-            return tag;
+            return i + 1;
         }
         const qsizetype nameStart = i;
         while (i < n && !IsHtmlSpace(part[i]) && part[i] != u'=' && part[i] != u'>') {
@@ -51,15 +52,52 @@ StartTag ReadStartTag(QStringView part, qsizetype from)
             }
             valueEnd = i;
         }
-        tag.attributes.push_back({name, part.mid(valueStart, valueEnd - valueStart), nameStart});
+        take(name, part.mid(valueStart, valueEnd - valueStart), nameStart);
     }
-    return tag; // no ">": the tag never closes
+    return -1;
+}
+
+// Attribute names without letter case, as Qt compares them: most names are ASCII, which needs no call into
+// Qt's full Unicode comparison; a name with any other character is left to it.
+bool sameName(QStringView a, QStringView b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 128 || y >= 128) {
+            return a.compare(b, Qt::CaseInsensitive) == 0;
+        }
+        if (lower(x) != lower(y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+StartTag ReadStartTag(QStringView part, qsizetype from)
+{
+    StartTag tag;
+    tag.end = readAttributes(part, from, [&tag](QStringView name, QStringView value, qsizetype at) {
+        tag.attributes.push_back({name, value, at});
+    });
+    return tag;
+}
+
+qsizetype StartTagEnd(QStringView part, qsizetype from)
+{
+    return readAttributes(part, from, [](QStringView, QStringView, qsizetype) {});
 }
 
 const StartTag::Attribute* StartTag::find(QStringView name) const
 {
     for (const Attribute& a : attributes) {
-        if (a.name.compare(name, Qt::CaseInsensitive) == 0) {
+        if (sameName(a.name, name)) {
             return &a;
         }
     }

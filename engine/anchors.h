@@ -46,6 +46,8 @@ struct StartTag
 
 // Reads the attributes of the start tag in `text` from `from` (just after the tag name) to its ">".
 StartTag ReadStartTag(QStringView text, qsizetype from);
+// Where that tag ends, read as ReadStartTag reads it, for a reader that wants none of its attributes.
+qsizetype StartTagEnd(QStringView text, qsizetype from);
 
 // The anchor whose "<a" stands at `start` of `page` and whose part of the page runs to `end` (the next
 // anchor or the end of the page); `closes` holds where every "</a>" of the page begins, in order.

@@ -135,8 +135,8 @@ private:
             const qsizetype gt = IndexOfChar(html_, u'>', p);
             end = gt < 0 ? n : gt + 1;
         } else {
-            const StartTag start = ReadStartTag(html_, p);
-            end = start.end < 0 ? n : start.end;
+            const qsizetype tagEnd = StartTagEnd(html_, p);
+            end = tagEnd < 0 ? n : tagEnd;
         }
         const FoldedName folded(name);
         if (!closing && folded.is(u"title")) {
