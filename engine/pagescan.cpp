@@ -9,8 +9,9 @@
 #include "toolkit.h"
 #include "urlops.h"
 
-#include <QStringMatcher>
 #include <QUrl>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -28,13 +29,13 @@ constexpr qsizetype kCharsPerAnchor = 192;
 // named /javascripts/app.js is checked.
 bool isUntestable(const Anchor& a)
 {
-    // Matchers made once: a page holds many anchors.
-    static const QStringMatcher script(u"javascript", Qt::CaseInsensitive);
-    static const QStringMatcher favourite(u"addfavorite", Qt::CaseInsensitive);
-    static const QStringMatcher mail(u"mailto", Qt::CaseInsensitive);
-    static const QStringMatcher messenger(u"tencent:", Qt::CaseInsensitive);
-    return a.aTag && (script.indexIn(a.href) >= 0 || favourite.indexIn(a.hrefText) >= 0 ||
-                      mail.indexIn(a.hrefText) >= 0 || messenger.indexIn(a.hrefText) >= 0);
+    // Made once: a page holds many anchors.
+    static const CaselessWord script("javascript"_L1);
+    static const CaselessWord favourite("addfavorite"_L1);
+    static const CaselessWord mail("mailto"_L1);
+    static const CaselessWord messenger("tencent:"_L1);
+    return a.aTag &&
+           (script.in(a.href) || favourite.in(a.hrefText) || mail.in(a.hrefText) || messenger.in(a.hrefText));
 }
 
 // The href value cleaned: white space a browser ignores, quotes and the fragment removed, back
@@ -72,9 +73,9 @@ QString cleanLink(const QString& href, bool keepRoutes)
 // A new link gets no node when it names a download, a bracketed template or only the root.
 bool isAddable(const QString& link)
 {
-    // Made once, as the matchers above: every link of a page read ahead is asked.
-    static const QStringMatcher download(u".exe", Qt::CaseInsensitive);
-    return !link.contains(u']') && download.indexIn(link) < 0 && link != u"#" && link != u"/" && !link.isEmpty();
+    // Made once, as the words above: every link of a page read ahead is asked.
+    static const CaselessWord download(".exe"_L1);
+    return !ContainsChar(link, u']') && !download.in(link) && link != u"#" && link != u"/" && !link.isEmpty();
 }
 
 // The address the links of a page resolve against: its <base href> when that names an http(s) address,

@@ -1,5 +1,7 @@
 #include "textops.h"
 
+#include <algorithm>
+
 QString GetBetween(QStringView text, QStringView start, QStringView end)
 {
     if (text.isEmpty() || start.isEmpty()) {
@@ -38,4 +40,48 @@ bool ParseInt(QStringView text, int* value)
         *value = v;
     }
     return ok;
+}
+
+namespace {
+
+char16_t folded(char16_t c)
+{
+    return c < 128 ? (c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) : char16_t(QChar::toCaseFolded(char32_t(c)));
+}
+
+} // namespace
+
+CaselessWord::CaselessWord(QLatin1StringView word) : word_(word)
+{
+    // Where the last character of a place is not in the word, the word can start no earlier than just after it.
+    const qsizetype m = std::min<qsizetype>(word.size(), 255);
+    skip_.fill(static_cast<quint8>(m));
+    for (qsizetype j = 0; j + 1 < m; ++j) {
+        skip_[static_cast<unsigned char>(word[j].toLatin1()) & 127] = static_cast<quint8>(m - 1 - j);
+    }
+}
+
+bool CaselessWord::in(QStringView text) const
+{
+    const qsizetype m = word_.size();
+    const qsizetype n = text.size();
+    if (m == 0 || m > n) {
+        return m == 0;
+    }
+    const auto* const w = reinterpret_cast<const unsigned char*>(word_.data());
+    const char16_t* const chars = text.utf16();
+    for (qsizetype i = 0; i + m <= n;) {
+        const char16_t last = folded(chars[i + m - 1]);
+        if (last == w[m - 1]) {
+            qsizetype j = 0;
+            while (j + 1 < m && folded(chars[i + j]) == w[j]) {
+                ++j;
+            }
+            if (j + 1 == m) {
+                return true;
+            }
+        }
+        i += last < 128 ? skip_[last] : std::min<qsizetype>(m, 255);
+    }
+    return false;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+
 // Plain text helpers shared by every layer.
 
 // Where `c` first stands in `text` at or after `from` (not negative), or -1. QStringView's own look-up of
@@ -24,6 +26,21 @@ inline bool ContainsChar(QStringView text, char16_t c)
 {
     return IndexOfChar(text, c) >= 0;
 }
+
+// A word (ASCII, in lower case) looked for in any letter case, as Qt's caseless search finds it: every
+// character is folded as Qt folds it, so the few beyond ASCII that fold into it (the long s, the Kelvin
+// sign) match too. Qt's own search folds every character through a call into the library; this one
+// passes over most of a text (Horspool's rule) with a table made once, for a word asked of many texts.
+class CaselessWord
+{
+public:
+    explicit CaselessWord(QLatin1StringView word);
+    bool in(QStringView text) const;
+
+private:
+    QLatin1StringView word_;
+    std::array<quint8, 128> skip_ = {};
+};
 
 // The text between the first `start` and the next `end` after it; empty when either is missing.
 QString GetBetween(QStringView text, QStringView start, QStringView end);
