@@ -220,6 +220,7 @@ const LinkBase::Scopes& LinkBase::scopes() const
         s.printedPath = printedFolder.sliced(s.printedServer.size());
         s.joinable = s.path.startsWith(u'/') && s.path.endsWith(u'/') && !hasDotSegment(s.path) &&
                      !s.path.contains(u"%2e", Qt::CaseInsensitive);
+        s.printedAsRequested = s.printedServer == s.server && s.printedPath == s.path;
     }
     return s;
 }
@@ -237,7 +238,9 @@ std::optional<ResolvedLink> LinkBase::joined(QStringView link) const
         const QString path = fromRoot ? link.toString() : folder + link;
         return dots ? withoutDotSegments(path) : path;
     };
-    return ResolvedLink{s.printedServer + join(s.printedPath), s.server + join(s.path)};
+    const QString request = s.server + join(s.path);
+    // Most sites print their addresses as they are requested: the link is joined once, and both share it.
+    return ResolvedLink{s.printedAsRequested ? request : s.printedServer + join(s.printedPath), request};
 }
 
 QString LinkBase::scopeOf(QStringView link) const

@@ -61,6 +61,7 @@ private:
         QString printedServer;
         QString printedPath;
         bool joinable; // links of plain paths resolve by joining them to it (false when made empty)
+        bool printedAsRequested = false; // the printed server and path are those requested
     };
     const Scopes& scopes() const;
 
