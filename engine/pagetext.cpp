@@ -93,10 +93,10 @@ public:
         while (i < n) {
             const qsizetype lt = IndexOfChar(html_, u'<', i);
             if (lt < 0) {
-                run_ += html_.mid(i);
+                append(html_.mid(i));
                 break;
             }
-            run_ += html_.mid(i, lt - i);
+            append(html_.mid(i, lt - i));
             i = tag(lt);
         }
         flush();
@@ -104,6 +104,15 @@ public:
     }
 
 private:
+    // Between two tags a page mostly holds a line break and an indent: white space that starts a run is
+    // never shown (the run is collapsed), and is not copied.
+    void append(QStringView text)
+    {
+        if (!run_.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); })) {
+            run_ += text;
+        }
+    }
+
     // Reads the markup at `lt`; returns where the text goes on.
     qsizetype tag(qsizetype lt)
     {
