@@ -94,6 +94,17 @@ qsizetype StartTagEnd(QStringView part, qsizetype from)
     return readAttributes(part, from, [](QStringView, QStringView, qsizetype) {});
 }
 
+std::optional<StartTag::Attribute> ReadAttribute(QStringView part, qsizetype from, QStringView name, qsizetype* end)
+{
+    std::optional<StartTag::Attribute> found;
+    *end = readAttributes(part, from, [&](QStringView n, QStringView value, qsizetype at) {
+        if (!found && sameName(n, name)) {
+            found = StartTag::Attribute{n, value, at};
+        }
+    });
+    return found;
+}
+
 const StartTag::Attribute* StartTag::find(QStringView name) const
 {
     for (const Attribute& a : attributes) {
@@ -152,21 +163,21 @@ Anchor ReadAnchor(QStringView page, qsizetype start, qsizetype end, const std::v
     Anchor anchor;
     anchor.position = start;
     const QStringView part = page.mid(start, end - start);
-    const StartTag tag = ReadStartTag(part, 2);
-    const StartTag::Attribute* href = tag.find(u"href");
-    if (!href || tag.end < 0) {
+    qsizetype tagEnd = -1;
+    const std::optional<StartTag::Attribute> href = ReadAttribute(part, 2, u"href", &tagEnd);
+    if (!href || tagEnd < 0) {
         return anchor;
     }
     // The first "</a>" after the start tag, within the anchor's part of the page.
-    const auto close = std::lower_bound(closes.begin(), closes.end(), start + tag.end);
+    const auto close = std::lower_bound(closes.begin(), closes.end(), start + tagEnd);
     if (close == closes.end() || *close >= end) {
         return anchor;
     }
     const qsizetype inner = *close - start;
     anchor.usable = true;
     anchor.href = DecodeCharacterReferences(href->value);
-    anchor.hrefText = part.mid(href->namePos, inner - href->namePos).toString();
-    anchor.innerHtml = part.mid(tag.end, inner - tag.end).toString();
+    anchor.hrefText = part.mid(href->namePos, inner - href->namePos);
+    anchor.innerHtml = part.mid(tagEnd, inner - tagEnd).toString();
     return anchor;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
 #include <vector>
 
 // One anchor of a page, taken apart with plain string operations (no HTML parser). A resource element
@@ -13,7 +14,7 @@ struct Anchor
 {
     bool usable = false; // has an href attribute and a closing </a>
     QString href;        // the attribute value as written, character references decoded
-    QString hrefText;    // from the href attribute to the closing </a>
+    QStringView hrefText; // from the href attribute to the closing </a>, in the page it was read from
     QString innerHtml;   // between the start tag and </a>, as written
     LinkKind kind = LinkKind::Page;
     qsizetype position = 0; // where its start tag begins in the page
@@ -48,6 +49,9 @@ struct StartTag
 StartTag ReadStartTag(QStringView text, qsizetype from);
 // Where that tag ends, read as ReadStartTag reads it, for a reader that wants none of its attributes.
 qsizetype StartTagEnd(QStringView text, qsizetype from);
+// Its first attribute of that name, as StartTag::find finds it, without collecting the others; `end`
+// gets where the tag ends.
+std::optional<StartTag::Attribute> ReadAttribute(QStringView text, qsizetype from, QStringView name, qsizetype* end);
 
 // The anchor whose "<a" stands at `start` of `page` and whose part of the page runs to `end` (the next
 // anchor or the end of the page); `closes` holds where every "</a>" of the page begins, in order.
