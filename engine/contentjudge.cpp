@@ -207,9 +207,13 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool dr
     if (!drawn && IsScriptBuilt(*page)) {
         return;
     }
-    const Route route = routeOf(url);
-    Host& host = hosts_[HostKeyOf(url) + route.marker];
-    const bool home = IsHomeAlias(route.asPath) && !host.homeKeys;
+    // Most pages have a pattern (kept from their judging), which names their host and says they are no
+    // home page: only the others are parsed again.
+    const NotFoundPattern pattern = patternOf(url);
+    const bool patterned = pattern.form != NotFoundPattern::Form::None;
+    const Route route = patterned ? Route() : routeOf(url);
+    Host& host = hosts_[patterned ? pattern.host : HostKeyOf(url) + route.marker];
+    const bool home = !patterned && IsHomeAlias(route.asPath) && !host.homeKeys;
     // The template, the navigation and the boxes show on the first pages already: a large site's
     // later pages add nothing but their cost.
     if (!home && host.goodKeys.size() >= kMaxGoodKeys) {
@@ -221,8 +225,7 @@ void ContentJudge::noteGoodPage(const QString& url, const QString& html, bool dr
     }
     // A page found good only in doubt may be a not-found page after all: what says so is never template.
     noteSibling(host.goodKeys, print);
-    const NotFoundPattern pattern = patternOf(url);
-    if (pattern.form != NotFoundPattern::Form::None) {
+    if (patterned) {
         noteSibling(host.patternGood[pattern.key], print);
     }
 }
