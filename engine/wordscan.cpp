@@ -60,28 +60,22 @@ void WordScan::index()
     // By first character, so that a place in the text is held against the few words that can start there.
     std::stable_sort(words_.begin(), words_.end(),
                      [](const Word& a, const Word& b) { return a.text.front() < b.text.front(); });
-    std::bitset<0x10000> firstFolded;
-    std::array<bool, 128 * 128> foldedPairs = {};
     for (const Word& w : words_) {
         const char16_t c = w.text.front().unicode();
-        firstFolded[c] = true;
+        first_[c] = true;
         if (c >= 128) {
             continue;
         }
+        asciiFirst_[c] = true;
+        asciiFirst_[c >= u'a' && c <= u'z' ? c - 32 : c] = true;
         if (w.text.size() == 1) {
-            std::fill_n(foldedPairs.begin() + c * 128, 128, true);
+            for (int second = 0; second < 128; ++second) {
+                pairs_[c * 128 + second] = true;
+            }
         } else if (w.text[1].unicode() < 128) {
-            foldedPairs[c * 128 + w.text[1].unicode()] = true;
+            pairs_[c * 128 + w.text[1].unicode()] = true;
         }
         // A second character beyond ASCII cannot follow in ASCII: the look-up by pairs passes over it.
-    }
-    for (char32_t c = 0; c < 0x10000; ++c) {
-        first_[c] = firstFolded[folded(char16_t(c))];
-    }
-    for (int c = 0; c < 128; ++c) {
-        for (int next = 0; next < 128; ++next) {
-            pairs_[c * 128 + next] = first_[c] && foldedPairs[kLowerAscii[c] * 128 + kLowerAscii[next]];
-        }
     }
 }
 
@@ -92,8 +86,16 @@ quint32 WordScan::find(QStringView text, quint32 wanted) const
     quint32 found = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = chars[i];
-        const char16_t next = i + 1 < n ? chars[i + 1] : u'\0';
-        if ((u | next) < 128 ? !pairs_[u * 128 + next] : !first_[u]) {
+        if (u < 128) {
+            if (!asciiFirst_[u]) {
+                continue;
+            }
+            // Most of a page is ASCII: where the next character is too, the pair says whether a word starts.
+            const char16_t next = i + 1 < n ? chars[i + 1] : u'\0';
+            if (next < 128 && !pairs_[kLowerAscii[u] * 128 + kLowerAscii[next]]) {
+                continue;
+            }
+        } else if (!first_[folded(u)]) {
             continue;
         }
         found |= startingAt(text, i, folded(u));

@@ -42,9 +42,9 @@ private:
     quint32 startingAt(QStringView text, qsizetype at, char16_t first) const;
 
     std::vector<Word> words_;
-    std::bitset<0x10000> first_; // the characters that fold to the first character of a word
-    // The first two characters of the words as a page may write them, in either case, where both are ASCII
-    // (a word of one character pairs with every character): in a page most places where a word's first
-    // letter stands go on otherwise. Most of a page is ASCII: one look-up passes over most of its places.
+    std::bitset<0x10000> first_; // the first characters of the words
+    bool asciiFirst_[128] = {};  // and those in ASCII in either case: most of a page is ASCII
+    // The first two characters of the words, where both are ASCII (a word of one character pairs with every
+    // character): in a page most places where a word's first letter stands go on otherwise.
     std::array<bool, 128 * 128> pairs_ = {};
 };

@@ -1,7 +1,5 @@
 #include "textops.h"
 
-#include <algorithm>
-
 QString GetBetween(QStringView text, QStringView start, QStringView end)
 {
     if (text.isEmpty() || start.isEmpty()) {
@@ -54,10 +52,10 @@ char16_t folded(char16_t c)
 CaselessWord::CaselessWord(QLatin1StringView word) : word_(word)
 {
     // Where the last character of a place is not in the word, the word can start no earlier than just after it.
-    const qsizetype m = std::min<qsizetype>(word.size(), 255);
-    skip_.fill(static_cast<quint8>(m));
+    const qsizetype m = word.size();
+    skip_.fill(m);
     for (qsizetype j = 0; j + 1 < m; ++j) {
-        skip_[static_cast<unsigned char>(word[j].toLatin1()) & 127] = static_cast<quint8>(m - 1 - j);
+        skip_[static_cast<unsigned char>(word[j].toLatin1()) & 127] = m - 1 - j;
     }
 }
 
@@ -81,7 +79,7 @@ bool CaselessWord::in(QStringView text) const
                 return true;
             }
         }
-        i += last < 128 ? skip_[last] : std::min<qsizetype>(m, 255);
+        i += last < 128 ? skip_[last] : m;
     }
     return false;
 }

@@ -34,12 +34,12 @@ inline bool ContainsChar(QStringView text, char16_t c)
 class CaselessWord
 {
 public:
-    explicit CaselessWord(QLatin1StringView word);
+    explicit CaselessWord(QLatin1StringView word); // kept by reference: a literal
     bool in(QStringView text) const;
 
 private:
     QLatin1StringView word_;
-    std::array<quint8, 128> skip_ = {};
+    std::array<qsizetype, 128> skip_ = {};
 };
 
 // The text between the first `start` and the next `end` after it; empty when either is missing.
