@@ -15,7 +15,7 @@ QByteArray EncodeAnsi(const QString& text)
     }
     // A report is mostly ASCII (addresses, markup), which both encodings keep byte for byte and which
     // the converter would take a character at a time: only the runs beyond ASCII go through it. Neither
-    // encoding carries a state from one run to the next, and a surrogate pair never straddles two runs.
+    // encoding carries a state from one run to the next.
     QByteArray out;
     out.reserve(text.size() + text.size() / 4);
     const qsizetype n = text.size();
@@ -31,6 +31,11 @@ QByteArray EncodeAnsi(const QString& text)
                        [](QChar c) { return static_cast<char>(c.unicode()); });
         i = j;
         while (j < n && text[j].unicode() >= 0x80) {
+            ++j;
+        }
+        // A lone high surrogate goes to the converter with what follows it, as in one pass over the text:
+        // held over to the next run, it would pair with a lone low surrogate there.
+        if (j > i && j < n && QChar::isHighSurrogate(text[j - 1].unicode())) {
             ++j;
         }
         if (j > i) {

@@ -102,6 +102,12 @@ void TestTextReport::writesReportBytes_data()
                  HtmlRow(u"http://other.example.org/"_s, unchecked, {}, u"1"_s, {}, u' ' + home),
                  HtmlRow(home + u"/b.html", unchecked, {}, u"2"_s, u"40毫秒"_s, u' ' + a)});
 
+    // Lone surrogates (a page's address may hold them) come out as one pass of the encoder writes them.
+    const QString lone = home + u"/" + QChar(0xD83D) + u"ab" + QChar(0xDE00) + u"c秒" + QChar(0xD83D) + u"d";
+    QTest::newRow("txt lone surrogates")
+        << TreeSpec{{0, lone, NoStatus, Unprobed(0, lone)}} << int(ReportTxt)
+        << Txt({lone + u"    未检测        -        0        -         " + lone});
+
     // Every query time is in milliseconds, however short.
     const auto txtTime = [&](const QString& time) {
         return Txt({home + u"    有效链接        OK        0        " + time + u"        " + home});
