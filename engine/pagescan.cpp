@@ -158,18 +158,20 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
     // The node count the parsed-links panel was last set to, while nothing else has run since: a link the
     // store holds already changes neither.
     int shownCount = -1;
-    for (int j = first; j <= static_cast<int>(taken->links.size()); ++j) {
+    // The anchor being scanned is the resume point while a node of it is added and the window has its turn;
+    // between anchors it is "1". Most anchors add nothing, and are scanned without a word to the store.
+    const auto atAnchor = [&store](int j) { store.setResume(LinkStore::Badlink2, QString::number(j)); };
+    const int last = static_cast<int>(taken->links.size());
+    for (int j = first; j <= last; ++j) {
         if (overBatchLimit(store.full().count(), batchCounter)) {
             ++batchCounter;
-            store.setResume(LinkStore::Badlink2, QString::number(j));
+            atAnchor(j);
             return ScanEnd::BatchLimit;
         }
         if (!env_.running) {
-            store.setResume(LinkStore::Badlink2, QString::number(j));
+            atAnchor(j);
             return ScanEnd::Stopped;
         }
-        store.setResume(LinkStore::Badlink2, QString::number(j));
-
         const TakenLink& taking = taken->links[static_cast<size_t>(j - 1)];
         const QString& link = taking.link;
         if (!link.isEmpty()) {
@@ -180,12 +182,14 @@ ScanEnd PageScan::scan(const QString& pageText, int pageNode, int anchorStart, i
             if (found == 0) {
                 if (isAddable(link)) {
                     const int status = env_.settings.excludes(url) ? StatusExcluded : NoStatus;
+                    atAnchor(j);
                     addNode(pageNode, taking, depth, isSiteUrl(url), status);
                     env_.toolkit.DoEvents();
                     shownCount = -1; // what ran in the window's turn may have set the panels
                 }
             } else if (!env_.settings.noRepeats) {
                 // A repeat shows the verdict its URL already has; it is never probed or scanned again.
+                atAnchor(j);
                 const int index = addNode(pageNode, taking, depth, isSiteUrl(url));
                 store.copyVerdict(index, found);
             }
