@@ -23,6 +23,10 @@ constexpr size_t kMaxAskedEarly = 256;
 // that the pages read meanwhile lead to, go out rather than wait with it.
 constexpr int kLookAheadAfterMs = 500;
 constexpr int kMaxAheadWhileWaiting = 1024;
+// Pages read ahead kept decoded for the run: as many as may be read ahead, and no more text than the
+// run's read-ahead keeps of their links.
+constexpr size_t kMaxDecodedAhead = kMaxAheadWhileWaiting;
+constexpr qsizetype kMaxDecodedAheadChars = 8 * 1024 * 1024;
 constexpr size_t kMaxHinted = 2048;
 // A wait for an answer longer than this is a wait for the network, not for the server's next turn.
 constexpr qint64 kReadAheadAfterNs = 10'000'000;
@@ -374,7 +378,7 @@ void ConcurrentProber::lookAhead(bool withKept)
             return;
         }
         const QString finalUrl = r.finalUrl.isEmpty() ? url : r.finalUrl.toString();
-        addHints(lookAhead_({url, finalUrl, Link::PageCharset(r), Link::PageText(r)}));
+        addHints(lookAhead_({url, finalUrl, Link::PageCharset(r), decodedAhead(r)}));
     };
     for (const std::unique_ptr<Entry>& e : queue_) {
         if (e->settled && e->pageWanted && !e->lookedAhead) {
@@ -758,9 +762,32 @@ std::optional<QString> ConcurrentProber::LastPage(const QString& url) const
 const QString& ConcurrentProber::lastText() const
 {
     if (!lastText_) {
-        lastText_ = Link::PageText(last_);
+        const auto ahead = last_.body.isEmpty() ? decoded_.end() : decoded_.find(last_.body.constData());
+        if (ahead != decoded_.end() && ahead->body.size() == last_.body.size()) {
+            lastText_ = ahead->text; // its bytes are these very bytes, shared
+            decodedChars_ -= ahead->text.size();
+            decoded_.erase(ahead); // each page is taken once; its place in the order goes with the oldest
+        } else {
+            lastText_ = Link::PageText(last_);
+        }
     }
     return *lastText_;
+}
+
+QString ConcurrentProber::decodedAhead(const HttpResult& r)
+{
+    const QString text = Link::PageText(r);
+    if (r.body.isEmpty() || decoded_.contains(r.body.constData())) {
+        return text;
+    }
+    decoded_.insert(r.body.constData(), {r.body, text});
+    decodedOrder_.push_back(r.body.constData());
+    decodedChars_ += text.size();
+    while (decodedOrder_.size() > kMaxDecodedAhead || decodedChars_ > kMaxDecodedAheadChars) {
+        decodedChars_ -= decoded_.take(decodedOrder_.front()).text.size(); // nothing, for one taken already
+        decodedOrder_.pop_front();
+    }
+    return text;
 }
 
 QString ConcurrentProber::CheckLinks(const QString& url, int tryTime)

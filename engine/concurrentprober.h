@@ -156,4 +156,16 @@ private:
     bool lastKept_ = false;
     bool lastRead_ = false; // its request read the page, whether or not the probe asked for it
     mutable std::optional<QString> lastText_; // its page, once decoded
+
+    // Pages the look-ahead decoded, by their bytes (held, so that no other page takes their address): the
+    // run decodes each again when it comes to it, and takes the text from here instead.
+    struct Decoded
+    {
+        QByteArray body;
+        QString text;
+    };
+    QString decodedAhead(const HttpResult& r);
+    mutable QHash<const char*, Decoded> decoded_;
+    mutable std::deque<const char*> decodedOrder_;
+    mutable qsizetype decodedChars_ = 0;
 };
