@@ -492,7 +492,7 @@ void ConcurrentProber::armWake(qint64 now)
 
 void ConcurrentProber::onAnswer(Entry* e)
 {
-    const HttpResult r = e->reply->result();
+    HttpResult r = e->reply->result();
     e->inFlightNow = false;
     --inFlight_;
     e->reply.reset();
@@ -517,7 +517,7 @@ void ConcurrentProber::onAnswer(Entry* e)
         reconfirmBurst(e->host);
         break;
     case HostPacer::Verdict::Accept:
-        e->result = r;
+        e->result = std::move(r);
         e->settled = true;
         e->confirmed = e->confirmed || confirmation;
         break;
@@ -663,7 +663,7 @@ HttpResult ConcurrentProber::take(const QString& checkUrl, int tryTime, bool pag
     const auto kept = kept_.find(checkUrl);
     // An error answer needs no page; a good one serves a probe that wants its page only when it kept it.
     if (kept != kept_.end() && (!pageWanted || !kept->isSuccess() || !kept->body.isEmpty() || kept->notPage)) {
-        HttpResult r = kept.value();
+        HttpResult r = std::move(kept.value()); // handed out once: the entry goes below
         if (pageRead) {
             *pageRead = !r.body.isEmpty() || r.notPage;
         }
