@@ -766,7 +766,7 @@ const QString& ConcurrentProber::lastText() const
         if (ahead != decoded_.end() && ahead->body.size() == last_.body.size()) {
             lastText_ = ahead->text; // its bytes are these very bytes, shared
             decodedChars_ -= ahead->text.size();
-            decoded_.erase(ahead); // each page is taken once; its place in the order goes with the oldest
+            decoded_.erase(ahead); // a page is taken once; its address leaves the order when it comes first
         } else {
             lastText_ = Link::PageText(last_);
         }
@@ -784,7 +784,7 @@ QString ConcurrentProber::decodedAhead(const HttpResult& r)
     decodedOrder_.push_back(r.body.constData());
     decodedChars_ += text.size();
     while (decodedOrder_.size() > kMaxDecodedAhead || decodedChars_ > kMaxDecodedAheadChars) {
-        decodedChars_ -= decoded_.take(decodedOrder_.front()).text.size(); // nothing, for one taken already
+        decodedChars_ -= decoded_.take(decodedOrder_.front()).text.size(); // none for a page taken already
         decodedOrder_.pop_front();
     }
     return text;
