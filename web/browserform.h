@@ -61,7 +61,7 @@ private:
         QString printedServer;
         QString printedPath;
         bool joinable; // links of plain paths resolve by joining them to it (false when made empty)
-        bool printedAsRequested = false; // the printed server and path are those requested
+        bool printedAsRequested; // the printed server and path are those requested (false when made empty)
     };
     const Scopes& scopes() const;
 
