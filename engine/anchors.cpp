@@ -64,14 +64,13 @@ bool sameName(QStringView a, QStringView b)
     if (a.size() != b.size()) {
         return false;
     }
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
     for (qsizetype i = 0; i < a.size(); ++i) {
         const char16_t x = a[i].unicode();
         const char16_t y = b[i].unicode();
         if (x >= 128 || y >= 128) {
             return a.compare(b, Qt::CaseInsensitive) == 0;
         }
-        if (lower(x) != lower(y)) {
+        if (FoldedUnit(x) != FoldedUnit(y)) {
             return false;
         }
     }

@@ -25,8 +25,8 @@ public:
         }
         for (qsizetype i = 0; i < name.size(); ++i) {
             const char16_t c = name[i].unicode();
-            const char32_t folded = c < 128 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : QChar::toCaseFolded(char32_t(c));
-            chars_[i] = folded < 128 ? char16_t(folded) : u'\uffff'; // no listed name holds it
+            const char16_t folded = FoldedUnit(c);
+            chars_[i] = folded < 128 ? folded : u'\uffff'; // no listed name holds it
         }
         size_ = name.size();
     }

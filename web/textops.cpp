@@ -40,15 +40,6 @@ bool ParseInt(QStringView text, int* value)
     return ok;
 }
 
-namespace {
-
-char16_t folded(char16_t c)
-{
-    return c < 128 ? (c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) : char16_t(QChar::toCaseFolded(char32_t(c)));
-}
-
-} // namespace
-
 CaselessWord::CaselessWord(QLatin1StringView word) : word_(word)
 {
     // Where the last character of a place is not in the word, the word can start no earlier than just after it.
@@ -69,10 +60,10 @@ bool CaselessWord::in(QStringView text) const
     const auto* const w = reinterpret_cast<const unsigned char*>(word_.data());
     const char16_t* const chars = text.utf16();
     for (qsizetype i = 0; i + m <= n;) {
-        const char16_t last = folded(chars[i + m - 1]);
+        const char16_t last = FoldedUnit(chars[i + m - 1]);
         if (last == w[m - 1]) {
             qsizetype j = 0;
-            while (j + 1 < m && folded(chars[i + j]) == w[j]) {
+            while (j + 1 < m && FoldedUnit(chars[i + j]) == w[j]) {
                 ++j;
             }
             if (j + 1 == m) {

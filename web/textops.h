@@ -27,6 +27,13 @@ inline bool ContainsChar(QStringView text, char16_t c)
     return IndexOfChar(text, c) >= 0;
 }
 
+// One UTF-16 unit without letter case, as Qt's caseless comparisons fold it: ASCII without a call into
+// the library, the rest (among them the long s and the Kelvin sign, which fold into ASCII) by Qt.
+inline char16_t FoldedUnit(char16_t c)
+{
+    return c < 128 ? (c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) : char16_t(QChar::toCaseFolded(char32_t(c)));
+}
+
 // A word (ASCII, in lower case) looked for in any letter case, as Qt's caseless search finds it: every
 // character is folded as Qt folds it, so the few beyond ASCII that fold into it (the long s, the Kelvin
 // sign) match too. Qt's own search folds every character through a call into the library; this one
