@@ -1,64 +1,24 @@
 #include "keptanswers.h"
 
+#include "fastpack.h"
+
 #include <QDataStream>
 #include <QIODevice>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QtEndian>
 #include <QVariant>
-
-#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr quint8 kPackVersion = 1;
-// Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
-constexpr int kCompression = 1;
 // Most answers on hand are taken within a second and dropped again; compressing a small one costs tens
 // of microseconds a time and saves a kilobyte or two for that second. Those are kept as they are, after
 // a length of 0 where a compressed blob has the length of what it holds, never 0 here; a reader that
 // knows only compressed blobs finds no zlib stream after it and asks the answer again.
 constexpr qsizetype kStoredBelow = 16 * 1024;
 constexpr QByteArrayView kStored("\0\0\0\0", 4);
-
-// qCompress(bytes, kCompression), byte for byte (the length, big-endian, then a zlib stream), made with
-// one deflate state for every answer: setting one up allocates and clears some 300 KiB, which costs more
-// than packing a small page.
-QByteArray compressed(const QByteArray& bytes)
-{
-    struct Deflater
-    {
-        z_stream z{};
-        bool ready = deflateInit(&z, kCompression) == Z_OK;
-        Deflater() = default;
-        Deflater(const Deflater&) = delete;
-        Deflater& operator=(const Deflater&) = delete;
-        ~Deflater()
-        {
-            if (ready) {
-                deflateEnd(&z);
-            }
-        }
-    };
-    thread_local Deflater d;
-    if (!d.ready || bytes.isEmpty() || deflateReset(&d.z) != Z_OK) {
-        return qCompress(bytes, kCompression);
-    }
-    const uLong bound = deflateBound(&d.z, static_cast<uLong>(bytes.size()));
-    QByteArray out(static_cast<qsizetype>(sizeof(quint32) + bound), Qt::Uninitialized);
-    qToBigEndian(static_cast<quint32>(bytes.size()), out.data());
-    d.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
-    d.z.avail_in = static_cast<uInt>(bytes.size());
-    d.z.next_out = reinterpret_cast<Bytef*>(out.data() + sizeof(quint32));
-    d.z.avail_out = static_cast<uInt>(bound);
-    if (deflate(&d.z, Z_FINISH) != Z_STREAM_END) {
-        return qCompress(bytes, kCompression);
-    }
-    out.truncate(static_cast<qsizetype>(sizeof(quint32) + d.z.total_out));
-    return out;
-}
 
 } // namespace
 
@@ -74,7 +34,8 @@ QByteArray KeptAnswers::pack(const HttpResult& a)
     if (bytes.size() < kStoredBelow) {
         return kStored.toByteArray() + bytes;
     }
-    return compressed(bytes);
+    // Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
+    return FastCompress(bytes);
 }
 
 bool KeptAnswers::unpack(const QByteArray& blob, HttpResult* a)

@@ -1,0 +1,95 @@
+#include "fastpack.h"
+
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kLevel = 1;
+
+} // namespace
+
+char* StreamBytes::grow(qsizetype n)
+{
+    const qsizetype at = bytes_.size();
+    if (bytes_.capacity() < at + n) {
+        bytes_.reserve(std::max(at + n, 2 * bytes_.capacity()));
+    }
+    bytes_.resize(at + n);
+    return bytes_.data() + at;
+}
+
+StreamBytes& StreamBytes::operator<<(qint32 v)
+{
+    qToBigEndian(v, grow(sizeof v));
+    return *this;
+}
+
+StreamBytes& StreamBytes::operator<<(qint64 v)
+{
+    qToBigEndian(v, grow(sizeof v));
+    return *this;
+}
+
+StreamBytes& StreamBytes::operator<<(bool v)
+{
+    *grow(1) = v ? 1 : 0;
+    return *this;
+}
+
+StreamBytes& StreamBytes::operator<<(const QString& text)
+{
+    if (text.isNull()) {
+        return *this << qint32(-1);
+    }
+    const qsizetype size = text.size() * qsizetype(sizeof(char16_t));
+    *this << qint32(size);
+    qToBigEndian<char16_t>(text.utf16(), text.size(), grow(size));
+    return *this;
+}
+
+StreamBytes& StreamBytes::operator<<(const QStringList& texts)
+{
+    *this << qint32(texts.size());
+    for (const QString& text : texts) {
+        *this << text;
+    }
+    return *this;
+}
+
+QByteArray FastCompress(const QByteArray& bytes)
+{
+    struct Deflater
+    {
+        z_stream z{};
+        bool ready = deflateInit(&z, kLevel) == Z_OK;
+        Deflater() = default;
+        Deflater(const Deflater&) = delete;
+        Deflater& operator=(const Deflater&) = delete;
+        ~Deflater()
+        {
+            if (ready) {
+                deflateEnd(&z);
+            }
+        }
+    };
+    thread_local Deflater d;
+    if (!d.ready || bytes.isEmpty() || bytes.size() > qsizetype(UINT32_MAX / 2) || deflateReset(&d.z) != Z_OK) {
+        return qCompress(bytes, kLevel);
+    }
+    const uLong bound = deflateBound(&d.z, static_cast<uLong>(bytes.size()));
+    QByteArray out(static_cast<qsizetype>(sizeof(quint32) + bound), Qt::Uninitialized);
+    qToBigEndian(static_cast<quint32>(bytes.size()), out.data());
+    d.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    d.z.avail_in = static_cast<uInt>(bytes.size());
+    d.z.next_out = reinterpret_cast<Bytef*>(out.data() + sizeof(quint32));
+    d.z.avail_out = static_cast<uInt>(bound);
+    if (deflate(&d.z, Z_FINISH) != Z_STREAM_END) {
+        return qCompress(bytes, kLevel);
+    }
+    out.truncate(static_cast<qsizetype>(sizeof(quint32) + d.z.total_out));
+    return out;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The bytes QDataStream (version 6.4, big-endian) writes for these values, appended to one buffer: a
+// stream goes through a device and a call for every value, which costs more than the copy itself when
+// thousands of nodes are packed at the end of a check.
+class StreamBytes
+{
+public:
+    void reserve(qsizetype bytes) { bytes_.reserve(bytes); }
+    StreamBytes& operator<<(qint32 v);
+    StreamBytes& operator<<(qint64 v);
+    StreamBytes& operator<<(bool v);
+    // The length in bytes (all ones for a null text), then UTF-16 big-endian.
+    StreamBytes& operator<<(const QString& text);
+    StreamBytes& operator<<(const QStringList& texts);
+    const QByteArray& bytes() const { return bytes_; }
+
+private:
+    char* grow(qsizetype n);
+
+    QByteArray bytes_;
+};
+
+// qCompress(bytes, 1), byte for byte: the length, big-endian, then a zlib stream at the fastest level.
+// One deflate state serves every call on a thread: setting one up allocates and clears some 300 KiB,
+// which costs more than packing a small page.
+QByteArray FastCompress(const QByteArray& bytes);
