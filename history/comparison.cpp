@@ -19,23 +19,30 @@ QStringList DeadUrls(const ResultTree& full)
     return urls;
 }
 
-RunChange CompareRuns(const QString& previous, const QStringList& previousDead, const ResultTree& full)
+RunChange CompareRuns(const QString& previous, const QStringList& previousDead, const ResultTree& full,
+                      const QStringList& deadNow)
 {
-    // A URL's verdict is that of its first node; repeats share it.
-    QHash<QString, int> status;
-    for (int i = 1; i <= full.count(); ++i) {
-        const ResultNode* node = full.node(i);
-        status.insert(node->record.url, status.value(node->record.url, node->status));
-        if (node->status == StatusDead) {
-            status.insert(node->record.url, StatusDead);
-        }
-    }
     RunChange change;
     change.previous = previous;
     const QSet<QString> before(previousDead.begin(), previousDead.end());
-    for (const QString& url : DeadUrls(full)) {
+    for (const QString& url : deadNow) {
         if (!before.contains(url)) {
             change.newDead << url;
+        }
+    }
+    // The verdict now of each URL dead then: that of its first node, and dead when any node of it is.
+    QHash<QString, int> now;
+    now.reserve(before.size());
+    for (int i = 1; i <= full.count(); ++i) {
+        const ResultNode* node = full.node(i);
+        if (!before.contains(node->record.url)) {
+            continue;
+        }
+        const auto it = now.find(node->record.url);
+        if (it == now.end()) {
+            now.insert(node->record.url, node->status);
+        } else if (node->status == StatusDead) {
+            *it = StatusDead;
         }
     }
     QSet<QString> listed; // a URL stored twice is mended once
@@ -44,8 +51,8 @@ RunChange CompareRuns(const QString& previous, const QStringList& previousDead, 
             continue;
         }
         listed.insert(url);
-        const auto now = status.constFind(url);
-        if (now == status.constEnd() || *now == StatusValid) {
+        const auto status = now.constFind(url);
+        if (status == now.constEnd() || *status == StatusValid) {
             change.fixed << url;
         }
     }

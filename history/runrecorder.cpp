@@ -299,13 +299,14 @@ void RunRecorder::runFinished()
     if (!db_.isOpen()) {
         return;
     }
-    const RunChange change = compare();
+    QStringList deadUrls = DeadUrls(store_.full());
+    const RunChange change = compare(deadUrls);
     FinishedCheck check{runId_,
                         lease_.owner(),
                         run_.lastSite(),
                         run_.settings(),
                         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
-                        DeadUrls(store_.full()),
+                        std::move(deadUrls),
                         PackDeadView(store_, change)};
     Written w = Written::Busy; // when no run could be made for it
     if (runId_ != 0) {
@@ -356,7 +357,7 @@ void RunRecorder::keepLate(const FinishedCheck& check)
     }
 }
 
-RunChange RunRecorder::compare()
+RunChange RunRecorder::compare(const QStringList& deadNow)
 {
     QSqlQuery q(db_.database());
     q.prepare(u"SELECT id, finished FROM runs WHERE site_key = ? AND compare_key = ? AND state = ? AND id <> ?"
@@ -380,7 +381,7 @@ RunChange RunRecorder::compare()
     while (dead.next()) {
         urls << dead.value(0).toString();
     }
-    return CompareRuns(finished, urls, store_.full());
+    return CompareRuns(finished, urls, store_.full(), deadNow);
 }
 
 // Takes what changed since the last write, and hands it to the writer.

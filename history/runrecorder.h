@@ -89,7 +89,7 @@ private:
     void keepLate(const FinishedCheck& check);
     bool readNodes(qint64 id);
     bool readUrls(qint64 id);
-    RunChange compare();
+    RunChange compare(const QStringList& deadNow);
     bool check(bool ok, const QSqlQuery& q);
     Written outcome(const QSqlError& error);
     void lose(const QString& why);
