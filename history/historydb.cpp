@@ -384,11 +384,12 @@ HistoryDb::Stored HistoryDb::storeFinished(const FinishedCheck& check, bool orNe
         }
         run = step(add) ? add.lastInsertId().toLongLong() : 0;
     }
+    // Named placeholders: binding by position makes the SQL module format a name for every value.
     QSqlQuery dead(db);
-    dead.prepare(u"INSERT INTO dead_urls(run, url) VALUES(?, ?)"_s);
+    dead.prepare(u"INSERT INTO dead_urls(run, url) VALUES(:run, :url)"_s);
+    dead.bindValue(u":run"_s, run);
     for (const QString& url : check.dead) {
-        dead.addBindValue(run);
-        dead.addBindValue(url);
+        dead.bindValue(u":url"_s, url);
         step(dead);
     }
     if (!check.view.isEmpty()) {

@@ -73,12 +73,14 @@ bool KeptAnswers::write(const QSqlDatabase& db, qint64 run, const Prober::Answer
         if (written_.contains(it.key())) {
             continue;
         }
-        if (insert.lastQuery().isEmpty() && !insert.prepare(u"INSERT INTO answers(run, url, data) VALUES(?, ?, ?)"_s)) {
+        // Named placeholders: binding by position makes the SQL module format a name for every value.
+        if (insert.lastQuery().isEmpty() &&
+            !insert.prepare(u"INSERT INTO answers(run, url, data) VALUES(:run, :url, :data)"_s)) {
             return failed(insert);
         }
-        insert.bindValue(0, run);
-        insert.bindValue(1, it.key());
-        insert.bindValue(2, pack(it.value()));
+        insert.bindValue(u":run"_s, run);
+        insert.bindValue(u":url"_s, it.key());
+        insert.bindValue(u":data"_s, pack(it.value()));
         if (!insert.exec()) {
             return failed(insert);
         }
@@ -93,11 +95,11 @@ bool KeptAnswers::write(const QSqlDatabase& db, qint64 run, const Prober::Answer
             ++it;
             continue;
         }
-        if (drop.lastQuery().isEmpty() && !drop.prepare(u"DELETE FROM answers WHERE run = ? AND url = ?"_s)) {
+        if (drop.lastQuery().isEmpty() && !drop.prepare(u"DELETE FROM answers WHERE run = :run AND url = :url"_s)) {
             return failed(drop);
         }
-        drop.bindValue(0, run);
-        drop.bindValue(1, *it);
+        drop.bindValue(u":run"_s, run);
+        drop.bindValue(u":url"_s, *it);
         if (!drop.exec()) {
             return failed(drop);
         }
