@@ -4,7 +4,8 @@
 
 #include <zlib.h>
 
-#include <cstring>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -12,14 +13,28 @@ constexpr int kLevel = 1;
 
 } // namespace
 
+void StreamBytes::reserve(qsizetype bytes)
+{
+    if (bytes_.size() < bytes) {
+        bytes_.resize(bytes);
+    }
+}
+
 char* StreamBytes::grow(qsizetype n)
 {
-    const qsizetype at = bytes_.size();
-    if (bytes_.capacity() < at + n) {
-        bytes_.reserve(std::max(at + n, 2 * bytes_.capacity()));
+    if (bytes_.size() - used_ < n) {
+        reserve(std::max(used_ + n, 2 * bytes_.size() + 4096));
     }
-    bytes_.resize(at + n);
-    return bytes_.data() + at;
+    char* at = bytes_.data() + used_;
+    used_ += n;
+    return at;
+}
+
+QByteArray StreamBytes::take()
+{
+    bytes_.truncate(used_);
+    used_ = 0;
+    return std::exchange(bytes_, {});
 }
 
 StreamBytes& StreamBytes::operator<<(qint32 v)

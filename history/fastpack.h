@@ -10,19 +10,21 @@
 class StreamBytes
 {
 public:
-    void reserve(qsizetype bytes) { bytes_.reserve(bytes); }
+    void reserve(qsizetype bytes);
     StreamBytes& operator<<(qint32 v);
     StreamBytes& operator<<(qint64 v);
     StreamBytes& operator<<(bool v);
     // The length in bytes (all ones for a null text), then UTF-16 big-endian.
     StreamBytes& operator<<(const QString& text);
     StreamBytes& operator<<(const QStringList& texts);
-    const QByteArray& bytes() const { return bytes_; }
+    // What was written, taken out of this writer.
+    QByteArray take();
 
 private:
     char* grow(qsizetype n);
 
-    QByteArray bytes_;
+    QByteArray bytes_; // sized ahead of what is written: resizing it for every value costs more than the value
+    qsizetype used_ = 0;
 };
 
 // qCompress(bytes, 1), byte for byte: the length, big-endian, then a zlib stream at the fastest level.
