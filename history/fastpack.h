@@ -10,7 +10,6 @@
 class StreamBytes
 {
 public:
-    void reserve(qsizetype bytes);
     StreamBytes& operator<<(qint32 v);
     StreamBytes& operator<<(qint64 v);
     StreamBytes& operator<<(bool v);
@@ -21,6 +20,7 @@ public:
     QByteArray take();
 
 private:
+    void reserve(qsizetype bytes);
     char* grow(qsizetype n);
 
     QByteArray bytes_; // sized ahead of what is written: resizing it for every value costs more than the value
