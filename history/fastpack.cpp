@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -35,6 +36,12 @@ QByteArray StreamBytes::take()
     bytes_.truncate(used_);
     used_ = 0;
     return std::exchange(bytes_, {});
+}
+
+StreamBytes& StreamBytes::operator<<(quint8 v)
+{
+    *grow(1) = char(v);
+    return *this;
 }
 
 StreamBytes& StreamBytes::operator<<(qint32 v)
@@ -75,7 +82,29 @@ StreamBytes& StreamBytes::operator<<(const QStringList& texts)
     return *this;
 }
 
-QByteArray FastCompress(const QByteArray& bytes)
+StreamBytes& StreamBytes::operator<<(const QByteArray& bytes)
+{
+    if (bytes.isNull()) {
+        return *this << qint32(-1);
+    }
+    *this << qint32(bytes.size());
+    return raw(bytes);
+}
+
+StreamBytes& StreamBytes::operator<<(const QUrl& url)
+{
+    return *this << (url.isValid() ? url.toEncoded() : QByteArray());
+}
+
+StreamBytes& StreamBytes::raw(QByteArrayView bytes)
+{
+    if (!bytes.isEmpty()) {
+        std::memcpy(grow(bytes.size()), bytes.data(), size_t(bytes.size()));
+    }
+    return *this;
+}
+
+QByteArray FastCompress(QByteArrayView bytes)
 {
     struct Deflater
     {
@@ -93,17 +122,17 @@ QByteArray FastCompress(const QByteArray& bytes)
     };
     thread_local Deflater d;
     if (!d.ready || bytes.isEmpty() || bytes.size() > qsizetype(UINT32_MAX / 2) || deflateReset(&d.z) != Z_OK) {
-        return qCompress(bytes, kLevel);
+        return qCompress(reinterpret_cast<const uchar*>(bytes.data()), bytes.size(), kLevel);
     }
     const uLong bound = deflateBound(&d.z, static_cast<uLong>(bytes.size()));
     QByteArray out(static_cast<qsizetype>(sizeof(quint32) + bound), Qt::Uninitialized);
     qToBigEndian(static_cast<quint32>(bytes.size()), out.data());
-    d.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    d.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     d.z.avail_in = static_cast<uInt>(bytes.size());
     d.z.next_out = reinterpret_cast<Bytef*>(out.data() + sizeof(quint32));
     d.z.avail_out = static_cast<uInt>(bound);
     if (deflate(&d.z, Z_FINISH) != Z_STREAM_END) {
-        return qCompress(bytes, kLevel);
+        return qCompress(reinterpret_cast<const uchar*>(bytes.data()), bytes.size(), kLevel);
     }
     out.truncate(static_cast<qsizetype>(sizeof(quint32) + d.z.total_out));
     return out;

@@ -24,18 +24,19 @@ constexpr QByteArrayView kStored("\0\0\0\0", 4);
 
 QByteArray KeptAnswers::pack(const HttpResult& a)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_4);
+    StreamBytes out;
+    out.raw(kStored);
     out << kPackVersion << a.completed << qint32(a.status) << a.statusText << a.body << a.contentType << a.retryAfter
         << a.finalUrl << a.truncated << a.cutByTimeout << a.notPage << qint32(a.error) << a.errorText
         << qint32(a.curlCode) << qint64(a.curlDetail) << a.refusedRedirect << a.transient << a.elapsedNs
         << a.firstByteNs;
-    if (bytes.size() < kStoredBelow) {
-        return kStored.toByteArray() + bytes;
+    QByteArray bytes = out.take();
+    const QByteArrayView stream = QByteArrayView(bytes).sliced(kStored.size());
+    if (stream.size() < kStoredBelow) {
+        return bytes;
     }
     // Kept pages live from a batch to the pass that reads them: fast compression is worth more than small.
-    return FastCompress(bytes);
+    return FastCompress(stream);
 }
 
 bool KeptAnswers::unpack(const QByteArray& blob, HttpResult* a)
