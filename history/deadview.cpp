@@ -5,7 +5,6 @@
 #include "runchange.h"
 
 #include <QDataStream>
-#include <QIODevice>
 
 #include <algorithm>
 #include <vector>

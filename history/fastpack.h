@@ -6,8 +6,8 @@
 #include <QUrl>
 
 // The bytes QDataStream (version 6.4, big-endian) writes for these values, appended to one buffer: a
-// stream goes through a device and a call for every value, which costs more than the copy itself when
-// thousands of nodes are packed at the end of a check.
+// stream goes through a device and a call for every value, which costs more than the copy itself for
+// the thousands of nodes packed at the end of a check and the answers kept as a run goes.
 class StreamBytes
 {
 public:

@@ -3,7 +3,6 @@
 #include "fastpack.h"
 
 #include <QDataStream>
-#include <QIODevice>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
