@@ -36,7 +36,7 @@ const QRegularExpression& missingPattern()
 
 } // namespace
 
-bool PageReading::mayHold(Words words) const
+quint32 PageReading::words() const
 {
     if (!words_) {
         static const WordScan scan{{kScriptTagWords, ScriptTag}, {kMountWords, MountPoint},
@@ -44,7 +44,12 @@ bool PageReading::mayHold(Words words) const
                                    {kMissingWords, Missing},     {kAsksScriptsWords, AsksScripts}};
         words_ = scan.find(html_, ScriptTag | MountPoint | Moves | Password | Missing | AsksScripts);
     }
-    return (*words_ & words) != 0;
+    return *words_;
+}
+
+bool PageReading::mayHold(Words words) const
+{
+    return (this->words() & words) != 0;
 }
 
 const VisibleText& PageReading::visibleText() const
@@ -78,7 +83,27 @@ std::shared_ptr<const PageReading> PageReadings::of(const QString& html)
     if (kept_.size() == kKept) {
         kept_.pop_front();
     }
-    return kept_.emplace_back(std::make_shared<const PageReading>(html));
+    // Every page read is asked about its words: they are taken from a reading of the same text before, or
+    // found now and noted.
+    auto page = std::make_shared<PageReading>(html);
+    const Fingerprint print = fingerprint(html);
+    if (const auto known = words_.constFind(print); known != words_.cend()) {
+        page->words_ = *known;
+    } else {
+        if (words_.size() >= kKeptWords) {
+            words_.clear();
+        }
+        words_.insert(print, page->words());
+    }
+    return kept_.emplace_back(std::move(page));
+}
+
+PageReadings::Fingerprint PageReadings::fingerprint(QStringView html)
+{
+    // Keyed by the process's hash seed, random unless QT_HASH_SEED fixes it, so that no page can be made to
+    // look like another.
+    const size_t seed = QHashSeed::globalSeed();
+    return {qHash(html, seed), qHash(html, ~seed ^ 0x9e3779b97f4a7c15ULL), html.size()};
 }
 
 bool IsScriptBuilt(const PageReading& page)

@@ -2,6 +2,7 @@
 
 #include "pagetext.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -39,6 +40,9 @@ public:
     int visibleChars() const; // of the blocks; the title is not counted
 
 private:
+    friend class PageReadings;
+    quint32 words() const;
+
     QString kept_;
     QStringView html_;
     mutable std::optional<quint32> words_;
@@ -54,8 +58,24 @@ public:
     std::shared_ptr<const PageReading> of(const QString& html);
 
 private:
+    // A page's text by its length and two hashes under different keys: two different texts agree on all
+    // three by a chance too small to come up in any run.
+    struct Fingerprint
+    {
+        size_t first;
+        size_t second;
+        qsizetype size;
+        bool operator==(const Fingerprint&) const = default;
+        friend size_t qHash(const Fingerprint& f, size_t seed) { return qHashMulti(seed, f.first, f.second, f.size); }
+    };
+    static Fingerprint fingerprint(QStringView html);
+
     static constexpr size_t kKept = 4;
     std::deque<std::shared_ptr<const PageReading>> kept_;
+    // The words of the pages read before: a page judged when its link is probed is decoded and judged again
+    // when the crawl reads it, a level later, long after its reading has left the few kept above.
+    static constexpr qsizetype kKeptWords = 1 << 16;
+    QHash<Fingerprint, quint32> words_;
 };
 
 // True for a page that scripts build: a framework's mount point (whatever it holds before the scripts
