@@ -325,7 +325,8 @@ CheckRun::Call::Page CheckRun::Call::readPage(int n)
     QString text = judged ? std::move(*judged) : prober_.CheckLinks(node->requestUrl(), run_.settings_.timeout);
     Page page{std::move(text), {pageUrl, charset}};
     draw(n, page);
-    if (!page.origin.url.isEmpty()) {
+    // What a good page shows is evidence only for judging content.
+    if (run_.settings_.contentCheck && !page.origin.url.isEmpty()) {
         judge_.noteGoodPage(page.origin.url, page.text, page.origin.rendered);
     }
     return page;
