@@ -1,4 +1,5 @@
 #include "linkstore.h"
+#include "pagereading.h"
 #include "pagescan.h"
 #include "scriptedtoolkit.h"
 
@@ -269,6 +270,21 @@ private slots:
         f.toolkit.atYield(1, [&f] { f.store.clearResults(); });
         QCOMPARE(f.scan(u"<a href=a>a</a><a href=b>b</a>"_s), ScanEnd::Finished);
         QCOMPARE(f.store.full().count(), 0);
+    }
+
+    // A page read again, decoded anew, long after its first reading takes the words it was read with; a
+    // page of the same length with other words takes its own.
+    void readingsRemembered()
+    {
+        PageReadings readings;
+        const QString form = u"<form><input type=password></form>"_s;
+        const QString other = u"<form><input type=checkbox></form>"_s;
+        QVERIFY(readings.of(form)->mayHold(PageReading::Password));
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(!readings.of(QString::number(i))->mayHold(PageReading::Password));
+        }
+        QVERIFY(!readings.of(other)->mayHold(PageReading::Password));
+        QVERIFY(readings.of(QString(form.constData(), form.size()))->mayHold(PageReading::Password));
     }
 };
 
