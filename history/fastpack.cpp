@@ -14,17 +14,10 @@ constexpr int kLevel = 1;
 
 } // namespace
 
-void StreamBytes::reserve(qsizetype bytes)
-{
-    if (bytes_.size() < bytes) {
-        bytes_.resize(bytes);
-    }
-}
-
 char* StreamBytes::grow(qsizetype n)
 {
     if (bytes_.size() - used_ < n) {
-        reserve(std::max(used_ + n, 2 * bytes_.size() + 4096));
+        bytes_.resize(std::max(used_ + n, 2 * bytes_.size() + 4096));
     }
     char* at = bytes_.data() + used_;
     used_ += n;
@@ -58,8 +51,7 @@ StreamBytes& StreamBytes::operator<<(qint64 v)
 
 StreamBytes& StreamBytes::operator<<(bool v)
 {
-    *grow(1) = v ? 1 : 0;
-    return *this;
+    return *this << quint8(v ? 1 : 0);
 }
 
 StreamBytes& StreamBytes::operator<<(const QString& text)

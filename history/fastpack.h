@@ -28,8 +28,7 @@ public:
     QByteArray take();
 
 private:
-    void reserve(qsizetype bytes);
-    char* grow(qsizetype n);
+    char* grow(qsizetype n); // room for `n` more bytes, where they go
 
     QByteArray bytes_; // sized ahead of what is written: resizing it for every value costs more than the value
     qsizetype used_ = 0;
